@@ -11,6 +11,7 @@
 
 #include "common/interaction.h"
 #include "core/workspace.h"
+#include "results/report_file.h"
 #include "task/settings_record.h"
 #include "task/species_list.h"
 #include "task/task.h"
@@ -30,6 +31,7 @@ struct Session {
   SpeciesDatabase database;
   SpeciesGrid grid;
   CalcWorkspace ws;
+  ReportFile report;  // the results report, open for appending during a run
 
   // Files of the current task: datafile path (empty for a task never saved) and the
   // directory in which the companion files live ("" = working directory).

@@ -1,0 +1,40 @@
+#include "results/report_file.h"
+
+namespace kvil {
+
+bool ReportFile::Open(const std::string& path) {
+  Close();
+  path_ = path;
+  file_ = std::fopen(path.c_str(), "ab");
+  if (!file_) failed_ = true;
+  return file_ != nullptr;
+}
+
+void ReportFile::Close() {
+  if (file_) {
+    if (std::fclose(file_) != 0) failed_ = true;
+    file_ = nullptr;
+  }
+}
+
+void ReportFile::Write(const std::string& text) {
+  if (!file_) {
+    failed_ = true;
+    return;
+  }
+  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size())
+    failed_ = true;
+}
+
+void ReportFile::Line(const std::string& text) {
+  Write(text);
+  Write("\r\n");
+}
+
+void ReportFile::Flush() {
+  if (!file_) return;
+  Close();
+  Open(path_);
+}
+
+}  // namespace kvil
