@@ -91,6 +91,11 @@ const std::array<double, kBStarTerms>& BStarCoefficients() {
           -(std::pow(2.0, j + 0.5) / (4 * factorial)) * std::tgamma((2.0 * j - 1) / 4);
       c[j] = RoundSignificant7(value);
     }
+    // The established coefficient table carries c_3 with six digits and c_43 as
+    // -2.668863E-22 (the series gives -0.4272822 and -2.668893E-22); results are kept
+    // identical to those of the table.
+    c[3] = -0.427282;
+    c[43] = -2.668863E-22;
     return c;
   }();
   return coefficients;
