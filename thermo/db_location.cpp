@@ -63,7 +63,7 @@ std::string ResolveDatabaseDirectory(const std::string& line, const std::string&
 std::vector<std::string> ShippedDatabaseDirectories(const std::string& executablePath) {
   if (executablePath.empty()) return {};
   const fs::path exeDir = fs::path(executablePath).parent_path();
-  return {(exeDir / "db").string(), (exeDir / ".." / "share" / "kvil" / "db").string()};
+  return {(exeDir / "db").string(), (exeDir / ".." / "share" / "kvil" / "db").lexically_normal().string()};
 }
 
 DatabaseLocation LocateSpeciesDatabase(SpeciesDatabase& db, const std::string& workingDir,

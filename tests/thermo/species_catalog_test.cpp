@@ -420,6 +420,25 @@ TEST_F(CatalogTest, DatabaseErrorsFailThePreparationWithAMessage) {
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_NE(ui_.messages[0].text.find("Z"), std::string::npos);
   EXPECT_EQ(session_->task.elementCount, 0);
+
+  // An interval starting at 0 K would break the logarithms of the functions.
+  ui_.Clear();
+  Open({{"O2(g)", 2, {{O, 2}}, {Interval(0, 6000, {200, 30, 0, 1, 0, 0, 0})}}});
+  Elements({{O, 10}});
+  LoadSpeciesList(*session_);
+  EXPECT_FALSE(PrepareRunSpecies(*session_));
+  EXPECT_EQ(ui_.messages.size(), 1u);
+}
+
+TEST_F(CatalogTest, LargeCountBytesAreAtomCountsForMassAndBalanceAlike) {
+  Open({{"H200C2(g)", 2, {{H, 200}, {C, 2}}, {Simple()}}});
+  Elements({{C, 10}, {H, 10}});
+  List().rescanDatabase = true;
+  LoadSpeciesList(*session_);
+  ASSERT_TRUE(PrepareRunSpecies(*session_));
+  ASSERT_EQ(Tables().count, 1);
+  EXPECT_EQ(Tables().Atoms(2, 1), 200);
+  EXPECT_FLOAT_EQ(Tables().molarMass[1], 2 * 12.011f + 200 * 1.0079f);
 }
 
 TEST_F(CatalogTest, MoreThan130SelectedSpeciesAreRefused) {
