@@ -53,6 +53,10 @@ std::string ReadPathFile(const std::string& workingDir) {
 
 std::string ResolveDatabaseDirectory(const std::string& line, const std::string& workingDir) {
   std::string dir = line;
+#ifndef _WIN32
+  // Path files written on Windows separate with '\'.
+  std::replace(dir.begin(), dir.end(), '\\', '/');
+#endif
   while (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
   if (dir.empty()) return {};
   fs::path p(dir);
@@ -91,6 +95,15 @@ bool WritePathFile(const std::string& workingDir, const std::string& directory,
                    std::string* error) {
   const std::string line = WithTrailingSeparator(directory) + "\r\n";
   return WriteFileAtomically(PathFilePath(workingDir), line, error);
+}
+
+bool AcceptChosenDatabase(SpeciesDatabase& db, const std::string& workingDir,
+                          const std::string& chosenFile, std::string* error) {
+  if (error) error->clear();
+  const std::string dir = fs::path(chosenFile).parent_path().string();
+  if (!db.Open(dir)) return false;
+  WritePathFile(workingDir, dir, error);
+  return true;
 }
 
 std::string CurrentExecutablePath() {

@@ -36,8 +36,9 @@ std::string PathFilePath(const std::string& workingDir);
 // First line of the path file without its line end; "" when it cannot be read.
 std::string ReadPathFile(const std::string& workingDir);
 
-// A directory line of the path file made usable: a trailing '\' or '/' removed, a
-// relative path taken from the working directory.  "" stays "" (working directory).
+// A directory line of the path file made usable: '\' read as '/' (except on Windows),
+// a trailing separator removed, a relative path taken from the working directory.
+// "" stays "" (working directory).
 std::string ResolveDatabaseDirectory(const std::string& line, const std::string& workingDir);
 
 // The directories of the shipped database for an executable path, in search order.
@@ -52,6 +53,14 @@ DatabaseLocation LocateSpeciesDatabase(SpeciesDatabase& db, const std::string& w
 // line, atomically.  False with the reason in `error` on failure.
 bool WritePathFile(const std::string& workingDir, const std::string& directory,
                    std::string* error = nullptr);
+
+// The user picked `chosenFile` in the directory dialog: opens the database of its
+// directory and, when that succeeds, rewrites the path file with that directory.
+// False when the directory holds no database (nothing changes; the dialog is shown
+// again).  True when the database is open; if the path file could not be written,
+// `error` then says why (the choice is simply not remembered).
+bool AcceptChosenDatabase(SpeciesDatabase& db, const std::string& workingDir,
+                          const std::string& chosenFile, std::string* error = nullptr);
 
 // The directory with one trailing separator ('/' unless it already ends in '\' or '/').
 std::string WithTrailingSeparator(const std::string& directory);

@@ -98,7 +98,7 @@ TEST_F(LocationTest, PathFileNamesTheDirectoryWithEitherTrailingSeparator) {
     EXPECT_EQ(fs::path(loc.directory), data);
   }
   // A relative directory is taken from the working directory.
-  WritePth("../data\\\r\n");
+  WritePth("..\\data\\\r\n");
   EXPECT_EQ(LocateSpeciesDatabase(db_, work_.string(), "").source, DatabaseSource::PathFile);
   EXPECT_EQ(db_.SpeciesCount(), 2);
 }
@@ -135,9 +135,16 @@ TEST_F(LocationTest, WritePathFileRoundTripsWithTrailingSeparator) {
   EXPECT_EQ(ReadPathFile(work_.string()), data.string() + "/");
   EXPECT_EQ(LocateSpeciesDatabase(db_, work_.string(), "").source, DatabaseSource::PathFile);
   EXPECT_EQ(WithTrailingSeparator("C:\\KVIL\\"), "C:\\KVIL\\");
+  // A choice in the directory dialog is remembered.
+  const fs::path other = MakeDatabase(root_ / "other");
+  EXPECT_FALSE(AcceptChosenDatabase(db_, work_.string(), (root_ / "nodb" / "Demo_1a.bas").string()));
+  std::string error;
+  ASSERT_TRUE(AcceptChosenDatabase(db_, work_.string(), (other / "Demo_1a.bas").string(), &error));
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(ReadPathFile(work_.string()), other.string() + "/");
   // A path file in another letter case is the same file.
   fs::rename(work_ / "kvil.pth", work_ / "KVIL.PTH");
-  EXPECT_EQ(ReadPathFile(work_.string()), data.string() + "/");
+  EXPECT_EQ(ReadPathFile(work_.string()), other.string() + "/");
 }
 
 }  // namespace
