@@ -67,7 +67,8 @@ std::string ResolveDatabaseDirectory(const std::string& line, const std::string&
 std::vector<std::string> ShippedDatabaseDirectories(const std::string& executablePath) {
   if (executablePath.empty()) return {};
   const fs::path exeDir = fs::path(executablePath).parent_path();
-  return {(exeDir / "db").string(), (exeDir / ".." / "share" / "kvil" / "db").lexically_normal().string()};
+  return {(exeDir / "db").string(),
+          (exeDir / ".." / "share" / "kvil" / "db").lexically_normal().string()};
 }
 
 DatabaseLocation LocateSpeciesDatabase(SpeciesDatabase& db, const std::string& workingDir,
@@ -86,8 +87,7 @@ DatabaseLocation LocateSpeciesDatabase(SpeciesDatabase& db, const std::string& w
 }
 
 std::string WithTrailingSeparator(const std::string& directory) {
-  if (!directory.empty() && (directory.back() == '\\' || directory.back() == '/'))
-    return directory;
+  if (!directory.empty() && (directory.back() == '\\' || directory.back() == '/')) return directory;
   return directory + "/";
 }
 

@@ -50,7 +50,8 @@ std::string CountText(const char* head, int count, const char* tail) {
 // fit, else what is wrong.
 std::string SavedListProblem(const SpeciesDatabase& db, const std::vector<SpeciesEntry>& entries) {
   if (static_cast<int>(entries.size()) > kMaxCandidateSpecies)
-    return CountText("it holds ", static_cast<int>(entries.size()), " entries, at most 259 are possible");
+    return CountText("it holds ", static_cast<int>(entries.size()),
+                     " entries, at most 259 are possible");
   for (std::size_t i = 0; i < entries.size(); ++i) {
     SpeciesRecord s;
     if (!db.ReadSpecies(entries[i].record, s))
@@ -76,7 +77,8 @@ void FillGrid(Session& session) {
     row.fixed.clear();
     const int nFixed = std::clamp(task.fixedCount, 0, kMaxFixedConcentrations);
     for (int f = 1; f <= nFixed; ++f)
-      if (task.fixed[f].name == it.displayName) row.fixed = FormatPicture(task.fixed[f].value, "0.0##");
+      if (task.fixed[f].name == it.displayName)
+        row.fixed = FormatPicture(task.fixed[f].value, "0.0##");
   }
   session.view.SpeciesGridChanged();
 }
@@ -252,7 +254,8 @@ class RunBuilder {
 
     // Polynomial intervals.
     if (s.polynomialRef < 0)
-      return DatabaseError(name, CountText("polynomial reference ", s.polynomialRef, " is invalid"));
+      return DatabaseError(name,
+                           CountText("polynomial reference ", s.polynomialRef, " is invalid"));
     const int first = s.polynomialRef / 10;
     const int nint = s.polynomialRef % 10;
     PolynomialRecord r;

@@ -85,7 +85,9 @@ bool IsKnownKindCode(int kindCode) {
   return kindCode == 1 || kindCode == 2 || kindCode == 5 || kindCode == 6 || IsIonCode(kindCode);
 }
 
-int PhaseOfKindCode(int kindCode) { return IsIonCode(kindCode) ? 2 : kindCode; }
+int PhaseOfKindCode(int kindCode) {
+  return IsIonCode(kindCode) ? 2 : kindCode;
+}
 
 std::string SpeciesDisplayName(const std::string& storedName) {
   std::string name = storedName;

@@ -42,8 +42,8 @@ struct PropertyRecord {
 };
 
 struct PolynomialRecord {
-  float tmin = 0, tmax = 0;        // K
-  std::array<float, 7> phi{};      // J/(mol*K)
+  float tmin = 0, tmax = 0;    // K
+  std::array<float, 7> phi{};  // J/(mol*K)
 };
 
 class SpeciesDatabase {

@@ -105,8 +105,8 @@ TEST_F(CatalogTest, ScanAppliesTheCandidateRulesAndSortsByPhase) {
 
   Options()[kOptFrozen] = 1;  // frozen expansion: heavy hydrocarbons are candidates
   LoadSpeciesList(*session_);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"C(c;graphite)", "C8H18", "C6H12", "H18C8", "H2O",
-                                               "O2"}));
+  EXPECT_EQ(Names(),
+            (std::vector<std::string>{"C(c;graphite)", "C8H18", "C6H12", "H18C8", "H2O", "O2"}));
 }
 
 TEST_F(CatalogTest, IonsOptionAddsIonsAndFurtherPhaseKinds) {
@@ -139,23 +139,28 @@ TEST_F(CatalogTest, SelectionSortOrderOfEqualPhases) {
 
 TEST_F(CatalogTest, CountsLineCountsCondensedPhasesSingly) {
   SpeciesList& l = List();
-  struct E { int phase, selected; };
+  struct E {
+    int phase, selected;
+  };
   const E entries[] = {{1, 1}, {1, 1}, {1, 0}, {2, 1}, {2, 1}, {2, 0}, {5, 1}, {6, 0}};
   l.total = 0;
-  for (E e : entries) l.items[++l.total].entry = {static_cast<std::uint8_t>(e.phase), 0,
-                                                  static_cast<std::uint8_t>(e.selected)};
+  for (E e : entries)
+    l.items[++l.total].entry = {static_cast<std::uint8_t>(e.phase), 0,
+                                static_cast<std::uint8_t>(e.selected)};
   ShowSpeciesCounts(*session_);
   EXPECT_EQ(view_.counts, "Total: 8; selected: 5; gas species: 2; phase quantity: 4");
   EXPECT_EQ(l.selected, 5);
   l.items[7].entry.selected = 0;
   l.items[8].entry.selected = 1;
   l.items[4].entry.selected = l.items[5].entry.selected = 0;
-  EXPECT_EQ(SpeciesCountsText(*session_), "Total: 8; selected: 3; gas species: 0; phase quantity: 3");
+  EXPECT_EQ(SpeciesCountsText(*session_),
+            "Total: 8; selected: 3; gas species: 0; phase quantity: 3");
 }
 
 TEST_F(CatalogTest, TooManyCandidatesKeepsThePreviousList) {
   std::vector<TestSpecies> many;
-  for (int i = 0; i < 265; ++i) many.push_back({"X" + std::to_string(i) + "(g)", 2, {{O, 1}}, {Simple()}});
+  for (int i = 0; i < 265; ++i)
+    many.push_back({"X" + std::to_string(i) + "(g)", 2, {{O, 1}}, {Simple()}});
   Open(many);
   Elements({{O, 10}});
   List().rescanDatabase = true;
@@ -243,12 +248,14 @@ TEST_F(CatalogTest, TaskWithoutElementsOnlyClearsTheSelectedCount) {
 // ---- Run tables -----------------------------------------------------------------
 
 std::vector<TestSpecies> RunDatabase() {
-  TestSpecies alumina{"Al2O3(c)", 1, {{Al, 2}, {O, 3}},
+  TestSpecies alumina{"Al2O3(c)",
+                      1,
+                      {{Al, 2}, {O, 3}},
                       {Interval(300, 2327, {150, 100, -0.05f, 170, 20, -5, 0.5f}),
                        Interval(2327, 4000, {190, 190, 0, 150, 0.1f, 0, 0})}};
   alumina.p92 = 25.6f;
-  TestSpecies water{"H2O(g)", 2, {{H, 2}, {O, 1}},
-                    {Interval(298.15f, 3000, {220, 35, 0.01f, 25, 40, -8, 0.9f})}};
+  TestSpecies water{
+      "H2O(g)", 2, {{H, 2}, {O, 1}}, {Interval(298.15f, 3000, {220, 35, 0.01f, 25, 40, -8, 0.9f})}};
   water.p92 = 2.641f;
   water.p96 = 809.1f;
   water.p100 = 1.85f;
@@ -256,7 +263,8 @@ std::vector<TestSpecies> RunDatabase() {
   TestSpecies proton{"H(+g)", 13, {{H, 1}}, {Simple(6000)}};
   proton.p92 = 2.5f;
   proton.p100 = 0.7f;
-  TestSpecies hydroxide{"OH(-g)", 14, {{O, 1}, {H, 1}}, {Interval(300, 5000, {210, 33, 0, 5, 0, 0, 0})}};
+  TestSpecies hydroxide{
+      "OH(-g)", 14, {{O, 1}, {H, 1}}, {Interval(300, 5000, {210, 33, 0, 5, 0, 0, 0})}};
   TestSpecies aluminium{"Al(c)", 1, {{Al, 1}}, {Interval(300, 933, {50, 20, 0, 1, 15, 0, 0})}};
   aluminium.p92 = -2;
   return {alumina, water, oxygen, proton, hydroxide, aluminium};
@@ -270,7 +278,8 @@ class PrepareTest : public CatalogTest {
     Options()[kOptIons] = 1;
     List().rescanDatabase = true;
     LoadSpeciesList(*session_);
-    ASSERT_EQ(Names(), (std::vector<std::string>{"Al2O3(c)", "Al(c)", "O2", "H(+)", "OH(-)", "H2O"}));
+    ASSERT_EQ(Names(),
+              (std::vector<std::string>{"Al2O3(c)", "Al(c)", "O2", "H(+)", "OH(-)", "H2O"}));
     List().items[3].entry.selected = 0;  // O2 takes no part
   }
 };
@@ -299,7 +308,8 @@ TEST_F(PrepareTest, BuildsCompositionParametersAndNames) {
   const int expected[5][5] = {
       {1, 1, 2, 2, 2}, {3, 0, 0, 1, 1}, {0, 0, 1, 1, 2}, {2, 1, 0, 0, 0}, {0, 0, 13, 14, 0}};
   for (int row = 1; row <= 5; ++row)
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(run.composition(row, k), expected[row - 1][k - 1]) << row << "," << k;
+    for (int k = 1; k <= 5; ++k)
+      EXPECT_EQ(run.composition(row, k), expected[row - 1][k - 1]) << row << "," << k;
   EXPECT_EQ(run.kindCode[3], 13);
   EXPECT_EQ(run.record[5], 1);
   EXPECT_FLOAT_EQ(run.molarMass[1], 2 * 26.98154f + 3 * 15.9994f);
@@ -309,8 +319,8 @@ TEST_F(PrepareTest, BuildsCompositionParametersAndNames) {
   EXPECT_FLOAT_EQ(run.sigma[3], 2.5f);     // ions: as stored
   EXPECT_FLOAT_EQ(run.delta[3], 0.7f);
   EXPECT_FLOAT_EQ(run.sigma[4], 0.0f);
-  EXPECT_FLOAT_EQ(run.delta[5], static_cast<float>(1.85 * 1.85 * 3621.6 /
-                                                   (std::pow(2.641, 3) * 809.1)));
+  EXPECT_FLOAT_EQ(run.delta[5],
+                  static_cast<float>(1.85 * 1.85 * 3621.6 / (std::pow(2.641, 3) * 809.1)));
 
   // Gas defaults, without the ion row.
   List().rescanDatabase = true;
@@ -346,8 +356,12 @@ TEST_F(PrepareTest, LoadsIntervalsInCaloriesAndContinuesTo6000K) {
   EXPECT_EQ(run.reserve[4].phi, run.primary[4].phi);
 
   // Otherwise: constant Cp, matching S and H of the last interval at the joint.
-  struct Joint { int slot; PolynomialRecord last; };
-  const Joint joints[] = {{2, db[0].intervals[1]}, {3, db[5].intervals[0]}, {5, db[1].intervals[0]}};
+  struct Joint {
+    int slot;
+    PolynomialRecord last;
+  };
+  const Joint joints[] = {
+      {2, db[0].intervals[1]}, {3, db[5].intervals[0]}, {5, db[1].intervals[0]}};
   for (const Joint& j : joints) {
     const PolyInterval& c = run.reserve[j.slot];
     EXPECT_EQ(c.tmin, j.last.tmax);
@@ -388,7 +402,8 @@ TEST_F(PrepareTest, FixedAmountsMayNotUseUpAnElement) {
 TEST_F(CatalogTest, TooManyReserveIntervalsFailsThePreparation) {
   std::vector<TestSpecies> db;
   std::vector<PolynomialRecord> nine;
-  for (int i = 0; i < 9; ++i) nine.push_back(Interval(300 + 400 * i, 700 + 400 * i, {200, 30, 0, 1, 1, 0, 0}));
+  for (int i = 0; i < 9; ++i)
+    nine.push_back(Interval(300 + 400 * i, 700 + 400 * i, {200, 30, 0, 1, 1, 0, 0}));
   for (int i = 0; i < 29; ++i) db.push_back({"Y" + std::to_string(i) + "(g)", 2, {{O, 1}}, nine});
   Open(db);
   Elements({{O, 10}});
@@ -443,13 +458,15 @@ TEST_F(CatalogTest, LargeCountBytesAreAtomCountsForMassAndBalanceAlike) {
 
 TEST_F(CatalogTest, MoreThan130SelectedSpeciesAreRefused) {
   std::vector<TestSpecies> db;
-  for (int i = 0; i < 131; ++i) db.push_back({"W" + std::to_string(i) + "(g)", 2, {{O, 1}}, {Simple()}});
+  for (int i = 0; i < 131; ++i)
+    db.push_back({"W" + std::to_string(i) + "(g)", 2, {{O, 1}}, {Simple()}});
   Open(db);
   Elements({{O, 10}});
   List().rescanDatabase = true;
   LoadSpeciesList(*session_);
   EXPECT_FALSE(PrepareRunSpecies(*session_));
-  EXPECT_TRUE(ui_.Saw("Number of substances is too big (131).\nMaximum number of substances is 130."));
+  EXPECT_TRUE(
+      ui_.Saw("Number of substances is too big (131).\nMaximum number of substances is 130."));
 }
 
 }  // namespace

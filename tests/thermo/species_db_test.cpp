@@ -109,7 +109,7 @@ TEST_F(LocationTest, FallsBackToTheShippedDatabaseBesideTheExecutable) {
   EXPECT_FALSE(db_.IsOpen());
 
   WritePth((root_ / "nowhere").string() + "/\r\n");  // names no database
-  MakeDatabase(root_ / "share" / "kvil" / "db");      // installed layout
+  MakeDatabase(root_ / "share" / "kvil" / "db");     // installed layout
   DatabaseLocation loc = LocateSpeciesDatabase(db_, work_.string(), exe.string());
   ASSERT_TRUE(loc.found);
   EXPECT_EQ(loc.source, DatabaseSource::Shipped);
@@ -137,7 +137,8 @@ TEST_F(LocationTest, WritePathFileRoundTripsWithTrailingSeparator) {
   EXPECT_EQ(WithTrailingSeparator("C:\\KVIL\\"), "C:\\KVIL\\");
   // A choice in the directory dialog is remembered.
   const fs::path other = MakeDatabase(root_ / "other");
-  EXPECT_FALSE(AcceptChosenDatabase(db_, work_.string(), (root_ / "nodb" / "Demo_1a.bas").string()));
+  EXPECT_FALSE(
+      AcceptChosenDatabase(db_, work_.string(), (root_ / "nodb" / "Demo_1a.bas").string()));
   std::string error;
   ASSERT_TRUE(AcceptChosenDatabase(db_, work_.string(), (other / "Demo_1a.bas").string(), &error));
   EXPECT_EQ(error, "");

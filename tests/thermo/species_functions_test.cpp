@@ -25,7 +25,8 @@ TEST(PolynomialFunctions, ThermodynamicallyConsistentAndInKilojoules) {
     EXPECT_NEAR(v.H * 1000.0 - T * v.S, -T * Phi(r.phi, x), 1e-6 * T * std::fabs(v.S)) << T;
     // dH/dT = Cp and dS/dT = Cp/T.
     const double h = 1.0;  // x is single precision: a wide step
-    const SpeciesFunctionValues lo = PolynomialFunctions(r, T - h), hi = PolynomialFunctions(r, T + h);
+    const SpeciesFunctionValues lo = PolynomialFunctions(r, T - h),
+                                hi = PolynomialFunctions(r, T + h);
     EXPECT_NEAR((hi.H - lo.H) * 1000.0 / (2 * h), v.Cp, 2e-3 * std::fabs(v.Cp)) << T;
     EXPECT_NEAR((hi.S - lo.S) / (2 * h), v.Cp / T, 2e-3 * std::fabs(v.Cp / T)) << T;
   }
@@ -75,7 +76,9 @@ PolyInterval ConstCp(float tmin, float tmax, float s0, float c, float h4) {
 double SOf(const PolyInterval& iv, double T) {
   return iv.phi[0] + iv.phi[1] * (std::log(T / 1e4) + 1);
 }
-double HOf(const PolyInterval& iv, double T) { return 1e4 * (iv.phi[1] * T / 1e4 - iv.phi[3]); }
+double HOf(const PolyInterval& iv, double T) {
+  return 1e4 * (iv.phi[1] * T / 1e4 - iv.phi[3]);
+}
 
 class EvaluateTest : public ::testing::Test {
  protected:

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "common/binio.h"
 #include "thermo/species_db.h"
@@ -56,7 +57,8 @@ inline void WriteBytes(const std::filesystem::path& path, const std::vector<std:
 
 // Writes Demo_1a.bas, Demo_2a.bas and Demo_3a.bas for `species` into `dir`; each
 // species gets its own property record (same position as the species).
-inline void WriteDatabase(const std::filesystem::path& dir, const std::vector<TestSpecies>& species) {
+inline void WriteDatabase(const std::filesystem::path& dir,
+                          const std::vector<TestSpecies>& species) {
   std::vector<std::uint8_t> s(species.size() * kSpeciesRecordSize),
       p(species.size() * kPropertyRecordSize), q;
   int nextPoly = 0;
