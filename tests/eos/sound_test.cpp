@@ -113,6 +113,50 @@ TEST_F(SoundVelocity, DissociatingGasMatchesTheExactEquilibrium) {
   }
 }
 
+// Sublimation A(s) = A(g) under an inert gas B: the vapour pressure fixes the amount
+// of gaseous A, x p/(x + nB) = Psat(T) at constant p, x = Psat V/(R T) at constant V.
+struct Sublimation {
+  double nB = 30, bA = 20;
+  double H0g = 40000, Cpg = 5, H0s = 0, Cps = 6;  // cal/mol, cal/(mol K)
+  double T0 = 1500, P0 = 0.2;                    // MPa
+
+  double Psat(double T) const {
+    const double dH0 = H0g - H0s, dCp = Cpg - Cps;
+    return P0 * std::exp(-dH0 / kRc * (1 / T - 1 / T0) + dCp / kRc * std::log(T / T0));
+  }
+  double AtP(double T, double p) const { return nB * Psat(T) / (p - Psat(T)); }
+  double AtV(double T, double V) const { return Psat(T) * 1e6 * V / (kR * T); }
+  double H(double T, double x) const {
+    return x * (H0g + Cpg * T) + (bA - x) * (H0s + Cps * T) + nB * 7 * T;
+  }
+  double U(double T, double x) const { return H(T, x) - kRc * T * (x + nB); }
+  double Vol(double T, double p) const { return (AtP(T, p) + nB) * kR * T / (p * 1e6); }
+  double Pres(double T, double V) const { return (AtV(T, V) + nB) * kR * T / (V * 1e6); }
+};
+
+TEST_F(SoundVelocity, CondensedPhaseInEquilibriumMatchesTheExactState) {
+  const Sublimation s;
+  const double T = s.T0, p = 1.0, x = s.AtP(T, p);
+  Add({"B", s.nB, 7 * T, 7, 3.6f, 90.0f, 28.0f, {0, 1}});
+  Add({"A", x, s.H0g + s.Cpg * T, s.Cpg, 3.2f, 70.0f, 14.0f, {1, 0}});
+  Add({"A(s)", s.bA - x, s.H0s + s.Cps * T, s.Cps, 10.0f, 0, 14.0f, {1, 0}, 1});
+  SetIdealState(T, p);
+  ComputeSoundVelocity(session, 2, 3, false);
+  const ResultsBlock& r = session.ws.results;
+
+  const double dT = 1e-3, V = s.Vol(T, p);
+  const double Cp = (s.H(T + dT, s.AtP(T + dT, p)) - s.H(T - dT, s.AtP(T - dT, p))) / (2 * dT);
+  const double Cv = (s.U(T + dT, s.AtV(T + dT, V)) - s.U(T - dT, s.AtV(T - dT, V))) / (2 * dT);
+  const double dVdT = (s.Vol(T + dT, p) - s.Vol(T - dT, p)) / (2 * dT);
+  const double dpdT = (s.Pres(T + dT, V) - s.Pres(T - dT, V)) / (2 * dT) * 1e6;
+  EXPECT_NEAR(r.CpEquilibrium / (Cp * kCalToKJ), 1.0, 1e-4);
+  EXPECT_NEAR(r.CvEquilibrium / (Cv * kCalToKJ), 1.0, 1e-4);
+  EXPECT_NEAR(r.soundSpeed / std::sqrt(Cp / Cv * V * V * dpdT / dVdT), 1.0, 1e-4);
+  const double dx = (s.AtP(T + dT, p) - s.AtP(T - dT, p)) / (2 * dT);
+  EXPECT_NEAR(session.ws.species.S[2] / dx, 1.0, 1e-4);
+  EXPECT_NEAR(session.ws.species.S[3], s.Cps, 1e-12);  // condensed: its own Cp
+}
+
 TEST_F(SoundVelocity, TraceAndFixedSpeciesTakeNoPart) {
   const double n = 1000 / 28.0134;
   // Atomic nitrogen with a large formation enthalpy: would dominate Cp if it took part.
