@@ -113,8 +113,13 @@ LjPair LennardJonesPair(double sigmaI, double sigmaJ, double epsI, double epsJ) 
   const double product = epsI * epsJ;
   const double eij = product > 0 ? std::sqrt(product) : 0;
   const double sigmaProduct = sigmaI * sigmaJ;
-  const double f = (sum > 0 && sigmaProduct > 0) ? std::pow(2 * std::sqrt(sigmaProduct) / sum, 12)
-                                                 : 0;
+  double f = 0;
+  if (sum > 0 && sigmaProduct > 0) {
+    // (2 sqrt(s_i s_j)/(s_i + s_j))^12 = r^6 with r = 4 s_i s_j/(s_i + s_j)^2.
+    const double r = 4 * sigmaProduct / (sum * sum);
+    const double r3 = r * r * r;
+    f = r3 * r3;
+  }
   pair.epsFSigma3 = eij * f * pair.sigma3;
   return pair;
 }
@@ -159,7 +164,8 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
       const double Nj = ws.species.n[kj];
       const double sj = ws.run.sigma[kj], ej = ws.run.epsilon[kj];
       const LjPair pair = LennardJonesPair(si, sj, ei, ej);
-      const double hard = std::pow(si / F13 + sj / F13, 3);
+      const double sum = si / F13 + sj / F13;
+      const double hard = sum * sum * sum;
       b += Ni * Nj * hard;
       S3 += Ni * Nj * pair.sigma3;
       E3 += Ni * Nj * pair.epsFSigma3;

@@ -79,7 +79,7 @@ void ComputeTransportProperties(Session& session, int speciesCount,
   for (int i = 1; i <= count; ++i) {
     double f = 0, g = 0;
     for (int j = 1; j <= count; ++j) {
-      const double a = 1 + std::sqrt(eta[i] / eta[j]) * std::pow(M[j] / M[i], 0.25);
+      const double a = 1 + std::sqrt(eta[i] / eta[j]) * std::sqrt(std::sqrt(M[j] / M[i]));
       const double phi = a * a / (2.8284 * std::sqrt(1 + M[i] / M[j]));
       const double sum = M[i] + M[j];
       const double psi = phi * (1 + 2.41 * (M[i] - M[j]) * (M[i] - 0.142 * M[j]) / (sum * sum));
