@@ -481,7 +481,8 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
     if (NonIdealEosActive(session)) {
       const EosPropertyValues values = EvaluateEosProperties(session);
       if (values.valid) {
-        res.CpEquilibrium = res.Cp;
+        // The non-ideal Cp of the same evaluation, so that Cp and Cv belong together.
+        res.CpEquilibrium = values.CpPrime;
         res.CvEquilibrium = values.Cv;
         res.kEquilibrium = values.k;
         res.soundSpeed = values.soundValid ? values.a : 1.0;

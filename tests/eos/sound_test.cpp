@@ -280,6 +280,31 @@ TEST_F(NonIdealSound, NonReactingDenseGasAgreesWithTheFrozenProperties) {
   }
 }
 
+TEST_F(NonIdealSound, SingularSystemFallsBackToTheNonIdealFrozenValues) {
+  Prepare(2, 3000, 200);
+  const EosPropertyValues frozen = EvaluateEosProperties(session);
+  ASSERT_TRUE(frozen.soundValid);
+  Add({"A(s)", 1, -20000, 6, 10.0f, 0, 14.0f, {1}, 1});
+  Add({"A(l)", 1, -19000, 7, 11.0f, 0, 14.0f, {1}, 1});
+  ComputeSoundVelocity(session, 1, 3, false);
+  const ResultsBlock& r = session.ws.results;
+  EXPECT_DOUBLE_EQ(r.soundSpeed, frozen.a);
+  EXPECT_DOUBLE_EQ(r.CpEquilibrium, frozen.CpPrime);
+  EXPECT_DOUBLE_EQ(r.CvEquilibrium, frozen.Cv);
+  EXPECT_DOUBLE_EQ(r.kEquilibrium, frozen.k);
+}
+
+TEST_F(NonIdealSound, StateWithoutCorrectionsIsTreatedAsIdeal) {
+  // The ideal-gas print of a non-ideal task comes before any correction exists.
+  Prepare(3, 3000, 200);
+  session.ws.corrections = NonIdealCorrections{};
+  EXPECT_FALSE(NonIdealEosActive(session));
+  ComputeSoundVelocity(session, 1, 1, false);
+  const ResultsBlock& r = session.ws.results;
+  const double n = 1000 / 28.0134, Cv = r.Cp - 0.001 * kR * n;
+  EXPECT_NEAR(r.kEquilibrium / (r.Cp / Cv), 1.0, 1e-5);
+}
+
 class Transport : public EosFixture {};
 
 TEST_F(Transport, PureNitrogenFollowsChapmanEnskog) {
