@@ -12,21 +12,23 @@ namespace kvil {
 
 namespace {
 
-constexpr double kEosR = kGasConstantJ;          // J/(mol K)
-constexpr double kEosRc = kGasConstantCal;       // cal/(mol K)
-constexpr double kB0Factor = 1.2615;             // (2/3) pi N_A 1e-24, sigma in A
-constexpr double kCFactor = 0.36028;             // C = 0.36028 S3^2
-constexpr double kSFactor = 1.2612;              // partial-derivative form of kB0Factor
-constexpr double kKelmostF = 1.90012;            // default hard-core factor
-constexpr double kVirialA = 3.500604;            // B/C per B*/S3
-constexpr double kVirialQ = 2.775617;            // 1/C per 1/S3^2
-constexpr double kKelmostPHigh = 7.482969;       // 0.9 R
+constexpr double kEosR = kGasConstantJ;     // J/(mol K)
+constexpr double kEosRc = kGasConstantCal;  // cal/(mol K)
+constexpr double kB0Factor = 1.2615;        // (2/3) pi N_A 1e-24, sigma in A
+constexpr double kCFactor = 0.36028;        // C = 0.36028 S3^2
+constexpr double kSFactor = 1.2612;         // partial-derivative form of kB0Factor
+constexpr double kKelmostF = 1.90012;       // default hard-core factor
+constexpr double kVirialA = 3.500604;       // B/C per B*/S3
+constexpr double kVirialQ = 2.775617;       // 1/C per 1/S3^2
+constexpr double kKelmostPHigh = 7.482969;  // 0.9 R
 
 constexpr const char* kDensityTooHigh = " The density is too high! ";
 constexpr const char* kNoKelmostVolume = "No matching volume value for Kelmost EOS is found. ";
 constexpr const char* kCannotApply = "Non-ideal EOS cannot be applied: ";
 
-bool Finite(double v) { return std::isfinite(v); }
+bool Finite(double v) {
+  return std::isfinite(v);
+}
 
 double RoundSignificant7(double v) {
   char text[40];
@@ -137,8 +139,8 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
   Array1<int, kMaxUnknowns> ordinal;
   for (int k = 1; k <= speciesCount; ++k) {
     if (ws.species.eosFlag[k] != 2) continue;
-    if (count == kMaxUnknowns) return Fail(session, std::string(kCannotApply) +
-                                                        "more than 43 gas species.");
+    if (count == kMaxUnknowns)
+      return Fail(session, std::string(kCannotApply) + "more than 43 gas species.");
     ordinal[++count] = k;
     n += ws.species.n[k];
   }
@@ -256,8 +258,10 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
         session.report.Line(std::string(5, ' ') + FormatExp23(root) + " mole/cub.cm");
         if (root > 0 && root < chosen) chosen = root;
       }
-      if (chosen < 1.0e10) session.report.Line("Selected value is " + FormatExp23(chosen));
-      else chosen = 0;
+      if (chosen < 1.0e10)
+        session.report.Line("Selected value is " + FormatExp23(chosen));
+      else
+        chosen = 0;
     }
     if (!(chosen > 0) || !Finite(chosen))
       return Fail(session, std::string(kCannotApply) + "no positive density satisfies the EOS.");
@@ -378,8 +382,8 @@ int ComputeEosCorrections(Session& session, int /*speciesCount*/) {
       const double spp = 2 * S3 / n + sp;
       const double ag = m * (2 - m * eos.t[g] / 4);
       phi[g] = n * beta *
-               (Pp * (1 / n + sp / S3 + ag / beta) + O * rho * (ag / (beta * beta) - 1 / (n * beta)) -
-                Nn * epp / epsM);
+               (Pp * (1 / n + sp / S3 + ag / beta) +
+                O * rho * (ag / (beta * beta) - 1 / (n * beta)) - Nn * epp / epsM);
       eos.t[g] = -kKelmostF * spp / (S3 * S3);
       eos.s3[g] = kSFactor * spp;
       eos.e3[g] = epp;
@@ -409,8 +413,8 @@ EosPropertyValues EvaluateEosProperties(const Session& session) {
   const int code = session.task.Eos();
   const double p = ws.results.p, T = ws.results.T, V = ws.results.V, Cp = ws.results.Cp;
   const double n = eos.n, S3 = eos.S3, beta = eos.beta, epsM = eos.epsM;
-  if ((code != 2 && code != 3) || !(n > 0) || !(S3 > 0) || !(epsM > 0) || !(beta > 0) ||
-      !(T > 0) || !(p > 0) || !(V > 0) || !Finite(beta))
+  if ((code != 2 && code != 3) || !(n > 0) || !(S3 > 0) || !(epsM > 0) || !(beta > 0) || !(T > 0) ||
+      !(p > 0) || !(V > 0) || !Finite(beta))
     return out;
   const double R = kEosR;
   const double h = 1e6 * V;
@@ -525,8 +529,8 @@ bool NonIdealEosActive(const Session& session) {
   const int code = session.task.Eos();
   const EosState& eos = session.ws.eos;
   const NonIdealCorrections& cor = session.ws.corrections;
-  return (code == 2 || code == 3) && eos.code == code && eos.epsM > 0 && eos.S3 > 0 &&
-         eos.n > 0 && eos.beta > 0 && (cor.Gc != 0 || cor.Uc != 0 || cor.Sc != 0 || cor.Hc != 0);
+  return (code == 2 || code == 3) && eos.code == code && eos.epsM > 0 && eos.S3 > 0 && eos.n > 0 &&
+         eos.beta > 0 && (cor.Gc != 0 || cor.Uc != 0 || cor.Sc != 0 || cor.Hc != 0);
 }
 
 }  // namespace kvil

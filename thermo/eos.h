@@ -73,14 +73,14 @@ int ComputeEosCorrections(Session& session, int speciesCount);
 
 // Values of the non-ideal derived properties of the current state, without changing it.
 struct EosPropertyValues {
-  bool valid = false;      // the EOS applies and every value below is finite
-  double CpPrime = 0;      // kJ/(kg K), non-ideal Cp
-  double Cv = 0;           // kJ/(kg K)
-  double k = 0;            // isentropic exponent
-  bool soundValid = false; // Ka >= 0: a and k from the compressibility
-  double a = 0;            // m/s
-  double fEta = 1;         // dense-gas factor of the viscosity (1 = not applied)
-  double fLambda = 1;      // dense-gas factor of the conductivities (1 = not applied)
+  bool valid = false;       // the EOS applies and every value below is finite
+  double CpPrime = 0;       // kJ/(kg K), non-ideal Cp
+  double Cv = 0;            // kJ/(kg K)
+  double k = 0;             // isentropic exponent
+  bool soundValid = false;  // Ka >= 0: a and k from the compressibility
+  double a = 0;             // m/s
+  double fEta = 1;          // dense-gas factor of the viscosity (1 = not applied)
+  double fLambda = 1;       // dense-gas factor of the conductivities (1 = not applied)
 };
 EosPropertyValues EvaluateEosProperties(const Session& session);
 

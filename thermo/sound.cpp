@@ -13,9 +13,9 @@ namespace kvil {
 
 namespace {
 
-constexpr double kR = kGasConstantJ;          // J/(mol K)
-constexpr double kRc = kGasConstantCal;       // cal/(mol K)
-constexpr double kInvRc = kInvGasConstantCal;  // 1/R as used in the derivative rows
+constexpr double kR = kGasConstantJ;               // J/(mol K)
+constexpr double kRc = kGasConstantCal;            // cal/(mol K)
+constexpr double kInvRc = kInvGasConstantCal;      // 1/R as used in the derivative rows
 constexpr double kRTheta = 1.9871905695884329611;  // R in theta = (H - R T)/(R T^2)
 constexpr double kSFactor = 1.2612;
 constexpr double kCFactor = 0.36028;
@@ -26,15 +26,24 @@ using Vec = Array1<double, kMaxUnknowns>;
 
 int DecodeCharge(int code) {
   switch (code) {
-    case 13: return 1;
-    case 23: return 2;
-    case 33: return 3;
-    case 43: return 4;
-    case 14: return -1;
-    case 24: return -2;
-    case 34: return -3;
-    case 44: return -4;
-    default: return 0;
+    case 13:
+      return 1;
+    case 23:
+      return 2;
+    case 33:
+      return 3;
+    case 43:
+      return 4;
+    case 14:
+      return -1;
+    case 24:
+      return -2;
+    case 34:
+      return -3;
+    case 44:
+      return -4;
+    default:
+      return 0;
   }
 }
 
@@ -47,10 +56,10 @@ std::string Trimmed(const std::string& s) {
 
 // Everything the two systems and the final sums share.
 struct Layout {
-  int E = 0;        // task elements
-  int f = 0;        // element rows (plus the charge row with ions)
-  int m = 0;        // last unknown
-  int K = 0;        // run species
+  int E = 0;  // task elements
+  int f = 0;  // element rows (plus the charge row with ions)
+  int m = 0;  // last unknown
+  int K = 0;  // run species
   double T = 0, p = 0, V = 0, h = 0, ng = 0;
   Array1<bool, kMaxRunSpecies> takes;
   Array1<bool, kMaxRunSpecies> fixed;
@@ -69,7 +78,7 @@ struct NonIdealTerms {
   double T1 = 0, T2 = 0, T3 = 0, T4 = 1, W1 = 0, W2 = 0, thetaE = 0;
   Array1<double, kMaxUnknowns> Gamma;
   // Sums kept for the second routine.
-  double sumB = 0, sumC = 0;                    // virial: Sigma b, Sigma c
+  double sumB = 0, sumC = 0;                     // virial: Sigma b, Sigma c
   double sumA = 0, sumCk = 0, sumEk = 0, u = 1;  // Kelmost: Sigma_A, Sigma_C, Sigma_E
 };
 
@@ -139,8 +148,8 @@ NonIdealTerms FirstRoutine(const Session& session, const Layout& L) {
     const double CB = r * SB / u;
     out.T1 = -r * (rho / u) * SA / T;
     out.T2 = -rho * (CB - rho * r * SD / (u * u * beta)) / h;
-    out.T3 = CB / h + rho * (-2 * r * SB / (u * n) + r * SD / (u * u * h * beta) -
-                             2 * r * SA / (u * n));
+    out.T3 =
+        CB / h + rho * (-2 * r * SB / (u * n) + r * SD / (u * u * h * beta) - 2 * r * SA / (u * n));
     out.T4 = 1 + rho * CB;
     const double ub = u * beta;
     for (int g = 1; g <= eos.gasCount; ++g)

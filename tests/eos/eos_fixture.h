@@ -18,12 +18,12 @@ namespace kvil::testing_eos {
 
 struct GasSpec {
   const char* name;
-  double n;       // mol/kg
-  double H;       // cal/mol
-  double Cp;      // cal/(mol K)
-  float sigma;    // A (condensed: molar volume)
-  float eps;      // K
-  float M;        // g/mol
+  double n;                // mol/kg
+  double H;                // cal/mol
+  double Cp;               // cal/(mol K)
+  float sigma;             // A (condensed: molar volume)
+  float eps;               // K
+  float M;                 // g/mol
   std::vector<int> atoms;  // per system element
   int phase = 2;
   int ionCode = 0;

@@ -11,7 +11,9 @@ namespace {
 constexpr double kR = 8.31441;
 
 // N2-like Lennard-Jones gas.
-GasSpec Nitrogen(double n) { return {"N2", n, 0.0, 7.0, 3.798f, 71.4f, 28.0134f, {2}}; }
+GasSpec Nitrogen(double n) {
+  return {"N2", n, 0.0, 7.0, 3.798f, 71.4f, 28.0134f, {2}};
+}
 
 TEST(BStarSeries, CoefficientsAsTabulated) {
   const auto& c = BStarCoefficients();
@@ -115,7 +117,8 @@ TEST_F(EosVolume, VirialCubicWithThreeRealRootsTakesTheSmallestPositive) {
     const double root = std::stod(lines[i].substr(5, 23));
     // Each root satisfies the cubic rho^3 + (B/C) rho^2 + rho/C - p/(C R T) = 0.
     const double scale = 0.01 / (C * kR * 50);
-    const double residual = root * root * root + 3.500604 * ReducedSecondVirial(0.5) / S3 * root * root +
+    const double residual = root * root * root +
+                            3.500604 * ReducedSecondVirial(0.5) / S3 * root * root +
                             2.775617 / (S3 * S3) * root - scale;
     // The trigonometric form with its seven-digit angle constants is accurate to a few
     // parts in 1e5 of the constant term.
@@ -201,8 +204,8 @@ TEST_F(EosVolume, KelmostDensityTooHigh) {
   EXPECT_EQ(lines[0], "          Kelmost EOS:");
   EXPECT_EQ(lines[1], "     density = " + Fixed(rho, 10, 6) + " mol/cm cub.");
   EXPECT_EQ(lines[2], "     max. available density");
-  EXPECT_EQ(lines[3], "     at T = " + Fixed(3000, 8, 1) + " K, is " + Fixed(0.9 / b, 8, 6) +
-                          " mol/cm cub.");
+  EXPECT_EQ(lines[3],
+            "     at T = " + Fixed(3000, 8, 1) + " K, is " + Fixed(0.9 / b, 8, 6) + " mol/cm cub.");
   EXPECT_EQ(lines[3], "     at T =   3000.0 K, is " + Fixed(0.9 / b, 8, 6) + " mol/cm cub.");
   EXPECT_NEAR(35.7e-6 / session.ws.results.V, 0.8 / b, 1e-9 / b);
 }

@@ -9,16 +9,16 @@
 namespace kvil::testing_eos {
 namespace {
 
-constexpr double kR = 8.31441;    // J/(mol K)
-constexpr double kRc = 1.98719;   // cal/(mol K)
+constexpr double kR = 8.31441;   // J/(mol K)
+constexpr double kRc = 1.98719;  // cal/(mol K)
 
 // Ideal-gas dissociation A2 = 2 A of one element at given T and p, with constant
 // species heat capacities.  Equilibrium: 4 x^2 p / (b^2 - x^2) = K(T), x = n_A, with
 // d ln K/dT = dH/(R T^2) (van 't Hoff).  The properties are formed by finite
 // differences of the exact equilibrium, independently of the derivative systems.
 struct Dissociation {
-  double b = 1000.0 / 14.0;      // mol of A atoms per kg
-  double H0A = 55000, CpA = 5;   // cal/mol, cal/(mol K)
+  double b = 1000.0 / 14.0;     // mol of A atoms per kg
+  double H0A = 55000, CpA = 5;  // cal/mol, cal/(mol K)
   double H0A2 = 0, CpA2 = 9;
   double T0 = 3000, K0 = 0.4;
 
@@ -118,7 +118,7 @@ TEST_F(SoundVelocity, DissociatingGasMatchesTheExactEquilibrium) {
 struct Sublimation {
   double nB = 30, bA = 20;
   double H0g = 40000, Cpg = 5, H0s = 0, Cps = 6;  // cal/mol, cal/(mol K)
-  double T0 = 1500, P0 = 0.2;                    // MPa
+  double T0 = 1500, P0 = 0.2;                     // MPa
 
   double Psat(double T) const {
     const double dH0 = H0g - H0s, dCp = Cpg - Cps;
@@ -313,7 +313,7 @@ TEST_F(Transport, PureNitrogenFollowsChapmanEnskog) {
   const Array1<double, kMaxUnknowns> y;
   ComputeTransportProperties(session, 1, y, true);
   const ResultsBlock& r = session.ws.results;
-  EXPECT_NEAR(r.viscosity, 1.79e-5, 0.03 * 1.79e-5);    // measured 17.9 uPa s
+  EXPECT_NEAR(r.viscosity, 1.79e-5, 0.03 * 1.79e-5);   // measured 17.9 uPa s
   EXPECT_NEAR(r.lambdaFrozen, 0.0259, 0.06 * 0.0259);  // measured 25.9 mW/(m K)
   EXPECT_EQ(r.lambdaReacting, 0.0);
   const double viscosity = r.viscosity, lambda = r.lambdaFrozen;
