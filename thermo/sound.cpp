@@ -483,6 +483,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
       res.soundSpeed = std::sqrt(a2);
     } else {
       SetNotComputable(res);
+      for (int i = 1; i <= K; ++i) ws.species.S[i] = 0;
     }
   } else {
     // Fallback: frozen values and derivative terms of the gas species alone.
