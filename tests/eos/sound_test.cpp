@@ -165,12 +165,14 @@ TEST_F(SoundVelocity, TraceAndFixedSpeciesTakeNoPart) {
     session.task.fixedCount = 0;
     Add({"N2", n, 0, 8.5, 3.798f, 71.4f, 28.0134f, {2}});
     Add({"N", fixed ? 0.5 : 5e-11, 113000, 5, 3.3f, 71.4f, 14.0f, {1}});
+    // A trace condensed phase gets no variable: with one it would pin the potential.
+    Add({"N(s)", 5e-11, -5000, 5, 10.0f, 0, 14.0f, {1}, 1});
     if (fixed) {
       session.task.fixedCount = 1;
       session.task.fixed[1] = {"N", 0.5f};
     }
     SetIdealState(3000, 1.0);
-    ComputeSoundVelocity(session, 1, 2, false);
+    ComputeSoundVelocity(session, 1, 3, false);
     const ResultsBlock& r = session.ws.results;
     EXPECT_NEAR(r.CpEquilibrium / r.Cp, 1.0, 1e-6) << fixed;
     if (fixed) {
