@@ -319,8 +319,8 @@ int ComputeEosCorrections(Session& session, int /*speciesCount*/) {
   const double n = eos.n, T = ws.results.T, h = 1e6 * ws.results.V;
   cor.Gc = cor.Sc = cor.Hc = cor.Uc = cor.G2c = 0;
   for (int g = 1; g <= kMaxUnknowns; ++g) cor.phi[g] = 0;
-  if ((code != 2 && code != 3) || !(n > 0) || !(eos.S3 > 0) || !(eos.epsM > 0) || !(h > 0) ||
-      !(T > 0) || !(eos.beta > 0) || !Finite(eos.beta))
+  if ((code != 2 && code != 3) || eos.code != code || !(n > 0) || !(eos.S3 > 0) ||
+      !(eos.epsM > 0) || !(h > 0) || !(T > 0) || !(eos.beta > 0) || !Finite(eos.beta))
     return kEosFailed;
   const double rho = n / h;
   const double Tr = T / eos.epsM;
