@@ -80,4 +80,12 @@ visible = [
     dict(name='petn-u-given-uv', components=[['C5H8N4O12', '100', -1703.31]],
          first=[3, '0.005', ''], second=[6, '-2500', ''],
          cea=dict(prob='uv rho,kg/m**3=200 u/r=-300.679174')),
+    dict(name='mg-nano3-flare-hp', components=[['Mg', '50', 0.0], ['NaNO3', '44', -5502.70],
+                                               ['C7.3165H10.336O0.1063', '6', 50.21]],
+         first=[1, '0.1 1', ''], second=[5, '0', ''],
+         cea=dict(prob='hp p,bar=1,10', insert='MgO(cr)')),
+    # Magnesium-rich ratio; CEA needs MgF2(L) inserted to start (see the README).
+    dict(name='mg-ptfe-rich-hp', components=[['Mg', '60', 0.0], ['C2F4', '40', -8275.50]],
+         first=[1, '0.1 5', ''], second=[5, '0', ''],
+         cea=dict(prob='hp p,bar=1,50', insert='MgF2(L)')),
 ]
