@@ -383,3 +383,33 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace kvil
+
+namespace kvil {
+namespace {
+
+// Every prefix and many single-byte corruptions of a datafile are read without a crash
+// or an out-of-bounds read (run under the sanitizers), and a prefix that ends before
+// line 68 is always a read error.
+TEST_F(DatafileTest, PrefixesAndCorruptionsNeverBreakTheReader) {
+  BuildRichTask();
+  ASSERT_TRUE(WriteTaskFile(session, Path("src.dat")));
+  const std::string good = ReadText("src.dat");
+  std::size_t line68 = 0;
+  for (int n = 0; n < 67; ++n) line68 = good.find("\r\n", line68) + 2;
+  for (std::size_t len = 1; len < good.size(); len += 5) {
+    WriteText("p.dat", good.substr(0, len));
+    const ReadTaskResult r = ReadTaskFile(session, Path("p.dat"));
+    if (len < line68) EXPECT_EQ(r, ReadTaskResult::ReadError) << len;
+  }
+  const char replacements[] = {'\0', '\n', ' ', '9', '-', 'e', '(', '\xff'};
+  for (std::size_t pos = 0; pos < good.size(); pos += 3) {
+    std::string bad = good;
+    bad[pos] = replacements[pos % sizeof replacements];
+    WriteText("c.dat", bad);
+    ReadTaskFile(session, Path("c.dat"));
+  }
+  SUCCEED();
+}
+
+}  // namespace
+}  // namespace kvil
