@@ -59,6 +59,7 @@ class DatafileTest : public TaskTest {
     ASSERT_TRUE(CheckVariants(t, ui));
     ASSERT_TRUE(ComputeElementBalance(session, 1));
     t.comment = "Composite propellant";
+    OpenTinyDatabase({{"H2O", 2, 1, 2, 8, 1}, {"Al2O3(c)", 1, 13, 2, 8, 3}, {"HCl", 2, 1, 1, 17, 1}});
     SetSpecies({"H2O", "Al2O3(c)", "HCl"}, {"", "0.5", "1e-3"});
     ASSERT_TRUE(ui.messages.empty()) << ui.Texts()[0];
   }
@@ -67,9 +68,11 @@ class DatafileTest : public TaskTest {
     SpeciesList& list = session.task.species;
     session.grid.clear();
     for (std::size_t i = 0; i < names.size(); ++i) {
-      list.items[i + 1].entry = {2, static_cast<std::int32_t>(10 + i), 1};
+      const std::uint8_t phase = names[i].find("(c)") != std::string::npos ? 1 : 2;
+      list.items[i + 1].entry = {phase, static_cast<std::int32_t>(i), 1};
       list.items[i + 1].displayName = names[i];
-      session.grid.push_back({"  " + std::to_string(i + 1), "  *", "  g", "  " + names[i],
+      session.grid.push_back({"  " + std::to_string(i + 1), "  *", phase == 1 ? "  c" : "  g",
+                              "  " + names[i],
                               fixed[i]});
     }
     list.total = static_cast<int>(names.size());
@@ -106,7 +109,8 @@ TEST_F(DatafileTest, WrittenLayout) {
   std::vector<SpeciesEntry> entries;
   ASSERT_TRUE(ReadSpeciesListFile(Path("rich.tdf"), entries));
   ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[2].record, 12);
+  EXPECT_EQ(entries[2].record, 2);
+  EXPECT_EQ(entries[1].phase, 1);
 }
 
 TEST_F(DatafileTest, RoundTripRestoresTheTaskAndRewritesIdentically) {
@@ -152,9 +156,14 @@ TEST_F(DatafileTest, RoundTripRestoresTheTaskAndRewritesIdentically) {
   EXPECT_TRUE(t.steppedComposition);
   EXPECT_FALSE(t.elementSetChanged);
   EXPECT_EQ(t.referenceElementCount, t.elementCount);
+  // The species list comes back from the species list file, with the fixed values in
+  // the grid.
+  ASSERT_EQ(t.species.total, 3);
+  EXPECT_EQ(t.species.items[2].displayName, "Al2O3(c)");
+  EXPECT_FALSE(t.species.rescanDatabase);
+  ASSERT_EQ(session.grid.size(), 3u);
+  EXPECT_EQ(session.grid[1].fixed, "0.5");
 
-  // The species list is loaded by the species catalogue; give it the same rows.
-  SetSpecies({"H2O", "Al2O3(c)", "HCl"}, {"", "0.5", "1e-3"});
   ASSERT_TRUE(WriteTaskFile(session, Path("rich.dat")));
   EXPECT_EQ(ReadText("rich.dat"), first);
 }

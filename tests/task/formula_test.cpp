@@ -264,19 +264,7 @@ TEST_F(BalanceTest, MoreThanTwentyElementsIsRefused) {
 class FixedCheckTest : public BalanceTest {
  protected:
   void SetUp() override {
-    std::vector<std::uint8_t> bytes(3 * kSpeciesRecordSize, 0);
-    struct Rec { int el1, n1, el2, n2; const char* name; };
-    const Rec recs[] = {{1, 2, 8, 1, "H2O"}, {1, 2, 0, 0, "H2"}, {8, 2, 0, 0, "O2"}};
-    for (int i = 0; i < 3; ++i) {
-      std::uint8_t* r = bytes.data() + i * kSpeciesRecordSize;
-      r[0] = recs[i].el1; r[1] = recs[i].n1; r[2] = recs[i].el2; r[3] = recs[i].n2;
-      r[10] = 2;
-      PutShortString(r, 28, 20, recs[i].name);
-    }
-    ASSERT_TRUE(WriteFileAtomically(Path("Demo_1a.bas"), bytes.data(), bytes.size()));
-    WriteText("Demo_2a.bas", "");
-    WriteText("Demo_3a.bas", "");
-    ASSERT_TRUE(session.database.Open(dir.string()));
+    OpenTinyDatabase({{"H2O", 2, 1, 2, 8, 1}, {"H2", 2, 1, 2, 0, 0}, {"O2", 2, 8, 2, 0, 0}});
     SpeciesList& list = session.task.species;
     const char* names[] = {"H2O", "H2", "O2"};
     for (int i = 1; i <= 3; ++i) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -48,6 +49,31 @@ class TaskTest : public ::testing::Test {
     c.amountText = amounts;
     c.enthalpy = enthalpy;
     c.amounts.Fill(-1.0f);
+  }
+
+  // Writes a species database of the given species (name, kind code, up to two
+  // (element code, count) pairs; no properties or polynomials) into the test directory
+  // and opens it.
+  struct TinySpecies {
+    const char* name;
+    int kind;
+    int el1, n1, el2, n2;
+  };
+  void OpenTinyDatabase(const std::vector<TinySpecies>& species) {
+    std::vector<std::uint8_t> bytes(species.size() * kSpeciesRecordSize, 0);
+    for (std::size_t i = 0; i < species.size(); ++i) {
+      std::uint8_t* r = bytes.data() + i * kSpeciesRecordSize;
+      r[0] = species[i].el1;
+      r[1] = species[i].n1;
+      r[2] = species[i].el2;
+      r[3] = species[i].n2;
+      r[10] = species[i].kind;
+      PutShortString(r, 28, 20, species[i].name);
+    }
+    ASSERT_TRUE(WriteFileAtomically(Path("Demo_1a.bas"), bytes.data(), bytes.size()));
+    WriteText("Demo_2a.bas", "");
+    WriteText("Demo_3a.bas", "");
+    ASSERT_TRUE(session.database.Open(dir.string()));
   }
 
   RecordingInteraction ui;
