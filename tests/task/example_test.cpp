@@ -44,11 +44,11 @@ class ExampleTest : public TaskTest {
 TEST_F(ExampleTest, CompositePropellantIsWhatTheWriterProduces) {
   BuildExample();
   if (std::getenv("KVIL_WRITE_EXAMPLES")) {
-    ASSERT_TRUE(WriteTaskFile(session, kExampleDir + "/composite-propellant.dat"));
+    ASSERT_TRUE(WriteTaskFile(session, kExampleDir + "/propellant.dat"));
   }
   const std::string expected = DatafileText(session.task);
   std::string stored;
-  ASSERT_TRUE(ReadWholeFile(kExampleDir + "/composite-propellant.dat", stored));
+  ASSERT_TRUE(ReadWholeFile(kExampleDir + "/propellant.dat", stored));
   EXPECT_EQ(stored, expected);
 
   WriteText("example.dat", stored);
@@ -56,7 +56,7 @@ TEST_F(ExampleTest, CompositePropellantIsWhatTheWriterProduces) {
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(session.task.elementCount, 6);  // N H Cl O Al C
   EXPECT_EQ(DatafileText(session.task), stored);
-  EXPECT_TRUE(std::filesystem::exists(kExampleDir + "/composite-propellant.tdf"));
+  EXPECT_TRUE(std::filesystem::exists(kExampleDir + "/propellant.tdf"));
 }
 
 }  // namespace
