@@ -156,10 +156,19 @@ void ApplyRaw(Session& session, const RawDatafile& raw) {
   for (int c = 1; c <= kUnitCount; ++c)
     task.unitCodes[c] = static_cast<std::uint8_t>(raw.units[c] == 2 * c ? 2 * c : 2 * c - 1);
   task.options = raw.options;
+  // Parameter choosers: "Template" leaves no second or adiabatic parameter; two equal
+  // parameters cannot specify an equilibrium.
   task.firstCode = raw.codes[0];
   task.secondCode = raw.codes[1];
   task.expansionCode = raw.codes[2] >= kParamPa && raw.codes[2] <= kParamAreaRatio
                            ? raw.codes[2] : kParamNone;
+  if (task.firstCode == kParamTemplate) {
+    task.secondCode = kParamNone;
+    task.expansionCode = kParamNone;
+  } else if (task.firstCode != kParamNone && task.firstCode == task.secondCode) {
+    ui.Error("Equilibrium must be specified by different parameters !");
+    task.firstCode = kParamNone;
+  }
   for (int e = 1; e <= kMaxSystemElements; ++e) task.elements[e] = raw.elements[e];
   for (int i = 1; i <= kMaxComponents; ++i) task.components[i].enthalpy = raw.enthalpies[i];
 

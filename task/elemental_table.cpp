@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/interaction.h"
 #include "common/numfmt.h"
 #include "core/session.h"
 #include "task/elements.h"
@@ -38,6 +39,17 @@ struct BalanceState {
     t.massSum = massSum;
     t.mixtureEnthalpy = mixtureEnthalpy;
   }
+};
+
+// Swallows messages: the element set is the same in every variant, so a message about
+// an element that cannot be classed is shown for the first column only.
+class SilentInteraction : public Interaction {
+ public:
+  Answer Message(MessageKind, const std::string&, Buttons) override { return Answer::Ok; }
+  void ShowProgress(bool) override {}
+  void SetProgressLabels(const ProgressLabels&) override {}
+  void SetProgressPosition(int) override {}
+  void ProcessPendingInput() override {}
 };
 
 void AddColumn(ElementalTable& table) {
@@ -76,7 +88,8 @@ ElementalTable BuildElementalTable(Session& session) {
     }
     table.cells[E + 1][v] = " " + FormatPicture(task.mixtureEnthalpy, "0.###");
     table.cells[E + 2][v] = " " + FormatPicture(task.massSum, "0.###");
-    const OxidizerFuel of = OxidizerFuelBalance(task, session.ui);
+    SilentInteraction silent;
+    const OxidizerFuel of = OxidizerFuelBalance(task, v == 1 ? session.ui : silent);
     table.cells[E + 3][v] =
         of.fuel <= kMinFuel ? " 0" : " " + FormatPicture(of.oxidizer / of.fuel, "0.###");
 

@@ -29,7 +29,9 @@ struct ElementalTable {
 };
 
 // Builds the table from the task of the session.  The element balance of the task is
-// restored to its state before the call.
+// restored to its state before the call.  Messages of the element balance are shown for
+// every variant; that of an element which cannot be classed as oxidizer or fuel only
+// for the first.
 ElementalTable BuildElementalTable(Session& session);
 
 // The saved form: an empty line, then each row on its own line, every cell

@@ -277,6 +277,25 @@ TEST_F(DatafileTest, UnitCodesFollowTheUnitChoosers) {
   EXPECT_EQ(session.task.unitCodes[2], 4);
 }
 
+TEST_F(DatafileTest, ParameterChoicesAreCheckedOnReading) {
+  BuildRichTask();
+  session.task.firstCode = kParamTemplate;  // template: no second, no adiabatic parameter
+  WriteText("tpl.dat", DatafileText(session.task));
+  ASSERT_EQ(ReadTaskFile(session, Path("tpl.dat")), ReadTaskResult::Ok);
+  EXPECT_EQ(session.task.secondCode, kParamNone);
+  EXPECT_EQ(session.task.expansionCode, kParamNone);
+  EXPECT_EQ(session.task.slots[2].count, 0);
+
+  session.task.firstCode = kParamH;
+  session.task.secondCode = kParamH;
+  session.task.expansionCode = 5;  // not an adiabatic parameter
+  WriteText("hh.dat", DatafileText(session.task));
+  ASSERT_EQ(ReadTaskFile(session, Path("hh.dat")), ReadTaskResult::Ok);
+  EXPECT_TRUE(ui.Saw("Equilibrium must be specified by different parameters !"));
+  EXPECT_EQ(session.task.firstCode, kParamNone);
+  EXPECT_EQ(session.task.expansionCode, kParamNone);
+}
+
 TEST_F(DatafileTest, FailedWriteKeepsThePreviousFiles) {
   BuildRichTask();
   ASSERT_TRUE(WriteTaskFile(session, Path("keep.dat")));

@@ -119,3 +119,19 @@ TEST_F(ElementalTableTest, SteppedVariantsRunToTheEndOfTheRange) {
 
 }  // namespace
 }  // namespace kvil
+
+namespace kvil {
+namespace {
+
+TEST_F(ElementalTableTest, UnclassedElementIsReportedForTheFirstVariantOnly) {
+  SetComponent(1, "P2O5", "10 20 30");
+  SetComponent(2, "H2", "1");
+  Prepare();
+  const ElementalTable table = BuildElementalTable(session);
+  EXPECT_EQ(table.Columns(), 4);
+  EXPECT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(Cell(table, table.Rows() - 1, 3), " 0");
+}
+
+}  // namespace
+}  // namespace kvil
