@@ -79,8 +79,8 @@ bool ParseFloat(const std::string& text, float& out) {
   const char* first = text.data();
   const char* last = text.data() + text.size();
   if (first != last && *first == '+') ++first;
-  if (first == last || !(std::isdigit(static_cast<unsigned char>(*first)) || *first == '-' ||
-                         *first == '.'))
+  if (first == last ||
+      !(std::isdigit(static_cast<unsigned char>(*first)) || *first == '-' || *first == '.'))
     return false;
   double v = 0;
   auto [ptr, ec] = std::from_chars(first, last, v);
@@ -91,7 +91,9 @@ bool ParseFloat(const std::string& text, float& out) {
   return true;
 }
 
-std::string Cut(const std::string& text, std::size_t limit) { return text.substr(0, limit); }
+std::string Cut(const std::string& text, std::size_t limit) {
+  return text.substr(0, limit);
+}
 
 // Everything of the datafile, checked for form before any of it enters the task.
 struct RawDatafile {
@@ -160,8 +162,8 @@ void ApplyRaw(Session& session, const RawDatafile& raw) {
   // parameters cannot specify an equilibrium.
   task.firstCode = raw.codes[0];
   task.secondCode = raw.codes[1];
-  task.expansionCode = raw.codes[2] >= kParamPa && raw.codes[2] <= kParamAreaRatio
-                           ? raw.codes[2] : kParamNone;
+  task.expansionCode =
+      raw.codes[2] >= kParamPa && raw.codes[2] <= kParamAreaRatio ? raw.codes[2] : kParamNone;
   if (task.firstCode == kParamTemplate) {
     task.secondCode = kParamNone;
     task.expansionCode = kParamNone;
@@ -335,8 +337,8 @@ bool CollectFixedConcentrations(Session& session) {
       session.ui.Error("Too many constraints !");
       return finish(false);
     }
-    task.fixed[count].name = row.formula.size() > 2 ? Cut(row.formula.substr(2), kMaxSpeciesName)
-                                                    : std::string();
+    task.fixed[count].name =
+        row.formula.size() > 2 ? Cut(row.formula.substr(2), kMaxSpeciesName) : std::string();
     task.fixed[count].value = static_cast<float>(value);
   }
   return finish(true);

@@ -30,8 +30,11 @@ struct BalanceState {
   float mixtureEnthalpy;
 
   explicit BalanceState(const Task& t)
-      : elements(t.elements), elementCount(t.elementCount), massFractions(t.massFractions),
-        massSum(t.massSum), mixtureEnthalpy(t.mixtureEnthalpy) {}
+      : elements(t.elements),
+        elementCount(t.elementCount),
+        massFractions(t.massFractions),
+        massSum(t.massSum),
+        mixtureEnthalpy(t.mixtureEnthalpy) {}
   void RestoreTo(Task& t) const {
     t.elements = elements;
     t.elementCount = elementCount;
@@ -69,7 +72,8 @@ ElementalTable BuildElementalTable(Session& session) {
   ElementalTable table;
   table.cells.assign(E + 4, std::vector<std::string>(2));
   table.cells[0][0] = "Elements \\ No";
-  for (int e = 1; e <= E; ++e) table.cells[e][0] = std::string(" ") + ElementSymbol(task.elements[e].index);
+  for (int e = 1; e <= E; ++e)
+    table.cells[e][0] = std::string(" ") + ElementSymbol(task.elements[e].index);
   table.cells[E + 1][0] = " Enthalpy";
   table.cells[E + 2][0] = " Sum of parts";
   table.cells[E + 3][0] = " Oxidizer/Fuel";

@@ -23,8 +23,12 @@ struct ElementInfo {
 // Entry `index` (1..106).  Out-of-range indices give an entry with an empty symbol and
 // mass 0, so that a damaged index never reads outside the table.
 const ElementInfo& Element(int index);
-inline const char* ElementSymbol(int index) { return Element(index).symbol; }
-inline float ElementMass(int index) { return Element(index).mass; }
+inline const char* ElementSymbol(int index) {
+  return Element(index).symbol;
+}
+inline float ElementMass(int index) {
+  return Element(index).mass;
+}
 
 // Exact, case-sensitive look-up of a symbol among the 106 entries (the electron
 // included); 0 when the symbol is not in the table.

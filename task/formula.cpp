@@ -12,9 +12,15 @@ namespace kvil {
 
 namespace {
 
-bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
-bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == ',' || c == '.'; }
+bool IsUpper(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+bool IsLower(char c) {
+  return c >= 'a' && c <= 'z';
+}
+bool IsNumberChar(char c) {
+  return (c >= '0' && c <= '9') || c == ',' || c == '.';
+}
 
 // Masses of the list positions below: a stepped amount counts as passed when it lies
 // beyond its end by more than this (mass parts).
@@ -212,7 +218,8 @@ bool ComputeElementBalance(Session& session, int variant, float* enthalpy) {
     const FormulaTokens& row = task.tokens[i];
     double molarMass = 0;
     for (int j = 1; j <= kMaxFormulaTokens; ++j)
-      if (row.index[j] != 0) molarMass += static_cast<double>(row.coef[j]) * ElementMass(row.index[j]);
+      if (row.index[j] != 0)
+        molarMass += static_cast<double>(row.coef[j]) * ElementMass(row.index[j]);
     for (int j = 1; j <= kMaxFormulaTokens; ++j) {
       if (row.index[j] == 0) continue;
       int e = 1;

@@ -48,8 +48,9 @@ OxidizerFuel OxidizerFuelBalance(const Task& task, Interaction& ui) {
       case ElementClass::Inert:
         break;
       case ElementClass::None:
-        ui.Message(MessageKind::Information, std::string("Element ") + ElementSymbol(code) +
-                                                 " can not be used for calculation of Oxidyzer/Fuel ratio");
+        ui.Message(MessageKind::Information,
+                   std::string("Element ") + ElementSymbol(code) +
+                       " can not be used for calculation of Oxidyzer/Fuel ratio");
         w = 0;
         break;
       case ElementClass::Oxidizer:

@@ -170,10 +170,10 @@ bool WriteSettingsFile(Session& session, const std::string& name) {
   SettingsRecord& record = session.settings.record;
   const Task& task = session.task;
   record.options = task.options;
-  record.firstChooser = task.firstCode >= 1 && task.firstCode <= kFirstChooserEntries
-                            ? task.firstCode - 1 : -1;
-  record.secondChooser = task.secondCode >= 1 && task.secondCode <= kSecondChooserEntries
-                             ? task.secondCode - 1 : -1;
+  record.firstChooser =
+      task.firstCode >= 1 && task.firstCode <= kFirstChooserEntries ? task.firstCode - 1 : -1;
+  record.secondChooser =
+      task.secondCode >= 1 && task.secondCode <= kSecondChooserEntries ? task.secondCode - 1 : -1;
   const auto bytes = EncodeSettings(record);
   std::string error;
   if (!WriteFileAtomically(SettingsPath(session.settings, name), bytes.data(), bytes.size(),

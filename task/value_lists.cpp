@@ -210,8 +210,7 @@ CellResult ComponentStepCell(Task& task, int row, const std::string& text, Inter
   return CellResult::Ok;
 }
 
-CellResult ComponentEnthalpyCell(Task& task, int row, const std::string& text,
-                                 Interaction& ui) {
+CellResult ComponentEnthalpyCell(Task& task, int row, const std::string& text, Interaction& ui) {
   SourceComponent& c = task.components[row];
   if (!IsMoreThanBlank(text)) {
     c.enthalpy = 0;

@@ -87,8 +87,7 @@ CellResult ComponentStepCell(Task& task, int row, const std::string& text, Inter
 // The Enthalpy cell of component `row` is left with `text` (kJ/kg).  A blank cell gives
 // 0.  A text that is not a number shows the error " ERROR. Try again! " and leaves the
 // enthalpy unchanged (Rejected).
-CellResult ComponentEnthalpyCell(Task& task, int row, const std::string& text,
-                                 Interaction& ui);
+CellResult ComponentEnthalpyCell(Task& task, int row, const std::string& text, Interaction& ui);
 
 // True when `text` holds a character other than blanks and control characters.
 bool IsMoreThanBlank(const std::string& text);

@@ -2,8 +2,8 @@
 // on standard error, exit status by outcome.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <sys/wait.h>
+#include <cstdlib>
 
 #include "task/datafile.h"
 #include "task/elemental_table.h"
@@ -23,8 +23,8 @@ class BatchInfoTest : public TaskTest {
   }
   // Runs kvil-batch in the test directory; returns its exit status.
   int Run(const std::string& args) {
-    const std::string cmd = "cd '" + dir.string() + "' && '" + kBatch + "' " + args +
-                            " >out.txt 2>err.txt";
+    const std::string cmd =
+        "cd '" + dir.string() + "' && '" + kBatch + "' " + args + " >out.txt 2>err.txt";
     const int status = std::system(cmd.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -32,8 +32,8 @@ class BatchInfoTest : public TaskTest {
 
 TEST_F(BatchInfoTest, PrintsTheElementalTable) {
   std::string content;
-  ASSERT_TRUE(ReadWholeFile(std::string(KVIL_TEST_DATA_DIR) + "/reference/ch4-air-hp.dat",
-                            content));
+  ASSERT_TRUE(
+      ReadWholeFile(std::string(KVIL_TEST_DATA_DIR) + "/reference/ch4-air-hp.dat", content));
   WriteText("ch4.dat", content);
   ASSERT_EQ(Run("--info ch4.dat"), 0);
   EXPECT_EQ(ReadText("err.txt"), "");

@@ -59,7 +59,8 @@ class DatafileTest : public TaskTest {
     ASSERT_TRUE(CheckVariants(t, ui));
     ASSERT_TRUE(ComputeElementBalance(session, 1));
     t.comment = "Composite propellant";
-    OpenTinyDatabase({{"H2O", 2, 1, 2, 8, 1}, {"Al2O3(c)", 1, 13, 2, 8, 3}, {"HCl", 2, 1, 1, 17, 1}});
+    OpenTinyDatabase(
+        {{"H2O", 2, 1, 2, 8, 1}, {"Al2O3(c)", 1, 13, 2, 8, 3}, {"HCl", 2, 1, 1, 17, 1}});
     SetSpecies({"H2O", "Al2O3(c)", "HCl"}, {"", "0.5", "1e-3"});
     ASSERT_TRUE(ui.messages.empty()) << ui.Texts()[0];
   }
@@ -72,8 +73,7 @@ class DatafileTest : public TaskTest {
       list.items[i + 1].entry = {phase, static_cast<std::int32_t>(i), 1};
       list.items[i + 1].displayName = names[i];
       session.grid.push_back({"  " + std::to_string(i + 1), "  *", phase == 1 ? "  c" : "  g",
-                              "  " + names[i],
-                              fixed[i]});
+                              "  " + names[i], fixed[i]});
     }
     list.total = static_cast<int>(names.size());
     list.selected = list.total;
@@ -229,13 +229,15 @@ TEST_F(DatafileTest, DamagedFilesGiveTheReadErrorAndTheDefaults) {
       {"missing fixed value", good.substr(0, good.rfind("HCl") + 5)},
       {"garbage in line 1", "abc" + good},
       {"bad number in line 1", good.substr(0, 2) + "x" + good.substr(3)},
-      {"element index out of range", [&] {
+      {"element index out of range",
+       [&] {
          auto items = Items(good.substr(0, line1End));
          std::string l1;  // item 96 is the first element index
          for (std::size_t i = 0; i < items.size(); ++i) l1 += (i == 95 ? "200" : items[i]) + " ";
          return l1 + " " + good.substr(line1End);
        }()},
-      {"six fixed values", [&] {
+      {"six fixed values",
+       [&] {
          auto items = Items(good.substr(0, line1End));
          std::string l1;
          for (std::size_t i = 0; i < items.size(); ++i) l1 += (i == 8 + 32 ? "6" : items[i]) + " ";
@@ -396,12 +398,11 @@ TEST_P(ReferenceTest, ReadsWithoutMessagesAndBalancesAsStored) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReferenceTest,
-    ::testing::Values(
-        ReferenceCase{"h2o2-tp", {"H2", "O2"}, {"11.19", "88.81"}},
-        ReferenceCase{"air-ions-tp", {"N2", "O2", "Ar"}, {"75.52", "23.14", "1.34"}},
-        ReferenceCase{"ch4-air-hp", {"CH4", "O2", "N2"}, {"5.5", "22.0", "72.5"}},
-        ReferenceCase{"h2lox-rocket", {"H2", "O2"}, {"14.2857", "85.7143"}},
-        ReferenceCase{"nitromethane-uv", {"CH3NO2"}, {"100"}}),
+    ::testing::Values(ReferenceCase{"h2o2-tp", {"H2", "O2"}, {"11.19", "88.81"}},
+                      ReferenceCase{"air-ions-tp", {"N2", "O2", "Ar"}, {"75.52", "23.14", "1.34"}},
+                      ReferenceCase{"ch4-air-hp", {"CH4", "O2", "N2"}, {"5.5", "22.0", "72.5"}},
+                      ReferenceCase{"h2lox-rocket", {"H2", "O2"}, {"14.2857", "85.7143"}},
+                      ReferenceCase{"nitromethane-uv", {"CH3NO2"}, {"100"}}),
     [](const auto& info) {
       std::string n = info.param.name;
       for (char& ch : n)

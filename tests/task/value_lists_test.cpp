@@ -37,8 +37,8 @@ TEST_F(ValueListTest, ValueListFailures) {
   EXPECT_EQ(ui.messages.back().kind, MessageKind::Warning);
   ui.Clear();
   EXPECT_FALSE(ParseValueList(session.task, "100 1,5,7", 1, kParamP, ui));
-  EXPECT_EQ(ui.Texts(), (std::vector<std::string>{"Invalid number: 1,5,7",
-                                                  "Here is an ERROR: 1,5,7 !"}));
+  EXPECT_EQ(ui.Texts(),
+            (std::vector<std::string>{"Invalid number: 1,5,7", "Here is an ERROR: 1,5,7 !"}));
 }
 
 TEST_F(ValueListTest, StepsAndAcceptedLists) {
