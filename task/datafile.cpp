@@ -296,7 +296,9 @@ ReadTaskResult ReadTaskFile(Session& session, const std::string& path) {
   Task& task = session.task;
   task.species.total = 0;
   task.species.selected = 0;
-  if (!entries.empty()) {
+  // Without a species database the entries cannot be resolved to species; the list
+  // stays empty and the species list file is left as it is.
+  if (!entries.empty() && session.database.IsOpen()) {
     task.species.rescanDatabase = false;
     LoadSpeciesList(session);
     task.species.rescanDatabase = false;

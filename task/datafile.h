@@ -51,7 +51,8 @@ enum class ReadTaskResult {
 // Reads the datafile `path` into session.task (after ResetTaskAndReadConfiguration),
 // sets session.datafilePath and the task name (the file name without directory and
 // extension), computes the element balance of variant 1, creates an empty species
-// list file when none exists and loads the species list from it (LoadSpeciesList).
+// list file when none exists and loads the species list from it (LoadSpeciesList; only
+// when the species database is open).
 // Parse errors inside the stored texts are reported by the parsers while reading
 // continues.  A truncated file, a malformed or out-of-range item of line 1, more than 5
 // fixed concentrations, or a species list file of more than 259 entries give the error
