@@ -216,6 +216,16 @@ void ApplyRaw(Session& session, const RawDatafile& raw) {
 
 // ---- Writing ------------------------------------------------------------------------
 
+namespace {
+// A text stored on one line of the datafile: a line break inside it would shift every
+// following line, so it is written as a blank.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+}  // namespace
+
 std::string DatafileText(const Task& task) {
   std::string out;
   auto item = [&](const std::string& text) { out += text + " "; };
@@ -229,15 +239,15 @@ std::string DatafileText(const Task& task) {
   for (const SourceComponent& c : task.components) item(FormatExp23(c.enthalpy));
   out += std::string(" ") + kLineEnd;
 
-  for (int n = 1; n <= 3; ++n) out += task.slots[n].valueText + " " + kLineEnd;
-  for (int n = 1; n <= 3; ++n) out += task.slots[n].stepText + kLineEnd;
-  for (const SourceComponent& c : task.components) out += c.formula + kLineEnd;
+  for (int n = 1; n <= 3; ++n) out += OneLine(task.slots[n].valueText) + " " + kLineEnd;
+  for (int n = 1; n <= 3; ++n) out += OneLine(task.slots[n].stepText) + kLineEnd;
+  for (const SourceComponent& c : task.components) out += OneLine(c.formula) + kLineEnd;
   for (const SourceComponent& c : task.components)
-    out += c.amountText + kLineEnd + c.stepText + kLineEnd;
-  out += task.comment + kLineEnd;
+    out += OneLine(c.amountText) + kLineEnd + OneLine(c.stepText) + kLineEnd;
+  out += OneLine(task.comment) + kLineEnd;
   const int fixedCount = std::min<int>(task.options[kOptFixedCount], kMaxFixedConcentrations);
   for (int f = 1; f <= fixedCount; ++f)
-    out += task.fixed[f].name + kLineEnd + FormatExp23(task.fixed[f].value) + kLineEnd;
+    out += OneLine(task.fixed[f].name) + kLineEnd + FormatExp23(task.fixed[f].value) + kLineEnd;
   return out;
 }
 
@@ -277,6 +287,7 @@ ReadTaskResult ReadTaskFile(Session& session, const std::string& path) {
     ResetTaskAndReadConfiguration(session);
     return ReadTaskResult::ReadError;
   };
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);  // UTF-8 mark
   RawDatafile raw;
   if (!ParseRaw(content, raw)) return fail();
 

@@ -188,12 +188,23 @@ TEST_F(DatafileTest, LfOnlyAndOtherNotationsAreRead) {
   auto pos = line1.find(" -2.51700000000000E+0003");
   ASSERT_NE(pos, std::string::npos);
   line1.replace(pos, 24, "\t-2517.0");
-  WriteText("lf.dat", line1 + lf.substr(nl));
+  WriteText("lf.dat", "\xEF\xBB\xBF" + line1 + lf.substr(nl));  // with a UTF-8 mark
   ASSERT_EQ(ReadTaskFile(session, Path("lf.dat")), ReadTaskResult::Ok);
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_FLOAT_EQ(session.task.components[1].enthalpy, -2517);
   EXPECT_EQ(session.task.components[3].formula, "C7.075H10.65O0.223N0.063");
   EXPECT_EQ(session.task.comment, "Composite propellant");
+}
+
+TEST_F(DatafileTest, LineBreaksInsideTextsCannotShiftTheLines) {
+  BuildRichTask();
+  session.task.comment = "two\r\nlines";
+  session.task.components[2].amountText = "18\n";
+  ASSERT_TRUE(WriteTaskFile(session, Path("nl.dat")));
+  EXPECT_EQ(Lines(ReadText("nl.dat")).size(), 68u + 4u);
+  ASSERT_EQ(ReadTaskFile(session, Path("nl.dat")), ReadTaskResult::Ok);
+  EXPECT_EQ(session.task.comment, "two  lines");
+  EXPECT_EQ(session.task.fixedCount, 2);
 }
 
 TEST_F(DatafileTest, EmptyFileGivesTheDefaults) {
