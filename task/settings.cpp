@@ -151,7 +151,9 @@ bool LoadSettingsFile(Session& session) {
   bool ok = true;
   switch (ReadSettingsRecord(SettingsPath(settings, settings.fileName), settings.record)) {
     case 0:
+      // The number of fixed concentrations belongs to the task, not to the settings.
       session.task.options = settings.record.options;
+      session.task.options[kOptFixedCount] = static_cast<std::uint8_t>(session.task.fixedCount);
       break;
     case 1:
       ok = false;

@@ -119,12 +119,16 @@ TEST_F(ConfigurationTest, SavedSettingsComeBack) {
 TEST_F(ConfigurationTest, TemplatesLoadAndDamagedTemplatesStay) {
   session.settings.record.heatV = 0.02f;
   session.task.options[kOptTemplateImpulse] = 1;
+  session.task.options[kOptFixedCount] = 3;
   ASSERT_TRUE(WriteSettingsFile(session, "rocket.cfg"));
   ResetTaskAndReadConfiguration(session);
   EXPECT_EQ(session.settings.record.heatV, 0.01f);
 
   session.settings.fileName = "rocket.cfg";
+  session.task.fixedCount = 1;
+  session.task.options[kOptFixedCount] = 1;
   ASSERT_TRUE(LoadSettingsFile(session));
+  EXPECT_EQ(session.task.options[kOptFixedCount], 1);  // the task's own count stays
   EXPECT_EQ(session.settings.record.heatV, 0.02f);
   EXPECT_EQ(session.task.options[kOptTemplateImpulse], 1);
 
