@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "report_fixture.h"
 #include "task/oxidizer_fuel.h"
 
@@ -51,6 +53,196 @@ TEST_F(FullPointSi, MatchesGolden) {
   EXPECT_EQ(s.ws.state.reportFlowVelocity, 0);
   EXPECT_EQ(s.ws.state.reportExpansionPressure, 0);
   EXPECT_FALSE(s.report.failed());
+}
+
+
+// Technical units, mole fractions, dominant composition, powder parameters (p and U
+// assigned), ideal-gas EOS; six elements wrap after the fifth.
+TEST_F(ReportTest, FullPointTechnicalMoleFractionsDominantPowder) {
+  Task& t = s.task;
+  t.options[kOptOutputUnits] = 1;
+  t.options[kOptConcUnit] = 2;
+  t.options[kOptDominant] = 1;
+  t.unitCodes[1] = 2;
+  t.unitCodes[6] = 12;
+  s.settings.cutoff = 1e-6;
+  AddElement(7, 50.0f);
+  AddElement(18, 0.5f);
+  AddElement(2, 0.25f);
+  AddElement(10, 0.125f);
+  AddElement(36, 0.0625f);
+  AddElement(54, 0.001f);
+  AddSpecies("CO2", 2, 44.0098f, 10.0f, 1);
+  AddSpecies("H2O", 2, 18.0153f, 20.0f, 2);
+  AddSpecies("OH", 2, 17.0073f, 5e-7f, 3);  // below the cut-off
+  AddSpecies("C(gr)", 1, 12.011f, 0.3f, 4);
+  AddSpecies("Fe(cr)", 1, 55.845f, 0.2f, 5);
+  AddSpecies("Cu(L)", 1, 63.546f, 0.1f, 6);
+  ResultsBlock& r = s.ws.results;
+  r.p = 5.0; r.T = 2500.0; r.V = 0.2; r.S = 8.0; r.H = -500.0; r.U = -1000.0;
+  r.Cp = 1.5; r.nTotal = 40.0; r.gasVolume = 0.19;
+  r.soundSpeed = 900.0; r.kEquilibrium = 1.15; r.CpEquilibrium = 3.0; r.CvEquilibrium = 2.6;
+  r.lambdaFrozen = 0.2; r.lambdaReacting = 0.5; r.viscosity = 8e-5;
+  r.CvFrozen = 1.2; r.aFrozen = 950.0; r.kFrozen = 0;
+  s.ws.state.gasPresent = true;
+  WritePointReport(s, t.elementCount, s.ws.run.count, 5.0f, kParamP, -1000.0f, kParamU);
+  EXPECT_EQ(ReportText(), Golden("point_full_tech_molefrac_dom.txt"));
+}
+
+// Brief results with V and U assigned still get the powder parameters; Kelmost EOS.
+TEST_F(ReportTest, BriefPointSiWithPowderParameters) {
+  Task& t = s.task;
+  t.options[kOptBrief] = 1;
+  t.options[kOptEos] = 3;
+  s.ws.corrections.phi[3] = 0.2;
+  AddElement(7, 35.0f);
+  AddSpecies("N2", 2, 28.0134f, 30.0f, 1);
+  AddSpecies("CO", 2, 28.0101f, 5.0f, 2);
+  ResultsBlock& r = s.ws.results;
+  r.p = 350.123456; r.T = 3200.0; r.V = 0.005; r.CpEquilibrium = 1.9; r.CvEquilibrium = 1.6;
+  r.CvFrozen = 1.1;
+  s.ws.state.gasPresent = true;
+  s.ws.state.reportGasAmount = 0;
+  WritePointReport(s, t.elementCount, s.ws.run.count, 0.005f, kParamV, 3500.0f, kParamU);
+  EXPECT_EQ(ReportText(), Golden("point_brief_si_powder.txt"));
+  // The gas amount is left for the results table in brief reports too.
+  EXPECT_DOUBLE_EQ(s.ws.state.reportGasAmount, 35.0);
+}
+
+// Shared set-up of the rocket points: chamber H = 700 kJ/kg, chamber p = 5 MPa, throat
+// area per flow of the throat point below.
+class RocketPoint : public ReportTest {
+ protected:
+  void SetUp() override {
+    ReportTest::SetUp();
+    AddElement(7, 70.0f);
+    AddSpecies("N2", 2, 28.0134f, 35.0f, 1);
+    AddSpecies("H2", 2, 2.01588f, 1.0f, 2);
+    RunState& st = s.ws.state;
+    st.gasPresent = true;
+    st.expansionFlag = true;
+    st.chamberH = 700.0f;
+    st.chamberP = 5.0f;
+    st.throatAreaPerFlow = static_cast<float>(0.5 / std::sqrt(1.2e6));
+  }
+};
+
+TEST_F(RocketPoint, ThroatPointFullSiMassFractions) {
+  s.task.options[kOptConcUnit] = 3;
+  AddSpecies("N", 2, 14.0067f, 2e-6f, 3);
+  AddSpecies("Al2O3(a)", 1, 101.961f, 0.05f, 4);
+  AddSpecies("Al(L)", 1, 26.98f, 1e-5f, 5);
+  AddSpecies("AlN(cr)", 1, 40.989f, 0.02f, 6);
+  AddSpecies("C(gr)", 1, 12.011f, 0.0f, 7);
+  s.ws.state.throatFlag = true;
+  ResultsBlock& r = s.ws.results;
+  r.p = 2.2; r.T = 3000.0; r.V = 0.5; r.S = 9.0; r.H = 100.0; r.U = -1000.0;
+  r.Cp = 2.0; r.nTotal = 36.0; r.gasVolume = 0.5;
+  r.soundSpeed = 1000.0; r.kEquilibrium = 1.2; r.CpEquilibrium = 3.0; r.CvEquilibrium = 2.5;
+  r.lambdaFrozen = 0.1; r.lambdaReacting = 0.3; r.viscosity = 7.5e-5;
+  WritePointReport(s, s.task.elementCount, s.ws.run.count, 9.0f, kParamS, 100.0f, kParamH);
+  EXPECT_EQ(ReportText(), Golden("point_throat_si_massfrac.txt"));
+  EXPECT_DOUBLE_EQ(s.ws.state.reportExpansionPressure, 2.2);
+  EXPECT_NEAR(s.ws.state.reportFlowVelocity, std::sqrt(1.2e6), 1e-9);
+}
+
+// Frozen expansion by area ratio: no sound block, no characteristic velocity, no
+// atmospheric impulse (ambient pressure above p), no Mach number (no sound speed);
+// dominant composition with every species below the cut-off leaves empty lists.
+TEST_F(RocketPoint, FrozenExpansionByAreaRatio) {
+  s.task.options[kOptDominant] = 1;
+  s.settings.cutoff = 100.0;
+  s.settings.record.freezingT = 1234.56f;
+  s.settings.record.ambientP = 0.25f;
+  s.ws.state.frozenFlag = true;
+  ResultsBlock& r = s.ws.results;
+  r.p = 0.01; r.T = 900.0; r.V = 50.0; r.S = 9.0; r.H = -1300.0; r.U = -1800.0;
+  r.Cp = 1.1; r.nTotal = 36.0; r.gasVolume = 50.0;
+  r.soundSpeed = 0; r.CvFrozen = 0.9; r.kFrozen = 1.22; r.aFrozen = 620.5;
+  WritePointReport(s, s.task.elementCount, s.ws.run.count, 9.0f, kParamS, 10.0f,
+                   kParamAreaRatio);
+  EXPECT_EQ(ReportText(), Golden("point_expansion_ratio_frozen.txt"));
+  EXPECT_DOUBLE_EQ(s.ws.state.reportFlowVelocity, 2000.0);
+}
+
+// Expansion to a pressure echoed as "Pa=" in technical units; brief technical results;
+// a virial EOS choice without a gas phase prints the ideal-gas line; the flow velocity
+// cannot be formed (H above the chamber enthalpy), so the rocket section stops after
+// its heading.
+TEST_F(RocketPoint, ExpansionToPressureBriefTechnical) {
+  Task& t = s.task;
+  t.options[kOptBrief] = 1;
+  t.options[kOptOutputUnits] = 1;
+  t.options[kOptEos] = 2;
+  t.unitCodes[1] = 2;
+  t.unitCodes[4] = 8;
+  s.ws.corrections.Gc = 0.5;
+  s.ws.state.gasPresent = false;
+  s.ws.state.throatAreaPerFlow = 0;
+  s.ws.state.reportFlowVelocity = 123;
+  ResultsBlock& r = s.ws.results;
+  r.p = 0.1; r.T = 1500.0; r.V = 5.0; r.H = 800.0;
+  WritePointReport(s, t.elementCount, s.ws.run.count, 0.1f, kParamP, 9.0f, kParamS);
+  EXPECT_EQ(ReportText(), Golden("point_expansion_pa_brief_tech.txt"));
+  EXPECT_EQ(s.ws.state.reportFlowVelocity, 0);
+  EXPECT_DOUBLE_EQ(s.ws.state.reportExpansionPressure, 0.1);
+}
+
+TEST_F(ReportTest, HeaderWithValueListsComponentsFixedAndCutoff) {
+  Task& t = s.task;
+  t.comment = "Test task";
+  t.options[kOptDominant] = 1;
+  s.settings.cutoff = 1e-6;
+  t.slots[1].valueText = "1 10";
+  t.slots[1].stepText = "3";
+  t.slots[2].valueText = "3000";
+  t.slots[2].stepText = " ";
+  t.slots[3].valueText = "0.1";
+  t.components[1].formula = "N2";
+  t.components[1].amountText = "100";
+  t.massFractions[1] = 0.5f;
+  t.components[2].formula = "";
+  t.components[2].amountText = "40 60";
+  t.components[2].step = 5.0f;
+  t.components[2].enthalpy = -123.456f;
+  t.massFractions[2] = 0.2f;
+  t.components[3].formula = "Zn";  // no fraction in this variant: left out
+  t.components[4].formula = std::string("C2H5NO3C2H5NO3C2H5NO3C2H5NO3C2H5NO3C2H5NO3") +
+                            "C2H5NO3C2H5NO3C2H5NO3Al";
+  t.components[4].amountText = "1";
+  t.components[4].enthalpy = 1000.5f;
+  t.massFractions[4] = 0.3f;
+  t.fixedCount = 2;
+  t.fixed[1] = {"NO", 0.001f};
+  t.fixed[2] = {"VeryLongName13", 12.5f};
+  WriteReportHeader(s, kParamP, kParamT, kParamPa);
+  EXPECT_EQ(ReportText(), Golden("header_plain.txt"));
+}
+
+TEST_F(ReportTest, HeaderOfTheThreeTemplates) {
+  Task& t = s.task;
+  t.comment = " ";
+  for (int i = 1; i <= 3; ++i) t.slots[i].valueText.clear();
+  t.unitCodes[5] = 10;
+  t.unitCodes[6] = 12;
+  t.components[1].formula = "CH4";
+  t.components[1].amountText = "100";
+  t.components[1].enthalpy = -4650.0f;
+  t.massFractions[1] = 1.0f;
+  s.settings.record.impulseP = 4.0f;
+  s.settings.record.impulseH = 0.0f;
+  s.settings.record.impulsePa = 0.1f;
+  s.settings.record.powderP = 300.0f;
+  s.settings.record.powderU = -500.0f;
+  s.settings.record.heatV = 0.01f;
+  s.settings.record.heatU = 0.0f;
+  s.ws.state.templateMode = 1;
+  WriteReportHeader(s, kParamP, kParamH, kParamPa);
+  s.ws.state.templateMode = 2;  // no expansion and no value texts: no date line
+  WriteReportHeader(s, kParamP, kParamU, kParamNone);
+  s.ws.state.templateMode = 3;
+  WriteReportHeader(s, kParamV, kParamU, kParamNone);
+  EXPECT_EQ(ReportText(), Golden("header_templates.txt"));
 }
 
 }  // namespace
