@@ -245,5 +245,104 @@ TEST_F(ReportTest, HeaderOfTheThreeTemplates) {
   EXPECT_EQ(ReportText(), Golden("header_templates.txt"));
 }
 
+TEST(FormatReportNumber, FieldRules) {
+  EXPECT_EQ(FormatReportNumber(0.0), "     0      ");
+  EXPECT_EQ(FormatReportNumber(2e-5), " 2.000E-0005");
+  EXPECT_EQ(FormatReportNumber(-1e-4), "-1.000E-0004");  // 1e-4 itself is not above 1e-4
+  EXPECT_EQ(FormatReportNumber(1.5e-4), "     0.00015");
+  EXPECT_EQ(FormatReportNumber(-273.15), "  -273.14999");  // rounded to single precision first
+  // A million needs 13 characters at 5 decimals; the field keeps the first 12.
+  EXPECT_EQ(FormatReportNumber(1e6), "1000000.0000");
+  EXPECT_EQ(FormatReportNumber(-1e6), "-1000000.000");
+  EXPECT_EQ(FormatReportNumber(1e-50), "     0      ");  // underflows to 0 in single precision
+}
+
+TEST(FormatConcentration, FullAndDominantRules) {
+  EXPECT_EQ(FormatConcentration(0.0, false), "        0e00");
+  EXPECT_EQ(FormatConcentration(1.23456789e-12, false), " 1.23457e-12");
+  EXPECT_EQ(FormatConcentration(-1.23456789e-12, false), "-1.23457e-12");
+  EXPECT_EQ(FormatConcentration(123.0, false), "     1.23e02");
+  EXPECT_EQ(FormatConcentration(0.0, true), "     0      ");
+  EXPECT_EQ(FormatConcentration(9.87654e-7, true), "  9.8765e-07");
+  EXPECT_EQ(FormatConcentration(1e-6, true), "    0.000001");
+  EXPECT_EQ(FormatConcentration(0.123456789, true), "   0.1234568");
+  EXPECT_EQ(FormatConcentration(12.3456789, true), "    12.34568");
+  // Long values are cut to 12 characters.
+  EXPECT_EQ(FormatConcentration(123456789.123456, true), "123456789.12");
+}
+
+TEST_F(ReportTest, SeparatorLineAndCrLf) {
+  WriteSeparatorLine(s);
+  const std::string text = ReportText();
+  EXPECT_EQ(text, std::string(76, '_') + "\n\n");
+}
+
+// Without a gas phase the mole fractions cannot be formed; the condensed list is still
+// written, every condensed species alone in its phase.
+TEST_F(ReportTest, MoleFractionsWithoutGasPhase) {
+  s.task.options[kOptConcUnit] = 2;
+  AddElement(6, 83.26f);
+  AddSpecies("CO", 2, 28.0101f, 0.0f, 1);
+  AddSpecies("C(gr)", 1, 12.011f, 83.26f, 2);
+  s.ws.results.T = 298.15;
+  s.ws.results.p = 0.1;
+  WritePointReport(s, 1, 2, 0.1f, kParamP, 298.15f, kParamT);
+  const std::string text = ReportText();
+  EXPECT_NE(text.find("                    Concentrations of species, mole fractions:\n"
+                      "                   (Gas phase quantity tends to zero).\n\n"
+                      "  Calculation of mole fractions is impossible because the gas phase is "
+                      "absent.\n\n"
+                      "       C(gr)    1.000000 \n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Powder"), std::string::npos);
+  EXPECT_EQ(text.find("\"Frozen\""), std::string::npos);
+}
+
+// The oxidizer/fuel lines follow the balance of the system's elements: C 1, H 4, O 3
+// gives Ox = 6, Fu = 8 and an oxygen balance of 1.6 * (3 - 2 - 2) = -1.6 %.
+TEST_F(ReportTest, OxidizerFuelRatioAndOxygenBalance) {
+  AddElement(6, 1.0f);
+  AddElement(1, 4.0f);
+  AddElement(8, 3.0f);
+  if (OxidizerFuelBalance(s.task, ui).fuel == 0) GTEST_SKIP() << "no oxidizer/fuel balance yet";
+  AddSpecies("CO2", 2, 44.0098f, 1.0f, 1);
+  s.ws.results.T = 2000;
+  WritePointReport(s, 3, 1, 1.0f, kParamP, 2000.0f, kParamT);
+  const std::string text = ReportText();
+  EXPECT_NE(text.find("  [ C]=  1.0000  [ H]=  4.0000  [ O]=  3.0000  \n"
+                      "  Oxidizer/Fuel ratio:    0.750\n"
+                      "       Oxygen balance:    -1.60 %\n"),
+            std::string::npos)
+      << text;
+}
+
+// A species list longer than one line, and a PrDom cut-off that hides the middle one.
+TEST_F(ReportTest, DominantCompositionSkipsSpeciesBelowCutoff) {
+  s.task.options[kOptDominant] = 1;
+  s.settings.cutoff = 1e-3;
+  AddElement(7, 1.0f);
+  AddSpecies("A", 2, 10.0f, 1.0f, 1);
+  AddSpecies("B", 2, 10.0f, 1e-4f, 2);
+  AddSpecies("C", 2, 10.0f, 2.0f, 3);
+  AddSpecies("D", 2, 10.0f, 3.0f, 4);
+  AddSpecies("E", 2, 10.0f, 4.0f, 5);
+  s.ws.results.T = 1000;
+  WritePointReport(s, 1, 5, 1.0f, kParamP, 1000.0f, kParamT);
+  const std::string text = ReportText();
+  EXPECT_NE(text.find("\n           A           1            C           2            D"
+                      "           3\n"
+                      "           E           4 \n____"),
+            std::string::npos)
+      << text;
+}
+
+// A report that is not open records the failure instead of losing it silently.
+TEST_F(ReportTest, WritingToAClosedReportIsAFailure) {
+  s.report.Close();
+  WriteSeparatorLine(s);
+  EXPECT_TRUE(s.report.failed());
+}
+
 }  // namespace
 }  // namespace kvil::testing
