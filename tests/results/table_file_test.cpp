@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -187,6 +190,27 @@ TEST_F(TableFileTest, FailedAppendLeavesNothingBehind) {
   s.datafilePath = (dir_ / "missing" / "case.dat").string();
   EXPECT_FALSE(AppendResultsRecord(s, 2));
   EXPECT_FALSE(std::filesystem::exists(s.TablePath()));
+}
+
+// A record that does not fit (here: a file-size limit just above one record) is cut
+// away again, so the file keeps only whole records.
+TEST_F(TableFileTest, AppendThatRunsOutOfSpaceLeavesOnlyWholeRecords) {
+  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  const auto oneRecord = std::filesystem::file_size(s.TablePath());
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = oneRecord + 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const bool appended = AppendResultsRecord(s, 2);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_FALSE(appended);
+  EXPECT_EQ(std::filesystem::file_size(s.TablePath()), oneRecord);
+  std::vector<ResultsRecord> records;
+  EXPECT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Ok);
+  EXPECT_EQ(records.size(), 1u);
 }
 
 }  // namespace
