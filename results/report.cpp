@@ -16,36 +16,41 @@ constexpr int kRuleWidth = 76;
 
 // Symbols of the element table, index 1..106 (entry 0 unused).
 const char* const kElementSymbols[kElementTableSize + 1] = {
-    "",   "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si",
-    "P",  "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu",
-    "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru",
-    "Rh", "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr",
-    "Nd", "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",
-    "Re", "Os", "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac",
-    "Th", "Pa", "U",  "Np", "Pu", "Am", "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr", "e",
-    "D",  "T"};
+    "",   "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",
+    "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn", "Ga",
+    "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh", "Pd", "Ag",
+    "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr", "Nd", "Pm", "Sm", "Eu",
+    "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",  "Re", "Os", "Ir", "Pt", "Au",
+    "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th", "Pa", "U",  "Np", "Pu", "Am",
+    "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr", "e",  "D",  "T"};
 
 const std::string kUnitNames[21] = {
-    "",          "   MPa   ",   "   at    ", " K",        " C",       "cub.m/kg ",
-    "cub.dm/kg", " kJ/(kg*K) ", "kcal/(kg*K)", " kJ/kg ", "kcal/kg",  " kJ/kg ",
-    "kcal/kg",   "   MPa   ",   "    at   ", "cub.m/kg ", "cub.dm/kg", "W/(m*K) ",
-    "kcal/(m*h*K)", "N*s/sq.m", "kp*s/sq.m"};
+    "",          "   MPa   ", "   at    ",   " K",           " C",
+    "cub.m/kg ", "cub.dm/kg", " kJ/(kg*K) ", "kcal/(kg*K)",  " kJ/kg ",
+    "kcal/kg",   " kJ/kg ",   "kcal/kg",     "   MPa   ",    "    at   ",
+    "cub.m/kg ", "cub.dm/kg", "W/(m*K) ",    "kcal/(m*h*K)", "N*s/sq.m",
+    "kp*s/sq.m"};
 
 const char* const kParameterNames[9] = {"", "p", "T", "V", "S", "H", "U", "Pa", "Va"};
 
-const char* const kConcentrationUnitNames[4] = {"", "mol/kg", "mole fractions",
-                                                "mass fractions"};
+const char* const kConcentrationUnitNames[4] = {"", "mol/kg", "mole fractions", "mass fractions"};
 
-std::time_t SystemClock() { return std::time(nullptr); }
+std::time_t SystemClock() {
+  return std::time(nullptr);
+}
 ReportClock g_clock = &SystemClock;
 
-std::string Spaces(int n) { return std::string(n > 0 ? n : 0, ' '); }
+std::string Spaces(int n) {
+  return std::string(n > 0 ? n : 0, ' ');
+}
 
 const char* ElementSymbol(int index) {
   return index >= 1 && index <= kElementTableSize ? kElementSymbols[index] : "?";
 }
 
-const char* ParameterName(int code) { return code >= 1 && code <= 8 ? kParameterNames[code] : ""; }
+const char* ParameterName(int code) {
+  return code >= 1 && code <= 8 ? kParameterNames[code] : "";
+}
 
 // Unit chosen by the user for parameter code 1..8; the SI unit when the stored choice
 // does not belong to the parameter.
@@ -64,10 +69,14 @@ bool ChosenUnitIsTechnical(const Task& task, int code) {
 std::string ChooserText(int slot, int code) {
   if (slot == 3) {
     switch (code) {
-      case kParamPa: return "Pa";
-      case kParamVa: return "Va";
-      case kParamAreaRatio: return "Fa/Fthroat";
-      default: break;
+      case kParamPa:
+        return "Pa";
+      case kParamVa:
+        return "Va";
+      case kParamAreaRatio:
+        return "Fa/Fthroat";
+      default:
+        break;
     }
   }
   return ParameterName(code);
@@ -78,10 +87,14 @@ double EchoValue(const Task& task, int code, float value) {
   double v = value;
   if (code < 1 || code > 6 || !ChosenUnitIsTechnical(task, code)) return v;
   switch (code) {
-    case kParamP: return v * kMPaToAt;
-    case kParamT: return v - kCelsiusOffset;
-    case kParamV: return v * 1000.0;
-    default: return v * kKcalPerKJ;
+    case kParamP:
+      return v * kMPaToAt;
+    case kParamT:
+      return v - kCelsiusOffset;
+    case kParamV:
+      return v * 1000.0;
+    default:
+      return v * kKcalPerKJ;
   }
 }
 
@@ -260,8 +273,8 @@ class PointWriter {
     for (int j = 1; j <= 3; ++j) {
       const int unitLeft = technical_ ? 2 * j : 2 * j - 1;
       const int unitRight = unitLeft + 6;
-      std::string line = Spaces(8) + ParameterName(j) + " =" + FormatReportNumber(values[j]) +
-                         " " + kUnitNames[unitLeft];
+      std::string line = Spaces(8) + ParameterName(j) + " =" + FormatReportNumber(values[j]) + " " +
+                         kUnitNames[unitLeft];
       if (j == 2) line += Spaces(7);
       line += Spaces(8) + ParameterName(j + 3) + " =" + FormatReportNumber(values[j + 3]) + " " +
               kUnitNames[unitRight];
@@ -301,12 +314,12 @@ class PointWriter {
     const bool on = task_.options[kOptSound] == 1 && r_.soundSpeed > 1 && r_.kEquilibrium > 0 &&
                     ws_.state.gasPresent && !ws_.state.frozenFlag;
     if (!on) return;
-    out_.Line(Spaces(7) + "a\" =" + Fixed(r_.soundSpeed, 9, 1) + " m/s" + Spaces(19) + "k\" =" +
-              Fixed(r_.kEquilibrium, 9, 5));
+    out_.Line(Spaces(7) + "a\" =" + Fixed(r_.soundSpeed, 9, 1) + " m/s" + Spaces(19) +
+              "k\" =" + Fixed(r_.kEquilibrium, 9, 5));
     if (technical_) {
       out_.Line(Spaces(6) + "Cp\" =" + Fixed(r_.CpEquilibrium * kKcalPerKJ, 9, 5) + " " +
-                kUnitNames[8] + Spaces(7) + "Cv\" =" +
-                Fixed(r_.CvEquilibrium * kKcalPerKJ, 9, 5) + " " + kUnitNames[8]);
+                kUnitNames[8] + Spaces(7) + "Cv\" =" + Fixed(r_.CvEquilibrium * kKcalPerKJ, 9, 5) +
+                " " + kUnitNames[8]);
       out_.Line(Spaces(7) + "Lt =" + Fixed(r_.lambdaFrozen * kKcalPerHourPerW, 9, 5) + " " +
                 kUnitNames[18] + Spaces(7) + "Lt\" =" +
                 Fixed(r_.lambdaReacting * kKcalPerHourPerW, 9, 5) + " " + kUnitNames[18]);
@@ -380,8 +393,8 @@ class PointWriter {
     out_.Line(Spaces(20) + "\"Frozen\" parameters :");
     out_.Line();
     const double cp = technical_ ? r_.Cp * kKcalPerKJ : r_.Cp;
-    out_.Line(Spaces(8) + "Cp =" + Fixed(cp, 9, 5) + " " + kUnitNames[technical_ ? 8 : 7] +
-              "   " + "Cp/Cv =" + Fixed(r_.Cp / r_.CvFrozen, 9, 5));
+    out_.Line(Spaces(8) + "Cp =" + Fixed(cp, 9, 5) + " " + kUnitNames[technical_ ? 8 : 7] + "   " +
+              "Cp/Cv =" + Fixed(r_.Cp / r_.CvFrozen, 9, 5));
     std::string line = Spaces(8) + " a =" + Fixed(r_.aFrozen, 9, 1) + " m/s" + Spaces(11);
     if (r_.kFrozen > 0) line += " k =" + Fixed(r_.kFrozen, 9, 5);
     out_.Line(line);
@@ -399,13 +412,13 @@ class PointWriter {
     if (!(cov > 0)) cov = 0;
     const double pp = r_.CvFrozen * r_.T;
     if (technical_)
-      out_.Line(" FP =" + Fixed(fp * 1000.0 * kKpmPerJ, 9, 1) + "  kp*m/kg" + Spaces(2) + "Cov =" +
-                Fixed(cov, 8, 3) + " " + kUnitNames[6] + Spaces(2) + "PP =" +
-                Fixed(pp * 1000.0 * kKpmPerJ, 10, 1) + " kp*m/kg");
+      out_.Line(" FP =" + Fixed(fp * 1000.0 * kKpmPerJ, 9, 1) + "  kp*m/kg" + Spaces(2) +
+                "Cov =" + Fixed(cov, 8, 3) + " " + kUnitNames[6] + Spaces(2) +
+                "PP =" + Fixed(pp * 1000.0 * kKpmPerJ, 10, 1) + " kp*m/kg");
     else
-      out_.Line(" FP =" + Fixed(fp, 9, 2) + Spaces(2) + kUnitNames[9] + Spaces(2) + "Cov =" +
-                Fixed(cov, 8, 3) + " " + kUnitNames[6] + Spaces(2) + "PP =" + Fixed(pp, 10, 2) +
-                " " + kUnitNames[9]);
+      out_.Line(" FP =" + Fixed(fp, 9, 2) + Spaces(2) + kUnitNames[9] + Spaces(2) +
+                "Cov =" + Fixed(cov, 8, 3) + " " + kUnitNames[6] + Spaces(2) +
+                "PP =" + Fixed(pp, 10, 2) + " " + kUnitNames[9]);
   }
 
   // Label right-aligned so that the number starts in column 34.
@@ -431,11 +444,10 @@ class PointWriter {
     const double ivac = r_.p * r_.V * 1e6 / w + w;
     out_.Line(Label(5, "Specific impulse (vacuum): ") + Fixed(ivac, 10, 2) + " m/s" + " (" +
               Fixed(ivac * kSecondsPerMeterPerSecond, 7, 2) + " s)");
-    const double iatm =
-        (r_.p - double(s_.settings.record.ambientP)) * r_.V * 1e6 / w + w;
+    const double iatm = (r_.p - double(s_.settings.record.ambientP)) * r_.V * 1e6 / w + w;
     if (iatm > 0)
-      out_.Line(Label(2, "Specific impulse (atmosphere): ") + Fixed(iatm, 10, 2) + " m/s" +
-                " (" + Fixed(iatm * kSecondsPerMeterPerSecond, 7, 2) + " s)");
+      out_.Line(Label(2, "Specific impulse (atmosphere): ") + Fixed(iatm, 10, 2) + " m/s" + " (" +
+                Fixed(iatm * kSecondsPerMeterPerSecond, 7, 2) + " s)");
     const double at = st.throatAreaPerFlow;
     if (at > 0) {
       out_.Line(Label(3, "Area per unit mass flow rate: ") + FormatPicture(r_.V / w, "0.###e+00") +
@@ -484,7 +496,9 @@ const std::string& ReportUnitName(int unitCode) {
   return unitCode >= 1 && unitCode <= 20 ? kUnitNames[unitCode] : kUnitNames[0];
 }
 
-void SetReportClock(ReportClock clock) { g_clock = clock ? clock : &SystemClock; }
+void SetReportClock(ReportClock clock) {
+  g_clock = clock ? clock : &SystemClock;
+}
 
 void WriteSeparatorLine(Session& session) {
   session.report.Line(std::string(kRuleWidth, '_'));
@@ -522,8 +536,7 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
   const int codes[4] = {0, firstCode, secondCode, expansionCode};
 
   out.Line(std::string(kRuleWidth, '*'));
-  if (!task.slots[1].valueText.empty() || !task.slots[2].valueText.empty() ||
-      expansionCode != 0) {
+  if (!task.slots[1].valueText.empty() || !task.slots[2].valueText.empty() || expansionCode != 0) {
     out.Line(Spaces(5) + "Date and time of calculations: " + DateTimeText());
     if (!task.comment.empty() && task.comment != " ")
       out.Line(Spaces(5) + "Task name: " + task.comment);
@@ -535,8 +548,8 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
       const ParameterSlot& ps = task.slots[slot];
       const int code = codes[slot];
       if (!(ps.valueText > std::string(" ")) || code == 0) continue;
-      std::string line = Spaces(5) + ChooserText(slot, code) + " = " +
-                         Cut(ps.valueText, kMaxTaskText) + " ";
+      std::string line =
+          Spaces(5) + ChooserText(slot, code) + " = " + Cut(ps.valueText, kMaxTaskText) + " ";
       if (code >= 1 && code <= 6) line += ChosenUnit(task, code);
       if (ps.stepText > std::string(" ")) {
         line += ",  step = " + ps.stepText;
@@ -555,14 +568,14 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
     out.Line();
     out.Line(Spaces(20) + "Calculation of Powder Force.");
     out.Line();
-    out.Line(Spaces(5) + "p = " + Fixed(rec.powderP, 3, 0) + " MPa, U = " +
-             Fixed(rec.powderU, 5, 0) + " kJ/kg");
+    out.Line(Spaces(5) + "p = " + Fixed(rec.powderP, 3, 0) +
+             " MPa, U = " + Fixed(rec.powderU, 5, 0) + " kJ/kg");
   } else if (templateMode == 3) {
     out.Line();
     out.Line(Spaces(15) + "Calculation of Heat of Combustion.");
     out.Line();
-    out.Line(Spaces(5) + "V = " + Fixed(rec.heatV, 10, 5) + " cub.m/kg, U = " +
-             Fixed(rec.heatU, 5, 0) + " kJ/kg");
+    out.Line(Spaces(5) + "V = " + Fixed(rec.heatV, 10, 5) +
+             " cub.m/kg, U = " + Fixed(rec.heatU, 5, 0) + " kJ/kg");
   }
 
   bool anyFraction = false;
@@ -597,13 +610,13 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
                Fixed(task.fixed[i].value, 12, 6));
   }
   if (task.options[kOptDominant] == 1)
-    out.Line(Spaces(5) + "Cut-off value for the concentrations: " +
-             Sci(session.settings.cutoff, 12));
+    out.Line(Spaces(5) +
+             "Cut-off value for the concentrations: " + Sci(session.settings.cutoff, 12));
   out.Line(std::string(kRuleWidth, '*'));
 }
 
-void WritePointReport(Session& session, int elementCount, int speciesCount, float value1,
-                      int code1, float value2, int code2) {
+void WritePointReport(Session& session, int elementCount, int speciesCount, float value1, int code1,
+                      float value2, int code2) {
   PointWriter(session, elementCount, speciesCount).Write(value1, code1, value2, code2);
 }
 

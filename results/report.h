@@ -34,8 +34,8 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
 // is) and their parameter codes (1..6; 9 = area ratio as second code of an expansion
 // point).  Flushes the report after the element block, the equilibrium parameters and
 // at its end.
-void WritePointReport(Session& session, int elementCount, int speciesCount, float value1,
-                      int code1, float value2, int code2);
+void WritePointReport(Session& session, int elementCount, int speciesCount, float value1, int code1,
+                      float value2, int code2);
 
 // 76 "_", line end, empty line.
 void WriteSeparatorLine(Session& session);

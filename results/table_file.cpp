@@ -12,16 +12,35 @@
 
 namespace kvil {
 
-const char* const kResultsParameterNames[kResultsParameterCount] = {
-    "p, MPa",       "T, K",           "V, cub.m/kg",   "S, kJ/(kg*K)",    "H, kJ/kg",
-    "U, kJ/kg",     "Cp, kJ/(kg*K)",  "M, mol/kg",     "Vg, cub.m/kg",    "Rg, kJ/(kg*K)",
-    "Z",            "a, m/s",         "k",             "k\"",             "Cp\", kJ/(kg*K)",
-    "Cv\", kJ/(kg*K)", "Lt, W/(m*K)", "Lt\", W/(m*K)", "Mu, N*s/sq.m",    "FP, kJ/kg",
-    "Cov, cub.dm/kg", "Wa, m/s",      "Pa, MPa"};
+const char* const kResultsParameterNames[kResultsParameterCount] = {"p, MPa",
+                                                                    "T, K",
+                                                                    "V, cub.m/kg",
+                                                                    "S, kJ/(kg*K)",
+                                                                    "H, kJ/kg",
+                                                                    "U, kJ/kg",
+                                                                    "Cp, kJ/(kg*K)",
+                                                                    "M, mol/kg",
+                                                                    "Vg, cub.m/kg",
+                                                                    "Rg, kJ/(kg*K)",
+                                                                    "Z",
+                                                                    "a, m/s",
+                                                                    "k",
+                                                                    "k\"",
+                                                                    "Cp\", kJ/(kg*K)",
+                                                                    "Cv\", kJ/(kg*K)",
+                                                                    "Lt, W/(m*K)",
+                                                                    "Lt\", W/(m*K)",
+                                                                    "Mu, N*s/sq.m",
+                                                                    "FP, kJ/kg",
+                                                                    "Cov, cub.dm/kg",
+                                                                    "Wa, m/s",
+                                                                    "Pa, MPa"};
 
 namespace {
 
-bool HasFormula(const SourceComponent& c) { return !c.formula.empty() && c.formula != " "; }
+bool HasFormula(const SourceComponent& c) {
+  return !c.formula.empty() && c.formula != " ";
+}
 
 // The record of the current point as the values of the file.
 std::vector<double> BuildRecord(const Session& s) {
@@ -55,12 +74,29 @@ std::vector<double> BuildRecord(const Session& s) {
   const bool idealGas = task.Eos() != 2 && task.Eos() != 3;
   if (!idealGas && r.p > 0) cov = r.V * 1000.0 - rt / r.p;
   if (!(cov > 0)) cov = 0;
-  const double params[kResultsParameterCount] = {
-      r.p,           r.T,           r.V,           r.S,           r.H,
-      r.U,           r.Cp,          r.nTotal,      r.gasVolume,   rg,
-      z,             r.soundSpeed,  r.kFrozen,     r.kEquilibrium, r.CpEquilibrium,
-      r.CvEquilibrium, r.lambdaFrozen, r.lambdaReacting, r.viscosity, rt,
-      cov,           ws.state.reportFlowVelocity, ws.state.reportExpansionPressure};
+  const double params[kResultsParameterCount] = {r.p,
+                                                 r.T,
+                                                 r.V,
+                                                 r.S,
+                                                 r.H,
+                                                 r.U,
+                                                 r.Cp,
+                                                 r.nTotal,
+                                                 r.gasVolume,
+                                                 rg,
+                                                 z,
+                                                 r.soundSpeed,
+                                                 r.kFrozen,
+                                                 r.kEquilibrium,
+                                                 r.CpEquilibrium,
+                                                 r.CvEquilibrium,
+                                                 r.lambdaFrozen,
+                                                 r.lambdaReacting,
+                                                 r.viscosity,
+                                                 rt,
+                                                 cov,
+                                                 ws.state.reportFlowVelocity,
+                                                 ws.state.reportExpansionPressure};
   const size_t paramsAt = v.size();
   v.insert(v.end(), params, params + kResultsParameterCount);
   if (v[paramsAt + 22] > 0) v[paramsAt] = 0;

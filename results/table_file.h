@@ -28,10 +28,10 @@ extern const char* const kResultsParameterNames[kResultsParameterCount];
 
 struct ResultsRecord {
   int kind = 0;
-  std::vector<std::pair<int, double>> elements;      // element index, amount
-  std::vector<std::pair<double, int>> components;    // mass fraction, component number
-  std::vector<double> parameters;                    // 23 values
-  std::vector<std::pair<int, double>> species;       // record number, amount
+  std::vector<std::pair<int, double>> elements;    // element index, amount
+  std::vector<std::pair<double, int>> components;  // mass fraction, component number
+  std::vector<double> parameters;                  // 23 values
+  std::vector<std::pair<int, double>> species;     // record number, amount
 };
 
 // Appends the record of the current point to session.TablePath(): kind from

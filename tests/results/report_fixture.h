@@ -22,7 +22,9 @@
 namespace kvil::testing {
 
 // 2026-12-08 06:29:14 UTC.
-inline std::time_t FixedClock() { return 1796711354; }
+inline std::time_t FixedClock() {
+  return 1796711354;
+}
 
 class ReportTest : public ::testing::Test {
  protected:
@@ -55,8 +57,7 @@ class ReportTest : public ::testing::Test {
     t.elements[t.elementCount] = {index, amount};
   }
   // Adds run species k = K+1 and the matching species-list entry.
-  void AddSpecies(const std::string& name, int phase, float molarMass, float amount,
-                  int record) {
+  void AddSpecies(const std::string& name, int phase, float molarMass, float amount, int record) {
     RunSpeciesTables& run = s.ws.run;
     const int k = ++run.count;
     run.names[k] = name;

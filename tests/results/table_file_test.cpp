@@ -37,10 +37,23 @@ class TableFileTest : public ReportTest {
     ++list.total;
     list.items[list.total].entry = {2, 55, 0};
     ResultsBlock& r = s.ws.results;
-    r.p = 4.0; r.T = 3000.0; r.V = 0.5; r.S = 9.5; r.H = -200.0; r.U = -2200.0;
-    r.Cp = 1.75; r.nTotal = 1.875; r.gasVolume = 0.45; r.soundSpeed = 1100.0;
-    r.kFrozen = 1.25; r.kEquilibrium = 1.125; r.CpEquilibrium = 2.5; r.CvEquilibrium = 2.0;
-    r.lambdaFrozen = 0.25; r.lambdaReacting = 0.5; r.viscosity = 1e-4;
+    r.p = 4.0;
+    r.T = 3000.0;
+    r.V = 0.5;
+    r.S = 9.5;
+    r.H = -200.0;
+    r.U = -2200.0;
+    r.Cp = 1.75;
+    r.nTotal = 1.875;
+    r.gasVolume = 0.45;
+    r.soundSpeed = 1100.0;
+    r.kFrozen = 1.25;
+    r.kEquilibrium = 1.125;
+    r.CpEquilibrium = 2.5;
+    r.CvEquilibrium = 2.0;
+    r.lambdaFrozen = 0.25;
+    r.lambdaReacting = 0.5;
+    r.viscosity = 1e-4;
     s.ws.state.reportGasAmount = 1.75;
     std::filesystem::remove(s.TablePath());
   }
@@ -65,16 +78,49 @@ TEST_F(TableFileTest, RecordLayoutIsExact) {
   ASSERT_TRUE(AppendResultsRecord(s, 2));
   const double rg = 0.00831441 * 1.75;
   const double fp = rg * 3000.0;
-  const std::vector<double> expected = {
-      0,                                  // kind
-      2, 6, 8, 1.5, 2.25,                 // elements
-      2, 0.75, 1, 0.25, 3,                // components with a formula
-      0 + 4.0, 3000.0, 0.5, 9.5, -200.0, -2200.0, 1.75, 1.875,  // p .. M
-      0.45, rg, 1000.0 * 4.0 * 0.5 / fp,  // Vg, Rg, Z from the total volume
-      1100.0, 1.25, 1.125, 2.5, 2.0, 0.25, 0.5, 1e-4,
-      fp, 0.5 * 1000.0 - fp / 4.0,        // FP, Cov
-      0, 0,                               // Wa, Pa
-      4, 40, 1.25, 41, 0.5, 7, 0.125, 55, 0};
+  const std::vector<double> expected = {0,  // kind
+                                        2,
+                                        6,
+                                        8,
+                                        1.5,
+                                        2.25,  // elements
+                                        2,
+                                        0.75,
+                                        1,
+                                        0.25,
+                                        3,  // components with a formula
+                                        0 + 4.0,
+                                        3000.0,
+                                        0.5,
+                                        9.5,
+                                        -200.0,
+                                        -2200.0,
+                                        1.75,
+                                        1.875,  // p .. M
+                                        0.45,
+                                        rg,
+                                        1000.0 * 4.0 * 0.5 / fp,  // Vg, Rg, Z from the total volume
+                                        1100.0,
+                                        1.25,
+                                        1.125,
+                                        2.5,
+                                        2.0,
+                                        0.25,
+                                        0.5,
+                                        1e-4,
+                                        fp,
+                                        0.5 * 1000.0 - fp / 4.0,  // FP, Cov
+                                        0,
+                                        0,  // Wa, Pa
+                                        4,
+                                        40,
+                                        1.25,
+                                        41,
+                                        0.5,
+                                        7,
+                                        0.125,
+                                        55,
+                                        0};
   EXPECT_EQ(RawValues(), expected);
 }
 
@@ -119,7 +165,7 @@ TEST_F(TableFileTest, CovolumeZAndGasConstantRules) {
   s.task.options[kOptEos] = 1;  // ideal gas: no covolume even where V*1000 > FP/p
   ASSERT_TRUE(AppendResultsRecord(s, 2));
   s.task.options[kOptEos] = 3;
-  s.ws.results.V = 0.001;       // covolume would be negative
+  s.ws.results.V = 0.001;  // covolume would be negative
   ASSERT_TRUE(AppendResultsRecord(s, 2));
   s.ws.state.reportGasAmount = 1e-5;  // Rg = 8.3e-8: Z is 1
   ASSERT_TRUE(AppendResultsRecord(s, 2));
