@@ -32,27 +32,25 @@ class FullPointSi : public ReportTest {
     AddSpecies("N2O(trans)isomer", 2, 44.0f, 1.5e-7f, 12);
     AddSpecies("Al2O3(L)", 1, 101.961f, 0.2f, 13);
     AddSpecies("AlN(cr)", 1, 40.989f, 5e-7f, 14);
-    ResultsBlock& r = s.ws.results;
-    r = ResultsBlock{};
-    r.p = 10.0;
-    r.T = 3000.0;
-    r.V = 0.0893;
-    r.S = 7.5;
-    r.H = 1200.5;
-    r.U = 307.5;
-    r.Cp = 1.2345;
-    r.nTotal = 35.7;
-    r.gasVolume = 0.089;
-    r.soundSpeed = 1050.26;
-    r.kEquilibrium = 1.2345;
-    r.CpEquilibrium = 2.5;
-    r.CvEquilibrium = 2.0;
-    r.CvFrozen = 0.95;
-    r.kFrozen = 1.3;
-    r.aFrozen = 1100.0;
-    r.lambdaFrozen = 0.15;
-    r.lambdaReacting = 0.35;
-    r.viscosity = 9.5e-5;
+    s.ws.results = {.p = 10.0,
+                    .T = 3000.0,
+                    .V = 0.0893,
+                    .S = 7.5,
+                    .H = 1200.5,
+                    .U = 307.5,
+                    .Cp = 1.2345,
+                    .nTotal = 35.7,
+                    .gasVolume = 0.089,
+                    .soundSpeed = 1050.26,
+                    .kEquilibrium = 1.2345,
+                    .CpEquilibrium = 2.5,
+                    .CvEquilibrium = 2.0,
+                    .CvFrozen = 0.95,
+                    .kFrozen = 1.3,
+                    .aFrozen = 1100.0,
+                    .lambdaFrozen = 0.15,
+                    .lambdaReacting = 0.35,
+                    .viscosity = 9.5e-5};
     s.ws.corrections.Gc = 0.01;
     s.ws.state.gasPresent = true;
     s.ws.state.reportFlowVelocity = 77;  // stale values of an earlier point
@@ -91,26 +89,25 @@ TEST_F(ReportTest, FullPointTechnicalMoleFractionsDominantPowder) {
   AddSpecies("C(gr)", 1, 12.011f, 0.3f, 4);
   AddSpecies("Fe(cr)", 1, 55.845f, 0.2f, 5);
   AddSpecies("Cu(L)", 1, 63.546f, 0.1f, 6);
-  ResultsBlock& r = s.ws.results;
-  r.p = 5.0;
-  r.T = 2500.0;
-  r.V = 0.2;
-  r.S = 8.0;
-  r.H = -500.0;
-  r.U = -1000.0;
-  r.Cp = 1.5;
-  r.nTotal = 40.0;
-  r.gasVolume = 0.19;
-  r.soundSpeed = 900.0;
-  r.kEquilibrium = 1.15;
-  r.CpEquilibrium = 3.0;
-  r.CvEquilibrium = 2.6;
-  r.lambdaFrozen = 0.2;
-  r.lambdaReacting = 0.5;
-  r.viscosity = 8e-5;
-  r.CvFrozen = 1.2;
-  r.aFrozen = 950.0;
-  r.kFrozen = 0;
+  s.ws.results = {.p = 5.0,
+                  .T = 2500.0,
+                  .V = 0.2,
+                  .S = 8.0,
+                  .H = -500.0,
+                  .U = -1000.0,
+                  .Cp = 1.5,
+                  .nTotal = 40.0,
+                  .gasVolume = 0.19,
+                  .soundSpeed = 900.0,
+                  .kEquilibrium = 1.15,
+                  .CpEquilibrium = 3.0,
+                  .CvEquilibrium = 2.6,
+                  .CvFrozen = 1.2,
+                  .kFrozen = 0,
+                  .aFrozen = 950.0,
+                  .lambdaFrozen = 0.2,
+                  .lambdaReacting = 0.5,
+                  .viscosity = 8e-5};
   s.ws.state.gasPresent = true;
   WritePointReport(s, t.elementCount, s.ws.run.count, 5.0f, kParamP, -1000.0f, kParamU);
   EXPECT_EQ(ReportText(), Golden("point_full_tech_molefrac_dom.txt"));
@@ -125,13 +122,12 @@ TEST_F(ReportTest, BriefPointSiWithPowderParameters) {
   AddElement(7, 35.0f);
   AddSpecies("N2", 2, 28.0134f, 30.0f, 1);
   AddSpecies("CO", 2, 28.0101f, 5.0f, 2);
-  ResultsBlock& r = s.ws.results;
-  r.p = 350.123456;
-  r.T = 3200.0;
-  r.V = 0.005;
-  r.CpEquilibrium = 1.9;
-  r.CvEquilibrium = 1.6;
-  r.CvFrozen = 1.1;
+  s.ws.results = {.p = 350.123456,
+                  .T = 3200.0,
+                  .V = 0.005,
+                  .CpEquilibrium = 1.9,
+                  .CvEquilibrium = 1.6,
+                  .CvFrozen = 1.1};
   s.ws.state.gasPresent = true;
   s.ws.state.reportGasAmount = 0;
   WritePointReport(s, t.elementCount, s.ws.run.count, 0.005f, kParamV, 3500.0f, kParamU);
@@ -166,23 +162,22 @@ TEST_F(RocketPoint, ThroatPointFullSiMassFractions) {
   AddSpecies("AlN(cr)", 1, 40.989f, 0.02f, 6);
   AddSpecies("C(gr)", 1, 12.011f, 0.0f, 7);
   s.ws.state.throatFlag = true;
-  ResultsBlock& r = s.ws.results;
-  r.p = 2.2;
-  r.T = 3000.0;
-  r.V = 0.5;
-  r.S = 9.0;
-  r.H = 100.0;
-  r.U = -1000.0;
-  r.Cp = 2.0;
-  r.nTotal = 36.0;
-  r.gasVolume = 0.5;
-  r.soundSpeed = 1000.0;
-  r.kEquilibrium = 1.2;
-  r.CpEquilibrium = 3.0;
-  r.CvEquilibrium = 2.5;
-  r.lambdaFrozen = 0.1;
-  r.lambdaReacting = 0.3;
-  r.viscosity = 7.5e-5;
+  s.ws.results = {.p = 2.2,
+                  .T = 3000.0,
+                  .V = 0.5,
+                  .S = 9.0,
+                  .H = 100.0,
+                  .U = -1000.0,
+                  .Cp = 2.0,
+                  .nTotal = 36.0,
+                  .gasVolume = 0.5,
+                  .soundSpeed = 1000.0,
+                  .kEquilibrium = 1.2,
+                  .CpEquilibrium = 3.0,
+                  .CvEquilibrium = 2.5,
+                  .lambdaFrozen = 0.1,
+                  .lambdaReacting = 0.3,
+                  .viscosity = 7.5e-5};
   WritePointReport(s, s.task.elementCount, s.ws.run.count, 9.0f, kParamS, 100.0f, kParamH);
   EXPECT_EQ(ReportText(), Golden("point_throat_si_massfrac.txt"));
   EXPECT_DOUBLE_EQ(s.ws.state.reportExpansionPressure, 2.2);
@@ -198,20 +193,19 @@ TEST_F(RocketPoint, FrozenExpansionByAreaRatio) {
   s.settings.record.freezingT = 1234.56f;
   s.settings.record.ambientP = 0.25f;
   s.ws.state.frozenFlag = true;
-  ResultsBlock& r = s.ws.results;
-  r.p = 0.01;
-  r.T = 900.0;
-  r.V = 50.0;
-  r.S = 9.0;
-  r.H = -1300.0;
-  r.U = -1800.0;
-  r.Cp = 1.1;
-  r.nTotal = 36.0;
-  r.gasVolume = 50.0;
-  r.soundSpeed = 0;
-  r.CvFrozen = 0.9;
-  r.kFrozen = 1.22;
-  r.aFrozen = 620.5;
+  s.ws.results = {.p = 0.01,
+                  .T = 900.0,
+                  .V = 50.0,
+                  .S = 9.0,
+                  .H = -1300.0,
+                  .U = -1800.0,
+                  .Cp = 1.1,
+                  .nTotal = 36.0,
+                  .gasVolume = 50.0,
+                  .soundSpeed = 0,
+                  .CvFrozen = 0.9,
+                  .kFrozen = 1.22,
+                  .aFrozen = 620.5};
   WritePointReport(s, s.task.elementCount, s.ws.run.count, 9.0f, kParamS, 10.0f, kParamAreaRatio);
   EXPECT_EQ(ReportText(), Golden("point_expansion_ratio_frozen.txt"));
   EXPECT_DOUBLE_EQ(s.ws.state.reportFlowVelocity, 2000.0);
@@ -232,11 +226,7 @@ TEST_F(RocketPoint, ExpansionToPressureBriefTechnical) {
   s.ws.state.gasPresent = false;
   s.ws.state.throatAreaPerFlow = 0;
   s.ws.state.reportFlowVelocity = 123;
-  ResultsBlock& r = s.ws.results;
-  r.p = 0.1;
-  r.T = 1500.0;
-  r.V = 5.0;
-  r.H = 800.0;
+  s.ws.results = {.p = 0.1, .T = 1500.0, .V = 5.0, .H = 800.0};
   WritePointReport(s, t.elementCount, s.ws.run.count, 0.1f, kParamP, 9.0f, kParamS);
   EXPECT_EQ(ReportText(), Golden("point_expansion_pa_brief_tech.txt"));
   EXPECT_EQ(s.ws.state.reportFlowVelocity, 0);

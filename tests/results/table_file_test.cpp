@@ -36,24 +36,23 @@ class TableFileTest : public ReportTest {
     SpeciesList& list = t.species;
     ++list.total;
     list.items[list.total].entry = {2, 55, 0};
-    ResultsBlock& r = s.ws.results;
-    r.p = 4.0;
-    r.T = 3000.0;
-    r.V = 0.5;
-    r.S = 9.5;
-    r.H = -200.0;
-    r.U = -2200.0;
-    r.Cp = 1.75;
-    r.nTotal = 1.875;
-    r.gasVolume = 0.45;
-    r.soundSpeed = 1100.0;
-    r.kFrozen = 1.25;
-    r.kEquilibrium = 1.125;
-    r.CpEquilibrium = 2.5;
-    r.CvEquilibrium = 2.0;
-    r.lambdaFrozen = 0.25;
-    r.lambdaReacting = 0.5;
-    r.viscosity = 1e-4;
+    s.ws.results = {.p = 4.0,
+                    .T = 3000.0,
+                    .V = 0.5,
+                    .S = 9.5,
+                    .H = -200.0,
+                    .U = -2200.0,
+                    .Cp = 1.75,
+                    .nTotal = 1.875,
+                    .gasVolume = 0.45,
+                    .soundSpeed = 1100.0,
+                    .kEquilibrium = 1.125,
+                    .CpEquilibrium = 2.5,
+                    .CvEquilibrium = 2.0,
+                    .kFrozen = 1.25,
+                    .lambdaFrozen = 0.25,
+                    .lambdaReacting = 0.5,
+                    .viscosity = 1e-4};
     s.ws.state.reportGasAmount = 1.75;
     std::filesystem::remove(s.TablePath());
   }
