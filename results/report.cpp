@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/constants.h"
+#include "common/interaction.h"
 #include "common/numfmt.h"
 #include "core/session.h"
 #include "task/oxidizer_fuel.h"
@@ -114,6 +115,28 @@ double GasAmount(const CalcWorkspace& ws, int speciesCount) {
     if (ws.run.Phase(k) == 2) n += ws.species.nSingle[k];
   return n;
 }
+
+// Passes messages on to the user only while `enabled`; progress and pending input
+// always go through.
+class MessageGate : public Interaction {
+ public:
+  MessageGate(Interaction& inner, bool enabled) : inner_(inner), enabled_(enabled) {}
+  Answer Message(MessageKind kind, const std::string& text, Buttons buttons) override {
+    shown_ = true;
+    if (!enabled_) return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
+    return inner_.Message(kind, text, buttons);
+  }
+  void ShowProgress(bool visible) override { inner_.ShowProgress(visible); }
+  void SetProgressLabels(const ProgressLabels& l) override { inner_.SetProgressLabels(l); }
+  void SetProgressPosition(int position) override { inner_.SetProgressPosition(position); }
+  void ProcessPendingInput() override { inner_.ProcessPendingInput(); }
+  bool shown() const { return shown_; }
+
+ private:
+  Interaction& inner_;
+  bool enabled_;
+  bool shown_ = false;
+};
 
 std::string Cut(std::string text, size_t width) {
   if (text.size() > width) text.resize(width);
@@ -228,7 +251,11 @@ class PointWriter {
   }
 
   void OxidizerFuelLines() {
-    const OxidizerFuel of = OxidizerFuelBalance(task_, s_.ui);
+    // An element without an oxidizer/fuel class is reported once per run, not once
+    // for every point.
+    MessageGate gate(s_.ui, !ws_.state.reportBalanceMessagesShown);
+    const OxidizerFuel of = OxidizerFuelBalance(task_, gate);
+    if (gate.shown()) ws_.state.reportBalanceMessagesShown = true;
     if (of.fuel > 1e-8)
       out_.Line("  Oxidizer/Fuel ratio: " + Fixed(double(of.oxidizer) / double(of.fuel), 8, 3));
     if (std::fabs(of.oxygenBalance) < 1000)
@@ -535,6 +562,7 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
   const SettingsRecord& rec = session.settings.record;
   const int codes[4] = {0, firstCode, secondCode, expansionCode};
 
+  session.ws.state.reportBalanceMessagesShown = false;
   out.Line(std::string(kRuleWidth, '*'));
   if (!task.slots[1].valueText.empty() || !task.slots[2].valueText.empty() || expansionCode != 0) {
     out.Line(Spaces(5) + "Date and time of calculations: " + DateTimeText());

