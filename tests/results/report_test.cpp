@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "report_fixture.h"
@@ -60,7 +61,12 @@ class FullPointSi : public ReportTest {
 
 TEST_F(FullPointSi, MatchesGolden) {
   WritePointReport(s, s.task.elementCount, s.ws.run.count, 10.0f, kParamP, 3000.0f, kParamT);
-  EXPECT_EQ(ReportText(), Golden("point_full_si_molkg.txt"));
+  // The block is on disk when the writer returns, while the report stays open.
+  EXPECT_TRUE(s.report.IsOpen());
+  const std::string golden = Golden("point_full_si_molkg.txt");
+  EXPECT_EQ(std::filesystem::file_size(s.ReportPath()),
+            golden.size() + std::count(golden.begin(), golden.end(), '\n'));  // CR LF
+  EXPECT_EQ(ReportText(), golden);
   EXPECT_NEAR(s.ws.state.reportGasAmount, 35.00000015, 1e-9);
   EXPECT_EQ(s.ws.state.reportFlowVelocity, 0);
   EXPECT_EQ(s.ws.state.reportExpansionPressure, 0);
