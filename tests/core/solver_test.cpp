@@ -226,6 +226,43 @@ TEST(SolverCondensed, CondensedPhaseAppearsWithItsVapourPressureAndDisappearsWhe
   EXPECT_LT(MaterialBalanceError(*f.session), 1e-4);
 }
 
+// A melting condensed phase: two intervals of B(c) meet at 1000 K with a latent heat
+// of 3000 cal/mol; an enthalpy between those of solid and liquid puts T on the melting
+// point, within the 1 K blending band, and the report notes the transition.
+TEST(SolverCondensed, EnthalpyInsideTheLatentHeatStopsAtTheMeltingPoint) {
+  Vapour f;
+  const int k = f.bc;
+  const double hs = 8.0 * (1000.0 - 298.15), ss = 10.0 + 8.0 * std::log(1000.0 / 298.15);
+  f.ws.run.primary[k].tmax = 1000;
+  PolyInterval& liquid = f.ws.run.reserve[1];
+  liquid.tmin = 1000;
+  liquid.tmax = 20000;
+  const double hl = hs + 3000.0, sl = ss + 3.0;
+  liquid.phi = {static_cast<float>(sl - 9.0 * (std::log(0.1) + 1.0)), 9.0f, 0,
+                static_cast<float>((9.0 * 1000.0 - hl) / 1e4), 0, 0, 0};
+  f.ws.run.reserveOwner[1] = k;
+  f.ws.run.reserveCount = 1;
+
+  ASSERT_EQ(f.Solve(1, 0.1, 2, 990.0), kSolveOk);
+  const double hSolid = f.ws.results.H;
+  ASSERT_EQ(f.Solve(1, 0.1, 2, 1010.0), kSolveOk);
+  const double hLiquid = f.ws.results.H;
+  EXPECT_GT(hLiquid - hSolid, 10.0 * 3000.0 * kCalToKJ * 0.9);
+
+  const std::string path =
+      (std::filesystem::temp_directory_path() / "kvil_solver_melt_test.txt").string();
+  std::filesystem::remove(path);
+  ASSERT_TRUE(f.session->report.Open(path));
+  ASSERT_EQ(f.Solve(1, 0.1, 5, 0.5 * (hSolid + hLiquid)), kSolveOk);
+  f.session->report.Close();
+  EXPECT_NEAR(f.ws.results.T, 1000.0, 1.0);
+  EXPECT_NEAR(f.ws.results.H, 0.5 * (hSolid + hLiquid), 1e-3);
+  std::ifstream in(path, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, " At T =  1000 K phase transtion occurs for B(c)\r\n\r\n");
+  std::filesystem::remove(path);
+}
+
 TEST(SolverIons, ChargeBalanceHoldsAndSahaEquilibriumIsMet) {
   Fixture f;
   f.task.options[kOptIons] = 1;
