@@ -131,6 +131,7 @@ TEST(SolverDissociation, MatchesTheAnalyticEquilibriumAtGivenPressureAndTemperat
               (n[f.a] + n[f.a2]) * kGasConstantJ * 3000.0, 1e-3 * f.ws.results.p * 1e6 * f.ws.results.V);
   EXPECT_NEAR(f.ws.results.nTotal, n[f.a] + n[f.a2], 1e-9);
   EXPECT_LT(MaterialBalanceError(*f.session), 1e-6);
+  for (int k : {f.a, f.a2}) EXPECT_NEAR(f.Residual(k), 0.0, 1e-5) << k;
   // H of the mixture is the sum of the species enthalpies.
   const double H = (n[f.a] * f.ws.species.H[f.a] + n[f.a2] * f.ws.species.H[f.a2]) * kCalToKJ;
   EXPECT_NEAR(f.ws.results.H, H, 1e-4 * std::fabs(H));
@@ -281,6 +282,7 @@ TEST(SolverIons, ChargeBalanceHoldsAndSahaEquilibriumIsMet) {
   const double pAtm = f.ws.results.p * kMPaToAtm;
   const double K = (s.n[ap] / nGas) * (s.n[e] / nGas) / (s.n[a] / nGas) * pAtm;
   EXPECT_NEAR(std::log(K), -dG / (R * T), 1e-4);
+  for (int k : {a, ap, e}) EXPECT_NEAR(f.Residual(k), 0.0, 1e-5) << k;
   // Without the ions option the ion row is not read: the ions have no balance and
   // would be unbounded, so they are simply absent from such a run.
 }
