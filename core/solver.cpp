@@ -1,8 +1,6 @@
 #include "core/solver.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cmath>
 #include <string>
 #include <string_view>
@@ -227,8 +225,7 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
       // The energy row's temperature derivative is the heat capacity at constant
       // volume, Cp - R; with Cp there the Newton step misjudges how n R T follows T
       // and the pair (H, U) does not converge.
-      static const bool cpRow = std::getenv("KVIL_U_ROW_CP") != nullptr;  // comparison runs only
-      const double cpU = cpRow ? Cp : Cp - R;
+      const double cpU = Cp - R;
       M(rowU, 2) += U * t + n0 * cpU;
       M(rowU, 3) += U * l;
       for (int j = 1; j <= E; ++j) {
@@ -620,10 +617,6 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     }
 
     // D.7
-    static const bool trace = std::getenv("KVIL_SOLVER_TRACE") != nullptr;
-    if (trace)
-      std::fprintf(stderr, "it %d st %d ch %.3e p %.6g T %.6g lam %.6g S %.6g H %.6g U %.6g pi1 %.6g piv %d\n",
-                   iterations + 1, stage, change, X[1], X[2], X[3], X[4], X[5], X[6], X[7], pivots);
     ++iterations;
     session.ui.SetProgressPosition(iterations);
 
