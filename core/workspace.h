@@ -164,6 +164,8 @@ struct RunState {
   int componentCount = 0;        // components with a formula
   int rowKind = 0;               // results table record kind: 0 point, 1 throat, 2 expansion
   bool cancel = false;           // set by STOP
+  int solverIterations = 0;      // Newton iterations of the last SolveEquilibrium
+  double solverChange = 0;       // largest relative change of its last iteration
   bool gasPresent = false;       // gas amount >= 0.1 mol/kg after the solve
   bool frozenComposition = false;  // FrozenComposition: the solver keeps the amounts
   bool expansionFlag = false;    // an expansion or throat point is being written
@@ -190,6 +192,9 @@ struct RunState {
   double reportGasAmount = 0;    // n_gas, mol/kg
   double reportFlowVelocity = 0; // w, m/s
   double reportExpansionPressure = 0;  // MPa
+  // Set once the report has shown the messages of the oxidizer/fuel balance in this run
+  // (cleared by the report header), so that they are not repeated for every point.
+  bool reportBalanceMessagesShown = false;
 };
 
 struct CalcWorkspace {
