@@ -390,5 +390,67 @@ TEST_F(RunFixture, AReportOrTableThatCannotBeWrittenEndsTheRunAsFailed) {
   EXPECT_FALSE(ui_.progressVisible);
 }
 
+TEST_F(RunFixture, ImpulseTemplateExpandsTheChamberIsentropicallyToTheExitPressure) {
+  Stoichiometric();
+  task().firstCode = kParamTemplate;
+  task().options[kOptTemplateImpulse] = 1;
+  session_->settings.record.impulseP = 4;
+  session_->settings.record.impulseH = 0;
+  session_->settings.record.impulsePa = 0.1f;
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(points_.size(), 2u);
+  EXPECT_EQ(points_[1].c1, kP);
+  EXPECT_EQ(points_[1].c2, 4);
+  EXPECT_FLOAT_EQ(points_[1].v1, 0.1f);
+  const auto records = Table();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].kind, 0);
+  EXPECT_EQ(records[1].kind, 2);
+  EXPECT_NEAR(records[0].parameters[kParP], 4, 1e-5);
+  EXPECT_NEAR(records[1].parameters[22], 0.1, 1e-6);  // Pa of the expansion point
+  EXPECT_NEAR(records[1].parameters[3], records[0].parameters[3], 1e-4);  // same S
+  EXPECT_LT(records[1].parameters[kParT], records[0].parameters[kParT]);
+  EXPECT_EQ(Count(Report(), "Adiabatic expansion"), 1);
+}
+
+TEST_F(RunFixture, FrozenExpansionBeyondTheFreezingPressureAsksFirst) {
+  Stoichiometric();
+  task().options[kOptFrozen] = 1;
+  Slot(1, kP, "4");
+  Slot(2, kHcode, "0");
+  Slot(3, kParamPa, "3");
+  session_->settings.record.freezingT = 1500;
+  ui_.Script({Answer::No});
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  const std::string& q = ui_.messages[0].text;
+  EXPECT_EQ(q.rfind("Frozen pressure (", 0), 0u) << q;
+  EXPECT_NE(q.find(" MPa) is less than\nexpansion pressure (3 MPa).\nFrozen calculation has "
+                   "no sense.\nProceed with equilibrium expansion?"),
+            std::string::npos)
+      << q;
+  EXPECT_EQ(Table().size(), 1u);  // the chamber only
+
+  // Yes: the point is expanded in equilibrium.
+  ui_.Clear();
+  ui_.Script({Answer::Yes});
+  ASSERT_TRUE(Run());
+  const auto records = Table();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].kind, 2);
+  EXPECT_NEAR(records[1].parameters[22], 3, 1e-5);
+}
+
+TEST_F(RunFixture, ThroatIsRefusedWhenTheSoundVelocityWasNotComputed) {
+  Stoichiometric();
+  task().options[kOptThroat] = 1;
+  task().options[kOptSound] = 0;
+  Slot(1, kP, "4");
+  Slot(2, kHcode, "0");
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(ui_.Saw("Throat parameters cannot be calculated !"));
+  EXPECT_EQ(Table().size(), 1u);
+}
+
 }  // namespace
 }  // namespace kvil
