@@ -661,8 +661,8 @@ RunOutcome RunTaskWith(Session& session, int& status, const RunRequest& request)
   return runner.Run();
 }
 
-// Writes the report header... (none here); creates the report when missing and empties
-// the results table.  Throws when either cannot be written.
+// Creates the report when it is missing and empties the results table.  Throws when
+// either cannot be written.
 void PrepareResultFiles(Session& session) {
   std::FILE* f = std::fopen(session.ReportPath().c_str(), "ab");
   if (!f || std::fclose(f) != 0) throw RunWriteError("report");
@@ -803,14 +803,19 @@ bool RunCommand(Session& session) {
   st.templateMode = 0;
   st.templateCounter = 0;
 
-  int selected = 0;
-  for (int i = 1; i <= task.species.total; ++i)
-    if (task.species.items[i].entry.selected) ++selected;
-  if (selected > kMaxRunSpecies) {
-    ui.Info("Number of substances is too big (" + IntText(selected) + ").\n" +
+  auto selectedCount = [&task] {
+    int n = 0;
+    for (int i = 1; i <= task.species.total; ++i)
+      if (task.species.items[i].entry.selected) ++n;
+    return n;
+  };
+  auto tooMany = [&ui](int n) {
+    if (n <= kMaxRunSpecies) return false;
+    ui.Info("Number of substances is too big (" + IntText(n) + ").\n" +
             "Maximum number of substances is " + "130" + ".");
-    return false;
-  }
+    return true;
+  };
+  if (tooMany(selectedCount())) return false;
 
   bool ran = false;
   try {
@@ -827,6 +832,8 @@ bool RunCommand(Session& session) {
       for (int j = 1; j <= kMaxSystemElements; ++j)
         task.referenceElements[j] = task.elements[j].index;
       task.elementSetChanged = false;
+      // A rebuilt list selects every candidate: it may hold more than a run takes.
+      if (tooMany(selectedCount())) return false;
     }
 
     if (!BuildValueLists(session)) return false;
@@ -838,10 +845,7 @@ bool RunCommand(Session& session) {
       return false;
     }
 
-    selected = 0;
-    for (int i = 1; i <= task.species.total; ++i)
-      if (task.species.items[i].entry.selected) ++selected;
-    if (selected == 0) {
+    if (selectedCount() == 0) {
       ui.Info(kMsgNoCompounds);
       return false;
     }
@@ -861,7 +865,7 @@ bool RunCommand(Session& session) {
     } else {
       ran = RunTemplates(session);
     }
-  } catch (const std::exception&) {
+  } catch (...) {
     ui.ShowProgress(false);
     ui.Error(kMsgCalculationFailed);
     ran = false;
