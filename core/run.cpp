@@ -653,6 +653,7 @@ RunOutcome Runner::Run() {
 
   if (!SetUp()) return outcome_;
   VariantLoop();
+  outcome_.cancelled = st_.cancel;
   return outcome_;
 }
 

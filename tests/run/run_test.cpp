@@ -421,5 +421,33 @@ TEST_F(RunFixture, ThroatIsRefusedWhenTheSoundVelocityWasNotComputed) {
   EXPECT_EQ(Table().size(), 1u);
 }
 
+TEST_F(RunFixture, FrozenHeatOfCombustionUsesTheCompositionAtTheFreezingPoint) {
+  Stoichiometric(-100, 0);
+  task().firstCode = kParamTemplate;
+  task().options[kOptTemplateHeat] = 1;
+  task().options[kOptFrozen] = 1;
+  session_->settings.record.freezingT = 1500;
+  ASSERT_TRUE(Run());
+  // The frozen state is reported but is not a point of the results table.
+  EXPECT_EQ(Table().size(), 1u);
+  const std::string report = Report();
+  EXPECT_NE(report.find("     Heat of Combustion (FROZEN) = "), std::string::npos);
+  EXPECT_EQ(report.find("Heat of Combustion (EQUILIBRIUM)"), std::string::npos);
+  EXPECT_FALSE(state().frozenComposition);
+}
+
+TEST_F(RunFixture, AnUnknownExpansionParameterEndsTheRun) {
+  Stoichiometric();
+  Slot(1, kT, "2000 3000");
+  Slot(2, kP, "1");
+  Slot(3, kU, "100");
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].kind, MessageKind::Plain);
+  EXPECT_EQ(ui_.messages[0].text, "Unknown Expansion Parameter");
+  EXPECT_EQ(points_.size(), 1u);
+  EXPECT_EQ(Table().size(), 1u);  // the chamber point before it
+}
+
 }  // namespace
 }  // namespace kvil
