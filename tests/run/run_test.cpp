@@ -449,5 +449,32 @@ TEST_F(RunFixture, AnUnknownExpansionParameterEndsTheRun) {
   EXPECT_EQ(Table().size(), 1u);  // the chamber point before it
 }
 
+TEST_F(RunFixture, DenseGasWithANonIdealEquationIsIteratedToAgreement) {
+  Stoichiometric(-100, 0);
+  Slot(1, kP, "300");
+  Slot(2, kU, "0");
+  for (int eos : {2, 3}) {
+    task().options[kOptEos] = eos;
+    task().options[kOptPrintIdealGas] = 1;
+    ui_.Clear();
+    ASSERT_TRUE(Run()) << eos;
+    for (const auto& m : ui_.messages) ADD_FAILURE() << eos << ": " << m.text;
+    const auto records = Table();
+    ASSERT_EQ(records.size(), 1u) << eos;
+    const std::string report = Report();
+    EXPECT_NE(report.find(eos == 2 ? "      Virial EOS was used in calculations."
+                                   : "      EOS of Kelmost was used in calculations."),
+              std::string::npos)
+        << eos;
+    // The ideal-gas result printed first, then the non-ideal one; the table has the latter.
+    EXPECT_EQ(Count(report, "Assigned values of equilibrium parameters"), 2 * (eos - 1)) << eos;
+    EXPECT_EQ(Count(report, "      Ideal gas EOS was used in calculations."), eos - 1) << eos;
+    const auto& par = records[0].parameters;
+    EXPECT_NEAR(par[kParP], 300, 1e-3);
+    EXPECT_NEAR(par[kParU], task().mixtureEnthalpy, 0.5);
+    EXPECT_GT(par[10], 1.05) << "Z of a dense gas";
+  }
+}
+
 }  // namespace
 }  // namespace kvil
