@@ -189,6 +189,9 @@ struct RunState {
   double reportGasAmount = 0;    // n_gas, mol/kg
   double reportFlowVelocity = 0; // w, m/s
   double reportExpansionPressure = 0;  // MPa
+  // Set once the report has shown the messages of the oxidizer/fuel balance in this run
+  // (cleared by the report header), so that they are not repeated for every point.
+  bool reportBalanceMessagesShown = false;
 };
 
 struct CalcWorkspace {
