@@ -37,7 +37,9 @@ void PrintUsage() {
                "  --cfg FILE       configuration file (default: kvil.cfg of the working "
                "directory)\n"
                "  --answer yes|no  answer to every question of the run (default: yes)\n"
-               "  --csv FILE       also write the results table as CSV\n");
+               "  --csv FILE       also write the results table as CSV\n"
+               "       kvil-batch --info TASK.dat [--db DIR]\n"
+               "  --info TASK.dat  print the elemental composition table of the task\n");
 }
 
 // Batch interaction that also shows one progress line per calculated point.
