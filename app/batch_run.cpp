@@ -86,9 +86,12 @@ bool ParseArguments(int argc, char** argv, Options& o) {
     } else if (std::strcmp(a, "--answer") == 0) {
       std::string v;
       if (!value(v)) return false;
-      if (v == "yes") o.answer = Answer::Yes;
-      else if (v == "no") o.answer = Answer::No;
-      else return false;
+      if (v == "yes")
+        o.answer = Answer::Yes;
+      else if (v == "no")
+        o.answer = Answer::No;
+      else
+        return false;
     } else if (a[0] == '-' && a[1] != '\0') {
       return false;
     } else if (o.datafile.empty()) {
@@ -192,8 +195,7 @@ int RunBatch(int argc, char** argv) {
   if (!opt.cfg.empty()) {
     std::vector<std::uint8_t> bytes;
     if (!ReadWholeFile(opt.cfg, bytes) || bytes.size() < std::size_t(kSettingsRecordSize)) {
-      ui.Message(MessageKind::Error, "Cannot read the configuration file " + opt.cfg,
-                 Buttons::Ok);
+      ui.Message(MessageKind::Error, "Cannot read the configuration file " + opt.cfg, Buttons::Ok);
       return kExitUsage;
     }
     cfgRecord = DecodeSettings(bytes.data());

@@ -49,10 +49,10 @@ constexpr double kIdealGasPressureLimit = 2.0;
 constexpr double kEosAmountThreshold = 0.001;
 // Largest number of gas species the EOS takes (its tables hold 43).
 constexpr int kMaxEosGasSpecies = 43;
-constexpr double kNonIdealTolerance = 0.001;        // converged
-constexpr double kNonIdealAcceptTolerance = 0.01;   // accepted after the last pass
-constexpr double kRelativeChangeFloor = 0.001;      // below: absolute change
-constexpr double kRgKJ = kGasConstantJ * 0.001;     // kJ/(mol*K)
+constexpr double kNonIdealTolerance = 0.001;       // converged
+constexpr double kNonIdealAcceptTolerance = 0.01;  // accepted after the last pass
+constexpr double kRelativeChangeFloor = 0.001;     // below: absolute change
+constexpr double kRgKJ = kGasConstantJ * 0.001;    // kJ/(mol*K)
 constexpr double kCm3ToM3 = 1e-6;
 // Tolerance of a range end, as a fraction of the step, against rounding of the sum.
 constexpr double kRangeEndTolerance = 1e-5;
@@ -65,16 +65,29 @@ class RunWriteError : public std::runtime_error {
 
 bool IsIon(int kindCode) {
   switch (kindCode) {
-    case 13: case 14: case 23: case 24: case 33: case 34: case 43: case 44: return true;
-    default: return false;
+    case 13:
+    case 14:
+    case 23:
+    case 24:
+    case 33:
+    case 34:
+    case 43:
+    case 44:
+      return true;
+    default:
+      return false;
   }
 }
 
 // The unit code of a parameter names the internal unit when its lowest bit is set;
 // 0 (no unit chosen) is taken as the internal unit too.
-bool IsInternalUnit(int unitCode) { return unitCode == 0 || (unitCode & 1) != 0; }
+bool IsInternalUnit(int unitCode) {
+  return unitCode == 0 || (unitCode & 1) != 0;
+}
 
-int EffectiveCode(int code) { return code >= kParamTemplate ? code % 10 : code; }
+int EffectiveCode(int code) {
+  return code >= kParamTemplate ? code % 10 : code;
+}
 
 // One value list of the run, in internal units.
 struct ValueList {
@@ -119,13 +132,20 @@ void ConvertToInternal(ValueList& l, int code) {
       valueFactor = kAtToMPaValues;
       stepFactor = kAtToMPaSteps;
       break;
-    case kParamT: offset = kCelsiusOffset; break;
+    case kParamT:
+      offset = kCelsiusOffset;
+      break;
     case kParamV:
-    case kParamVa: valueFactor = stepFactor = 0.001; break;
+    case kParamVa:
+      valueFactor = stepFactor = 0.001;
+      break;
     case kParamS:
     case kParamH:
-    case kParamU: valueFactor = stepFactor = kJPerCal; break;
-    default: return;
+    case kParamU:
+      valueFactor = stepFactor = kJPerCal;
+      break;
+    default:
+      return;
   }
   for (int i = 1; i <= kMaxListValues; ++i) {
     if (i > l.count) break;
@@ -149,7 +169,12 @@ struct RunOutcome {
 class Runner {
  public:
   Runner(Session& s, int& status, const RunRequest& request)
-      : s_(s), task_(s.task), ws_(s.ws), st_(s.ws.state), ui_(s.ui), status_(status),
+      : s_(s),
+        task_(s.task),
+        ws_(s.ws),
+        st_(s.ws.state),
+        ui_(s.ui),
+        status_(status),
         request_(request) {}
 
   RunOutcome Run();
@@ -202,8 +227,8 @@ bool Runner::SetUp() {
   // The value lists must hold at least one value each and not more than ten.
   auto valid = [](const ValueList& l) { return l.count >= 1 && l.count <= kMaxListValues; };
   if (firstCode_ < kParamP || firstCode_ > kParamU || secondCode_ < kParamP ||
-      secondCode_ > kParamU || !valid(lists_[1]) || !valid(lists_[2]) ||
-      lists_[3].count < 0 || lists_[3].count > kMaxListValues)
+      secondCode_ > kParamU || !valid(lists_[1]) || !valid(lists_[2]) || lists_[3].count < 0 ||
+      lists_[3].count > kMaxListValues)
     return false;
 
   st_.componentVariant = 1;
@@ -219,8 +244,7 @@ bool Runner::SetUp() {
 
   if (!request_.internalUnits) {
     if (!IsInternalUnit(task_.unitCodes[firstCode_])) ConvertToInternal(lists_[1], firstCode_);
-    if (!IsInternalUnit(task_.unitCodes[secondCode_]))
-      ConvertToInternal(lists_[2], secondCode_);
+    if (!IsInternalUnit(task_.unitCodes[secondCode_])) ConvertToInternal(lists_[2], secondCode_);
     // The expansion list is converted by its own code: Pa as a pressure, Va as a volume.
     if ((expansionCode_ == kParamPa || expansionCode_ == kParamVa) &&
         !IsInternalUnit(task_.unitCodes[expansionCode_]))
@@ -232,8 +256,7 @@ bool Runner::SetUp() {
 // ---- Variants (D) ------------------------------------------------------------------
 
 void Runner::VariantLoop() {
-  const bool secondHeatRun =
-      st_.templateMode == 3 && secondCode_ == kParamT;
+  const bool secondHeatRun = st_.templateMode == 3 && secondCode_ == kParamT;
   int variant = 1;
   for (;;) {
     st_.componentVariant = variant;
@@ -255,8 +278,8 @@ void Runner::VariantLoop() {
     ui_.ShowProgress(true);
 
     if (task_.Option(kOptCheckSum) && st_.templateCounter == 0) {
-      std::string text = "Sum of mass parts is " + Fixed(task_.massSum, 6, 2) +
-                         ". Start calculation process ?";
+      std::string text =
+          "Sum of mass parts is " + Fixed(task_.massSum, 6, 2) + ". Start calculation process ?";
       if (!ui_.AskYesNo(MessageKind::Confirmation, text)) break;
     }
 
@@ -391,9 +414,15 @@ Flow Runner::ExpansionPoints() {
   st_.expansionFlag = false;
   int c1 = 0;
   switch (expansionCode_) {
-    case kParamPa: c1 = kParamP; break;
-    case kParamVa: c1 = kParamV; break;
-    case kParamAreaRatio: c1 = firstCode_; break;
+    case kParamPa:
+      c1 = kParamP;
+      break;
+    case kParamVa:
+      c1 = kParamV;
+      break;
+    case kParamAreaRatio:
+      c1 = firstCode_;
+      break;
     default:
       ui_.Message(MessageKind::Plain, kMsgUnknownExpansion);
       return Flow::EndRun;
@@ -424,8 +453,7 @@ Flow Runner::ExpansionPoints() {
                    " MPa).\nFrozen calculation has no sense.\nProceed with equilibrium expansion?";
       } else if (c1 == kParamV && st_.freezeV > ev) {
         question = "Frozen volume (" + FormatPicture(st_.freezeV, "0.#####") +
-                   " cub.m/kg) is more than\nexpansion volume (" +
-                   FormatPicture(ev, "0.#####") +
+                   " cub.m/kg) is more than\nexpansion volume (" + FormatPicture(ev, "0.#####") +
                    " cub.m/kg).\nFrozen calculation has no sense.\nProceed with equilibrium "
                    "expansion?";
       }
@@ -560,8 +588,7 @@ Flow Runner::SolvePoint() {
       largest = 0;
       for (int k = 1; k <= K_; ++k)
         if (ws_.species.eosFlag[k] == 2 && nGas > 0)
-          largest = std::max(largest,
-                             std::fabs(ws_.species.n[k] - st_.previousAmounts[k]) / nGas);
+          largest = std::max(largest, std::fabs(ws_.species.n[k] - st_.previousAmounts[k]) / nGas);
       for (int j = 0; j < 6; ++j) {
         double prev = st_.previousResults[j];
         double change = std::fabs(now[j] - prev);
@@ -723,7 +750,12 @@ bool RunTemplates(Session& s) {
       task.options[kOptEos] = eos;
       st.templateMode = 0;
     }
-  } restore{task, st, task.firstCode, task.secondCode, task.expansionCode, task.slots,
+  } restore{task,
+            st,
+            task.firstCode,
+            task.secondCode,
+            task.expansionCode,
+            task.slots,
             task.options[kOptEos]};
 
   RunRequest request;

@@ -28,8 +28,10 @@ inline std::string ReadText(const std::filesystem::path& p) {
 inline std::string Quote(const std::string& s) {
   std::string out = "'";
   for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
   }
   return out + "'";
 }
@@ -38,8 +40,8 @@ inline std::string Quote(const std::string& s) {
 inline BatchResult RunKvilBatch(const std::filesystem::path& dir, const std::string& args) {
   const std::string exe = std::string(KVIL_BINARY_DIR) + "/kvil-batch";
   const std::filesystem::path err = dir / "stderr.txt";
-  const std::string cmd = "cd " + Quote(dir.string()) + " && " + Quote(exe) + " " + args +
-                          " 2> " + Quote(err.string()) + " > /dev/null";
+  const std::string cmd = "cd " + Quote(dir.string()) + " && " + Quote(exe) + " " + args + " 2> " +
+                          Quote(err.string()) + " > /dev/null";
   const int status = std::system(cmd.c_str());
   BatchResult r;
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

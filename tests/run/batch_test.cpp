@@ -101,8 +101,7 @@ TEST_F(BatchFixture, ExitStatusTellsRefusalFromBadUsage) {
   EXPECT_EQ(RunKvilBatch(dir_, DbArg()).exitCode, 2);
   EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --answer maybe t.dat").exitCode, 2);
   EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --bogus t.dat").exitCode, 2);
-  EXPECT_EQ(RunKvilBatch(dir_, "--db " + Quote((dir_ / "nodb").string()) + " t.dat").exitCode,
-            2);
+  EXPECT_EQ(RunKvilBatch(dir_, "--db " + Quote((dir_ / "nodb").string()) + " t.dat").exitCode, 2);
   EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --cfg nothere.cfg t.dat").exitCode, 2);
 }
 
@@ -111,8 +110,9 @@ TEST_F(BatchFixture, QuestionsAreAnsweredAsToldAndShownOnOneLine) {
   WriteTask();
   BatchResult r = RunKvilBatch(dir_, DbArg() + " --answer no --csv out.csv t.dat");
   EXPECT_EQ(r.exitCode, 0) << r.errors;
-  EXPECT_NE(r.errors.find("confirmation: Sum of mass parts is 100.00. Start calculation process ?\n"),
-            std::string::npos)
+  EXPECT_NE(
+      r.errors.find("confirmation: Sum of mass parts is 100.00. Start calculation process ?\n"),
+      std::string::npos)
       << r.errors;
   EXPECT_EQ(ParseCsv(ReadText(dir_ / "out.csv")).size(), 1u);  // the header only
 

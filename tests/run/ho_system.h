@@ -27,7 +27,7 @@ inline PolynomialRecord ConstantCp(double cp, double hf, double s0) {
 }
 
 inline TestSpecies Gas(const std::string& name, std::vector<std::pair<int, int>> atoms, double cp,
-                double hf, double s0, float sigma, float eps) {
+                       double hf, double s0, float sigma, float eps) {
   TestSpecies t;
   t.name = name;
   t.kind = 2;

@@ -63,11 +63,21 @@ class Reader {
       if (c == '\\' && p_ < t_.size()) {
         char e = t_[p_++];
         switch (e) {
-          case 'n': s += '\n'; break;
-          case 't': s += '\t'; break;
-          case 'r': s += '\r'; break;
-          case 'u': s += '?'; p_ += 4; break;
-          default: s += e;
+          case 'n':
+            s += '\n';
+            break;
+          case 't':
+            s += '\t';
+            break;
+          case 'r':
+            s += '\r';
+            break;
+          case 'u':
+            s += '?';
+            p_ += 4;
+            break;
+          default:
+            s += e;
         }
       } else {
         s += c;
@@ -82,12 +92,18 @@ class Reader {
     if (c == '{') {
       ++p_;
       v.kind = Value::Object;
-      if (Peek() == '}') { ++p_; return v; }
+      if (Peek() == '}') {
+        ++p_;
+        return v;
+      }
       for (;;) {
         std::string key = ParseString();
         Expect(':');
         v.members.emplace_back(key, ParseValue());
-        if (Peek() == ',') { ++p_; continue; }
+        if (Peek() == ',') {
+          ++p_;
+          continue;
+        }
         Expect('}');
         return v;
       }
@@ -95,10 +111,16 @@ class Reader {
     if (c == '[') {
       ++p_;
       v.kind = Value::Array;
-      if (Peek() == ']') { ++p_; return v; }
+      if (Peek() == ']') {
+        ++p_;
+        return v;
+      }
       for (;;) {
         v.items.push_back(ParseValue());
-        if (Peek() == ',') { ++p_; continue; }
+        if (Peek() == ',') {
+          ++p_;
+          continue;
+        }
         Expect(']');
         return v;
       }
@@ -108,9 +130,21 @@ class Reader {
       v.str = ParseString();
       return v;
     }
-    if (t_.compare(p_, 4, "true") == 0) { p_ += 4; v.kind = Value::Bool; v.b = true; return v; }
-    if (t_.compare(p_, 5, "false") == 0) { p_ += 5; v.kind = Value::Bool; return v; }
-    if (t_.compare(p_, 4, "null") == 0) { p_ += 4; return v; }
+    if (t_.compare(p_, 4, "true") == 0) {
+      p_ += 4;
+      v.kind = Value::Bool;
+      v.b = true;
+      return v;
+    }
+    if (t_.compare(p_, 5, "false") == 0) {
+      p_ += 5;
+      v.kind = Value::Bool;
+      return v;
+    }
+    if (t_.compare(p_, 4, "null") == 0) {
+      p_ += 4;
+      return v;
+    }
     char* end = nullptr;
     v.num = std::strtod(t_.c_str() + p_, &end);
     if (end == t_.c_str() + p_) throw std::runtime_error("bad value");
@@ -123,6 +157,8 @@ class Reader {
   std::size_t p_ = 0;
 };
 
-inline Value Parse(const std::string& text) { return Reader(text).Parse(); }
+inline Value Parse(const std::string& text) {
+  return Reader(text).Parse();
+}
 
 }  // namespace kvil::json

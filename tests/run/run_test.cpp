@@ -15,10 +15,10 @@
 #include "core/run.h"
 #include "core/session.h"
 #include "results/table_file.h"
+#include "run/ho_system.h"
 #include "task/settings.h"
 #include "task/value_lists.h"
 #include "thermo/species_catalog.h"
-#include "run/ho_system.h"
 #include "thermo/test_database.h"
 
 namespace kvil {
@@ -119,8 +119,8 @@ TEST_F(RunFixture, EveryCombinationIsComputedWithTheFirstParameterFastest) {
   Slot(2, kP, "1 10");
   ASSERT_TRUE(Run());
 
-  const std::vector<std::pair<float, float>> expected = {
-      {2000, 1}, {2500, 1}, {3000, 1}, {2000, 10}, {2500, 10}, {3000, 10}};
+  const std::vector<std::pair<float, float>> expected = {{2000, 1},  {2500, 1},  {3000, 1},
+                                                         {2000, 10}, {2500, 10}, {3000, 10}};
   ASSERT_EQ(points_.size(), expected.size());
   EXPECT_EQ(state().parameterVariant, 6);
   const auto records = Table();
@@ -237,7 +237,8 @@ TEST_F(RunFixture, ChecksRefuseTheRunWithTheirMessages) {
   for (int i = 1; i <= 131; ++i) task().species.items[i].entry.selected = 1;
   ui_.Clear();
   EXPECT_FALSE(RunCommand(*session_));
-  EXPECT_TRUE(ui_.Saw("Number of substances is too big (131).\nMaximum number of substances is 130."));
+  EXPECT_TRUE(
+      ui_.Saw("Number of substances is too big (131).\nMaximum number of substances is 130."));
 
   // Templates without a template chosen.
   task().species.total = 0;
