@@ -162,6 +162,7 @@ struct RunRequest {
 };
 
 struct RunOutcome {
+  bool started = false;   // the set-up passed: variants and points were run
   int pointsWritten = 0;  // equilibrium points written to the report
   bool cancelled = false;
 };
@@ -679,6 +680,7 @@ RunOutcome Runner::Run() {
   if (!s_.report.Open(s_.ReportPath())) throw RunWriteError("report");
 
   if (!SetUp()) return outcome_;
+  outcome_.started = true;
   VariantLoop();
   outcome_.cancelled = st_.cancel;
   return outcome_;
@@ -722,7 +724,7 @@ void SetSingleValue(ParameterSlot& slot, float value) {
   slot.step = 0;
 }
 
-// B. Template calculations.  Returns false when none is chosen.
+// B. Template calculations.  Returns false when none is chosen or none could start.
 bool RunTemplates(Session& s) {
   Task& task = s.task;
   RunState& st = s.ws.state;
@@ -761,6 +763,7 @@ bool RunTemplates(Session& s) {
   RunRequest request;
   request.internalUnits = true;
   int status = 0;
+  bool started = false;
 
   if (impulse) {
     task.firstCode = kParamP;
@@ -773,7 +776,8 @@ bool RunTemplates(Session& s) {
     RunOutcome o = RunTaskWith(s, status, request);
     ++st.templateCounter;
     task.options[kOptEos] = restore.eos;
-    if (o.cancelled) return true;
+    started = started || o.started;
+    if (o.cancelled) return started;
   }
   if (powder) {
     task.firstCode = kParamP;
@@ -787,7 +791,8 @@ bool RunTemplates(Session& s) {
     RunOutcome o = RunTaskWith(s, status, request);
     ++st.templateCounter;
     task.options[kOptEos] = restore.eos;
-    if (o.cancelled) return true;
+    started = started || o.started;
+    if (o.cancelled) return started;
   }
   if (heat) {
     task.firstCode = kParamV;
@@ -799,6 +804,7 @@ bool RunTemplates(Session& s) {
     task.slots[3].count = 0;
     st.templateMode = 3;
     RunOutcome o = RunTaskWith(s, status, request);
+    started = started || o.started;
     if (status == kSolveOk && !o.cancelled && o.pointsWritten > 0) {
       double q = s.ws.results.U;
       task.secondCode = kParamT;
@@ -819,7 +825,7 @@ bool RunTemplates(Session& s) {
       }
     }
   }
-  return true;
+  return started;
 }
 
 }  // namespace
@@ -893,8 +899,7 @@ bool RunCommand(Session& session) {
         return false;
       }
       int status = 0;
-      RunTask(session, status);
-      ran = true;
+      ran = RunTaskWith(session, status, RunRequest{}).started;
     } else {
       ran = RunTemplates(session);
     }
