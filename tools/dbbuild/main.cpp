@@ -11,7 +11,8 @@
 // the database (see fit7.h); a fit report lists the largest deviations per interval.
 // The same inputs always give byte-identical files.
 //
-// Usage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] [--report FILE]
+// Usage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] [--report FILE] [--map FILE]
+// (--map writes a CSV of record number, stored name, kind code and NASA names).
 // Exit code 0 on success; 1 with a message on stderr on any input or fit failure.
 
 #include <algorithm>
@@ -44,7 +45,7 @@ constexpr int kPolynomialRecordBytes = 37;
 
 struct Options {
   std::string thermo = "/usr/lib/python3/dist-packages/rocketcea/thermo.inp";
-  std::string sources, out, report;
+  std::string sources, out, report, map;
 };
 
 struct CuratedEntry {
@@ -628,7 +629,8 @@ int Run(const Options& opt) {
   r << "\nColumns: Tmin Tmax (K) | max |dCp| J/(mol K) at T, relative % | max |dH| J/mol at T | "
        "max |dS| J/(mol K) at T\n";
   for (const auto& s : species) {
-    r << "\n" << s.name << "  kind " << s.kindCode << "  from";
+    r << "\n" << s.name << "  kind " << s.kindCode << "  reserve slots " << ReserveSlots(s.fits)
+      << "  from";
     for (auto& n : s.nasaNames) r << " " << n;
     r << (s.extended ? "  (last interval fitted through the constant-Cp continuation to 6000 K)"
                      : "")
@@ -643,6 +645,19 @@ int Run(const Options& opt) {
         << " @" << Fixed(d.tCp, 0) << " " << Fixed(100 * d.cpRel, 3) << "% | " << Fixed(d.h, 2)
         << " @" << Fixed(d.tH, 0) << " | " << Fixed(d.s, 4) << " @" << Fixed(d.tS, 0) << "\n";
     }
+  }
+  if (!opt.map.empty()) {
+    // Stored name, kind code and the NASA names each species was built from, in
+    // record order (read by the tests that compare the database with its sources).
+    std::ostringstream m;
+    m << "record,name,kind,nasa_names\n";
+    for (std::size_t i = 0; i < species.size(); ++i) {
+      m << i << "," << species[i].name << "," << species[i].kindCode << ",\"";
+      for (std::size_t k = 0; k < species[i].nasaNames.size(); ++k)
+        m << (k ? ";" : "") << species[i].nasaNames[k];
+      m << "\"\n";
+    }
+    if (!WriteFileAtomically(opt.map, m.str(), &error)) Fail("cannot write map: " + error);
   }
   if (!opt.report.empty()) {
     std::string text = r.str();
@@ -672,12 +687,14 @@ int main(int argc, char** argv) {
       opt.out = value();
     else if (a == "--report")
       opt.report = value();
+    else if (a == "--map")
+      opt.map = value();
     else
       kvil::dbbuild::Fail("unknown argument " + a +
                           "\nusage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] "
-                          "[--report FILE]");
+                          "[--report FILE] [--map FILE]");
   }
   if (opt.sources.empty() || opt.out.empty())
-    kvil::dbbuild::Fail("usage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] [--report FILE]");
+    kvil::dbbuild::Fail("usage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] [--report FILE] [--map FILE]");
   return kvil::dbbuild::Run(opt);
 }
