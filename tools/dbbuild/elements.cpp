@@ -35,6 +35,8 @@ int AtomicNumber(const std::string& symbol) {
   return 0;
 }
 
-std::string ElementSymbol(int z) { return z >= 1 && z <= kLast ? kSymbols[z] : ""; }
+std::string ElementSymbol(int z) {
+  return z >= 1 && z <= kLast ? kSymbols[z] : "";
+}
 
 }  // namespace kvil::dbbuild

@@ -10,14 +10,15 @@ constexpr int kCoefficients = 7;
 using Row = std::array<double, kCoefficients>;
 
 // Derivative rows of the three functions with respect to p1..p7 at x.
-Row CpRow(double x) { return {0, 1, 2 / (x * x), 0, 2 * x, 6 * x * x, 12 * x * x * x}; }
+Row CpRow(double x) {
+  return {0, 1, 2 / (x * x), 0, 2 * x, 6 * x * x, 12 * x * x * x};
+}
 Row HRow(double x) {
   return {0, 1e4 * x, -2e4 / x, -1e4, 1e4 * x * x, 2e4 * x * x * x, 3e4 * x * x * x * x};
 }
 Row SRow(double x) {
   return {1, std::log(x) + 1, -1 / (x * x), 0, 2 * x, 3 * x * x, 4 * x * x * x};
 }
-
 
 double CpTolerance(const FitTolerance& tol, double cp) {
   return std::max(tol.cpRel * std::fabs(cp), tol.cpAbs);

@@ -17,8 +17,8 @@
 namespace kvil::dbbuild {
 
 struct Fit7 {
-  float tmin = 0, tmax = 0;   // K
-  std::array<float, 7> p{};   // p1..p7, J units
+  float tmin = 0, tmax = 0;  // K
+  std::array<float, 7> p{};  // p1..p7, J units
   bool ConstantCp() const { return p[2] == 0 && p[4] == 0 && p[5] == 0 && p[6] == 0; }
 };
 

@@ -35,7 +35,7 @@
 namespace kvil::dbbuild {
 namespace {
 
-constexpr double kTopTemperature = 6000.0;  // the program continues every species to here
+constexpr double kTopTemperature = 6000.0;    // the program continues every species to here
 constexpr double kBottomTemperature = 200.0;  // data below are not fitted
 constexpr int kMaxIntervals = 9;
 constexpr int kMaxNameLength = 20;
@@ -62,7 +62,7 @@ struct Properties {
 struct BuiltSpecies {
   std::string name;
   std::vector<std::string> nasaNames;
-  std::vector<const NasaSpecies*> records;  // phases in temperature order
+  std::vector<const NasaSpecies*> records;       // phases in temperature order
   std::vector<std::pair<int, int>> composition;  // (atomic number, count), stored order
   int kindCode = 0;
   Properties properties;
@@ -307,8 +307,9 @@ NasaValues PieceValues(const std::vector<PhaseRange>& recs, double T) {
 }
 
 // Ranges of the phase records of a species between 200 and 6000 K.  Where two
-// consecutive records overlap, the change happens where their Gibbs energies cross
-// (the end of the earlier record if they do not cross there).
+// consecutive records overlap, the stable one (least Gibbs energy) holds: the change
+// happens where their Gibbs energies cross, at the start of the later record when it
+// is the stable one there, at the end of the earlier one when that stays stable.
 std::vector<PhaseRange> PhaseRanges(const BuiltSpecies& s) {
   std::vector<PhaseRange> out;
   for (const NasaSpecies* r : s.records) {
@@ -318,15 +319,17 @@ std::vector<PhaseRange> PhaseRanges(const BuiltSpecies& s) {
     if (!out.empty()) {
       PhaseRange& q = out.back();
       if (p.ta > q.tb + 0.01)
-        Fail(s.name + ": gap between " + q.rec->name + " and " + r->name + " at " +
-             Fixed(q.tb, 2) + " K");
+        Fail(s.name + ": gap between " + q.rec->name + " and " + r->name + " at " + Fixed(q.tb, 2) +
+             " K");
       if (p.ta < q.tb - 0.01) {
         auto g = [&](double T) {
           NasaValues a = EvaluateNasa(*q.rec, T), b = EvaluateNasa(*r, T);
           return (a.h - T * a.s) - (b.h - T * b.s);
         };
         double lo = p.ta, hi = q.tb, cross = q.tb;
-        if (g(lo) < 0 && g(hi) > 0) {
+        if (g(lo) >= 0) {
+          cross = lo;  // the later phase is the stable one from its first temperature
+        } else if (g(hi) > 0) {
           for (int i = 0; i < 60; ++i) {
             double mid = 0.5 * (lo + hi);
             (g(mid) < 0 ? lo : hi) = mid;
@@ -629,7 +632,8 @@ int Run(const Options& opt) {
   r << "\nColumns: Tmin Tmax (K) | max |dCp| J/(mol K) at T, relative % | max |dH| J/mol at T | "
        "max |dS| J/(mol K) at T\n";
   for (const auto& s : species) {
-    r << "\n" << s.name << "  kind " << s.kindCode << "  reserve slots " << ReserveSlots(s.fits)
+    r << "\n"
+      << s.name << "  kind " << s.kindCode << "  reserve slots " << ReserveSlots(s.fits)
       << "  from";
     for (auto& n : s.nasaNames) r << " " << n;
     r << (s.extended ? "  (last interval fitted through the constant-Cp continuation to 6000 K)"
@@ -641,9 +645,9 @@ int Run(const Options& opt) {
     for (std::size_t k = 0; k < s.fits.size(); ++k) {
       const Fit7& f = s.fits[k];
       const FitDeviation& d = s.deviations[k];
-      r << "  " << Fixed(f.tmin, 2) << " " << Fixed(f.tmax, 2) << " | " << Fixed(d.cp, 4)
-        << " @" << Fixed(d.tCp, 0) << " " << Fixed(100 * d.cpRel, 3) << "% | " << Fixed(d.h, 2)
-        << " @" << Fixed(d.tH, 0) << " | " << Fixed(d.s, 4) << " @" << Fixed(d.tS, 0) << "\n";
+      r << "  " << Fixed(f.tmin, 2) << " " << Fixed(f.tmax, 2) << " | " << Fixed(d.cp, 4) << " @"
+        << Fixed(d.tCp, 0) << " " << Fixed(100 * d.cpRel, 3) << "% | " << Fixed(d.h, 2) << " @"
+        << Fixed(d.tH, 0) << " | " << Fixed(d.s, 4) << " @" << Fixed(d.tS, 0) << "\n";
     }
   }
   if (!opt.map.empty()) {
@@ -695,6 +699,7 @@ int main(int argc, char** argv) {
                           "[--report FILE] [--map FILE]");
   }
   if (opt.sources.empty() || opt.out.empty())
-    kvil::dbbuild::Fail("usage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] [--report FILE] [--map FILE]");
+    kvil::dbbuild::Fail(
+        "usage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] [--report FILE] [--map FILE]");
   return kvil::dbbuild::Run(opt);
 }
