@@ -81,10 +81,13 @@ std::vector<double> Grid(double ta, double tb, double step) {
   return g;
 }
 
-// Rounds the heat-capacity coefficients to single precision and places p4 and p1 so
-// that the largest H and S deviations on the grid are as small as possible.
+// Rounds the heat-capacity coefficients to single precision and places p4 and p1.
+// Without a previous interval they go where the largest H and S deviations on the grid
+// are smallest; after a previous interval (which ends at ta) they go as close to
+// continuity with it at ta as the tolerance allows, so that H and S hardly step at an
+// interval bound that is no phase change.
 Fit7 RoundAndPlace(const std::array<double, kCoefficients>& p, const ThermoFunction& target,
-                   double ta, double tb) {
+                   double ta, double tb, const FitTolerance& tol, const Fit7* previous) {
   Fit7 f;
   f.tmin = static_cast<float>(ta);
   f.tmax = static_cast<float>(tb);
@@ -100,8 +103,17 @@ Fit7 RoundAndPlace(const std::array<double, kCoefficients>& p, const ThermoFunct
     slo = std::min(slo, ds);
     shi = std::max(shi, ds);
   }
-  f.p[3] = static_cast<float>((hlo + hhi) / 2 / 1e4);
-  f.p[0] = static_cast<float>((slo + shi) / 2);
+  double hOffset = (hlo + hhi) / 2, sOffset = (slo + shi) / 2;
+  if (previous) {
+    // Offsets that keep every grid deviation within 90 % of the accepted tolerance.
+    const double th = 0.9 * tol.h * tol.margin, ts = 0.9 * tol.s * tol.margin;
+    NasaValues joint = Evaluate7(f, ta), before = Evaluate7(*previous, ta);
+    double hJoin = joint.h - before.h, sJoin = before.s - joint.s;
+    if (hhi - th <= hlo + th) hOffset = std::clamp(hJoin, hhi - th, hlo + th);
+    if (shi - ts <= slo + ts) sOffset = std::clamp(sJoin, shi - ts, slo + ts);
+  }
+  f.p[3] = static_cast<float>(hOffset / 1e4);
+  f.p[0] = static_cast<float>(sOffset);
   return f;
 }
 
@@ -145,12 +157,12 @@ FitDeviation Deviation(const Fit7& fit, const ThermoFunction& target, double ta,
 }
 
 bool FitInterval(const ThermoFunction& target, double ta, double tb, const FitTolerance& tol,
-                 Fit7& fit, FitDeviation& dev) {
+                 const Fit7* previous, Fit7& fit, FitDeviation& dev) {
   // Constant heat capacity: exact for many condensed phases and monatomic gases.
   {
     std::array<double, kCoefficients> p{};
     p[1] = target(0.5 * (ta + tb)).cp;
-    fit = RoundAndPlace(p, target, ta, tb);
+    fit = RoundAndPlace(p, target, ta, tb, tol, previous);
     dev = Deviation(fit, target, ta, tb, tol);
     if (dev.worst <= 1) return true;
   }
@@ -185,7 +197,7 @@ bool FitInterval(const ThermoFunction& target, double ta, double tb, const FitTo
       }
       std::array<double, kCoefficients> p{};
       if (!SolveLeastSquares(a, b, cols, p)) break;
-      Fit7 f = RoundAndPlace(p, target, ta, tb);
+      Fit7 f = RoundAndPlace(p, target, ta, tb, tol, previous);
       FitDeviation d = Deviation(f, target, ta, tb, tol);
       if (!any || d.worst < dev.worst) {
         fit = f;
@@ -218,9 +230,10 @@ std::vector<Fit7> FitRange(const ThermoFunction& target, double ta, double tb,
   std::vector<Fit7> out;
   double start = ta;
   while (start < tb - 1e-6) {
+    const Fit7* previous = out.empty() ? nullptr : &out.back();
     Fit7 fit;
     FitDeviation dev;
-    if (FitInterval(target, start, tb, tol, fit, dev)) {
+    if (FitInterval(target, start, tb, tol, previous, fit, dev)) {
       out.push_back(fit);
       break;
     }
@@ -245,7 +258,7 @@ std::vector<Fit7> FitRange(const ThermoFunction& target, double ta, double tb,
       long mid = (a + b) / 2;
       Fit7 f;
       FitDeviation d;
-      if (FitInterval(target, start, ends[mid], tol, f, d)) {
+      if (FitInterval(target, start, ends[mid], tol, previous, f, d)) {
         best = f;
         found = true;
         a = mid + 1;
@@ -256,7 +269,7 @@ std::vector<Fit7> FitRange(const ThermoFunction& target, double ta, double tb,
     if (!found) {
       ok = false;
       FitDeviation d;
-      FitInterval(target, start, ends.front(), tol, best, d);
+      FitInterval(target, start, ends.front(), tol, previous, best, d);
     }
     out.push_back(best);
     start = ends[found ? a - 1 : 0];

@@ -48,10 +48,11 @@ FitDeviation Deviation(const Fit7& fit, const ThermoFunction& target, double ta,
 
 // Fits one interval [ta, tb].  Tries a constant heat capacity first, then a weighted
 // least-squares fit of Cp, H and S together, refined towards the smallest largest
-// deviation.  Returns true when the rounded result is within tolerance (margin applied);
-// `fit` and `dev` always receive the best attempt.
+// deviation.  `previous` (may be null) is the interval ending at ta, with which H and S
+// are made as continuous as the tolerance allows.  Returns true when the rounded result
+// is within tolerance (margin applied); `fit` and `dev` always receive the best attempt.
 bool FitInterval(const ThermoFunction& target, double ta, double tb, const FitTolerance& tol,
-                 Fit7& fit, FitDeviation& dev);
+                 const Fit7* previous, Fit7& fit, FitDeviation& dev);
 
 // Covers [ta, tb] with as few intervals as the tolerance allows: each interval starts
 // where the previous one ends and reaches as far as a fit stays accurate (ends on a
