@@ -111,23 +111,25 @@ class IdealGasScope {
 };
 
 // Throat of the current chamber point when the expansion needs it and ws.state has
-// none.  A frozen composition survives the computation.  When the current state has
-// no sound velocity (it is a frozen or freezing-point state) the chamber is solved
-// again at (p_ch, H_ch) so that the secant starts from the chamber's sound velocity.
+// none.  The secant starts from the chamber's enthalpy and sound velocity, so when the
+// workspace holds another state (a previous expansion point, the freezing state) the
+// chamber is solved again at (p_ch, H_ch) first.  A frozen composition survives the
+// computation.
 int ThroatForExpansion(Session& s, int componentCount, int& code, double chamberEntropy) {
   auto& ws = s.ws;
   const bool frozen = ws.state.frozenComposition;
   SavedAmounts saved;
   if (frozen) saved.Take(s);
+  const bool atChamber = static_cast<float>(ws.results.p) == ws.state.chamberP &&
+                         static_cast<float>(ws.results.H) == ws.state.chamberH &&
+                         ws.results.soundSpeed >= 1.0;
   int status = 0;
-  {
+  if (!atChamber && ws.state.gasPresent) {
     IdealGasScope scope(s, true);
-    if (ws.results.soundSpeed < 1.0 && ws.state.gasPresent) {
-      ResetNonIdealCorrections(s);
-      code = CodeWord(s, 2, kParamP, kParamH);
-      status = g_model->Solve(s, ws.state.chamberP, ws.state.chamberH, code);
-      if (status == 0) g_model->SoundVelocity(s);
-    }
+    ResetNonIdealCorrections(s);
+    code = CodeWord(s, 2, kParamP, kParamH);
+    status = g_model->Solve(s, ws.state.chamberP, ws.state.chamberH, code);
+    if (status == 0) g_model->SoundVelocity(s);
   }
   if (status == 0) status = ComputeThroat(s, componentCount, code, chamberEntropy);
   if (frozen) saved.Give(s);

@@ -352,6 +352,16 @@ TEST_F(RocketModelTest, WithoutTheThroatOptionEveryRatioReportsItsOwnThroat) {
   }
   EXPECT_EQ(Count(Report(), "Throat conditions"), 2);
   EXPECT_TRUE(ui.messages.empty());
+  // The first throat starts from the chamber state the run left; the second from the
+  // chamber solved again (the workspace then holds the first exit state).
+  int chamberSolves = 0;
+  for (const auto& c : model->calls) {
+    if (c.c1 == 1 && c.c2 == 5) {
+      ++chamberSolves;
+      EXPECT_FLOAT_EQ(c.v1, static_cast<float>(pch));
+    }
+  }
+  EXPECT_EQ(chamberSolves, 1);
 }
 
 TEST_F(RocketModelTest, FrozenExpansionUsesTheFrozenMixture) {
