@@ -201,6 +201,11 @@ int ComputeThroat(Session& s, int componentCount, int& code, double chamberEntro
     if (std::fabs(a2 - a1) <= kThroatSoundTolerance) break;
   }
 
+  // A "throat" with no enthalpy drop has no flow through it.
+  if (!(Hch - H2 > 0)) {
+    s.ui.Error(kThroatFailed);
+    return finish(kSolveNoSolution);
+  }
   s.report.Line();
   s.report.Line(std::string(25, ' ') + "Throat conditions");
   s.report.Line();
