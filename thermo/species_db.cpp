@@ -6,13 +6,23 @@
 
 namespace kvil {
 
+namespace {
+bool InFile(const std::vector<std::uint8_t>& bytes, int record, int size) {
+  return record >= 0 &&
+         (static_cast<std::size_t>(record) + 1) * static_cast<std::size_t>(size) <= bytes.size();
+}
+}  // namespace
+
 bool SpeciesDatabase::Open(const std::string& directory) {
   namespace fs = std::filesystem;
   std::vector<std::uint8_t> s, p, q;
   fs::path dir(directory);
-  if (!ReadWholeFile((dir / "Demo_1a.bas").string(), s) ||
-      !ReadWholeFile((dir / "Demo_2a.bas").string(), p) ||
-      !ReadWholeFile((dir / "Demo_3a.bas").string(), q))
+  std::error_code ec;
+  // An empty directory names the working directory.
+  if (!directory.empty() && !fs::is_directory(dir, ec)) return false;
+  if (!ReadWholeFile((dir / kSpeciesFileName).string(), s) ||
+      !ReadWholeFile((dir / kPropertyFileName).string(), p) ||
+      !ReadWholeFile((dir / kPolynomialFileName).string(), q))
     return false;
   species_ = std::move(s);
   properties_ = std::move(p);
@@ -25,9 +35,15 @@ bool SpeciesDatabase::Open(const std::string& directory) {
 int SpeciesDatabase::SpeciesCount() const {
   return static_cast<int>(species_.size() / kSpeciesRecordSize);
 }
+int SpeciesDatabase::PropertyCount() const {
+  return static_cast<int>(properties_.size() / kPropertyRecordSize);
+}
+int SpeciesDatabase::PolynomialCount() const {
+  return static_cast<int>(polynomials_.size() / kPolynomialRecordSize);
+}
 
 bool SpeciesDatabase::ReadSpecies(int record, SpeciesRecord& out) const {
-  if (record < 0 || record >= SpeciesCount()) return false;
+  if (!InFile(species_, record, kSpeciesRecordSize)) return false;
   const std::uint8_t* r = species_.data() + static_cast<std::size_t>(record) * kSpeciesRecordSize;
   for (int i = 0; i < 5; ++i) {
     out.element[i] = r[2 * i];
@@ -41,10 +57,9 @@ bool SpeciesDatabase::ReadSpecies(int record, SpeciesRecord& out) const {
 }
 
 bool SpeciesDatabase::ReadProperty(int record, PropertyRecord& out) const {
-  if (record < 0 ||
-      static_cast<std::size_t>(record + 1) * kPropertyRecordSize > properties_.size())
-    return false;
-  const std::uint8_t* r = properties_.data() + static_cast<std::size_t>(record) * kPropertyRecordSize;
+  if (!InFile(properties_, record, kPropertyRecordSize)) return false;
+  const std::uint8_t* r =
+      properties_.data() + static_cast<std::size_t>(record) * kPropertyRecordSize;
   out.at92 = GetLE<float>(r, 92);
   out.at96 = GetLE<float>(r, 96);
   out.at100 = GetLE<float>(r, 100);
@@ -52,15 +67,36 @@ bool SpeciesDatabase::ReadProperty(int record, PropertyRecord& out) const {
 }
 
 bool SpeciesDatabase::ReadPolynomial(int record, PolynomialRecord& out) const {
-  if (record < 0 ||
-      static_cast<std::size_t>(record + 1) * kPolynomialRecordSize > polynomials_.size())
-    return false;
+  if (!InFile(polynomials_, record, kPolynomialRecordSize)) return false;
   const std::uint8_t* r =
       polynomials_.data() + static_cast<std::size_t>(record) * kPolynomialRecordSize;
   out.tmin = GetLE<float>(r, 0);
   out.tmax = GetLE<float>(r, 4);
   for (int i = 0; i < 7; ++i) out.phi[i] = GetLE<float>(r, 8 + 4 * i);
   return true;
+}
+
+bool IsIonCode(int kindCode) {
+  const int z = kindCode / 10, last = kindCode % 10;
+  return z >= 1 && z <= 4 && (last == 3 || last == 4);
+}
+
+bool IsKnownKindCode(int kindCode) {
+  return kindCode == 1 || kindCode == 2 || kindCode == 5 || kindCode == 6 || IsIonCode(kindCode);
+}
+
+int PhaseOfKindCode(int kindCode) {
+  return IsIonCode(kindCode) ? 2 : kindCode;
+}
+
+std::string SpeciesDisplayName(const std::string& storedName) {
+  std::string name = storedName;
+  if (name.find("(g)") != std::string::npos) {
+    name.erase(name.size() - 3);
+  } else if (name.find("(+g)") != std::string::npos || name.find("(-g)") != std::string::npos) {
+    name.erase(name.size() - 2, 1);
+  }
+  return name;
 }
 
 }  // namespace kvil

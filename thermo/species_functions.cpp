@@ -1,15 +1,195 @@
 #include "thermo/species_functions.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace kvil {
 
-// Placeholder bodies; the species database module replaces them.
-SpeciesFunctionValues PolynomialFunctions(const PolynomialRecord&, double) { return {}; }
-float SpeciesMolarMass(const SpeciesRecord&) { return 0; }
-void EvaluateSpeciesFunctions(CalcWorkspace&, int, double) {}
+namespace {
+
+// Standard atomic weights by atomic number, g/mol.  Entries 96 and 101 hold 3.0 and
+// 2.0: the species database codes tritium and deuterium there.
+constexpr float kAtomicMassTable[101] = {
+    1.0079f,    4.0026f,   6.941f,    9.01218f, 10.81f,    12.011f,  14.0067f,  15.9994f,
+    18.998403f, 20.179f,   22.98977f, 24.305f,  26.98154f, 28.0855f, 30.97376f, 32.06f,
+    35.453f,    39.948f,   39.0983f,  40.08f,   44.9559f,  47.88f,   50.9415f,  51.996f,
+    54.938f,    55.847f,   58.9332f,  58.69f,   63.546f,   65.38f,   69.72f,    72.59f,
+    74.9216f,   78.96f,    79.904f,   83.8f,    85.4678f,  87.62f,   88.9059f,  91.22f,
+    92.9064f,   95.94f,    98.9062f,  101.07f,  102.9055f, 106.42f,  107.868f,  112.41f,
+    114.82f,    118.69f,   121.75f,   127.6f,   126.9045f, 131.29f,  132.9054f, 137.33f,
+    138.9055f,  140.12f,   140.9077f, 144.24f,  145.0f,    150.36f,  151.96f,   157.25f,
+    158.9254f,  162.5f,    164.9304f, 167.26f,  168.9342f, 173.04f,  174.967f,  178.49f,
+    180.9479f,  183.85f,   186.207f,  190.2f,   192.22f,   195.08f,  196.9665f, 200.59f,
+    204.383f,   207.2f,    208.9804f, 209.0f,   210.0f,    222.0f,   223.0f,    226.0254f,
+    227.0278f,  232.0381f, 231.0359f, 238.029f, 237.0482f, 244.0f,   243.0f,    3.0f,
+    247.0f,     251.0f,    252.0f,    257.0f,   2.0f};
+
+// Codes 102..106 (No, Lr, electron, D, T): masses of the element table.
+constexpr float kUpperElementMass[5] = {259.1f, 262.11f, 0.00054858f, 2.0141f, 3.0160496f};
+
+struct Values {
+  long double S, H, Cp;
+};
+
+// The three functions of one interval at x = T/10000, nested (Horner) form in extended
+// precision.  Units follow the coefficients (H per mol in the coefficients' energy
+// unit times 1, i.e. J/mol or cal/mol).
+inline Values EvaluateInterval(const std::array<float, 7>& phi, long double x) {
+  const long double p1 = phi[0], p2 = phi[1], p3 = phi[2], p4 = phi[3], p5 = phi[4], p6 = phi[5],
+                    p7 = phi[6];
+  const long double inv = 1.0L / x;
+  const long double inv2 = inv * inv;
+  Values v;
+  v.S = p1 + p2 * (std::log(x) + 1.0L) - p3 * inv2 +
+        x * (2.0L * p5 + x * (3.0L * p6 + x * (4.0L * p7)));
+  v.H = 1.0e4L * (x * (p2 + x * (p5 + x * (2.0L * p6 + x * (3.0L * p7)))) - 2.0L * p3 * inv - p4);
+  v.Cp = p2 + 2.0L * p3 * inv2 + x * (2.0L * p5 + x * (6.0L * p6 + x * (12.0L * p7)));
+  return v;
+}
+
+inline bool Contains(const PolyInterval& iv, double T) {
+  return iv.tmin <= T && T <= iv.tmax;
+}
+
+inline double Distance(const PolyInterval& iv, double T) {
+  return std::min(std::fabs(iv.tmin - T), std::fabs(iv.tmax - T));
+}
+
+inline bool NearBound(const PolyInterval& iv, double T, double dT) {
+  return std::fabs(T - iv.tmax) <= dT || std::fabs(T - iv.tmin) <= dT;
+}
+
+inline void Store(CalcWorkspace& ws, int k, long double S, long double H, long double Cp) {
+  ws.species.S[k] = static_cast<double>(S);
+  ws.species.H[k] = static_cast<double>(H);
+  ws.species.Cp[k] = static_cast<double>(Cp);
+}
+
+}  // namespace
+
+float AtomicMass(int code) {
+  if (code >= 1 && code <= 101) return kAtomicMassTable[code - 1];
+  if (code >= 102 && code <= 106) return kUpperElementMass[code - 102];
+  return 0.0f;
+}
+
+float SpeciesMolarMass(const SpeciesRecord& record) {
+  float mass = 0.0f;
+  for (int i = 0; i < 5; ++i) {
+    if (record.element[i] == 0) continue;
+    mass += static_cast<float>(record.count[i]) * AtomicMass(record.element[i]);
+  }
+  return mass;
+}
+
+SpeciesFunctionValues PolynomialFunctions(const PolynomialRecord& record, double T) {
+  const float x = static_cast<float>(T) / 10000.0f;
+  const Values v = EvaluateInterval(record.phi, static_cast<long double>(x));
+  return {static_cast<double>(v.S), static_cast<double>(v.H / 1000.0L), static_cast<double>(v.Cp)};
+}
+
 void BeginSpeciesFunctionPass(CalcWorkspace& ws) {
   ws.functions.transitionCount = 0;
   ws.functions.largestTmin = 0;
   ws.functions.smallestTmax = 100000;
+  ws.functions.mode = 1;
+}
+
+void EvaluateSpeciesFunctions(CalcWorkspace& ws, int k, double T) {
+  const RunSpeciesTables& run = ws.run;
+  SpeciesFunctionContext& fc = ws.functions;
+  const double dT = fc.blendHalfWidth;
+  const PolyInterval& primary = run.primary[k];
+
+  // Find the interval holding T: the primary one first, then the reserve slots of k
+  // in order.  Every loaded slot is searched (owners fill the slots contiguously
+  // from slot 1, so the first free slot ends the search).
+  const PolyInterval* current = &primary;
+  int currentSlot = 0;  // 0 = primary interval
+  bool inside = Contains(primary, T);
+  if (!inside) {
+    double best = Distance(primary, T);
+    for (int s = 1; s <= kReserveCapacity && run.reserveOwner[s] != 0; ++s) {
+      if (run.reserveOwner[s] != k) continue;
+      const PolyInterval& iv = run.reserve[s];
+      if (Contains(iv, T)) {
+        current = &iv;
+        currentSlot = s;
+        inside = true;
+        break;
+      }
+      const double d = Distance(iv, T);
+      if (d <= best) {
+        best = d;
+        current = &iv;
+        currentSlot = s;
+      }
+    }
+  }
+
+  if (!inside) {
+    // Outside every interval: the nearest one at its own end, continued with constant
+    // heat capacity.
+    const double te = T > current->tmax ? current->tmax : current->tmin;
+    const Values v = EvaluateInterval(current->phi, static_cast<long double>(te) / 10000.0L);
+    const long double H = v.H + (static_cast<long double>(T) - te) * v.Cp;
+    const long double S = v.S + std::log(static_cast<long double>(T) / te) * v.Cp;
+    Store(ws, k, S, H, v.Cp);
+    return;
+  }
+
+  const long double x = static_cast<long double>(T) / 10000.0L;
+  const Values v0 = EvaluateInterval(current->phi, x);
+  if (fc.mode == 1) {
+    fc.largestTmin = std::max(fc.largestTmin, static_cast<double>(current->tmin));
+    fc.smallestTmax = std::min(fc.smallestTmax, static_cast<double>(current->tmax));
+  }
+  if (T - current->tmin >= dT && current->tmax - T >= dT) {
+    Store(ws, k, v0.S, v0.H, v0.Cp);
+    return;
+  }
+
+  // Near a bound of the interval.
+  if (run.Phase(k) == 1 && fc.transitionCount < kMaxTransitionList)
+    fc.transitions[++fc.transitionCount] = k;
+
+  // The neighbour interval: the primary one when T lies near one of its bounds (and
+  // T is not being evaluated in it already), else the first other reserve slot of k
+  // with a bound near T.  A slot with the same phi1 and phi2 as the current interval
+  // is the current one or a plain continuation of it and is passed over.  Both sides
+  // of a bound thus find each other, and the blend is continuous across it.
+  const PolyInterval* neighbour = nullptr;
+  const bool nearPrimary =
+      currentSlot != 0 && (std::fabs(T - primary.tmax) < dT || std::fabs(T - primary.tmin) < dT);
+  for (int s = 1; s <= kReserveCapacity && run.reserveOwner[s] != 0; ++s) {
+    if (run.reserveOwner[s] != k) continue;
+    if (nearPrimary) {
+      neighbour = &primary;
+      break;
+    }
+    const PolyInterval& iv = run.reserve[s];
+    if (s == currentSlot || (iv.phi[0] == current->phi[0] && iv.phi[1] == current->phi[1]))
+      continue;
+    if (NearBound(iv, T, dT)) {
+      neighbour = &iv;
+      break;
+    }
+  }
+  if (neighbour == nullptr) {
+    Store(ws, k, v0.S, v0.H, v0.Cp);
+    return;
+  }
+
+  fc.mode = 2;
+  const Values v1 = EvaluateInterval(neighbour->phi, x);
+  const long double w = T >= neighbour->tmax - dT
+                            ? (static_cast<long double>(neighbour->tmax) + dT - T) / (2.0L * dT)
+                            : (static_cast<long double>(T) - (neighbour->tmin - dT)) / (2.0L * dT);
+  const long double S = v0.S + (v1.S - v0.S) * w;
+  const long double H = v0.H + (v1.H - v0.H) * w;
+  const long double Cp = std::max(v0.Cp, std::fabs(v1.H - v0.H) / 2.0L);
+  fc.mode = 1;
+  Store(ws, k, S, H, Cp);
 }
 
 }  // namespace kvil
