@@ -1,5 +1,6 @@
 #include "core/rocket.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
@@ -27,6 +28,8 @@ constexpr int kMaxThroatSteps = 50;
 constexpr int kMaxExpansionSteps = 10;
 constexpr double kExpansionTolerance = 4e-5;  // |delta ln p| of the exit pressure
 constexpr double kSmallestAreaRatio = 1.0001;
+constexpr int kMaxFrozenSteps = 50;
+constexpr double kFrozenTemperatureTolerance = 1e-6;  // relative change of T
 
 class DefaultModel : public RocketStateModel {
  public:
@@ -287,8 +290,14 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
       scope.DropFrozen();
     }
     const bool frozen = st.frozenComposition;
-    code = CodeWord(s, 2, kParamS, kParamP);
-    const int status = g_model->Solve(s, S, static_cast<float>(pe), code);
+    int status;
+    if (frozen) {
+      // The amounts are held: the state is fixed by T alone.
+      status = SolveFrozenAtEntropy(s, S, kParamP, static_cast<float>(pe), code);
+    } else {
+      code = CodeWord(s, 2, kParamS, kParamP);
+      status = g_model->Solve(s, S, static_cast<float>(pe), code);
+    }
     if (status != 0) return status;
 
     double a = 0, k = 0;
@@ -334,6 +343,31 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
   s.report.Line(std::string(5, ' ') + "F(a)/F(throat) = " + Fixed(areaRatio, 12, 4));
   s.report.Line(std::string(5, ' ') + "Expansion parameters cannot be calculated");
   s.report.Line();
+  code = kSolveNotConverged;
+  return kSolveNotConverged;
+}
+
+int SolveFrozenAtEntropy(Session& s, double entropy, int code2, double value, int& code) {
+  auto& r = s.ws.results;
+  double T = r.T > 1.0 ? r.T : 2000.0;
+  for (int step = 0; step < kMaxFrozenSteps; ++step) {
+    code = CodeWord(s, 2, kParamT, code2);
+    // Results p and V are where the frozen evaluation reads the value it does not get.
+    if (code2 == kParamP) r.p = value; else r.V = value;
+    r.T = T;
+    const int status = g_model->Solve(s, static_cast<float>(T), static_cast<float>(value), code);
+    if (status != 0) return status;
+    double c = r.Cp;  // kJ/(kg*K), at fixed composition
+    if (code2 == kParamV) c -= GasAmount(s) * kGasConstantJ * 0.001;
+    if (!(c > 0)) break;
+    double dT = (entropy - r.S) * r.T / c;
+    dT = std::clamp(dT, -0.5 * T, 0.5 * T);
+    if (std::fabs(dT) <= kFrozenTemperatureTolerance * T) {
+      code = 0;
+      return 0;
+    }
+    T += dT;
+  }
   code = kSolveNotConverged;
   return kSolveNotConverged;
 }

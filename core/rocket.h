@@ -59,6 +59,18 @@ int SolveFreezingState(Session& session, int startMode, int& code, double chambe
 bool AskEquilibriumExpansion(Session& session, bool volume, double frozenValue,
                              double expansionValue);
 
+// A state of the frozen composition (ws.state.frozenComposition set) at entropy
+// `entropy` (kJ/(kg*K)) and pressure (code 1, MPa) or volume (code 3, m3/kg) `value`.
+// With the amounts held, only T is unknown: Newton steps on T with the solver's frozen
+// evaluation at assigned T and p or V (dS/dT = Cp/T at fixed p, Cv/T at fixed V), from
+// the temperature of the state in ws.results, until |dT| <= 1e-6 T (at most 50 steps).
+// The state is left in ws.results as SolveEquilibrium leaves it.  Returns the solver
+// status, or kSolveNotConverged (6) when T does not settle.  The expansion to an area
+// ratio uses it for its frozen points; the run's frozen expansion points by pressure
+// or volume can use it the same way.
+int SolveFrozenAtEntropy(Session& session, double entropy, int code2, double value,
+                         int& code);
+
 // Heat-of-combustion template with the frozen option: equilibrium at the freezing
 // point (the T parameter replaced by it), then the frozen mixture at the assigned T
 // and p or V (c1, c2: codes of value1, value2; one is T = 2, the other p = 1 or
