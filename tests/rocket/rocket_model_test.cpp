@@ -456,6 +456,28 @@ TEST_F(RocketModelTest, ExpansionThatCannotConvergeIsNotedInTheReport) {
   EXPECT_EQ(session->task.options[kOptEos], 3);
 }
 
+TEST_F(RocketModelTest, FrozenStateAtTheChamberEntropyByPressureOrVolume) {
+  session->ws.state.frozenComposition = true;
+  session->ws.species.n[2] = 0.125;
+  ASSERT_EQ(SolveFrozenAtEntropy(*session, Sch, kParamP, 0.1, code), 0);
+  // Values reach the solver in single precision.
+  EXPECT_NEAR(session->ws.results.T, gas.TFromSP(Sch, 0.1f), 5e-3);
+  EXPECT_NEAR(session->ws.results.S, Sch, 1e-5);
+  EXPECT_FLOAT_EQ(session->ws.results.p, 0.1f);
+  const double V = 2.5;
+  ASSERT_EQ(SolveFrozenAtEntropy(*session, Sch, kParamV, V, code), 0);
+  const double T = Bisect([&](double t) { return gas.S(t, gas.R() * t * 1e-3 / V) - Sch; },
+                          100.0, Tch);
+  EXPECT_NEAR(session->ws.results.T, T, 5e-3);
+  EXPECT_NEAR(session->ws.results.V, V, 1e-12);
+  EXPECT_EQ(session->ws.species.n[2], 0.125);
+  for (const auto& c : model->calls) {
+    EXPECT_EQ(c.c1, 2);
+    EXPECT_TRUE(c.frozen);
+  }
+  EXPECT_LE(model->calls.size(), 20u);
+}
+
 TEST_F(RocketModelTest, FreezingStateKeepsPressureAndVolume) {
   session->settings.record.freezingT = 2000.0f;
   session->ws.results.soundSpeed = 1200;
