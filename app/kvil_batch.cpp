@@ -1,11 +1,87 @@
 // kvil-batch: the engine's command-line front.
+//
+//   kvil-batch --info TASK.dat [--db DIR]
+//       Reads kvil.cfg of the working directory (defaults when missing) and the task
+//       datafile, and prints the elemental composition table of the task to standard
+//       output exactly as the elemental composition window saves it.
+//
+// Every message of the engine goes to standard error as one line "<kind>: <text>".
+// Exit status: 0 success, 1 when a message refused the work, 2 for bad usage or a
+// file that cannot be read.
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "app/batch_interaction.h"
+#include "core/session.h"
+#include "task/datafile.h"
+#include "task/elemental_table.h"
+#include "task/task_view.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitUsage = 2;
+
+void PrintUsage() {
+  std::fprintf(stderr,
+               "usage: kvil-batch --info TASK.dat [--db DIR]\n"
+               "  --info TASK.dat  print the elemental composition table of the task\n"
+               "  --db DIR         species database directory (optional for --info)\n");
+}
+
+int RunInfo(int argc, char** argv) {
+  std::string datafile, dbDir;
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--db") == 0 && i + 1 < argc) {
+      dbDir = argv[++i];
+    } else if (argv[i][0] != '-' && datafile.empty()) {
+      datafile = argv[i];
+    } else {
+      PrintUsage();
+      return kExitUsage;
+    }
+  }
+  if (datafile.empty()) {
+    PrintUsage();
+    return kExitUsage;
+  }
+
+  kvil::BatchInteraction ui;
+  kvil::NullTaskView view;
+  kvil::Session session(ui, view);
+  if (!dbDir.empty() && !session.database.Open(dbDir))
+    ui.Message(kvil::MessageKind::Warning,
+               "Species database not found in " + dbDir + "; continuing without it.",
+               kvil::Buttons::Ok);
+
+  switch (kvil::ReadTaskFile(session, datafile)) {
+    case kvil::ReadTaskResult::CannotOpen:
+      return kExitUsage;
+    case kvil::ReadTaskResult::ReadError:
+      return kExitRefused;
+    case kvil::ReadTaskResult::Empty:
+    case kvil::ReadTaskResult::Ok:
+      break;
+  }
+  if (session.task.elementCount <= 0) {
+    ui.Message(kvil::MessageKind::Information, "Elements or their amount are not specified.",
+               kvil::Buttons::Ok);
+    return kExitRefused;
+  }
+  const kvil::ElementalTable table = kvil::BuildElementalTable(session);
+  const std::string text = kvil::ElementalTableText(table);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return std::fflush(stdout) == 0 ? kExitOk : kExitUsage;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-    std::fprintf(stderr, "usage: kvil-batch --info TASK.dat\n");
-    return 2;
-  }
-  return 2;
+  if (argc >= 2 && std::strcmp(argv[1], "--info") == 0) return RunInfo(argc, argv);
+  // Further run modes are dispatched here (e.g. a calculation run:
+  // `return kvil::RunBatch(argc, argv);` from app/batch_run.h).
+  PrintUsage();
+  return kExitUsage;
 }

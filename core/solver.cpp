@@ -1,17 +1,759 @@
 #include "core/solver.h"
 
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "common/numfmt.h"
 #include "core/session.h"
+#include "thermo/linear.h"
+#include "thermo/species_functions.h"
 
 namespace kvil {
 
-// Placeholder bodies; the equilibrium solver replaces them.
-int SolveEquilibrium(Session&, float, float, int& code, int, int) {
-  code = kSolveNoSolution;
-  return code;
+namespace {
+
+constexpr int kPhaseCondensed = 1;
+constexpr int kPhaseGas = 2;
+
+constexpr double kStartLnAmount = 1.5;
+constexpr double kStartAmount = 4.48169;         // e^1.5 as rounded for the start
+constexpr double kStartPotential = -15.0;        // element potentials and condensed ln n
+constexpr double kStageSwitchChange = 1e-4;      // stage 0 -> 1, and quiet iterations
+constexpr double kConvergedChange = 1e-6;
+constexpr int kAveragedIterations = 10;
+constexpr double kRegularisation = 0.001;        // condensed rows in stage 0
+constexpr double kCleanupResidual = 0.1;         // chemical-potential residual
+constexpr double kCleanupAmount = 1e-6;          // mol/kg
+constexpr double kMinSolutionAmount = 0.001;     // mol/kg
+constexpr double kBalanceErrorLimit = 0.1;       // mol/kg
+constexpr double kZeroAmount = 1e-20;            // mol/kg
+constexpr double kTransitionHalfWidth = 1.0;     // K
+
+const char* ParameterName(int code) {
+  switch (code) {
+    case 1: return "P =";
+    case 2: return "T =";
+    case 3: return "V =";
+    case 4: return "S =";
+    case 5: return "H =";
+    case 6: return "U =";
+  }
+  return "";
 }
-double MaterialBalanceError(const Session&) { return 0; }
+
+const char* ParameterUnit(int code) {
+  switch (code) {
+    case 1: return " MPa";
+    case 2: return " K";
+    case 3: return " cub.m/kg";
+    case 4: return " kJ/(kg*K)";
+    case 5: return " kJ/kg";
+    case 6: return " kJ/kg";
+  }
+  return "";
+}
+
+// Charge of a gas species from its ion code: 10|z| + 3 for cations, 10|z| + 4 for
+// anions; any other code means no charge.
+int ChargeOf(int ionCode) {
+  if (ionCode <= 0) return 0;
+  const int tens = ionCode / 10;
+  const int last = ionCode % 10;
+  if (tens < 1 || tens > 4) return 0;
+  if (last == 3) return tens;
+  if (last == 4) return -tens;
+  return 0;
+}
+
+// The display name of a condensed species up to its phase marker: "H2O(L)" -> "H2O".
+std::string_view StrippedName(const std::string& name) {
+  const auto pos = name.find('(');
+  return pos == std::string::npos ? std::string_view(name) : std::string_view(name).substr(0, pos);
+}
+
+// Everything the iteration needs to know about the layout of the system; filled
+// once per solve, lives on the stack.
+struct Layout {
+  int K = 0;        // run species
+  int E0 = 0;       // chemical elements
+  int E = 0;        // element rows (with the charge row)
+  int C = 0;        // condensed species
+  int N = 0;        // unknowns
+  bool ions = false;
+  bool frozen = false;
+  int fixedCount = 0;
+  Array1<int, kMaxRunSpecies> phase;        // 1, 2 or 0 (no part)
+  Array1<int, kMaxRunSpecies> condOrdinal;  // condensed species: 1..C
+  Array1<int, kMaxUnknowns> condSpecies;    // species of condensed ordinal q
+  Array1<int, kMaxRunSpecies> eosOrdinal;   // gas species with EOS flag 2: 1..43, else 0
+  Array1<bool, kMaxRunSpecies> fixed;
+  Array1<double, kMaxRunSpecies> fixedAmount;
+  // Coefficients of the element rows: gas species take their charge in the charge
+  // row, condensed species the stored code.
+  Matrix1<double, kMaxUnknowns, kMaxRunSpecies> a;
+  Array1<double, kMaxUnknowns> b;  // right-hand sides of the element rows
+};
+
+long double BalanceError(const CalcWorkspace& ws, const Task& task, int elementCount,
+                         int speciesCount) {
+  long double worst = 0;
+  for (int j = 1; j <= elementCount; ++j) {
+    long double sum = 0;
+    for (int k = 1; k <= speciesCount; ++k) {
+      const int atoms = ws.run.Atoms(j, k);
+      if (atoms != 0) sum += static_cast<long double>(atoms) * ws.species.n[k];
+    }
+    worst = std::max(worst, std::fabs(static_cast<long double>(task.elements[j].amount) - sum));
+  }
+  return worst;
+}
+
+// |H/T - S - sum_j pi_j b_j| over the chemical elements, from X.
+double CheckValue(const CalcWorkspace& ws, const Layout& lay) {
+  if (lay.fixedCount > 0) return 0;
+  const auto& X = ws.X;
+  long double v = static_cast<long double>(X[5]) / X[2] - X[4];
+  for (int j = 1; j <= lay.E0; ++j) v -= static_cast<long double>(X[6 + j]) * lay.b[j];
+  return static_cast<double>(std::fabs(v));
+}
+
+void EvaluateAllFunctions(CalcWorkspace& ws, const Layout& lay, double T) {
+  BeginSpeciesFunctionPass(ws);
+  ws.functions.blendHalfWidth = kTransitionHalfWidth;
+  ws.functions.mode = 1;
+  for (int k = 1; k <= lay.K; ++k) EvaluateSpeciesFunctions(ws, k, T);
+}
+
+void Finish(Session& session) {
+  if (session.report.IsOpen()) session.report.Flush();
+  session.ui.SetProgressPosition(100);
+}
+
+// Assembles the Newton system at the current iterate into ws.linear.system.
+void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2],
+              const double converted[2], double volume) {
+  auto& M = ws.linear.system;
+  const auto& sp = ws.species;
+  const auto& X = ws.X;
+  const auto& cor = ws.corrections;
+  const int N = lay.N;
+  const int E = lay.E;
+  const int rhs = N + 1;
+  const int rowGas = 3;
+  const int rowS = E + 4, rowH = E + 5, rowU = E + 6;
+  const double R = kGasConstantCal;
+  const double invR = kInvGasConstantCal;
+  const double T0 = X[2];
+  const double lambda0 = X[3];
+
+  for (int r = 1; r <= N; ++r)
+    for (int c = 1; c <= rhs; ++c) M(r, c) = 0.0;
+
+  // Rows 1, 2: the assigned parameters.
+  for (int i = 0; i < 2; ++i) {
+    const int r = i + 1;
+    if (codes[i] == 3) {
+      M(r, 3) = 1.0;
+      M(r, 2) = -1.0 / T0;
+      M(r, rhs) = std::log(T0 * kGasConstantVolAtm / volume) - 1.0;
+    } else {
+      M(r, codes[i]) = 1.0;
+      M(r, rhs) = converted[i];
+    }
+  }
+
+  // Gas law, balances, S, H, U rows: fixed parts.
+  M(rowGas, 1) = -std::exp(-lambda0);
+  M(rowGas, rhs) = cor.Gc;
+  for (int j = 1; j <= E; ++j) M(3 + j, rhs) = lay.b[j];
+  M(rowS, 4) = -1.0;
+  M(rowH, 5) = -1.0;
+  M(rowU, 6) = -1.0;
+  M(rowS, rhs) = cor.Sc;
+  M(rowH, rhs) = cor.Hc;
+  M(rowU, rhs) = cor.Uc;
+
+  double pcoef[kMaxUnknowns + 1];
+  for (int k = 1; k <= lay.K; ++k) {
+    const double n0 = sp.n[k];
+    const double ln0 = sp.lnn[k];
+    const double H = sp.H[k];
+    const double S = sp.S[k];
+    const double Cp = sp.Cp[k];
+    if (lay.phase[k] == kPhaseGas) {
+      // n ~ c + t T + l lambda + sum_j p_j pi_j
+      double c, t, l;
+      if (lay.fixed[k]) {
+        c = lay.fixedAmount[k];
+        t = 0;
+        l = 0;
+        for (int j = 1; j <= E; ++j) pcoef[j] = 0;
+      } else {
+        const double phi = lay.eosOrdinal[k] ? cor.phi[lay.eosOrdinal[k]] : 0.0;
+        t = n0 * H * invR / (T0 * T0);
+        c = n0 * (S * invR - 2.0 * H * invR / T0 + 1.0 - ln0) + n0 * phi;
+        l = -n0;
+        for (int j = 1; j <= E; ++j) pcoef[j] = lay.a(j, k) * n0 * invR;
+      }
+      // Gas law.
+      M(rowGas, 2) += t;
+      M(rowGas, 3) += l + 2.0 * n0;
+      for (int j = 1; j <= E; ++j) M(rowGas, 6 + j) += pcoef[j];
+      M(rowGas, rhs) += -c + 2.0 * n0 * lambda0;
+      // Element and charge balances.
+      for (int j = 1; j <= E; ++j) {
+        const double aj = lay.a(j, k);
+        if (aj == 0.0) continue;
+        const int r = 3 + j;
+        M(r, 2) += aj * t;
+        M(r, 3) += aj * l;
+        for (int m = 1; m <= E; ++m) M(r, 6 + m) += aj * pcoef[m];
+        M(r, rhs) -= aj * c;
+      }
+      // Entropy.
+      const double tau = S - R * (ln0 + 1.0 + lambda0);
+      M(rowS, 2) += tau * t + n0 * Cp / T0;
+      M(rowS, 3) += tau * l - n0 * R;
+      for (int j = 1; j <= E; ++j) M(rowS, 6 + j) += tau * pcoef[j];
+      M(rowS, rhs) += n0 * (Cp - R * (lambda0 + 1.0)) - tau * c;
+      // Enthalpy and energy.
+      const double U = H - R * T0;
+      M(rowH, 2) += H * t + n0 * Cp;
+      M(rowH, 3) += H * l;
+      // The energy row's temperature derivative is the heat capacity at constant
+      // volume, Cp - R; with Cp there the Newton step misjudges how n R T follows T
+      // and the pair (H, U) does not converge.
+      const double cpU = Cp - R;
+      M(rowU, 2) += U * t + n0 * cpU;
+      M(rowU, 3) += U * l;
+      for (int j = 1; j <= E; ++j) {
+        M(rowH, 6 + j) += H * pcoef[j];
+        M(rowU, 6 + j) += U * pcoef[j];
+      }
+      M(rowH, rhs) += n0 * Cp * T0 - H * c;
+      M(rowU, rhs) += n0 * cpU * T0 - U * c;
+    } else if (lay.phase[k] == kPhaseCondensed) {
+      const int q = lay.condOrdinal[k];
+      const int col = E + 6 + q;
+      const int row = E + 6 + q;
+      // n_k ~ n_k0 (1 + ln n_k - ln n_k0) in the balances and the S, H, U rows.
+      for (int j = 1; j <= E; ++j) {
+        const double aj = lay.a(j, k);
+        if (aj == 0.0) continue;
+        M(3 + j, col) += aj * n0;
+        M(3 + j, rhs) += (ln0 - 1.0) * aj * n0;
+      }
+      M(rowS, col) += S * n0;
+      M(rowS, rhs) += (ln0 - 1.0) * S * n0 + 3.0 * Cp * n0;
+      M(rowS, 2) += 3.0 * Cp * n0 / T0;
+      M(rowH, col) += H * n0;
+      M(rowH, rhs) += (ln0 - 1.0) * H * n0 + 3.0 * Cp * n0 * T0;
+      M(rowH, 2) += 3.0 * Cp * n0;
+      M(rowU, col) += H * n0;
+      M(rowU, rhs) += (ln0 - 1.0) * H * n0 + 3.0 * Cp * n0 * T0;
+      M(rowU, 2) += 3.0 * Cp * n0;
+      // Its own row: the phase equilibrium, or its fixed amount.
+      if (lay.fixed[k]) {
+        M(row, col) = 1.0;
+        M(row, rhs) = std::log(lay.fixedAmount[k]);
+      } else {
+        for (int j = 1; j <= E; ++j) M(row, 6 + j) = lay.a(j, k);
+        M(row, 2) = H / (T0 * T0);
+        M(row, rhs) = 2.0 * H / T0 - S - cor.gamma[q];
+        if (stage == 0 || X[col] < -10.0) M(row, col) = -kRegularisation;
+      }
+    }
+  }
+}
+
+// The frozen mixture at assigned T and p or V: no iteration.
+int SolveFrozenMixture(Session& session, const Layout& lay, int c1, int c2, double v1,
+                       double v2) {
+  CalcWorkspace& ws = session.ws;
+  auto& sp = ws.species;
+  auto& res = ws.results;
+  double T = res.T, p = res.p, V = res.V;
+  bool pAssigned = false, vAssigned = false;
+  const int codes[2] = {c1, c2};
+  const double values[2] = {v1, v2};
+  for (int i = 0; i < 2; ++i) {
+    if (codes[i] == 1) p = values[i], pAssigned = true;
+    if (codes[i] == 2) T = values[i];
+    if (codes[i] == 3) V = values[i], vAssigned = true;
+  }
+  EvaluateAllFunctions(ws, lay, T);
+
+  long double S = 0, H = 0, Cp = 0, nTotal = 0;
+  for (int pass = 1; pass <= 2; ++pass) {
+    long double nGas = 0;
+    for (int k = 1; k <= lay.K; ++k)
+      if (ws.run.Phase(k) != kPhaseCondensed) nGas += sp.n[k];
+    if (!pAssigned) p = static_cast<double>(T * kGasConstantJ * nGas * 1e-6 / V);
+    if (!vAssigned) V = static_cast<double>(T * kGasConstantJ * nGas * 1e-6 / p);
+    const double pAtm = p * kMPaToAtm;
+    S = H = Cp = nTotal = 0;
+    for (int k = 1; k <= lay.K; ++k) {
+      const double n = sp.n[k];
+      S += sp.S[k] * n;
+      H += sp.H[k] * n;
+      Cp += sp.Cp[k] * n;
+      nTotal += n;
+      if (lay.phase[k] == kPhaseGas && n > 0 && nGas > 0)
+        S -= kGasConstantCalMixing * n * std::log(n * pAtm / static_cast<double>(nGas));
+    }
+    if (pass == 2) break;
+    bool exchanged = false;
+    for (int g = 1; g <= lay.K; ++g) {
+      if (lay.phase[g] != kPhaseGas) continue;
+      for (int q = 1; q <= lay.C; ++q) {
+        const int c = lay.condSpecies[q];
+        if (StrippedName(ws.run.names[c]) != std::string_view(ws.run.names[g])) continue;
+        const double gCond = sp.H[c] - T * sp.S[c];
+        const double gGas = sp.H[g] - T * sp.S[g];
+        if (gCond < gGas && sp.n[c] < sp.n[g]) {
+          std::swap(sp.n[c], sp.n[g]);
+          std::swap(sp.lnn[c], sp.lnn[g]);
+          std::swap(sp.nSingle[c], sp.nSingle[g]);
+          exchanged = true;
+        }
+      }
+    }
+    if (!exchanged) break;
+  }
+  res.p = p;
+  res.T = T;
+  res.V = V;
+  res.S = static_cast<double>(S) * kCalToKJFrozen;
+  res.H = static_cast<double>(H) * kCalToKJFrozen;
+  res.U = res.H - p * 1e3 * V;
+  res.Cp = static_cast<double>(Cp) * kCalToKJ;
+  res.nTotal = static_cast<double>(nTotal);
+  res.saved = {res.p, res.T, res.V, res.S, res.H, res.U, res.Cp, res.nTotal};
+  return kSolveOk;
+}
+
+}  // namespace
+
+double MaterialBalanceError(const Session& session) {
+  return static_cast<double>(
+      BalanceError(session.ws, session.task, session.task.elementCount, session.ws.run.count));
+}
+
 void ResetNonIdealCorrections(Session& session) {
   session.ws.corrections = NonIdealCorrections{};
+  session.ws.eos = EosState{};
+}
+
+int SolveEquilibrium(Session& session, float value1, float value2, int& code, int speciesCount,
+                     int elementCount) {
+  CalcWorkspace& ws = session.ws;
+  const Task& task = session.task;
+  auto& sp = ws.species;
+  auto& X = ws.X;
+  auto& Y = ws.Y;
+  auto& res = ws.results;
+
+  const int L = code / 10000;
+  const int c1 = (code / 100) % 10;
+  const int c2 = (code / 10) % 10;
+  code = kSolveNoSolution;
+  ws.state.solverIterations = 0;
+  ws.state.solverChange = 0;
+
+  // A. Start.
+  session.ui.SetProgressPosition(0);
+  res.gasVolume = res.soundSpeed = res.kEquilibrium = res.CpEquilibrium = 0;
+  res.CvEquilibrium = res.CvFrozen = res.kFrozen = res.aFrozen = 0;
+  res.lambdaFrozen = res.lambdaReacting = res.viscosity = 0;
+
+  ProgressLabels labels;
+  labels.parameter1 = std::string(ParameterName(c1)) + Fixed(value1, 12, 5) + ParameterUnit(c1);
+  labels.parameter2 = std::string(ParameterName(c2)) + Fixed(value2, 12, 5) + ParameterUnit(c2);
+  labels.parameterVariant = "Parameter variant No " + IntText(ws.state.parameterVariant);
+  labels.componentVariant = "Component variant No " + IntText(ws.state.componentVariant);
+  session.ui.SetProgressLabels(labels);
+
+  // Two different assigned parameters among p, T, V, S, H, U are needed; anything
+  // else leaves the system without a solution.
+  if (c1 < 1 || c1 > 6 || c2 < 1 || c2 > 6 || c1 == c2 || speciesCount < 1 ||
+      speciesCount > kMaxRunSpecies || elementCount < 1 || elementCount > kMaxSystemElements) {
+    session.ui.Message(MessageKind::Error, "Equilibrium is not specified !");
+    Finish(session);
+    return code;
+  }
+
+  Layout lay;
+  lay.K = speciesCount;
+  lay.E0 = elementCount;
+  lay.ions = task.options[kOptIons] != 0;
+  lay.frozen = ws.state.frozenComposition;
+  lay.E = elementCount + (lay.ions ? 1 : 0);
+  lay.C = 0;
+  lay.fixedCount = std::clamp(task.fixedCount, 0, kMaxFixedConcentrations);
+  int eosCount = 0;
+  for (int k = 1; k <= lay.K; ++k) {
+    const int ph = ws.run.Phase(k);
+    lay.phase[k] = (ph == kPhaseCondensed || ph == kPhaseGas) ? ph : 0;
+    lay.condOrdinal[k] = 0;
+    lay.eosOrdinal[k] = 0;
+    lay.fixed[k] = false;
+    lay.fixedAmount[k] = 0;
+    if (lay.phase[k] == kPhaseCondensed) {
+      ++lay.C;
+      lay.condOrdinal[k] = lay.C;
+      if (lay.C <= kMaxUnknowns) lay.condSpecies[lay.C] = k;
+    }
+    if (sp.eosFlag[k] == 2 && eosCount < kMaxUnknowns) lay.eosOrdinal[k] = ++eosCount;
+    for (int f = 1; f <= lay.fixedCount; ++f) {
+      if (task.fixed[f].name == ws.run.names[k] && task.fixed[f].value > 0) {
+        lay.fixed[k] = true;
+        lay.fixedAmount[k] = task.fixed[f].value;
+      }
+    }
+  }
+  lay.N = lay.E + lay.C + 6;
+  if (lay.N >= kMaxUnknowns + 1) {
+    session.ui.Message(MessageKind::Information,
+                       "Number of unknowns is too big: " + IntText(lay.N));
+    code = kSolveTooManyUnknowns;
+    Finish(session);
+    return code;
+  }
+  for (int j = 1; j <= lay.E; ++j) {
+    const bool chargeRow = lay.ions && j == lay.E;
+    lay.b[j] = chargeRow ? 0.0 : static_cast<double>(task.elements[j].amount);
+    for (int k = 1; k <= lay.K; ++k) {
+      const int stored = ws.run.Atoms(j, k);
+      lay.a(j, k) = (chargeRow && lay.phase[k] == kPhaseGas) ? ChargeOf(stored) : stored;
+    }
+  }
+  // The fixed concentrations count only when they name a run species.
+  bool anyFixed = false;
+  for (int k = 1; k <= lay.K; ++k) anyFixed = anyFixed || lay.fixed[k];
+  if (!anyFixed) lay.fixedCount = 0;
+
+  const int N = lay.N;
+  const int E = lay.E;
+  const int codes[2] = {c1, c2};
+  const double values[2] = {value1, value2};
+  bool tAssigned = false, energyAssigned = false;
+  double volume = 0;
+  double converted[2] = {0, 0};
+  for (int i = 0; i < 2; ++i) {
+    switch (codes[i]) {
+      case 1: converted[i] = values[i] * kMPaToAtm; break;
+      case 2: converted[i] = values[i]; tAssigned = true; break;
+      case 3: volume = values[i]; break;
+      default: converted[i] = values[i] * kKJToCal; energyAssigned = true; break;
+    }
+  }
+  if (volume <= 0 && (c1 == 3 || c2 == 3)) {
+    session.ui.Message(MessageKind::Error, "Equilibrium is not specified !");
+    Finish(session);
+    return code;
+  }
+
+  // G. A frozen mixture at assigned T and p or V is evaluated directly.
+  if (lay.frozen && tAssigned && (c1 == 1 || c1 == 3 || c2 == 1 || c2 == 3)) {
+    code = SolveFrozenMixture(session, lay, c1, c2, value1, value2);
+    Finish(session);
+    return code;
+  }
+
+  // A.6, A.7: start values and the assigned unknowns.
+  if (L < 2) {
+    if (!lay.frozen) {
+      for (int k = 1; k <= lay.K; ++k) {
+        sp.lnn[k] = kStartLnAmount;
+        sp.n[k] = kStartAmount;
+      }
+    }
+    for (int i = 7; i <= N; ++i) X[i] = kStartPotential;
+    X[1] = 1.0;
+    X[2] = 1000.0;
+    X[3] = 0.0;
+    X[4] = X[5] = X[6] = 10000.0;
+  }
+  for (int k = 1; k <= lay.K; ++k) {
+    if (lay.phase[k] == 0) {
+      sp.n[k] = 0;
+      sp.lnn[k] = -50.0;
+    }
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (codes[i] == 3)
+      X[3] = std::log(X[2] * kGasConstantVolAtmStart / volume);
+    else
+      X[codes[i]] = converted[i];
+  }
+
+  int stage = 0;
+  int iterations = 0;
+  int quiet = 0;
+  double previousChange = 1.0;
+  double change = 1.0;
+  bool functionsEvaluated = false;
+  Array1<double, kMaxUnknowns> sumX;
+  Array1<double, kMaxRunSpecies> sumN;
+  for (int i = 1; i <= N; ++i) sumX[i] = 0;
+  for (int k = 1; k <= lay.K; ++k) sumN[k] = 0;
+  Array1<double, kMaxUnknowns> rhsColumn;
+  bool accepted = false;
+
+  for (;;) {
+    // B. Species functions: once with T assigned, else at every iteration.
+    if (!functionsEvaluated || !tAssigned) {
+      EvaluateAllFunctions(ws, lay, X[2]);
+      functionsEvaluated = true;
+    }
+    const double T0 = X[2];
+    const double invR = kInvGasConstantCal;
+    Assemble(ws, lay, stage, codes, converted, volume);
+
+    // C. Linear solve on the flat column-major copy.
+    auto& lin = ws.linear;
+    for (int c = 1; c <= N; ++c) {
+      double* column = lin.flat.data() + static_cast<std::size_t>(c - 1) * N;
+      for (int r = 1; r <= N; ++r) column[r - 1] = lin.system(r, c);
+    }
+    for (int r = 1; r <= N; ++r) rhsColumn[r] = lin.system(r, N + 1);
+    for (int i = 1; i <= N; ++i) Y[i] = X[i];
+    const int pivots = FactorFullPivot(lin, N, N);
+    SolveFactored(lin, rhsColumn, pivots, N, Y);
+
+    // D.1 Averaging bookkeeping.
+    if (stage == 1) {
+      if (previousChange <= kStageSwitchChange) {
+        ++quiet;
+        for (int i = 1; i <= N; ++i) sumX[i] += X[i];
+        for (int k = 1; k <= lay.K; ++k) sumN[k] += sp.n[k];
+      } else {
+        quiet = 0;
+        for (int i = 1; i <= N; ++i) sumX[i] = 0;
+        for (int k = 1; k <= lay.K; ++k) sumN[k] = 0;
+      }
+    }
+    change = 0;
+
+    // D.2 Species amounts.
+    if (!lay.frozen) {
+      for (int k = 1; k <= lay.K; ++k) {
+        if (lay.phase[k] == kPhaseCondensed) {
+          sp.lnn[k] = X[E + 6 + lay.condOrdinal[k]];
+          sp.n[k] = std::exp(sp.lnn[k]);
+        } else if (lay.phase[k] == kPhaseGas) {
+          double y;
+          if (lay.fixed[k]) {
+            y = std::log(lay.fixedAmount[k]);
+          } else {
+            const double H = sp.H[k];
+            y = H * invR / (T0 * T0) * Y[2] - Y[3] + sp.S[k] * invR - 2.0 * H * invR / T0;
+            if (lay.eosOrdinal[k]) y += ws.corrections.phi[lay.eosOrdinal[k]];
+            for (int j = 1; j <= E; ++j) {
+              const double aj = lay.a(j, k);
+              if (aj != 0.0) y += aj * Y[6 + j] * invR;
+            }
+          }
+          const double old = sp.lnn[k];
+          const double up = old < -7.0 ? 5.0 : 1.0;
+          if (y - old > up) y = old + up;
+          if (y - old < -3.0) y = old - 3.0;
+          y = std::clamp(y, -50.0, 10.0);
+          sp.n[k] = stage == 0 ? std::exp(y) : std::exp(old) * (1.0 + y - old);
+          sp.lnn[k] = y;
+          if (std::fabs(y) >= 0.5 && y >= -20.0) change = std::max(change, std::fabs((y - old) / y));
+        }
+      }
+    }
+
+    // D.3 With S, H or U assigned the temperature crosses at most one interval bound
+    // of the species functions per iteration.
+    if (energyAssigned && !tAssigned) {
+      if (Y[2] > ws.functions.smallestTmax)
+        Y[2] = ws.functions.smallestTmax + 0.001;
+      else if (Y[2] < ws.functions.largestTmin)
+        Y[2] = ws.functions.largestTmin - 0.001;
+    }
+
+    // D.4, D.5 State unknowns with their largest steps.
+    for (int u = 1; u <= 6; ++u) {
+      const double old = X[u];
+      double now = Y[u];
+      double limit;
+      switch (u) {
+        case 1: limit = 0.2 * std::fabs(old); break;
+        case 2: limit = 200.0; break;
+        case 3:
+          limit = std::fabs(old) > 1.0 ? (stage == 0 ? 0.5 * std::fabs(old) : 1.0) : 0.5;
+          break;
+        case 4: limit = 0.5 * std::fabs(old); break;
+        default: limit = 1e9; break;
+      }
+      if (std::fabs(now - old) > limit) now = old + std::copysign(limit, now - old);
+      if (std::fabs(old) >= 1e-6 && (u <= 4 || std::fabs(now) >= 1000.0))
+        change = std::max(change, std::fabs((now - old) / old));
+      X[u] = now;
+    }
+    if (X[2] < 1.0) X[2] = 1.0;
+    if (X[3] > 500.0) X[3] = 500.0;
+
+    // Element potentials take the new solution as it is.
+    for (int j = 1; j <= E; ++j) X[6 + j] = Y[6 + j];
+
+    // D.6 Condensed unknowns.
+    for (int q = 1; q <= lay.C; ++q) {
+      const int i = E + 6 + q;
+      const double old = X[i];
+      double now = Y[i];
+      const double up = old < -7.0 ? 5.0 : 1.0;
+      if (now - old > up) now = old + up;
+      if (stage == 0 && now - old <= -3.0) now = old - 3.0;
+      now = std::clamp(now, -50.0, 5.0);
+      if (std::fabs(now) >= 0.5 && (stage == 0 || old >= -30.0 || now >= -30.0))
+        change = std::max(change, 0.1 * std::fabs((now - old) / now));
+      X[i] = now;
+    }
+
+    // D.7
+    ++iterations;
+    session.ui.SetProgressPosition(iterations);
+
+    // E. Convergence.
+    if (iterations >= kMaxSolverIterations) break;
+    if (change <= kStageSwitchChange) {
+      if (stage == 0) {
+        stage = 1;
+        previousChange = 1.0;
+        continue;
+      }
+      if (change <= kConvergedChange) {
+        accepted = true;
+        break;
+      }
+      if (quiet == kAveragedIterations) {
+        for (int i = 1; i <= N; ++i) X[i] = Y[i] = sumX[i] / kAveragedIterations;
+        if (!lay.frozen)
+          for (int k = 1; k <= lay.K; ++k) sp.n[k] = sumN[k] / kAveragedIterations;
+        accepted = true;
+        break;
+      }
+    }
+    previousChange = change;
+  }
+  ws.state.solverIterations = iterations;
+  ws.state.solverChange = change;
+
+  // E.5 The iteration limit: the user may accept a nearly converged state.
+  if (!accepted) {
+    const double check = CheckValue(ws, lay);
+    const double balance = static_cast<double>(BalanceError(ws, task, lay.E0, lay.K));
+    bool yes = false;
+    if (change < 0.5 && check < 1.0 && balance < 0.1) {
+      yes = session.ui.AskYesNo(MessageKind::Confirmation, "Maximum relative error is" +
+                                                                Sci(change, 12) + ".\n" +
+                                                                "Accept the current results ?");
+    }
+    if (!yes) {
+      session.ui.Message(MessageKind::Information,
+                         "After 100 iterations accuracy demanded isn't reached."
+                         "Try to change assigned parameters.");
+      code = kSolveNotConverged;
+      Finish(session);
+      return code;
+    }
+    if (session.report.IsOpen()) {
+      const std::string hashes(76, '#');
+      const std::string indent(5, ' ');
+      session.report.Line(hashes);
+      session.report.Line(indent + "After 100 iterations demanded accuracy is not reached.");
+      session.report.Line(indent + "Results are accepted by user.");
+      session.report.Line(indent + "Maximum realtive error is " + Sci(change, 12));
+      session.report.Line(indent + "(H/T-S) - sum(L[j]*B[j]) = " + Sci(check, 12));
+      session.report.Line(hashes);
+    }
+  }
+
+  // F. Results.
+  if (lay.fixedCount == 0) {
+    bool potentialsMoved = false;
+    for (int j = 1; j <= E; ++j)
+      potentialsMoved = potentialsMoved || std::fabs(Y[6 + j] - kStartPotential) > 1e-5;
+    if (potentialsMoved && !lay.frozen) {
+      // Species that are present only as numerical residue and far from their
+      // equilibrium condition are removed.
+      const double T = X[2];
+      for (int k = 1; k <= lay.K; ++k) {
+        const double n = sp.n[k];
+        if (!(n > 0) || lay.phase[k] == 0) continue;
+        double r = sp.S[k] - sp.H[k] / T;
+        for (int j = 1; j <= E; ++j) r += lay.a(j, k) * X[6 + j];
+        if (lay.phase[k] == kPhaseGas) {
+          r -= kGasConstantCal * X[3] + kGasConstantCal * std::log(n);
+          if (lay.eosOrdinal[k]) r += kGasConstantCal * ws.corrections.phi[lay.eosOrdinal[k]];
+        } else {
+          r += ws.corrections.gamma[lay.condOrdinal[k]];
+        }
+        if (std::fabs(r) > kCleanupResidual && n < kCleanupAmount) sp.n[k] = 0;
+      }
+    }
+    long double nSum = 0;
+    for (int k = 1; k <= lay.K; ++k) nSum += sp.n[k];
+    if (!(nSum >= kMinSolutionAmount)) {
+      session.ui.Message(MessageKind::Error, "Solution not found.");
+      code = kSolveNoSolution;
+      Finish(session);
+      return code;
+    }
+    const double balance = static_cast<double>(BalanceError(ws, task, lay.E0, lay.K));
+    if (balance > kBalanceErrorLimit) {
+      const bool keep = session.ui.AskYesNo(
+          MessageKind::Confirmation,
+          "Maximum material balance error is " + FormatPicture(balance, "0.###") +
+              ". Accept the result?");
+      if (!keep) {
+        code = kSolveNoSolution;
+        Finish(session);
+        return code;
+      }
+    }
+  }
+
+  long double nTotal = 0, cp = 0;
+  for (int k = 1; k <= lay.K; ++k) {
+    nTotal += sp.n[k];
+    cp += static_cast<long double>(sp.Cp[k]) * sp.n[k];
+  }
+  for (int k = 1; k <= lay.K; ++k) {
+    if (sp.n[k] < kZeroAmount) sp.n[k] = 0;
+    sp.nSingle[k] = static_cast<float>(sp.n[k]);
+  }
+  res.nTotal = static_cast<double>(nTotal);
+  res.Cp = static_cast<double>(cp) * kCalToKJ;
+  res.p = Y[1] * kAtmToMPa;
+  res.T = Y[2];
+  const double lambda = std::min(Y[3], 50.0);
+  res.V = res.T * kGasConstantVolAtm / std::exp(lambda);
+  res.S = Y[4] * kCalToKJ;
+  res.H = Y[5] * kCalToKJ;
+  res.U = Y[6] * kCalToKJ;
+  res.saved = {res.p, res.T, res.V, res.S, res.H, res.U, res.Cp, res.nTotal};
+  code = kSolveOk;
+
+  if (session.report.IsOpen()) {
+    const auto& f = ws.functions;
+    const int count = std::min(f.transitionCount, kMaxTransitionList);
+    for (int i = 1; i <= count; ++i) {
+      const int k = f.transitions[i];
+      if (k < 1 || k > lay.K) continue;
+      session.report.Line(" At T = " + PadLeft(IntText(std::lround(res.T)), 5) +
+                          " K phase transtion occurs for " + ws.run.names[k]);
+      session.report.Line();
+    }
+  }
+  Finish(session);
+  return code;
 }
 
 }  // namespace kvil

@@ -40,7 +40,8 @@ struct SettingsRecord {
 // configuration file and the 64-bit copy of the cut-off the report reads.
 struct Settings {
   SettingsRecord record;
-  std::string fileName = "kvil.cfg";
+  std::string fileName = "kvil.cfg";  // current configuration file
+  std::string directory;  // where kvil.cfg is looked up; "" = the working directory
   double cutoff = 1e-6;
 };
 

@@ -5,6 +5,8 @@
 // implements it; kvil-batch and the tests use NullTaskView (or a recording subclass).
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 namespace kvil {
@@ -19,6 +21,8 @@ class TaskView {
   virtual void TaskChanged(const Task&) {}
   // Settings changed (record loaded, reset): refresh page 5.
   virtual void SettingsChanged(const SettingsRecord&) {}
+  // Settings-page option groups and check boxes set from the task options.
+  virtual void OptionsChanged(const std::array<std::uint8_t, 64>&) {}
   // The option summary line of the status panel.
   virtual void ShowOptionSummary(const std::string&) {}
   // "Fixed mol." indicator of the status panel.

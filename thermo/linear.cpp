@@ -1,11 +1,129 @@
 #include "thermo/linear.h"
 
+#include <cmath>
+#include <utility>
+
 namespace kvil {
 
-// Placeholder bodies; the linear-equation module replaces them.
-int SolveLinearSystem(LinearWork&, Array1<double, kMaxUnknowns>&, int) { return 1; }
-int FactorFullPivot(LinearWork&, int, int) { return 0; }
-void SolveFactored(const LinearWork&, const Array1<double, kMaxUnknowns>&, int, int,
-                   Array1<double, kMaxUnknowns>&) {}
+int SolveLinearSystem(LinearWork& work, Array1<double, kMaxUnknowns>& y, int n) {
+  auto& a = work.augmented;
+  for (int k = 1; k <= n; ++k) {
+    // Partial pivoting: the first row holding the largest magnitude in column k.
+    int pivotRow = k;
+    double largest = std::fabs(a(k, k));
+    for (int i = k + 1; i <= n; ++i) {
+      const double v = std::fabs(a(i, k));
+      if (v > largest) {
+        largest = v;
+        pivotRow = i;
+      }
+    }
+    if (pivotRow != k) {
+      for (int c = 1; c <= n + 1; ++c) std::swap(a(k, c), a(pivotRow, c));
+    }
+    const double pivot = a(k, k);
+    if (pivot == 0.0) return 1;
+    for (int i = k + 1; i <= n; ++i) {
+      const double m = a(i, k) / pivot;
+      if (m == 0.0) continue;
+      for (int c = k; c <= n + 1; ++c) a(i, c) -= m * a(k, c);
+    }
+  }
+  for (int r = n; r >= 1; --r) {
+    long double sum = a(r, n + 1);
+    for (int c = r + 1; c <= n; ++c) sum -= static_cast<long double>(a(r, c)) * y[c];
+    y[r] = static_cast<double>(sum / a(r, r));
+  }
+  return 0;
+}
+
+namespace {
+
+// Position of the largest magnitude in the submatrix rows/columns from..end, scanned
+// column by column and, within a column, row by row; a later element replaces the
+// held one only when strictly larger.
+double LargestRemaining(const double* m, int rows, int cols, int from, int& row, int& col) {
+  double largest = -1.0;
+  row = from;
+  col = from;
+  for (int c = from; c <= cols; ++c) {
+    const double* column = m + static_cast<std::size_t>(c - 1) * rows;
+    for (int r = from; r <= rows; ++r) {
+      const double v = std::fabs(column[r - 1]);
+      if (v > largest) {
+        largest = v;
+        row = r;
+        col = c;
+      }
+    }
+  }
+  return largest;
+}
+
+}  // namespace
+
+int FactorFullPivot(LinearWork& work, int rows, int cols) {
+  if (rows <= 0 || cols <= 0) return 0;
+  double* m = work.flat.data();
+  auto at = [m, rows](int r, int c) -> double& {
+    return m[static_cast<std::size_t>(c - 1) * rows + (r - 1)];
+  };
+  for (int i = 1; i <= rows; ++i) work.rowOrder[i] = i;
+  for (int i = 1; i <= cols; ++i) work.colOrder[i] = i;
+
+  int pr = 1, pc = 1;
+  double largest = LargestRemaining(m, rows, cols, 1, pr, pc);
+  const double tolerance = largest * 1e-20;
+  const int limit = rows < cols ? rows : cols;
+  int pivots = 0;
+  while (pivots < limit && largest > tolerance) {
+    const int k = ++pivots;
+    if (pc != k) {
+      for (int r = 1; r <= rows; ++r) std::swap(at(r, k), at(r, pc));
+      std::swap(work.colOrder[k], work.colOrder[pc]);
+    }
+    if (pr != k) {
+      for (int c = 1; c <= cols; ++c) std::swap(at(k, c), at(pr, c));
+      std::swap(work.rowOrder[k], work.rowOrder[pr]);
+    }
+    const double pivot = at(k, k);
+    double* pivotColumn = m + static_cast<std::size_t>(k - 1) * rows;
+    for (int r = k + 1; r <= rows; ++r) pivotColumn[r - 1] /= pivot;
+    for (int c = k + 1; c <= cols; ++c) {
+      double* column = m + static_cast<std::size_t>(c - 1) * rows;
+      const double u = column[k - 1];
+      if (u == 0.0) continue;
+      for (int r = k + 1; r <= rows; ++r) column[r - 1] -= pivotColumn[r - 1] * u;
+    }
+    if (k == limit) break;
+    largest = LargestRemaining(m, rows, cols, k + 1, pr, pc);
+  }
+  return pivots;
+}
+
+void SolveFactored(const LinearWork& work, const Array1<double, kMaxUnknowns>& rhs, int pivots,
+                   int rows, Array1<double, kMaxUnknowns>& y) {
+  if (pivots <= 0) return;
+  const double* m = work.flat.data();
+  auto at = [m, rows](int r, int c) -> double {
+    return m[static_cast<std::size_t>(c - 1) * rows + (r - 1)];
+  };
+  long double b[kMaxUnknowns + 1];
+  for (int i = 1; i <= rows; ++i) b[i] = rhs[work.rowOrder[i]];
+  // Forward substitution with the unit lower factor over the pivoted columns.
+  for (int k = 1; k <= pivots; ++k) {
+    const long double bk = b[k];
+    if (bk == 0.0L) continue;
+    for (int i = k + 1; i <= rows; ++i) b[i] -= at(i, k) * bk;
+  }
+  // Back substitution over the pivoted block of the upper factor.
+  long double z[kMaxUnknowns + 1];
+  for (int k = pivots; k >= 1; --k) {
+    long double sum = b[k];
+    for (int c = k + 1; c <= pivots; ++c) sum -= at(k, c) * z[c];
+    z[k] = sum / at(k, k);
+  }
+  for (int k = 1; k <= pivots; ++k) y[work.colOrder[k]] = static_cast<double>(z[k]);
+}
 
 }  // namespace kvil

@@ -1,0 +1,37 @@
+// The Interaction of kvil-batch: every message goes to standard error as one line,
+// "<kind>: <text>" (kind in lower case, line breaks inside the text written as
+// blanks); questions are answered with a configurable default (Yes); progress and
+// pending input are ignored.
+#pragma once
+
+#include <cstdio>
+
+#include "common/interaction.h"
+
+namespace kvil {
+
+class BatchInteraction : public Interaction {
+ public:
+  explicit BatchInteraction(std::FILE* out = stderr, Answer defaultAnswer = Answer::Yes)
+      : out_(out), defaultAnswer_(defaultAnswer) {}
+
+  Answer Message(MessageKind kind, const std::string& text, Buttons buttons) override;
+  void ShowProgress(bool) override {}
+  void SetProgressLabels(const ProgressLabels&) override {}
+  void SetProgressPosition(int) override {}
+  void ProcessPendingInput() override {}
+
+  void SetDefaultAnswer(Answer answer) { defaultAnswer_ = answer; }
+  // Number of messages of each kind written so far.
+  int Count(MessageKind kind) const { return counts_[static_cast<int>(kind)]; }
+
+ private:
+  std::FILE* out_;
+  Answer defaultAnswer_;
+  int counts_[5] = {0, 0, 0, 0, 0};
+};
+
+// The one-line form of a message: "<kind>: <text>" with '\n' and '\r' as blanks.
+std::string BatchMessageLine(MessageKind kind, const std::string& text);
+
+}  // namespace kvil

@@ -1,0 +1,209 @@
+#include "task/settings.h"
+
+#include <filesystem>
+
+#include "common/binio.h"
+#include "common/interaction.h"
+#include "core/session.h"
+#include "task/datafile.h"
+
+namespace kvil {
+
+namespace {
+
+constexpr int kFirstChooserEntries = 7;   // p, T, V, S, H, U, Template
+constexpr int kSecondChooserEntries = 6;  // p, T, V, S, H, U
+
+void SetDefaultOptions(std::array<std::uint8_t, 64>& options) {
+  options.fill(0);
+  options[kOptEos] = 1;
+  options[kOptConcUnit] = 1;
+  options[kOptSound] = 1;
+}
+
+// Reads the first record of a settings file.  Returns 0 when read, 1 when the file
+// does not open, 2 when it is shorter than one record.
+int ReadSettingsRecord(const std::string& path, SettingsRecord& record) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes)) return 1;
+  if (bytes.size() < static_cast<std::size_t>(kSettingsRecordSize)) return 2;
+  record = DecodeSettings(bytes.data());
+  return 0;
+}
+
+// Shows the record on the settings page and takes its parameter choices.
+void ShowSettings(Session& session) {
+  Settings& settings = session.settings;
+  settings.cutoff = settings.record.cutoff;
+  session.view.SettingsChanged(settings.record);
+  ApplyParameterChoosers(session, settings.record.firstChooser, settings.record.secondChooser);
+  ApplyOptionsToControls(session);
+}
+
+}  // namespace
+
+void SetDefaultSettings(SettingsRecord& record) {
+  record = SettingsRecord{};
+  SetDefaultOptions(record.options);
+}
+
+std::array<std::uint8_t, kSettingsRecordSize> EncodeSettings(const SettingsRecord& r) {
+  std::array<std::uint8_t, kSettingsRecordSize> b{};
+  std::copy(r.options.begin(), r.options.end(), b.begin());
+  PutLE<double>(b.data(), 64, r.cutoff);
+  const float floats[] = {r.impulseP, r.impulseH, r.impulsePa, r.powderP,  r.powderU,
+                          r.heatV,    r.heatU,    r.ambientP,  r.freezingT};
+  for (int i = 0; i < 9; ++i) PutLE<float>(b.data(), 72 + 4 * i, floats[i]);
+  PutLE<std::int32_t>(b.data(), 108, r.highlightColor);
+  PutLE<std::int32_t>(b.data(), 112, r.highlightTextColor);
+  PutLE<std::int32_t>(b.data(), 116, r.firstChooser);
+  PutLE<std::int32_t>(b.data(), 120, r.secondChooser);
+  return b;
+}
+
+SettingsRecord DecodeSettings(const std::uint8_t* b) {
+  SettingsRecord r;
+  std::copy(b, b + 64, r.options.begin());
+  r.cutoff = GetLE<double>(b, 64);
+  float* floats[] = {&r.impulseP, &r.impulseH, &r.impulsePa, &r.powderP,  &r.powderU,
+                     &r.heatV,    &r.heatU,    &r.ambientP,  &r.freezingT};
+  for (int i = 0; i < 9; ++i) *floats[i] = GetLE<float>(b, 72 + 4 * i);
+  r.highlightColor = GetLE<std::int32_t>(b, 108);
+  r.highlightTextColor = GetLE<std::int32_t>(b, 112);
+  r.firstChooser = GetLE<std::int32_t>(b, 116);
+  r.secondChooser = GetLE<std::int32_t>(b, 120);
+  return r;
+}
+
+std::string SettingsPath(const Settings& settings, const std::string& name) {
+  std::filesystem::path p(name);
+  if (p.is_absolute() || settings.directory.empty()) return name;
+  return (std::filesystem::path(settings.directory) / p).string();
+}
+
+void ResetTask(Task& task) {
+  const std::string name = task.name;
+  task = Task{};
+  task.name = name;
+  task.firstCode = kParamP;
+  task.secondCode = kParamT;
+  task.expansionCode = kParamNone;
+  for (int c = 1; c <= 8; ++c) task.unitCodes[c] = static_cast<std::uint8_t>(2 * c - 1);
+  for (auto& c : task.components) {
+    c.enthalpy = 0;
+    c.formula = " ";
+    c.step = 0;
+    c.stepText.clear();
+    c.amounts.Fill(-1.0f);
+    c.amountText.clear();
+  }
+  for (auto& row : task.tokens) {
+    row.index.Fill(0);
+    row.coef.Fill(1.0f);
+  }
+  for (int n = 1; n <= 3; ++n) {
+    ParameterSlot& s = task.slots[n];
+    s.values.Fill(kEmptyValue);
+    s.count = 0;
+    s.step = 0;
+    s.stepText.clear();
+    s.valueText = " ";
+  }
+  task.slots[1].values[1] = 0;
+  task.slots[2].values[1] = 0;
+  task.comment.clear();
+  SetDefaultOptions(task.options);
+  task.fixedCount = 0;
+  task.species = SpeciesList{};
+}
+
+void ResetTaskAndReadConfiguration(Session& session) {
+  ResetTask(session.task);
+  session.grid.clear();
+  Settings& settings = session.settings;
+  const std::string path = SettingsPath(settings, kConfigurationFileName);
+  switch (ReadSettingsRecord(path, settings.record)) {
+    case 0:
+      session.task.options = settings.record.options;
+      break;
+    case 1:
+      SetDefaultSettings(settings.record);
+      break;
+    default: {
+      session.ui.Error(kConfigurationReadError);
+      SetDefaultSettings(settings.record);
+      const auto bytes = EncodeSettings(settings.record);
+      std::string error;
+      if (!WriteFileAtomically(path, bytes.data(), bytes.size(), &error)) session.ui.Error(error);
+      break;
+    }
+  }
+  ShowSettings(session);
+  session.task.fixedCount = 0;
+  session.task.options[kOptFixedCount] = 0;
+  session.view.ShowFixedIndicator(false);
+  session.view.TaskChanged(session.task);
+  ApplyOptionsToControls(session);
+}
+
+bool LoadSettingsFile(Session& session) {
+  Settings& settings = session.settings;
+  bool ok = true;
+  switch (ReadSettingsRecord(SettingsPath(settings, settings.fileName), settings.record)) {
+    case 0:
+      // The number of fixed concentrations belongs to the task, not to the settings.
+      session.task.options = settings.record.options;
+      session.task.options[kOptFixedCount] = static_cast<std::uint8_t>(session.task.fixedCount);
+      break;
+    case 1:
+      ok = false;
+      break;
+    default:
+      session.ui.Error(kConfigurationReadError);
+      SetDefaultSettings(settings.record);
+      ok = false;
+      break;
+  }
+  ShowSettings(session);
+  return ok;
+}
+
+bool WriteSettingsFile(Session& session, const std::string& name) {
+  SettingsRecord& record = session.settings.record;
+  const Task& task = session.task;
+  record.options = task.options;
+  record.firstChooser =
+      task.firstCode >= 1 && task.firstCode <= kFirstChooserEntries ? task.firstCode - 1 : -1;
+  record.secondChooser =
+      task.secondCode >= 1 && task.secondCode <= kSecondChooserEntries ? task.secondCode - 1 : -1;
+  const auto bytes = EncodeSettings(record);
+  std::string error;
+  if (!WriteFileAtomically(SettingsPath(session.settings, name), bytes.data(), bytes.size(),
+                           &error)) {
+    session.ui.Error(error);
+    return false;
+  }
+  return true;
+}
+
+void ApplyParameterChoosers(Session& session, int firstEntry, int secondEntry) {
+  Task& task = session.task;
+  if (secondEntry >= 0 && secondEntry < kSecondChooserEntries) task.secondCode = secondEntry + 1;
+  if (firstEntry < 0 || firstEntry >= kFirstChooserEntries) return;
+  task.firstCode = firstEntry + 1;
+  if (task.firstCode == kParamTemplate) {
+    task.secondCode = kParamNone;
+    task.expansionCode = kParamNone;
+    for (int n = 1; n <= 3; ++n) {
+      task.slots[n].valueText.clear();
+      task.slots[n].stepText.clear();
+      task.slots[n].count = 0;
+      task.slots[n].step = 0;
+    }
+  } else if (task.firstCode == task.secondCode) {
+    session.ui.Error("Equilibrium must be specified by different parameters !");
+    task.firstCode = kParamNone;
+  }
+}
+
+}  // namespace kvil

@@ -1,0 +1,66 @@
+// The configuration file "kvil.cfg" and template files (*.cfg): one 124-byte
+// SettingsRecord each (layout in task/settings_record.h), and the reset of the task to
+// its defaults.
+//
+// The configuration file is looked up in Settings::directory ("" = the working
+// directory).  Files are replaced atomically: a failed write keeps the previous file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "task/settings_record.h"
+#include "task/task.h"
+
+namespace kvil {
+
+struct Session;
+
+inline constexpr const char* kConfigurationFileName = "kvil.cfg";
+inline constexpr const char* kConfigurationReadError = " Configuration file read error ! ";
+
+// Fills `record` with the defaults: options all 0 except 11 (ideal gas EOS), 14 (mol/kg)
+// and 24 (sound velocity) = 1; cut-off 1e-6; impulse p 4 MPa, H 0, Pa 0.1 MPa; powder
+// p 300 MPa, U 0; heat of combustion V 0.01 m3/kg, U 0; ambient 0.1 MPa; freezing
+// 1500 K; fixed highlight colours; first chooser p, second T.
+void SetDefaultSettings(SettingsRecord& record);
+
+// The 124-byte little-endian form of the record, and back.
+std::array<std::uint8_t, kSettingsRecordSize> EncodeSettings(const SettingsRecord& record);
+SettingsRecord DecodeSettings(const std::uint8_t* bytes);
+
+// Path of a configuration or template file name: relative names are taken in
+// settings.directory.
+std::string SettingsPath(const Settings& settings, const std::string& name);
+
+// Returns the task to its defaults (the name stays): parameters p and T, no expansion,
+// first units, empty components, options 11, 14, 24 set, no fixed concentrations, an
+// empty species list.
+void ResetTask(Task& task);
+
+// ResetTask, then reads kvil.cfg: missing -> defaults, no message; shorter than one
+// record -> error " Configuration file read error ! ", defaults, and kvil.cfg rewritten
+// with the default record.  Copies the record's options into the task, sets the
+// parameter choices from the record and refreshes the view.
+void ResetTaskAndReadConfiguration(Session& session);
+
+// Reads the current configuration file (settings.fileName) into the record and the
+// task options.  A file that does not open leaves the record as it is; a damaged one
+// shows the read error and sets the defaults (the file is not rewritten).  Returns
+// false when the file could not be read.
+bool LoadSettingsFile(Session& session);
+
+// Stores the task options and the parameter choices into the record and writes it to
+// `name` (relative names in settings.directory).  Returns false with an error message
+// naming the file when it cannot be written.
+bool WriteSettingsFile(Session& session, const std::string& name);
+
+// The parameter choosers of the specification page set from chooser entries (0-based;
+// first 0 p .. 6 Template, second 0 p .. 5 U).  Entries out of range leave the codes
+// unchanged.  "Template" clears the second and adiabatic parameters; equal choices
+// show the error "Equilibrium must be specified by different parameters !" and clear
+// the first parameter.
+void ApplyParameterChoosers(Session& session, int firstEntry, int secondEntry);
+
+}  // namespace kvil

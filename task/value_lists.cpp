@@ -1,0 +1,228 @@
+#include "task/value_lists.h"
+
+#include "common/interaction.h"
+#include "common/numparse.h"
+#include "core/session.h"
+#include "task/formula.h"
+
+namespace kvil {
+
+namespace {
+
+constexpr double kMinAreaRatio = 1.0001;
+constexpr float kNegligibleAmount = 1e-21f;  // stands for an amount given as 0
+constexpr float kEmptyAmount = -1.0f;
+constexpr double kMinListedAmount = 1e-22;
+
+bool IsAmountChar(char c) {
+  return c == ' ' || c == '+' || c == ',' || c == '-' || c == '.' || (c >= '0' && c <= '9') ||
+         c == 'E' || c == 'e';
+}
+
+}  // namespace
+
+bool IsMoreThanBlank(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) > ' ') return true;
+  return false;
+}
+
+bool ParseValueList(Task& task, const std::string& text, int slot, int code, Interaction& ui) {
+  ParameterSlot& s = task.slots[slot];
+  s.values.Fill(kEmptyValue);
+  int count = 0;
+  std::string token;
+  auto complete = [&]() {
+    if (token.empty()) return true;
+    double v = 0;
+    if (!ParseNumber(token, v, ui)) {
+      ui.Warn("Here is an ERROR: " + token + " !");
+      return false;
+    }
+    if (code >= kParamP && code <= kParamS && v <= 0) {
+      ui.Warn("Given parameter must have positive value!");
+      return false;
+    }
+    if (++count > kMaxListValues) {
+      ui.Warn("Too many parameters in the list !");
+      return false;
+    }
+    s.values[count] = static_cast<float>(v);
+    token.clear();
+    return true;
+  };
+  for (char c : text) {
+    if (c == ' ') {
+      if (!complete()) return false;
+    } else if (static_cast<unsigned char>(c) > ' ') {
+      token += c;
+    }
+  }
+  if (!complete()) return false;
+  s.count = count;
+  return true;
+}
+
+bool ParseStep(Task& task, const std::string& text, int slot, Interaction& ui) {
+  ParameterSlot& s = task.slots[slot];
+  s.step = 0;
+  if (!IsMoreThanBlank(text)) return true;
+  double v = 0;
+  if (!ParseNumber(text, v, ui)) {
+    ui.Warn("Here is an ERROR: " + text + " !");
+    return false;
+  }
+  s.step = static_cast<float>(v);
+  return true;
+}
+
+bool CheckAreaRatioValues(const Task& task, Interaction& ui) {
+  if (task.expansionCode != kParamAreaRatio) return true;
+  const ParameterSlot& s = task.slots[3];
+  for (int j = 1; j <= s.count && j <= kMaxListValues; ++j) {
+    if (s.values[j] < kMinAreaRatio) {
+      ui.Error("F(a)/F(throat) value must be more than 1.0001");
+      return false;
+    }
+  }
+  return true;
+}
+
+bool AcceptValueList(Task& task, int slot, const std::string& text, Interaction& ui) {
+  ParameterSlot& s = task.slots[slot];
+  s.valueText = text.substr(0, kMaxTaskText);
+  const int code = slot == 1 ? task.firstCode : slot == 2 ? task.secondCode : task.expansionCode;
+  if (code <= 0) return true;
+  if (!ParseValueList(task, s.valueText, slot, code, ui)) return false;
+  if (s.count != 2) {
+    s.stepText.clear();
+    s.step = 0;
+  }
+  if (slot == 3 && !CheckAreaRatioValues(task, ui)) return false;
+  return true;
+}
+
+bool ParseAmountList(Task& task, int row, Interaction& ui) {
+  SourceComponent& c = task.components[row];
+  c.amounts.Fill(kEmptyAmount);
+  const std::string& text = c.amountText;
+  int count = 0;
+  std::string token;
+  for (std::size_t pos = 0; pos < text.size(); ++pos) {
+    const char ch = text[pos];
+    if (!IsAmountChar(ch)) {
+      ui.Message(MessageKind::Plain, "   VarProc ERROR (1). Try again !     ");
+      return false;
+    }
+    if (ch != ' ') token += ch;
+    if ((ch == ' ' || pos + 1 == text.size()) && !token.empty()) {
+      double v = 0;
+      if (!ParseNumber(token, v, ui)) {
+        ui.Message(MessageKind::Plain, "   VarProc ERROR(2). Try again !     ");
+        return false;
+      }
+      if (++count > kMaxListValues) {
+        ui.Message(MessageKind::Plain, "     Too many parameters in the list !    ");
+        return false;
+      }
+      c.amounts[count] = v <= 0 ? kNegligibleAmount : static_cast<float>(v);
+      token.clear();
+    }
+  }
+  return true;
+}
+
+int AmountCount(const Task& task, int row) {
+  int k = 0;
+  for (float a : task.components[row].amounts)
+    if (a >= kMinListedAmount) ++k;
+  return k;
+}
+
+bool CheckVariants(Task& task, Interaction& ui) {
+  task.singleValueComponent = false;
+  task.variableComposition = false;
+  task.steppedComposition = false;
+  int L = 0;
+  for (int r = 1; r <= kMaxComponents; ++r) {
+    const SourceComponent& c = task.components[r];
+    const int k = c.step != 0 ? 0 : AmountCount(task, r);
+    if (L == 0 && k > 1) {
+      L = k;
+    } else if (k > 1 && L > 1 && k != L && c.step == 0) {
+      ui.Warn("   Number of parameters in the list does not match !  L=" + std::to_string(L) +
+              " k=" + std::to_string(k));
+      return false;
+    }
+    if (k > 1 || c.step != 0) {
+      task.variableComposition = true;
+      if (c.step != 0) task.steppedComposition = true;
+    } else if (k == 1) {
+      task.singleValueComponent = true;
+    }
+  }
+  return true;
+}
+
+bool ParseAllAmounts(Session& session) {
+  for (int r = 1; r <= kMaxComponents; ++r)
+    if (!ParseAmountList(session.task, r, session.ui)) return false;
+  if (!CheckVariants(session.task, session.ui)) return false;
+  ComputeElementBalance(session, 1);
+  return true;
+}
+
+void ClearStepsWithoutRange(Task& task) {
+  for (int r = 1; r <= kMaxComponents; ++r) {
+    int above = 0;
+    for (float a : task.components[r].amounts)
+      if (a > kMinListedAmount) ++above;
+    if (above != 2) {
+      task.components[r].step = 0;
+      task.components[r].stepText.clear();
+    }
+  }
+}
+
+CellResult ComponentStepCell(Task& task, int row, const std::string& text, Interaction& ui) {
+  SourceComponent& c = task.components[row];
+  if (!IsMoreThanBlank(text)) {
+    c.step = 0;
+    c.stepText = text;
+    return CellResult::Ok;
+  }
+  int above = 0;
+  for (float a : c.amounts)
+    if (a > kMinListedAmount) ++above;
+  if (above != 2) {
+    ui.Error(" Column \"Amount\" must contain 2 parameters !");
+    c.step = 0;
+    c.stepText.clear();
+    return CellResult::AmountNeedsFocus;
+  }
+  double v = 0;
+  if (!ParseNumber(text, v, ui)) {
+    ui.Error("    ERROR. Try again    !");
+    return CellResult::Rejected;
+  }
+  c.step = static_cast<float>(v);
+  c.stepText = text;
+  return CellResult::Ok;
+}
+
+CellResult ComponentEnthalpyCell(Task& task, int row, const std::string& text, Interaction& ui) {
+  SourceComponent& c = task.components[row];
+  if (!IsMoreThanBlank(text)) {
+    c.enthalpy = 0;
+    return CellResult::Ok;
+  }
+  double v = 0;
+  if (!ParseNumber(text, v, ui)) {
+    ui.Error(" ERROR. Try again! ");
+    return CellResult::Rejected;
+  }
+  c.enthalpy = static_cast<float>(v);
+  return CellResult::Ok;
+}
+
+}  // namespace kvil

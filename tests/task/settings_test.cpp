@@ -1,0 +1,173 @@
+#include "task/settings.h"
+
+#include <gtest/gtest.h>
+
+#include "common/binio.h"
+#include "task_fixture.h"
+
+namespace kvil {
+namespace {
+
+using testing::TaskTest;
+
+TEST(SettingsRecordFile, DefaultsAtTheirOffsets) {
+  SettingsRecord r;
+  r.options[5] = 9;
+  SetDefaultSettings(r);
+  const auto b = EncodeSettings(r);
+  ASSERT_EQ(b.size(), 124u);
+  for (int p = 0; p < 64; ++p) EXPECT_EQ(b[p], (p == 11 || p == 14 || p == 24) ? 1 : 0) << p;
+  EXPECT_EQ(GetLE<double>(b.data(), 64), 1e-6);
+  EXPECT_EQ(GetLE<float>(b.data(), 72), 4.0f);
+  EXPECT_EQ(GetLE<float>(b.data(), 76), 0.0f);
+  EXPECT_EQ(GetLE<float>(b.data(), 80), 0.1f);
+  EXPECT_EQ(GetLE<float>(b.data(), 84), 300.0f);
+  EXPECT_EQ(GetLE<float>(b.data(), 92), 0.01f);
+  EXPECT_EQ(GetLE<float>(b.data(), 100), 0.1f);
+  EXPECT_EQ(GetLE<float>(b.data(), 104), 1500.0f);
+  EXPECT_EQ(GetLE<std::int32_t>(b.data(), 116), 0);
+  EXPECT_EQ(GetLE<std::int32_t>(b.data(), 120), 1);
+}
+
+TEST(SettingsRecordFile, EncodeDecodeRoundTrip) {
+  SettingsRecord r;
+  SetDefaultSettings(r);
+  r.options[60] = 1;
+  r.cutoff = 2.5e-8;
+  r.impulseP = 7;
+  r.impulseH = -12.5f;
+  r.impulsePa = 0.05f;
+  r.powderP = 250;
+  r.powderU = -3;
+  r.heatV = 0.002f;
+  r.heatU = 4;
+  r.ambientP = 0.09f;
+  r.freezingT = 1800;
+  r.highlightColor = 0x123456;
+  r.highlightTextColor = -1;
+  r.firstChooser = 4;
+  r.secondChooser = 0;
+  const auto b = EncodeSettings(r);
+  const SettingsRecord d = DecodeSettings(b.data());
+  EXPECT_EQ(EncodeSettings(d), b);
+  EXPECT_EQ(d.options, r.options);
+  EXPECT_EQ(d.freezingT, 1800.0f);
+  EXPECT_EQ(d.highlightTextColor, -1);
+}
+
+class ConfigurationTest : public TaskTest {};
+
+TEST_F(ConfigurationTest, MissingFileGivesDefaultsSilently) {
+  session.task.comment = "old";
+  session.task.components[1].formula = "H2";
+  ResetTaskAndReadConfiguration(session);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_FALSE(std::filesystem::exists(Path("kvil.cfg")));
+  const SettingsRecord& r = session.settings.record;
+  EXPECT_EQ(r.options[kOptSound], 1);
+  EXPECT_EQ(r.impulseP, 4.0f);
+  EXPECT_EQ(session.settings.cutoff, 1e-6);
+  const Task& t = session.task;
+  EXPECT_EQ(t.comment, "");
+  EXPECT_EQ(t.components[1].formula, " ");
+  EXPECT_EQ(t.firstCode, kParamP);
+  EXPECT_EQ(t.secondCode, kParamT);
+  EXPECT_EQ(t.expansionCode, kParamNone);
+  EXPECT_EQ(t.unitCodes[8], 15);
+  EXPECT_EQ(t.options[kOptEos], 1);
+  EXPECT_EQ(t.slots[1].valueText, " ");
+}
+
+TEST_F(ConfigurationTest, ShortFileIsReplacedByTheDefaults) {
+  WriteText("kvil.cfg", std::string(123, '\x7f'));
+  ResetTaskAndReadConfiguration(session);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, " Configuration file read error ! ");
+  EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(ReadWholeFile(Path("kvil.cfg"), bytes));
+  SettingsRecord defaults;
+  SetDefaultSettings(defaults);
+  const auto expected = EncodeSettings(defaults);
+  EXPECT_EQ(bytes, std::vector<std::uint8_t>(expected.begin(), expected.end()));
+}
+
+TEST_F(ConfigurationTest, SavedSettingsComeBack) {
+  session.task.options[kOptIons] = 1;
+  session.task.options[kOptEos] = 2;
+  session.task.firstCode = kParamH;
+  session.task.secondCode = kParamP;
+  session.settings.record.powderP = 123;
+  session.settings.record.cutoff = 1e-9;
+  ASSERT_TRUE(WriteSettingsFile(session, "kvil.cfg"));
+  const auto written = EncodeSettings(session.settings.record);
+
+  RecordingInteraction ui2;
+  NullTaskView view2;
+  Session other(ui2, view2);
+  other.settings.directory = dir.string();
+  ResetTaskAndReadConfiguration(other);
+  EXPECT_TRUE(ui2.messages.empty());
+  EXPECT_EQ(EncodeSettings(other.settings.record), written);
+  EXPECT_EQ(other.task.options[kOptIons], 1);
+  EXPECT_EQ(other.task.options[kOptEos], 2);
+  EXPECT_EQ(other.task.firstCode, kParamH);
+  EXPECT_EQ(other.task.secondCode, kParamP);
+  EXPECT_EQ(other.settings.cutoff, 1e-9);
+}
+
+TEST_F(ConfigurationTest, TemplatesLoadAndDamagedTemplatesStay) {
+  session.settings.record.heatV = 0.02f;
+  session.task.options[kOptTemplateImpulse] = 1;
+  session.task.options[kOptFixedCount] = 3;
+  ASSERT_TRUE(WriteSettingsFile(session, "rocket.cfg"));
+  ResetTaskAndReadConfiguration(session);
+  EXPECT_EQ(session.settings.record.heatV, 0.01f);
+
+  session.settings.fileName = "rocket.cfg";
+  session.task.fixedCount = 1;
+  session.task.options[kOptFixedCount] = 1;
+  ASSERT_TRUE(LoadSettingsFile(session));
+  EXPECT_EQ(session.task.options[kOptFixedCount], 1);  // the task's own count stays
+  EXPECT_EQ(session.settings.record.heatV, 0.02f);
+  EXPECT_EQ(session.task.options[kOptTemplateImpulse], 1);
+
+  // A missing template keeps the record; a damaged one gives the defaults and stays.
+  session.settings.fileName = "missing.cfg";
+  EXPECT_FALSE(LoadSettingsFile(session));
+  EXPECT_EQ(session.settings.record.heatV, 0.02f);
+  EXPECT_TRUE(ui.messages.empty());
+  WriteText("damaged.cfg", "short");
+  session.settings.fileName = "damaged.cfg";
+  EXPECT_FALSE(LoadSettingsFile(session));
+  EXPECT_TRUE(ui.Saw(" Configuration file read error ! "));
+  EXPECT_EQ(session.settings.record.heatV, 0.01f);
+  EXPECT_EQ(ReadText("damaged.cfg"), "short");
+}
+
+TEST_F(ConfigurationTest, FailedWriteKeepsThePreviousFile) {
+  ASSERT_TRUE(WriteSettingsFile(session, "kvil.cfg"));
+  const std::string before = ReadText("kvil.cfg");
+  std::filesystem::create_directory(Path("kvil.cfg.tmp~"));
+  session.settings.record.powderP = 1;
+  EXPECT_FALSE(WriteSettingsFile(session, "kvil.cfg"));
+  EXPECT_EQ(ReadText("kvil.cfg"), before);
+  EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+TEST_F(ConfigurationTest, ParameterChoosers) {
+  ApplyParameterChoosers(session, 6, 1);  // Template
+  EXPECT_EQ(session.task.firstCode, kParamTemplate);
+  EXPECT_EQ(session.task.secondCode, kParamNone);
+  ApplyParameterChoosers(session, 1, 1);  // T and T
+  EXPECT_EQ(ui.Texts().back(), "Equilibrium must be specified by different parameters !");
+  EXPECT_EQ(session.task.firstCode, kParamNone);
+  EXPECT_EQ(session.task.secondCode, kParamT);
+  ui.Clear();
+  ApplyParameterChoosers(session, 99, -5);  // damaged entries change nothing
+  EXPECT_EQ(session.task.secondCode, kParamT);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+}  // namespace
+}  // namespace kvil
