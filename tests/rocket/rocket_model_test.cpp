@@ -22,6 +22,7 @@
 #include "common/numfmt.h"
 #include "core/rocket.h"
 #include "core/session.h"
+#include "results/table_file.h"
 #include "task/task_view.h"
 
 namespace kvil {
@@ -154,6 +155,7 @@ class RocketModelTest : public ::testing::Test {
     ws.run.composition(1, 2) = 1;
     ws.species.n[1] = gas.n();
     session->task.elementCount = 1;
+    session->task.elements[1] = {1, static_cast<float>(2 * gas.n())};  // H, as in H2
     session->task.options[kOptEos] = 3;
     session->task.options[kOptThroat] = 1;
     // Chamber point, as the run leaves it.
@@ -182,6 +184,11 @@ class RocketModelTest : public ::testing::Test {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+  }
+  std::string Messages() const {
+    std::string all;
+    for (const auto& t : ui.Texts()) all += "[" + t + "] ";
+    return all;
   }
   static int Count(const std::string& text, const std::string& what) {
     int n = 0;
@@ -244,7 +251,7 @@ TEST_F(RocketModelTest, ThroatIsTheSonicStateOfTheIsentrope) {
     EXPECT_FALSE(st.expansionFlag);
     EXPECT_FALSE(st.throatFlag);
     EXPECT_EQ(st.rowKind, 0);
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.messages.empty()) << Messages();
     const std::string report = Report();
     EXPECT_NE(report.find("\r\n" + std::string(25, ' ') + "Throat conditions\r\n\r\n"),
               std::string::npos);
@@ -273,7 +280,7 @@ TEST_F(RocketModelTest, FailedSolveEndsTheThroatWithItsStatusAndRestoresTheFlags
   session->ws.species.n[2] = 0.25;
   EXPECT_EQ(ComputeThroat(*session, 2, code, Sch), 1);
   EXPECT_EQ(code, 1);
-  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(ui.messages.empty()) << Messages();
   EXPECT_TRUE(session->ws.state.frozenComposition);
   EXPECT_EQ(session->task.options[kOptEos], 3);
   EXPECT_EQ(session->ws.state.throatAreaPerFlow, 0.0f);
@@ -298,7 +305,7 @@ TEST_F(RocketModelTest, AreaRatiosReachTheExactExitPressure) {
       EXPECT_EQ(c.eos, 1);
     }
   }
-  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(ui.messages.empty()) << Messages();
   EXPECT_EQ(session->task.options[kOptEos], 3);
   EXPECT_TRUE(session->ws.state.expansionFlag);
   // One throat block for the chamber point when the throat option is on.
@@ -351,7 +358,7 @@ TEST_F(RocketModelTest, WithoutTheThroatOptionEveryRatioReportsItsOwnThroat) {
     EXPECT_EQ(session->ws.state.throatAreaPerFlow, 0.0f);
   }
   EXPECT_EQ(Count(Report(), "Throat conditions"), 2);
-  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(ui.messages.empty()) << Messages();
   // The first throat starts from the chamber state the run left; the second from the
   // chamber solved again (the workspace then holds the first exit state).
   int chamberSolves = 0;
@@ -362,6 +369,19 @@ TEST_F(RocketModelTest, WithoutTheThroatOptionEveryRatioReportsItsOwnThroat) {
     }
   }
   EXPECT_EQ(chamberSolves, 1);
+  // Table rows: throat (kind 1) and expansion (kind 2) for each ratio, with the flow
+  // velocity and the pressure of the point.
+  std::vector<ResultsRecord> records;
+  ASSERT_EQ(ReadResultsTable(session->TablePath(), records), TableReadStatus::Ok);
+  ASSERT_EQ(records.size(), 4u);
+  const int kinds[] = {1, 2, 1, 2};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(records[i].kind, kinds[i]);
+    EXPECT_GT(records[i].parameters.at(21), 0.0);  // w
+    EXPECT_GT(records[i].parameters.at(22), 0.0);  // Pa
+  }
+  EXPECT_NEAR(records[3].parameters.at(22) / ExitP(8.0), 1.0, 2e-4);
+  EXPECT_EQ(session->ws.state.rowKind, 0);
 }
 
 TEST_F(RocketModelTest, FrozenExpansionUsesTheFrozenMixture) {
@@ -379,7 +399,7 @@ TEST_F(RocketModelTest, FrozenExpansionUsesTheFrozenMixture) {
   EXPECT_TRUE(session->ws.state.frozenComposition);
   EXPECT_EQ(session->ws.species.n[2], 0.125);
   EXPECT_FALSE(session->ws.state.frozenFlag);
-  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(ui.messages.empty()) << Messages();
 }
 
 TEST_F(RocketModelTest, FrozenCompositionSurvivesTheThroatComputedOnTheWay) {
@@ -393,7 +413,7 @@ TEST_F(RocketModelTest, FrozenCompositionSurvivesTheThroatComputedOnTheWay) {
   EXPECT_EQ(session->ws.species.n[2], 0.125);
   EXPECT_TRUE(session->ws.state.frozenComposition);
   EXPECT_NEAR(session->ws.results.p / ExitP(10.0), 1.0, 2e-4);
-  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(ui.messages.empty()) << Messages();
   // The second ratio again finds its own throat.
   ASSERT_EQ(ExpandToAreaRatio(*session, 2, code, 5.0, 20.0, Sch), 0);
   EXPECT_NEAR(session->ws.results.p / ExitP(20.0), 1.0, 2e-4);
@@ -438,7 +458,7 @@ TEST_F(RocketModelTest, FailedExpansionSolveReturnsItsStatusSilently) {
   ASSERT_EQ(ComputeThroat(*session, 2, code, Sch), 0);
   model->failOn = [](int c1, int c2) { return c1 == 4 && c2 == 1; };
   EXPECT_EQ(ExpandToAreaRatio(*session, 2, code, 0.0, 5.0, Sch), 1);
-  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(ui.messages.empty()) << Messages();
   EXPECT_EQ(session->task.options[kOptEos], 3);
 }
 
@@ -519,7 +539,7 @@ TEST_F(RocketModelTest, FrozenStateSolvesAtTheFreezingPointThenAtTheAssignedValu
   ASSERT_EQ(ComputeFrozenState(*session, 2, 1, code, 1.0f, 298.0f), 0);
   EXPECT_EQ(model->calls[0].v1, 2500.0f);
   EXPECT_NEAR(session->ws.results.V, 298.0 * 8.31441 * gas.n() * 1e-6 / 1.0, 1e-12);
-  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(ui.messages.empty()) << Messages();
 }
 
 TEST_F(RocketModelTest, FrozenStateFailuresAreReportedAndLeaveNothingFrozen) {
