@@ -144,10 +144,12 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
   std::string dbDir = KVIL_DB_DIR;
-  bool quick = false;
+  bool quick = false, verbose = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--quick") == 0)
       quick = true;
+    else if (std::strcmp(argv[i], "--verbose") == 0)
+      verbose = true;
     else
       dbDir = argv[i];
   }
@@ -191,6 +193,9 @@ int main(int argc, char** argv) {
         cnt.worstIterations = std::max(cnt.worstIterations, s.ws.state.solverIterations);
         if (st != kSolveOk) {
           (st == kSolveNotConverged ? cnt.notConverged : cnt.failed)++;
+          if (verbose)
+            std::printf("    p %g T %g: pT status %d after %d iterations\n", p, T, st,
+                        s.ws.state.solverIterations);
           continue;
         }
         ++cnt.converged;
@@ -204,14 +209,19 @@ int main(int argc, char** argv) {
             ++cnt.solves;
             cnt.iterations += s.ws.state.solverIterations;
             cnt.worstIterations = std::max(cnt.worstIterations, s.ws.state.solverIterations);
-            if (st2 == kSolveNotConverged) {
+            const bool ok = st2 == kSolveOk && std::fabs(s.ws.results.T - T) <= 1e-3 * T;
+            if (st2 == kSolveNotConverged)
               ++cnt.notConverged;
-              ++pairFail[c1][c2];
-            } else if (st2 != kSolveOk || std::fabs(s.ws.results.T - T) > 1e-3 * T) {
+            else if (!ok)
               ++cnt.failed;
-              ++pairFail[c1][c2];
-            } else {
+            else
               ++cnt.converged;
+            if (!ok) {
+              ++pairFail[c1][c2];
+              if (verbose)
+                std::printf("    p %g T %g: %s%s status %d, %d iterations, change %.2g, T %g\n", p,
+                            T, pairName[c1], pairName[c2], st2, s.ws.state.solverIterations,
+                            s.ws.state.solverChange, s.ws.results.T);
             }
           }
         }
