@@ -11,7 +11,8 @@
 //     100 iterations (status 6), of other failures (another status, or a state that
 //     differs from the (p, T) one by more than 0.1 % in T), and the iterations;
 //  2. speed: median wall time per solved point and mean iterations, for a T sweep at
-//     fixed p continued from the previous point (L = 2) and for fresh (p, H) points.
+//     10 MPa continued from the previous point (L = 2), for fresh (p, T) points and for
+//     fresh (p, H) points at the mixture enthalpy.
 // Questions are answered No (RecordingInteraction), so a solve that reaches the
 // iteration limit counts as not converged.
 #include <algorithm>
@@ -170,9 +171,9 @@ int main(int argc, char** argv) {
   const char* pairName[7] = {"", "p", "T", "V", "S", "H", "U"};
 
   Counts total;
-  std::printf("%-34s %3s %3s %3s | %6s %6s %5s %5s %6s %4s | %9s %6s %9s %6s\n", "system", "K",
-              "E", "C", "solves", "conv", "n.c.", "fail", "it/sol", "max", "TP-L2 us", "it",
-              "HP us", "it");
+  std::printf("%-34s %3s %3s %3s | %6s %6s %5s %5s %6s %4s | %9s %5s %9s %5s %9s %5s\n",
+              "system", "K", "E", "C", "solves", "conv", "n.c.", "fail", "it/sol", "max",
+              "TP-L2 us", "it", "TP-L1 us", "it", "HP us", "it");
   for (const System& sys : kSystems) {
     if (!Prepare(s, ui, sys)) {
       std::printf("%-34s  could not be prepared\n", sys.name);
@@ -229,8 +230,8 @@ int main(int argc, char** argv) {
     }
 
     // Speed: T sweep at 10 MPa continued from the previous point, and fresh (p, H).
-    std::vector<double> tpTimes, hpTimes;
-    long tpIt = 0, hpIt = 0;
+    std::vector<double> tpTimes, tp1Times, hpTimes;
+    long tpIt = 0, tp1It = 0, hpIt = 0;
     const int reps = quick ? 1 : 5;
     for (int r = 0; r < reps; ++r) {
       ui.Clear();
@@ -244,6 +245,19 @@ int main(int argc, char** argv) {
           tpIt += s.ws.state.solverIterations;
         }
       }
+      // Fresh (p, T) points: T 1000..4000 K by 250 K at 0.1, 1 and 10 MPa.
+      for (double p : {0.1, 1.0, 10.0}) {
+        for (double T = 1000; T <= 4000; T += 250) {
+          ui.Clear();
+          const auto t0 = std::chrono::steady_clock::now();
+          const int st = Solve(s, 1, p, 2, T, 1);
+          const auto t1 = std::chrono::steady_clock::now();
+          if (st == kSolveOk) {
+            tp1Times.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+            tp1It += s.ws.state.solverIterations;
+          }
+        }
+      }
       for (double p : {0.1, 0.3, 1.0, 3.0, 7.0, 10.0, 20.0, 50.0, 100.0, 300.0}) {
         ui.Clear();
         const auto t0 = std::chrono::steady_clock::now();
@@ -255,12 +269,15 @@ int main(int argc, char** argv) {
         }
       }
     }
-    std::printf("%-34s %3d %3d %3d | %6d %6d %5d %5d %6.1f %4d | %9.1f %6.1f %9.1f %6.1f\n",
-                sys.name, s.ws.run.count, s.task.elementCount, C, cnt.solves, cnt.converged,
-                cnt.notConverged, cnt.failed,
-                cnt.solves ? double(cnt.iterations) / cnt.solves : 0.0, cnt.worstIterations,
-                Median(tpTimes), tpTimes.empty() ? 0.0 : double(tpIt) / tpTimes.size(),
-                Median(hpTimes), hpTimes.empty() ? 0.0 : double(hpIt) / hpTimes.size());
+    auto perPoint = [](long it, const std::vector<double>& t) {
+      return t.empty() ? 0.0 : double(it) / t.size();
+    };
+    std::printf(
+        "%-34s %3d %3d %3d | %6d %6d %5d %5d %6.1f %4d | %9.1f %5.1f %9.1f %5.1f %9.1f %5.1f\n",
+        sys.name, s.ws.run.count, s.task.elementCount, C, cnt.solves, cnt.converged,
+        cnt.notConverged, cnt.failed, cnt.solves ? double(cnt.iterations) / cnt.solves : 0.0,
+        cnt.worstIterations, Median(tpTimes), perPoint(tpIt, tpTimes), Median(tp1Times),
+        perPoint(tp1It, tp1Times), Median(hpTimes), perPoint(hpIt, hpTimes));
     std::string fails;
     for (int c1 = 1; c1 <= 6; ++c1)
       for (int c2 = c1 + 1; c2 <= 6; ++c2)
