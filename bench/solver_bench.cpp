@@ -54,14 +54,14 @@ const std::vector<System> kSystems = {
     {"CHNO near stoich AN/HTPB 94/6", {{"NH4NO3", 94, -4567}, {"C4H6", 6, 400}}},
     {"CHNO ox-rich     AN/HTPB 98/2", {{"NH4NO3", 98, -4567}, {"C4H6", 2, 400}}},
     {"CHNO+Al+Cl       AP/Al/HTPB", {{"NH4ClO4", 68, -2517}, {"Al", 18, 0}, {"C4H6", 14, 400}}},
-    {"CHNO+K+S         KNO3/C/S/NC", {{"KNO3", 70, -4892}, {"C", 14, 0}, {"S", 10, 0},
-                                       {"C6H7N3O11", 6, -2400}}},
-    {"CHNO+Mg+F        Mg/PTFE/HTPB/AN", {{"Mg", 50, 0}, {"C2F4", 40, -8200}, {"C4H6", 5, 400},
-                                           {"NH4NO3", 5, -4567}}},
+    {"CHNO+K+S         KNO3/C/S/NC",
+     {{"KNO3", 70, -4892}, {"C", 14, 0}, {"S", 10, 0}, {"C6H7N3O11", 6, -2400}}},
+    {"CHNO+Mg+F        Mg/PTFE/HTPB/AN",
+     {{"Mg", 50, 0}, {"C2F4", 40, -8200}, {"C4H6", 5, 400}, {"NH4NO3", 5, -4567}}},
 };
 
 struct Counts {
-  int points = 0;        // (p, T) grid points
+  int points = 0;  // (p, T) grid points
   int solves = 0;
   int converged = 0;
   int notConverged = 0;  // status 6
@@ -126,8 +126,8 @@ bool Prepare(Session& s, RecordingInteraction& ui, const System& sys) {
 
 int Solve(Session& s, int c1, double v1, int c2, double v2, int L) {
   int code = L * 10000 + 2000 + c1 * 100 + c2 * 10;
-  return SolveEquilibrium(s, static_cast<float>(v1), static_cast<float>(v2), code,
-                          s.ws.run.count, s.task.elementCount);
+  return SolveEquilibrium(s, static_cast<float>(v1), static_cast<float>(v2), code, s.ws.run.count,
+                          s.task.elementCount);
 }
 
 double Value(const ResultsBlock& r, int c) {
@@ -163,17 +163,17 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  const std::vector<double> temps = quick ? std::vector<double>{1000, 3000}
-                                          : std::vector<double>{300, 600, 1000, 1500, 2000,
-                                                                3000, 4000, 5000, 6000};
+  const std::vector<double> temps =
+      quick ? std::vector<double>{1000, 3000}
+            : std::vector<double>{300, 600, 1000, 1500, 2000, 3000, 4000, 5000, 6000};
   const std::vector<double> pressures =
       quick ? std::vector<double>{0.1, 10} : std::vector<double>{0.01, 0.1, 1, 10, 100, 1000};
   const char* pairName[7] = {"", "p", "T", "V", "S", "H", "U"};
 
   Counts total;
-  std::printf("%-34s %3s %3s %3s | %6s %6s %5s %5s %6s %4s | %9s %5s %9s %5s %9s %5s\n",
-              "system", "K", "E", "C", "solves", "conv", "n.c.", "fail", "it/sol", "max",
-              "TP-L2 us", "it", "TP-L1 us", "it", "HP us", "it");
+  std::printf("%-34s %3s %3s %3s | %6s %6s %5s %5s %6s %4s | %9s %5s %9s %5s %9s %5s\n", "system",
+              "K", "E", "C", "solves", "conv", "n.c.", "fail", "it/sol", "max", "TP-L2 us", "it",
+              "TP-L1 us", "it", "HP us", "it");
   for (const System& sys : kSystems) {
     if (!Prepare(s, ui, sys)) {
       std::printf("%-34s  could not be prepared\n", sys.name);
@@ -292,9 +292,10 @@ int main(int argc, char** argv) {
     total.failed += cnt.failed;
     total.iterations += cnt.iterations;
   }
-  std::printf("total: %d grid points, %d solves, %d converged, %d not converged, %d failed, "
-              "%.1f iterations per solve\n",
-              total.points, total.solves, total.converged, total.notConverged, total.failed,
-              total.solves ? double(total.iterations) / total.solves : 0.0);
+  std::printf(
+      "total: %d grid points, %d solves, %d converged, %d not converged, %d failed, "
+      "%.1f iterations per solve\n",
+      total.points, total.solves, total.converged, total.notConverged, total.failed,
+      total.solves ? double(total.iterations) / total.solves : 0.0);
   return 0;
 }

@@ -18,39 +18,51 @@ constexpr int kPhaseCondensed = 1;
 constexpr int kPhaseGas = 2;
 
 constexpr double kStartLnAmount = 1.5;
-constexpr double kStartAmount = 4.48169;         // e^1.5 as rounded for the start
-constexpr double kStartPotential = -15.0;        // element potentials and condensed ln n
-constexpr double kStageSwitchChange = 1e-4;      // stage 0 -> 1, and quiet iterations
+constexpr double kStartAmount = 4.48169;     // e^1.5 as rounded for the start
+constexpr double kStartPotential = -15.0;    // element potentials and condensed ln n
+constexpr double kStageSwitchChange = 1e-4;  // stage 0 -> 1, and quiet iterations
 constexpr double kConvergedChange = 1e-6;
 constexpr int kAveragedIterations = 10;
-constexpr double kRegularisation = 0.001;        // condensed rows in stage 0
-constexpr double kCleanupResidual = 0.1;         // chemical-potential residual
-constexpr double kCleanupAmount = 1e-6;          // mol/kg
-constexpr double kMinSolutionAmount = 0.001;     // mol/kg
-constexpr double kBalanceErrorLimit = 0.1;       // mol/kg
-constexpr double kZeroAmount = 1e-20;            // mol/kg
-constexpr double kTransitionHalfWidth = 1.0;     // K
+constexpr double kRegularisation = 0.001;     // condensed rows in stage 0
+constexpr double kCleanupResidual = 0.1;      // chemical-potential residual
+constexpr double kCleanupAmount = 1e-6;       // mol/kg
+constexpr double kMinSolutionAmount = 0.001;  // mol/kg
+constexpr double kBalanceErrorLimit = 0.1;    // mol/kg
+constexpr double kZeroAmount = 1e-20;         // mol/kg
+constexpr double kTransitionHalfWidth = 1.0;  // K
 
 const char* ParameterName(int code) {
   switch (code) {
-    case 1: return "P =";
-    case 2: return "T =";
-    case 3: return "V =";
-    case 4: return "S =";
-    case 5: return "H =";
-    case 6: return "U =";
+    case 1:
+      return "P =";
+    case 2:
+      return "T =";
+    case 3:
+      return "V =";
+    case 4:
+      return "S =";
+    case 5:
+      return "H =";
+    case 6:
+      return "U =";
   }
   return "";
 }
 
 const char* ParameterUnit(int code) {
   switch (code) {
-    case 1: return " MPa";
-    case 2: return " K";
-    case 3: return " cub.m/kg";
-    case 4: return " kJ/(kg*K)";
-    case 5: return " kJ/kg";
-    case 6: return " kJ/kg";
+    case 1:
+      return " MPa";
+    case 2:
+      return " K";
+    case 3:
+      return " cub.m/kg";
+    case 4:
+      return " kJ/(kg*K)";
+    case 5:
+      return " kJ/kg";
+    case 6:
+      return " kJ/kg";
   }
   return "";
 }
@@ -76,11 +88,11 @@ std::string_view StrippedName(const std::string& name) {
 // Everything the iteration needs to know about the layout of the system; filled
 // once per solve, lives on the stack.
 struct Layout {
-  int K = 0;        // run species
-  int E0 = 0;       // chemical elements
-  int E = 0;        // element rows (with the charge row)
-  int C = 0;        // condensed species
-  int N = 0;        // unknowns
+  int K = 0;   // run species
+  int E0 = 0;  // chemical elements
+  int E = 0;   // element rows (with the charge row)
+  int C = 0;   // condensed species
+  int N = 0;   // unknowns
   bool ions = false;
   bool frozen = false;
   int fixedCount = 0;
@@ -269,8 +281,7 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
 }
 
 // The frozen mixture at assigned T and p or V: no iteration.
-int SolveFrozenMixture(Session& session, const Layout& lay, int c1, int c2, double v1,
-                       double v2) {
+int SolveFrozenMixture(Session& session, const Layout& lay, int c1, int c2, double v1, double v2) {
   CalcWorkspace& ws = session.ws;
   auto& sp = ws.species;
   auto& res = ws.results;
@@ -443,10 +454,20 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   double converted[2] = {0, 0};
   for (int i = 0; i < 2; ++i) {
     switch (codes[i]) {
-      case 1: converted[i] = values[i] * kMPaToAtm; break;
-      case 2: converted[i] = values[i]; tAssigned = true; break;
-      case 3: volume = values[i]; break;
-      default: converted[i] = values[i] * kKJToCal; energyAssigned = true; break;
+      case 1:
+        converted[i] = values[i] * kMPaToAtm;
+        break;
+      case 2:
+        converted[i] = values[i];
+        tAssigned = true;
+        break;
+      case 3:
+        volume = values[i];
+        break;
+      default:
+        converted[i] = values[i] * kKJToCal;
+        energyAssigned = true;
+        break;
     }
   }
   if (volume <= 0 && (c1 == 3 || c2 == 3)) {
@@ -563,7 +584,8 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
           y = std::clamp(y, -50.0, 10.0);
           sp.n[k] = stage == 0 ? std::exp(y) : std::exp(old) * (1.0 + y - old);
           sp.lnn[k] = y;
-          if (std::fabs(y) >= 0.5 && y >= -20.0) change = std::max(change, std::fabs((y - old) / y));
+          if (std::fabs(y) >= 0.5 && y >= -20.0)
+            change = std::max(change, std::fabs((y - old) / y));
         }
       }
     }
@@ -583,13 +605,21 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       double now = Y[u];
       double limit;
       switch (u) {
-        case 1: limit = 0.2 * std::fabs(old); break;
-        case 2: limit = 200.0; break;
+        case 1:
+          limit = 0.2 * std::fabs(old);
+          break;
+        case 2:
+          limit = 200.0;
+          break;
         case 3:
           limit = std::fabs(old) > 1.0 ? (stage == 0 ? 0.5 * std::fabs(old) : 1.0) : 0.5;
           break;
-        case 4: limit = 0.5 * std::fabs(old); break;
-        default: limit = 1e9; break;
+        case 4:
+          limit = 0.5 * std::fabs(old);
+          break;
+        default:
+          limit = 1e9;
+          break;
       }
       if (std::fabs(now - old) > limit) now = old + std::copysign(limit, now - old);
       if (std::fabs(old) >= 1e-6 && (u <= 4 || std::fabs(now) >= 1000.0))
@@ -651,9 +681,9 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     const double balance = static_cast<double>(BalanceError(ws, task, lay.E0, lay.K));
     bool yes = false;
     if (change < 0.5 && check < 1.0 && balance < 0.1) {
-      yes = session.ui.AskYesNo(MessageKind::Confirmation, "Maximum relative error is" +
-                                                                Sci(change, 12) + ".\n" +
-                                                                "Accept the current results ?");
+      yes = session.ui.AskYesNo(
+          MessageKind::Confirmation,
+          "Maximum relative error is" + Sci(change, 12) + ".\n" + "Accept the current results ?");
     }
     if (!yes) {
       session.ui.Message(MessageKind::Information,
@@ -709,9 +739,8 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     const double balance = static_cast<double>(BalanceError(ws, task, lay.E0, lay.K));
     if (balance > kBalanceErrorLimit) {
       const bool keep = session.ui.AskYesNo(
-          MessageKind::Confirmation,
-          "Maximum material balance error is " + FormatPicture(balance, "0.###") +
-              ". Accept the result?");
+          MessageKind::Confirmation, "Maximum material balance error is " +
+                                         FormatPicture(balance, "0.###") + ". Accept the result?");
       if (!keep) {
         code = kSolveNoSolution;
         Finish(session);

@@ -82,7 +82,9 @@ std::string ReadAll(const fs::path& p) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-bool DatabaseShipped() { return fs::exists(fs::path(KVIL_DB_DIR) / "Demo_1a.bas"); }
+bool DatabaseShipped() {
+  return fs::exists(fs::path(KVIL_DB_DIR) / "Demo_1a.bas");
+}
 
 struct Deviation {
   std::string what;
@@ -137,68 +139,69 @@ TEST_P(SolverReference, AgreesWithCea) {
   std::size_t index = 0;
   const int variantCount = variants ? static_cast<int>(states.items.size()) : 1;
   for (int variant = 1; variant <= variantCount; ++variant) {
-  for (double b : v2) {
-    for (double a : v1) {
-      if (rocket && index > 0) break;
-      ASSERT_LT(index, states.items.size());
-      const auto& st = states[index++];
-      SCOPED_TRACE(testing::Message() << name << " state " << index << " (" << a << ", " << b << ")");
-      ui.Clear();
-      float mixtureEnthalpy = 0;
-      ASSERT_TRUE(ComputeElementBalance(s, variant, &mixtureEnthalpy));
-      ASSERT_EQ(s.task.elementCount, E);
-      // An enthalpy or energy given as 0 is the enthalpy of the mixture.
-      if ((c1 == 5 || c1 == 6) && a == 0) a = mixtureEnthalpy;
-      if ((c2 == 5 || c2 == 6) && b == 0) b = mixtureEnthalpy;
-      int code = 12000 + c1 * 100 + c2 * 10 + (s.task.options[kOptIons] ? 1 : 0);
-      ASSERT_EQ(SolveEquilibrium(s, static_cast<float>(a), static_cast<float>(b), code, K, E),
-                kSolveOk)
-          << testing::PrintToString(ui.Texts());
-      EXPECT_TRUE(ui.messages.empty()) << testing::PrintToString(ui.Texts());
-      const ResultsBlock& r = s.ws.results;
-      // A state in which CEA puts more than 1 % of the mass into species the program
-      // never offers (condensed water is excluded from the candidates) is not comparable.
-      double absent = 0;
-      for (const auto& [ceaName, fraction] : st["massf"].fields)
-        if (!byName.count(NameKey(ceaName))) absent += fraction.number;
-      if (absent > 1e-2) {
-        skipped.push_back(index);
-        continue;
-      }
-      auto check = [&](const char* what, double kv, double cv, double tol, double floor) {
-        const double rel = std::fabs(kv - cv) / std::max(std::fabs(cv), floor);
-        devs.push_back({std::string(what) + " #" + std::to_string(index), kv, cv, rel});
-        EXPECT_LE(rel, tol) << what << ": " << kv << " vs CEA " << cv;
-      };
-      check("T", r.T, st["T"].number, 2e-3, 1.0);
-      check("p", r.p, st["p_MPa"].number, 5e-3, 1e-9);
-      check("V", r.V, st["V"].number, 5e-3, 1e-12);
-      // H and U near zero are compared relative to 100 kJ/kg.
-      check("H", r.H, st["H"].number, 5e-3, 100.0);
-      check("U", r.U, st["U"].number, 5e-3, 100.0);
-      check("S", r.S, st["S"].number, 5e-3, 1.0);
-      std::map<std::string, double> cea;  // solid and liquid forms summed
-      for (const auto& [ceaName, amount] : st["species_mol_per_kg"].fields)
-        cea[NameKey(ceaName)] += amount.number;
-      // Species CEA has and the database lacks shift the others: with more than 1e-3
-      // of the mass in them only the major species (1 mol/kg) are compared.
-      double missingMass = 0;
-      for (const auto& [ceaName, fraction] : st["massf"].fields)
-        if (!byName.count(NameKey(ceaName))) missingMass += fraction.number;
-      const double speciesFloor = missingMass > 1e-3 ? 1.0 : 1e-3;
-      for (const auto& [key, amount] : cea) {
-        if (amount < speciesFloor) continue;
-        auto it = byName.find(key);
-        if (it == byName.end()) {
-          missing.push_back(key + " #" + std::to_string(index));
+    for (double b : v2) {
+      for (double a : v1) {
+        if (rocket && index > 0) break;
+        ASSERT_LT(index, states.items.size());
+        const auto& st = states[index++];
+        SCOPED_TRACE(testing::Message()
+                     << name << " state " << index << " (" << a << ", " << b << ")");
+        ui.Clear();
+        float mixtureEnthalpy = 0;
+        ASSERT_TRUE(ComputeElementBalance(s, variant, &mixtureEnthalpy));
+        ASSERT_EQ(s.task.elementCount, E);
+        // An enthalpy or energy given as 0 is the enthalpy of the mixture.
+        if ((c1 == 5 || c1 == 6) && a == 0) a = mixtureEnthalpy;
+        if ((c2 == 5 || c2 == 6) && b == 0) b = mixtureEnthalpy;
+        int code = 12000 + c1 * 100 + c2 * 10 + (s.task.options[kOptIons] ? 1 : 0);
+        ASSERT_EQ(SolveEquilibrium(s, static_cast<float>(a), static_cast<float>(b), code, K, E),
+                  kSolveOk)
+            << testing::PrintToString(ui.Texts());
+        EXPECT_TRUE(ui.messages.empty()) << testing::PrintToString(ui.Texts());
+        const ResultsBlock& r = s.ws.results;
+        // A state in which CEA puts more than 1 % of the mass into species the program
+        // never offers (condensed water is excluded from the candidates) is not comparable.
+        double absent = 0;
+        for (const auto& [ceaName, fraction] : st["massf"].fields)
+          if (!byName.count(NameKey(ceaName))) absent += fraction.number;
+        if (absent > 1e-2) {
+          skipped.push_back(index);
           continue;
         }
-        check(key.c_str(), s.ws.species.n[it->second], amount, 2e-2, 1e-12);
+        auto check = [&](const char* what, double kv, double cv, double tol, double floor) {
+          const double rel = std::fabs(kv - cv) / std::max(std::fabs(cv), floor);
+          devs.push_back({std::string(what) + " #" + std::to_string(index), kv, cv, rel});
+          EXPECT_LE(rel, tol) << what << ": " << kv << " vs CEA " << cv;
+        };
+        check("T", r.T, st["T"].number, 2e-3, 1.0);
+        check("p", r.p, st["p_MPa"].number, 5e-3, 1e-9);
+        check("V", r.V, st["V"].number, 5e-3, 1e-12);
+        // H and U near zero are compared relative to 100 kJ/kg.
+        check("H", r.H, st["H"].number, 5e-3, 100.0);
+        check("U", r.U, st["U"].number, 5e-3, 100.0);
+        check("S", r.S, st["S"].number, 5e-3, 1.0);
+        std::map<std::string, double> cea;  // solid and liquid forms summed
+        for (const auto& [ceaName, amount] : st["species_mol_per_kg"].fields)
+          cea[NameKey(ceaName)] += amount.number;
+        // Species CEA has and the database lacks shift the others: with more than 1e-3
+        // of the mass in them only the major species (1 mol/kg) are compared.
+        double missingMass = 0;
+        for (const auto& [ceaName, fraction] : st["massf"].fields)
+          if (!byName.count(NameKey(ceaName))) missingMass += fraction.number;
+        const double speciesFloor = missingMass > 1e-3 ? 1.0 : 1e-3;
+        for (const auto& [key, amount] : cea) {
+          if (amount < speciesFloor) continue;
+          auto it = byName.find(key);
+          if (it == byName.end()) {
+            missing.push_back(key + " #" + std::to_string(index));
+            continue;
+          }
+          check(key.c_str(), s.ws.species.n[it->second], amount, 2e-2, 1e-12);
+        }
+        EXPECT_LT(MaterialBalanceError(s), 1e-5);
       }
-      EXPECT_LT(MaterialBalanceError(s), 1e-5);
+      if (rocket) break;
     }
-    if (rocket) break;
-  }
   }
   double worst = 0;
   std::string worstWhat;
@@ -224,7 +227,8 @@ std::vector<std::string> Cases() {
     const fs::path dir = fs::path(KVIL_TEST_DATA_DIR) / sub;
     if (!fs::is_directory(dir)) continue;
     for (const auto& e : fs::directory_iterator(dir))
-      if (e.path().extension() == ".json" && fs::exists(fs::path(e.path()).replace_extension(".dat")))
+      if (e.path().extension() == ".json" &&
+          fs::exists(fs::path(e.path()).replace_extension(".dat")))
         out.push_back(std::string(sub) + "/" + e.path().stem().string());
   }
   std::sort(out.begin(), out.end());
