@@ -50,5 +50,10 @@ inline constexpr double kAtToMPaSteps = 0.10197151731578335539;    // input: tec
 inline constexpr double kMPaToAt = 9.80665;                        // output: MPa -> at
 inline constexpr double kCelsiusOffset = 273.15;
 inline constexpr double kSecondsPerMeterPerSecond = 0.10197162129779283;  // m/s -> s (1/g)
+inline constexpr double kGasConstantKJ = 0.00831441;               // kJ/(mol*K), report and results table
+inline constexpr double kKpmPerJ = 0.101971621297792824256;        // J -> kp*m (kJ values x 1000 first)
+inline constexpr double kKcalPerHourPerW = 0.860421;               // W/(m*K) -> kcal/(m*h*K)
+inline constexpr double kKpPerNewton = 0.101972;                   // N*s/m2 -> kp*s/m2 (viscosity)
+inline constexpr double kKgPerGram = 0.001;                        // g/mol x mol/kg -> mass fraction
 
 }  // namespace kvil

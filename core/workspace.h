@@ -114,6 +114,7 @@ struct EosState {
   double B = 0;        // second virial coefficient, cm3/mol
   double C = 0;        // third virial coefficient, cm6/mol2
   double F = 1.90012;  // Kelmost hard-core factor
+  int code = 0;        // EOS code the quantities were computed for (2, 3; 0 none)
   int gasCount = 0;    // gas species with EOS flag 2
   Array1<int, kMaxUnknowns> speciesOfOrdinal;  // run species number of gas ordinal g
   Array1<double, kMaxUnknowns> s3;
@@ -191,6 +192,9 @@ struct RunState {
   double reportGasAmount = 0;    // n_gas, mol/kg
   double reportFlowVelocity = 0; // w, m/s
   double reportExpansionPressure = 0;  // MPa
+  // Set once the report has shown the messages of the oxidizer/fuel balance in this run
+  // (cleared by the report header), so that they are not repeated for every point.
+  bool reportBalanceMessagesShown = false;
 };
 
 struct CalcWorkspace {

@@ -1,12 +1,25 @@
 // The results report: header of a run and one block per calculated point.
 //
-// Written through Session::report (results/report_file.h).  The layout is
-// column-exact for a monospaced font.  The point block reads the state the solver,
-// the sound-velocity and the rocket calculations left in the workspace, and leaves
-// the gas amount, the flow velocity and the expansion pressure in
-// ws.state.report* for the results table.
+// Written through Session::report (results/report_file.h), lines ended by CR LF.  The
+// layout is column-exact for a monospaced font.  The point block reads the state the
+// solver, the sound-velocity and the rocket calculations left in the workspace
+// (ws.results, ws.species.nSingle, ws.run, ws.state, ws.corrections), the task
+// (options, elements, components, fixed concentrations) and the settings (cut-off,
+// ambient pressure, freezing temperature).  It leaves the gas amount n_gas (mol/kg),
+// the flow velocity (m/s) and the expansion pressure (MPa) in ws.state.report* for the
+// results table (results/table_file.h).
+//
+// Units: the assigned values and the workspace are SI (MPa, K, m3/kg, kJ/(kg*K),
+// kJ/kg); the report echoes assigned values in the unit the user chose per parameter
+// and prints results in SI or technical units by the output-unit option.
+//
+// Failures: a failed write or flush sets session.report.failed(); the writer goes on
+// quietly and the caller reports the failure.  Quantities that cannot be formed (mole
+// fractions without a gas phase, a thrust coefficient without a characteristic
+// velocity, ...) are left out rather than printed as errors.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 namespace kvil {
@@ -16,9 +29,13 @@ struct Session;
 // Header of a run; codes of the first, second and expansion parameter (0 = none).
 void WriteReportHeader(Session& session, int firstCode, int secondCode, int expansionCode);
 
-// One point block: the two assigned values of the point in SI units and their codes.
-void WritePointReport(Session& session, int elementCount, int speciesCount, float value1,
-                      int code1, float value2, int code2);
+// One point block: the number of system elements and run species, the two assigned
+// values of the point in SI units (MPa, K, m3/kg, kJ/(kg*K), kJ/kg; an area ratio as
+// is) and their parameter codes (1..6; 9 = area ratio as second code of an expansion
+// point).  Flushes the report after the element block, the equilibrium parameters and
+// at its end.
+void WritePointReport(Session& session, int elementCount, int speciesCount, float value1, int code1,
+                      float value2, int code2);
 
 // 76 "_", line end, empty line.
 void WriteSeparatorLine(Session& session);
@@ -27,5 +44,14 @@ void WriteSeparatorLine(Session& session);
 std::string FormatReportNumber(double value);
 // 12-character field for gas concentrations (dominant = the PrDom option).
 std::string FormatConcentration(double value, bool dominant);
+
+// Unit name for a unit code 1..20 (odd SI, even technical); "" outside that range.
+const std::string& ReportUnitName(int unitCode);
+
+// Source of the date and time of the report header.  nullptr restores the system
+// clock; tests install a fixed clock.  The time is rendered in the local time zone
+// with the locale's date ("%x") and time ("%X") formats.
+using ReportClock = std::time_t (*)();
+void SetReportClock(ReportClock clock);
 
 }  // namespace kvil

@@ -1,20 +1,220 @@
 #include "results/table_file.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+
+#include "common/binio.h"
+#include "common/constants.h"
 #include "core/session.h"
 
 namespace kvil {
 
-const char* const kResultsParameterNames[kResultsParameterCount] = {
-    "p, MPa",       "T, K",           "V, cub.m/kg",   "S, kJ/(kg*K)",    "H, kJ/kg",
-    "U, kJ/kg",     "Cp, kJ/(kg*K)",  "M, mol/kg",     "Vg, cub.m/kg",    "Rg, kJ/(kg*K)",
-    "Z",            "a, m/s",         "k",             "k\"",             "Cp\", kJ/(kg*K)",
-    "Cv\", kJ/(kg*K)", "Lt, W/(m*K)", "Lt\", W/(m*K)", "Mu, N*s/sq.m",    "FP, kJ/kg",
-    "Cov, cub.dm/kg", "Wa, m/s",      "Pa, MPa"};
+const char* const kResultsParameterNames[kResultsParameterCount] = {"p, MPa",
+                                                                    "T, K",
+                                                                    "V, cub.m/kg",
+                                                                    "S, kJ/(kg*K)",
+                                                                    "H, kJ/kg",
+                                                                    "U, kJ/kg",
+                                                                    "Cp, kJ/(kg*K)",
+                                                                    "M, mol/kg",
+                                                                    "Vg, cub.m/kg",
+                                                                    "Rg, kJ/(kg*K)",
+                                                                    "Z",
+                                                                    "a, m/s",
+                                                                    "k",
+                                                                    "k\"",
+                                                                    "Cp\", kJ/(kg*K)",
+                                                                    "Cv\", kJ/(kg*K)",
+                                                                    "Lt, W/(m*K)",
+                                                                    "Lt\", W/(m*K)",
+                                                                    "Mu, N*s/sq.m",
+                                                                    "FP, kJ/kg",
+                                                                    "Cov, cub.dm/kg",
+                                                                    "Wa, m/s",
+                                                                    "Pa, MPa"};
 
-// Placeholder bodies; the results table writer replaces them.
-bool AppendResultsRecord(Session&, int) { return true; }
-TableReadStatus ReadResultsTable(const std::string&, std::vector<ResultsRecord>&) {
-  return TableReadStatus::Unreadable;
+namespace {
+
+bool HasFormula(const SourceComponent& c) {
+  return !c.formula.empty() && c.formula != " ";
+}
+
+// The record of the current point as the values of the file.
+std::vector<double> BuildRecord(const Session& s) {
+  const Task& task = s.task;
+  const CalcWorkspace& ws = s.ws;
+  const ResultsBlock& r = ws.results;
+  std::vector<double> v;
+
+  v.push_back(ws.state.rowKind);
+  const int nEl = std::clamp(task.elementCount, 0, kMaxSystemElements);
+  v.push_back(nEl);
+  for (int j = 1; j <= nEl; ++j) v.push_back(task.elements[j].index);
+  for (int j = 1; j <= nEl; ++j) v.push_back(task.elements[j].amount);
+
+  const size_t countAt = v.size();
+  v.push_back(0);
+  int nC = 0;
+  for (int i = 1; i <= kMaxComponents; ++i) {
+    if (!HasFormula(task.components[i])) continue;
+    v.push_back(task.massFractions[i]);
+    v.push_back(i);
+    ++nC;
+  }
+  v[countAt] = nC;
+
+  const double rg = kGasConstantKJ * ws.state.reportGasAmount;
+  const double rt = rg * r.T;
+  double z = 1;
+  if (rg > 1e-6 && rt != 0) z = 1000.0 * r.p * r.V / rt;
+  double cov = 0;
+  const bool idealGas = task.Eos() != 2 && task.Eos() != 3;
+  if (!idealGas && r.p > 0) cov = r.V * 1000.0 - rt / r.p;
+  if (!(cov > 0)) cov = 0;
+  const double params[kResultsParameterCount] = {r.p,
+                                                 r.T,
+                                                 r.V,
+                                                 r.S,
+                                                 r.H,
+                                                 r.U,
+                                                 r.Cp,
+                                                 r.nTotal,
+                                                 r.gasVolume,
+                                                 rg,
+                                                 z,
+                                                 r.soundSpeed,
+                                                 r.kFrozen,
+                                                 r.kEquilibrium,
+                                                 r.CpEquilibrium,
+                                                 r.CvEquilibrium,
+                                                 r.lambdaFrozen,
+                                                 r.lambdaReacting,
+                                                 r.viscosity,
+                                                 rt,
+                                                 cov,
+                                                 ws.state.reportFlowVelocity,
+                                                 ws.state.reportExpansionPressure};
+  const size_t paramsAt = v.size();
+  v.insert(v.end(), params, params + kResultsParameterCount);
+  if (v[paramsAt + 22] > 0) v[paramsAt] = 0;
+
+  const SpeciesList& list = task.species;
+  const int nS = std::clamp(list.total, 0, kSpeciesListCapacity);
+  const int K = std::clamp(ws.run.count, 0, kMaxRunSpecies);
+  v.push_back(nS);
+  for (int i = 1; i <= nS; ++i) {
+    const std::int32_t record = list.items[i].entry.record;
+    double amount = 0;
+    // During a run the run species lead the list in the same order; look the record
+    // up all the same, so that any order of the list gives the right amounts.
+    if (i <= K && ws.run.record[i] == record) {
+      amount = ws.species.nSingle[i];
+    } else {
+      for (int k = 1; k <= K; ++k)
+        if (ws.run.record[k] == record) {
+          amount = ws.species.nSingle[k];
+          break;
+        }
+    }
+    v.push_back(record);
+    v.push_back(amount);
+  }
+  return v;
+}
+
+bool IsCount(double x, double max) {
+  return std::isfinite(x) && x >= 0 && x <= max && x == std::floor(x);
+}
+
+}  // namespace
+
+bool AppendResultsRecord(Session& session, int /*componentCount*/) {
+  const std::vector<double> values = BuildRecord(session);
+  std::vector<std::uint8_t> bytes(values.size() * 8);
+  for (size_t i = 0; i < values.size(); ++i) PutLE<double>(bytes.data(), i * 8, values[i]);
+
+  const std::string path = session.TablePath();
+  std::FILE* f = std::fopen(path.c_str(), "ab");
+  if (!f) return false;
+  bool ok = std::fseek(f, 0, SEEK_END) == 0;
+  const long previous = ok ? std::ftell(f) : -1;
+  ok = ok && previous >= 0;
+  ok = ok && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = ok && std::fflush(f) == 0;
+  if (std::fclose(f) != 0) ok = false;
+  if (!ok && previous >= 0) {
+    // Cut a partly written record away so that readers never see it.
+    std::error_code ec;
+    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(previous), ec);
+  }
+  return ok;
+}
+
+TableReadStatus ParseResultsTable(const std::vector<double>& v, std::vector<ResultsRecord>& out,
+                                  size_t maxRecords) {
+  out.clear();
+  if (v.empty()) return TableReadStatus::Empty;
+  size_t at = 0;
+  auto have = [&](size_t n) { return n <= v.size() && at <= v.size() - n; };
+  while (at < v.size() && (maxRecords == 0 || out.size() < maxRecords)) {
+    ResultsRecord rec;
+    if (!have(2) || !IsCount(v[at], 2)) return TableReadStatus::Corrupted;
+    rec.kind = static_cast<int>(v[at]);
+    if (!IsCount(v[at + 1], kElementTableSize)) return TableReadStatus::Corrupted;
+    const size_t nEl = static_cast<size_t>(v[at + 1]);
+    at += 2;
+    if (!have(2 * nEl + 1)) return TableReadStatus::Corrupted;
+    for (size_t j = 0; j < nEl; ++j) {
+      const double index = v[at + j];
+      if (!IsCount(index, kElementTableSize) || index < 1) return TableReadStatus::Corrupted;
+      rec.elements.emplace_back(static_cast<int>(index), v[at + nEl + j]);
+    }
+    at += 2 * nEl;
+    if (!IsCount(v[at], kMaxComponents)) return TableReadStatus::Corrupted;
+    const size_t nC = static_cast<size_t>(v[at]);
+    ++at;
+    if (!have(2 * nC + kResultsParameterCount + 1)) return TableReadStatus::Corrupted;
+    for (size_t i = 0; i < nC; ++i) {
+      const double number = v[at + 2 * i + 1];
+      if (!IsCount(number, kMaxComponents) || number < 1) return TableReadStatus::Corrupted;
+      rec.components.emplace_back(v[at + 2 * i], static_cast<int>(number));
+    }
+    at += 2 * nC;
+    rec.parameters.assign(v.begin() + at, v.begin() + at + kResultsParameterCount);
+    at += kResultsParameterCount;
+    if (!IsCount(v[at], kSpeciesListCapacity)) return TableReadStatus::Corrupted;
+    const size_t nS = static_cast<size_t>(v[at]);
+    ++at;
+    if (!have(2 * nS)) return TableReadStatus::Corrupted;
+    for (size_t i = 0; i < nS; ++i) {
+      const double record = v[at + 2 * i];
+      if (!IsCount(record, 2147483647.0)) return TableReadStatus::Corrupted;
+      rec.species.emplace_back(static_cast<int>(record), v[at + 2 * i + 1]);
+    }
+    at += 2 * nS;
+    out.push_back(std::move(rec));
+  }
+  return TableReadStatus::Ok;
+}
+
+TableReadStatus ReadResultsTable(const std::string& path, std::vector<ResultsRecord>& out,
+                                 size_t maxRecords) {
+  out.clear();
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes)) return TableReadStatus::Unreadable;
+  std::vector<double> values(bytes.size() / 8);
+  for (size_t i = 0; i < values.size(); ++i) values[i] = GetLE<double>(bytes.data(), i * 8);
+  if (bytes.empty()) return TableReadStatus::Empty;
+  TableReadStatus status = ParseResultsTable(values, out, maxRecords);
+  // Bytes left over after the last whole value: the file ends inside a record.
+  if (status == TableReadStatus::Ok && bytes.size() % 8 != 0 &&
+      (maxRecords == 0 || out.size() < maxRecords))
+    status = TableReadStatus::Corrupted;
+  if (status == TableReadStatus::Empty) status = TableReadStatus::Corrupted;  // < 8 bytes
+  return status;
 }
 
 }  // namespace kvil

@@ -3,9 +3,17 @@
 //
 // Record: kind (0 point, 1 throat, 2 expansion), nEl, nEl element indices, nEl element
 // amounts (mol/kg), nC, nC pairs (mass fraction, component number), 23 parameters,
-// nS, nS pairs (database record number, amount mol/kg).
+// nS, nS pairs (database record number, amount mol/kg).  Integers are stored as
+// doubles.  Parameters: p (MPa; 0 on throat and expansion points, whose pressure is in
+// slot 23), T (K), V (m3/kg), S (kJ/(kg*K)), H, U (kJ/kg), Cp (kJ/(kg*K)), M (mol/kg),
+// Vg (m3/kg), Rg (kJ/(kg*K)), Z, a (m/s), k, k", Cp", Cv" (kJ/(kg*K)), Lt, Lt" (W/(m*K)),
+// Mu (N*s/m2), FP (kJ/kg), Cov (dm3/kg; 0 with the ideal-gas EOS), Wa (m/s), Pa (MPa).
+//
+// Failures: the writer returns false and leaves the file as it was; the reader returns
+// a status and never throws.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,19 +28,36 @@ extern const char* const kResultsParameterNames[kResultsParameterCount];
 
 struct ResultsRecord {
   int kind = 0;
-  std::vector<std::pair<int, double>> elements;      // element index, amount
-  std::vector<std::pair<double, int>> components;    // mass fraction, component number
-  std::vector<double> parameters;                    // 23 values
-  std::vector<std::pair<int, double>> species;       // record number, amount
+  std::vector<std::pair<int, double>> elements;    // element index, amount
+  std::vector<std::pair<double, int>> components;  // mass fraction, component number
+  std::vector<double> parameters;                  // 23 values
+  std::vector<std::pair<int, double>> species;     // record number, amount
 };
 
-// Appends the record of the current point (kind from ws.state.rowKind).  False when the
-// file cannot be written.
+// Appends the record of the current point to session.TablePath(): kind from
+// ws.state.rowKind, elements from task.elements, mass fractions of the current variant
+// of every component with a formula, the 23 parameters from ws.results and the
+// ws.state.report* values the report left, and for every entry of the task's species
+// list its database record number and its run amount (0 for a species not in the run).
+// `componentCount` is the caller's count of components with a formula; the record
+// always carries the count of the pairs it actually holds, so that it stays readable.
+// The record is written in one piece; on a failed write the file is cut back to its
+// previous size, so that no partial record is ever left.  False on failure.
 bool AppendResultsRecord(Session& session, int componentCount);
 
-enum class TableReadStatus { Ok, Empty, Corrupted, Unreadable };
+enum class TableReadStatus {
+  Ok,          // at least one record, all complete
+  Empty,       // the file holds no record: no results exist
+  Corrupted,   // a count cannot be followed or the file ends inside a record
+  Unreadable,  // the file is missing or cannot be read
+};
 
-// Reads every record of a results table file.
-TableReadStatus ReadResultsTable(const std::string& path, std::vector<ResultsRecord>& out);
+// Reads the records of a results table file into `out`, at most `maxRecords` of them
+// (0 = all).  On Corrupted, `out` holds the complete records before the damage.
+TableReadStatus ReadResultsTable(const std::string& path, std::vector<ResultsRecord>& out,
+                                 size_t maxRecords = 0);
+// The same from values already in memory (one double per 8 bytes of the file).
+TableReadStatus ParseResultsTable(const std::vector<double>& values,
+                                  std::vector<ResultsRecord>& out, size_t maxRecords = 0);
 
 }  // namespace kvil

@@ -1,12 +1,536 @@
 #include "thermo/eos.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "common/numfmt.h"
 #include "core/session.h"
 
 namespace kvil {
 
-// Placeholder bodies; the equation-of-state module replaces them.
-int SolveEosVolume(Session&, int, int, int) { return kEosFailed; }
-void ComputeEosCorrections(Session&, int) {}
-void ComputeEosProperties(Session&) {}
+namespace {
+
+constexpr double kEosR = kGasConstantJ;     // J/(mol K)
+constexpr double kEosRc = kGasConstantCal;  // cal/(mol K)
+constexpr double kB0Factor = 1.2615;        // (2/3) pi N_A 1e-24, sigma in A
+constexpr double kCFactor = 0.36028;        // C = 0.36028 S3^2
+constexpr double kSFactor = 1.2612;         // partial-derivative form of kB0Factor
+constexpr double kKelmostF = 1.90012;       // default hard-core factor
+constexpr double kVirialA = 3.500604;       // B/C per B*/S3
+constexpr double kVirialQ = 2.775617;       // 1/C per 1/S3^2
+constexpr double kKelmostPHigh = 7.482969;  // 0.9 R
+
+constexpr const char* kDensityTooHigh = " The density is too high! ";
+constexpr const char* kNoKelmostVolume = "No matching volume value for Kelmost EOS is found. ";
+constexpr const char* kCannotApply = "Non-ideal EOS cannot be applied: ";
+
+bool Finite(double v) {
+  return std::isfinite(v);
+}
+
+double RoundSignificant7(double v) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.6e", v);
+  return std::strtod(text, nullptr);
+}
+
+// sum_j c_j x^j with running powers.
+double SeriesSum(double x) {
+  const auto& c = BStarCoefficients();
+  double power = 1, sum = 0;
+  for (int j = 0; j < kBStarTerms; ++j) {
+    sum += c[j] * power;
+    power *= x;
+  }
+  return sum;
+}
+
+// B (cm3/mol) at reduced temperature T* for the mixture sigma^3 S3.
+double SecondVirial(double S3, double reducedT) {
+  return kB0Factor * S3 * ReducedSecondVirial(reducedT);
+}
+
+int Fail(Session& session, const std::string& text) {
+  session.ui.Warn(text);
+  return kEosFailed;
+}
+
+// Kelmost hard-core factor from the mixture of the previous call.
+double KelmostFactor(const EosState& eos, double T, double rho) {
+  double F = kKelmostF;
+  if (eos.b > 0 && eos.epsM > 0 && std::fabs(eos.b * rho - 1) >= 0.001) {
+    const double Te = T / (1 - eos.b * rho);
+    const double tau = Te / eos.epsM;
+    if (tau > 0) F = 1.818671;
+    if (tau > 1) {
+      const double L = std::log(tau);
+      F = 1.818671 + 0.0398168 * L - 0.1192547 * L * L + 0.0554829 * L * L * L -
+          0.004662 * L * L * L * L;
+    }
+  }
+  return Finite(F) && F > 0 ? F : kKelmostF;
+}
+
+// Kelmost pressure (MPa) at molar density rho (mol/cm3).
+double KelmostPressure(const EosState& eos, double T, double rho, double* Bout) {
+  const double u = 1 - rho * eos.b;
+  const double B = SecondVirial(eos.S3, T / (u * eos.epsM));
+  if (Bout) *Bout = B;
+  return kEosR * T * rho * (1 + rho * B / u);
+}
+
+}  // namespace
+
+const std::array<double, kBStarTerms>& BStarCoefficients() {
+  static const std::array<double, kBStarTerms> coefficients = [] {
+    std::array<double, kBStarTerms> c{};
+    double factorial = 1;
+    for (int j = 0; j < kBStarTerms; ++j) {
+      if (j > 0) factorial *= j;
+      const double value =
+          -(std::pow(2.0, j + 0.5) / (4 * factorial)) * std::tgamma((2.0 * j - 1) / 4);
+      c[j] = RoundSignificant7(value);
+    }
+    // The established coefficient table carries c_3 with six digits and c_43 as
+    // -2.668863E-22 (the series gives -0.4272822 and -2.668893E-22); results are kept
+    // identical to those of the table.
+    c[3] = -0.427282;
+    c[43] = -2.668863E-22;
+    return c;
+  }();
+  return coefficients;
+}
+
+double ReducedSecondVirial(double reducedT) {
+  return std::pow(reducedT, -0.25) * SeriesSum(1 / std::sqrt(reducedT));
+}
+
+LjPair LennardJonesPair(double sigmaI, double sigmaJ, double epsI, double epsJ) {
+  LjPair pair;
+  const double sum = sigmaI + sigmaJ;
+  const double sij = sum / 2;
+  pair.sigma3 = sij * sij * sij;
+  const double product = epsI * epsJ;
+  const double eij = product > 0 ? std::sqrt(product) : 0;
+  const double sigmaProduct = sigmaI * sigmaJ;
+  double f = 0;
+  if (sum > 0 && sigmaProduct > 0) {
+    // (2 sqrt(s_i s_j)/(s_i + s_j))^12 = r^6 with r = 4 s_i s_j/(s_i + s_j)^2.
+    const double r = 4 * sigmaProduct / (sum * sum);
+    const double r3 = r * r * r;
+    f = r3 * r3;
+  }
+  pair.epsFSigma3 = eij * f * pair.sigma3;
+  return pair;
+}
+
+int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
+  CalcWorkspace& ws = session.ws;
+  EosState& eos = ws.eos;
+  ResultsBlock& res = ws.results;
+  const int code = session.task.Eos();
+  if (code != 2 && code != 3) return 0;
+
+  // Gas ordinals and the gas amount.
+  int count = 0;
+  double n = 0;
+  Array1<int, kMaxUnknowns> ordinal;
+  for (int k = 1; k <= speciesCount; ++k) {
+    if (ws.species.eosFlag[k] != 2) continue;
+    if (count == kMaxUnknowns)
+      return Fail(session, std::string(kCannotApply) + "more than 43 gas species.");
+    ordinal[++count] = k;
+    n += ws.species.n[k];
+  }
+  const double T = res.T, p = res.p;
+  if (count == 0 || !(n > 0)) return Fail(session, std::string(kCannotApply) + "no gas species.");
+  if (!(T > 0)) return Fail(session, std::string(kCannotApply) + "temperature is not positive.");
+
+  const double rhoState = (res.V > 0 && Finite(res.V)) ? n * 1e-6 / res.V : 0;
+
+  // 1. Hard-core factor (Kelmost only).
+  const double F = code == 3 ? KelmostFactor(eos, T, rhoState) : kKelmostF;
+  const double F13 = std::cbrt(F);
+
+  // 2. Pair sums.
+  double b = 0, S3 = 0, E3 = 0;
+  Array1<double, kMaxUnknowns> s3, e3, t;
+  for (int i = 1; i <= count; ++i) {
+    const int ki = ordinal[i];
+    const double Ni = ws.species.n[ki];
+    const double si = ws.run.sigma[ki], ei = ws.run.epsilon[ki];
+    for (int j = 1; j <= count; ++j) {
+      const int kj = ordinal[j];
+      const double Nj = ws.species.n[kj];
+      const double sj = ws.run.sigma[kj], ej = ws.run.epsilon[kj];
+      const LjPair pair = LennardJonesPair(si, sj, ei, ej);
+      const double sum = si / F13 + sj / F13;
+      const double hard = sum * sum * sum;
+      b += Ni * Nj * hard;
+      S3 += Ni * Nj * pair.sigma3;
+      E3 += Ni * Nj * pair.epsFSigma3;
+      s3[i] += Nj * pair.sigma3;
+      e3[i] += Nj * pair.epsFSigma3;
+      t[i] += Nj * hard;
+    }
+  }
+  if (!(S3 > 0) || !(E3 > 0) || !(b > 0) || !Finite(S3) || !Finite(E3) || !Finite(b))
+    return Fail(session, std::string(kCannotApply) +
+                             "Lennard-Jones parameters of the gas species are zero.");
+
+  // 3. Normalisation; the state record takes the new mixture.
+  eos.code = code;
+  eos.F = F;
+  eos.gasCount = count;
+  eos.n = n;
+  eos.b = b / (8 * n * n);
+  eos.beta = 1 / eos.b;
+  eos.epsM = E3 / S3;
+  eos.S3 = S3 / (n * n);
+  eos.E3 = E3 / (n * n);
+  eos.C = kCFactor * eos.S3 * eos.S3;
+  for (int g = 1; g <= count; ++g) {
+    eos.speciesOfOrdinal[g] = ordinal[g];
+    eos.s3[g] = s3[g];
+    eos.e3[g] = e3[g];
+    eos.t[g] = t[g];
+  }
+  for (int g = count + 1; g <= kMaxUnknowns; ++g) {
+    eos.speciesOfOrdinal[g] = 0;
+    eos.s3[g] = eos.e3[g] = eos.t[g] = 0;
+  }
+
+  // 5. Kelmost density check.
+  double rho = rhoState;
+  if (code == 3 && rho > 0.9 * eos.beta) {
+    session.ui.Warn(kDensityTooHigh);
+    session.report.Line(std::string(10, ' ') + "Kelmost EOS:");
+    session.report.Line(std::string(5, ' ') + "density = " + Fixed(rho, 10, 6) + " mol/cm cub.");
+    session.report.Line(std::string(5, ' ') + "max. available density");
+    session.report.Line(std::string(5, ' ') + "at T = " + Fixed(T, 8, 1) + " K, is " +
+                        Fixed(0.9 * eos.beta, 8, 6) + " mol/cm cub.");
+    rho = 0.8 * eos.beta;
+    res.V = n * 1e-6 / rho;
+    return kEosFailed;
+  }
+
+  if (code1 == kParamV || code2 == kParamV) {
+    if (code == 2) eos.b = 0;
+    eos.B = SecondVirial(eos.S3, T / eos.epsM);
+    return 0;
+  }
+
+  if (code == 2) {
+    // Virial: rho^3 + a rho^2 + q rho + r = 0.
+    eos.b = 0;
+    if (!(p > 0)) return Fail(session, std::string(kCannotApply) + "pressure is not positive.");
+    const double Bstar = ReducedSecondVirial(T / eos.epsM);
+    eos.B = kB0Factor * eos.S3 * Bstar;
+    const double a = kVirialA * Bstar / eos.S3;
+    const double q = kVirialQ / (eos.S3 * eos.S3);
+    const double r = -p * q / (kEosR * T);
+    const double P = q - a * a / 3;
+    const double Q = 2 * a * a * a / 27 - a * q / 3 + r;
+    const double D = P * P * P / 27 + Q * Q / 4;
+    double chosen;
+    if (D > 0) {
+      const double sd = std::sqrt(D);
+      chosen = std::cbrt(-Q / 2 + sd) + std::cbrt(-Q / 2 - sd) - a / 3;
+    } else {
+      const double s = (Q < 0 ? -1.0 : 1.0) * std::sqrt(std::fabs(P) / 3);
+      double roots[3];
+      if (s == 0) {
+        roots[0] = roots[1] = roots[2] = -a / 3;
+      } else {
+        double cosArg = Q / (2 * s * s * s);
+        if (cosArg > 1) cosArg = 1;
+        if (cosArg < -1) cosArg = -1;
+        const double phi = std::acos(cosArg);
+        roots[0] = -2 * s * std::cos(phi / 3) - a / 3;
+        roots[1] = -2 * s * std::cos(phi / 3 + 2.0943951) - a / 3;
+        roots[2] = -2 * s * std::cos(phi / 3 + 4.1887902) - a / 3;
+      }
+      session.report.Line(std::string(5, ' ') + "Roots:");
+      chosen = 1.0e10;
+      for (double root : roots) {
+        session.report.Line(std::string(5, ' ') + FormatExp23(root) + " mole/cub.cm");
+        if (root > 0 && root < chosen) chosen = root;
+      }
+      if (chosen < 1.0e10)
+        session.report.Line("Selected value is " + FormatExp23(chosen));
+      else
+        chosen = 0;
+    }
+    if (!(chosen > 0) || !Finite(chosen))
+      return Fail(session, std::string(kCannotApply) + "no positive density satisfies the EOS.");
+    res.V = n * 1e-6 / chosen;
+    return 0;
+  }
+
+  // Kelmost: bisection on p_c(rho) - p.
+  double B = 0;
+  if (rho > 0) {
+    const double pc = KelmostPressure(eos, T, rho, &B);
+    if (std::fabs(p - pc) < 1e-6) {
+      eos.B = B;
+      return 0;
+    }
+  } else {
+    B = SecondVirial(eos.S3, T / eos.epsM);
+  }
+  double lo = 0, hi = 0.9 * eos.beta;
+  const double fLo = -p;
+  double pHi = kKelmostPHigh * T * (9 * B * eos.beta + 1) * eos.beta;
+  if (!(pHi > p)) pHi = 1.1 * p;
+  const double fHi = pHi - p;
+  if (fLo * fHi > 0 || !(p > 0)) return Fail(session, kNoKelmostVolume);
+  rho = 0.45 * eos.beta;
+  bool hiMoved = false;
+  double d = 0;
+  for (int iteration = 0; iteration < 200; ++iteration) {
+    d = KelmostPressure(eos, T, rho, &B) - p;
+    if (!Finite(d)) return Fail(session, kNoKelmostVolume);
+    if (d * fLo > 0) lo = rho;
+    if (d * fHi > 0) {
+      hi = rho;
+      hiMoved = true;
+    }
+    if (std::fabs((hi - lo) / hi) <= 1e-5 || std::fabs(d) < 1e-6) break;
+    rho = (lo + hi) / 2;
+  }
+  // With the raised upper pressure the bracket may hold no root: the search then
+  // creeps to 0.9/b with the pressure still short of p.
+  if (!hiMoved && !(std::fabs(d) < 1e-6)) {
+    const double pMax = KelmostPressure(eos, T, 0.9 * eos.beta, nullptr);
+    if (!(pMax > p)) return Fail(session, kNoKelmostVolume);
+  }
+  eos.B = B;
+  res.V = n * 1e-6 / rho;
+  return 0;
+}
+
+int ComputeEosCorrections(Session& session, int /*speciesCount*/) {
+  CalcWorkspace& ws = session.ws;
+  EosState& eos = ws.eos;
+  NonIdealCorrections& cor = ws.corrections;
+  const int code = session.task.Eos();
+  const double n = eos.n, T = ws.results.T, h = 1e6 * ws.results.V;
+  cor.Gc = cor.Sc = cor.Hc = cor.Uc = cor.G2c = 0;
+  for (int g = 1; g <= kMaxUnknowns; ++g) cor.phi[g] = 0;
+  if ((code != 2 && code != 3) || eos.code != code || !(n > 0) || !(eos.S3 > 0) ||
+      !(eos.epsM > 0) || !(h > 0) || !(T > 0) || !(eos.beta > 0) || !Finite(eos.beta))
+    return kEosFailed;
+  const double rho = n / h;
+  const double Tr = T / eos.epsM;
+  const double u = code == 2 ? 1.0 : 1 - rho * eos.b;
+  if (!(u > 0)) return kEosFailed;
+  const double A = std::pow(u, 0.25);
+  const double Fs = 1 / std::sqrt(Tr);
+  const double Es = std::sqrt(u / Tr);
+  const double K = std::pow(Tr, -0.25);
+  const double B0 = kB0Factor * eos.S3;
+  const auto& c = BStarCoefficients();
+  double s0 = 0, s1 = 0, s2 = 0, s3 = 0, s4 = 0;
+  double H = 1, I = 1;
+  for (int j = 0; j < kBStarTerms; ++j) {
+    const double nu = (2.0 * j + 1) / 4;
+    const double P = I * A - H;
+    s0 += c[j] * H;
+    s1 += c[j] * nu * H;
+    s2 += c[j] * I;
+    s3 += c[j] * P / nu;
+    s4 -= c[j] * P;
+    H *= Fs;
+    I *= Es;
+  }
+  const double B = B0 * K * s0;
+  const double M = B0 * K * s1;
+  const double Nn = B0 * K * s4;
+  const double O = B0 * s2 * std::sqrt(Es) / u;
+  const double Pp = B0 * K * s3;
+  eos.B = B;
+  const double S3 = eos.S3, epsM = eos.epsM, beta = eos.beta;
+  const double m = beta / n;
+
+  double Gc, Uc, Sc, Hc, G2c = 0;
+  Array1<double, kMaxUnknowns> phi;
+  if (code == 2) {
+    const double C = kCFactor * S3 * S3;
+    eos.C = C;
+    Gc = -rho * (rho * C + B) * n;
+    Uc = -kEosRc * T * n * rho * M;
+    Sc = (Uc + kEosRc * T * n * rho * (B + rho * C / 2)) / T;
+    Hc = Gc * kEosRc * T + Uc;
+    const double Bstar0 = K * s0;
+    for (int g = 1; g <= eos.gasCount; ++g) {
+      const double sp = 2 * eos.s3[g] / (n * n) - 2 * S3 / n;
+      const double ep = 2 * eos.e3[g] / (n * n * S3) - 2 * epsM / n - epsM * sp / S3;
+      phi[g] = n * (-rho * (kSFactor * sp * Bstar0 + M * ep / epsM) - B / h +
+                    rho * rho * kCFactor * sp + rho * C / h) -
+               rho * (rho * C / 2 + B);
+      eos.s3[g] = kSFactor * (2 * S3 / n + sp);
+      eos.e3[g] = ep;
+      eos.t[g] = m * (2 - m * eos.t[g] / 4);
+    }
+  } else {
+    const double E3 = eos.E3;
+    for (int g = 1; g <= eos.gasCount; ++g) {
+      const double sp = 2 * eos.s3[g] / (n * n) - 2 * S3 / n;
+      const double epp = 2 * eos.e3[g] / (n * n * S3) - 2 * E3 / (n * S3) - E3 * sp / (S3 * S3);
+      const double spp = 2 * S3 / n + sp;
+      const double ag = m * (2 - m * eos.t[g] / 4);
+      phi[g] = n * beta *
+               (Pp * (1 / n + sp / S3 + ag / beta) +
+                O * rho * (ag / (beta * beta) - 1 / (n * beta)) - Nn * epp / epsM);
+      eos.t[g] = -kKelmostF * spp / (S3 * S3);
+      eos.s3[g] = kSFactor * spp;
+      eos.e3[g] = epp;
+    }
+    Uc = -Nn * n * kEosRc * T * beta;
+    Hc = Uc - O * rho * kEosRc * T * n;
+    Sc = (Uc - Pp * n * kEosRc * T * beta) / T;
+    Gc = -rho * O * n;
+    G2c = n * kEosRc * (M * beta + 2 * rho * B);
+  }
+  bool finite = Finite(Gc) && Finite(Uc) && Finite(Sc) && Finite(Hc) && Finite(G2c);
+  for (int g = 1; g <= eos.gasCount; ++g) finite = finite && Finite(phi[g]);
+  if (!finite) return kEosFailed;
+  cor.Gc = Gc;
+  cor.Uc = Uc;
+  cor.Sc = Sc;
+  cor.Hc = Hc;
+  cor.G2c = G2c;
+  for (int g = 1; g <= eos.gasCount; ++g) cor.phi[g] = phi[g];
+  return 0;
+}
+
+EosPropertyValues EvaluateEosProperties(const Session& session) {
+  EosPropertyValues out;
+  const CalcWorkspace& ws = session.ws;
+  const EosState& eos = ws.eos;
+  const int code = session.task.Eos();
+  const double p = ws.results.p, T = ws.results.T, V = ws.results.V, Cp = ws.results.Cp;
+  const double n = eos.n, S3 = eos.S3, beta = eos.beta, epsM = eos.epsM;
+  if ((code != 2 && code != 3) || !(n > 0) || !(S3 > 0) || !(epsM > 0) || !(beta > 0) || !(T > 0) ||
+      !(p > 0) || !(V > 0) || !Finite(beta))
+    return out;
+  const double R = kEosR;
+  const double h = 1e6 * V;
+  const double rho = n / h;
+  const double Tr = T / epsM;
+  const double Fs = 1 / std::sqrt(Tr);
+  const double r = kSFactor * S3;
+  const double K2 = std::sqrt(Fs) * r;
+  const auto& c = BStarCoefficients();
+
+  double Qt = 0, Pv = 0, v = 0, Ev = 0, Bp = 0;
+  if (code == 3) {
+    const double u = 1 - rho / beta;
+    if (!(u > 0)) return out;
+    const double d = std::pow(u, 0.25);
+    const double Es = std::sqrt(u / Tr);
+    double Sa = 0, Sb = 0, Sc = 0, Sd = 0, Se = 0;
+    double F = 1, E = 1;
+    for (int j = 0; j < kBStarTerms; ++j) {
+      const double nu = (2.0 * j + 1) / 4;
+      Sa += c[j] * nu * E;
+      Sb += c[j] * E;
+      Sc += c[j] * (nu - 1) * E;
+      Sd -= c[j] * (nu - 1) * (F - d * E);
+      Se += c[j] * nu * F;
+      F *= Fs;
+      E *= Es;
+    }
+    const double K1 = std::sqrt(Es) * r / u;
+    Sa *= K1;
+    Sb *= K1;
+    Sc *= K1 / u;
+    Sd *= K2;
+    Se *= K2;
+    const double X = Sb - rho * Sc / beta;
+    const double Y = -rho * Sa / T;
+    const double Zr = -rho * rho * X / n;
+    const double W0 = p * h / (R * T * n);
+    Qt = R * n * (T * Y + W0);
+    Pv = p - R * T * n * Zr;
+    v = Qt / Pv;
+    const double E1 = R * n * beta * Sd;
+    Ev = 0.001 * E1;
+    Bp = E1 - R * rho * rho * T * Se * v;
+  }
+  double sumT = 0, sumNuT = 0, sumNu2T = 0;
+  {
+    double F = 1;
+    for (int j = 0; j < kBStarTerms; ++j) {
+      const double nu = (2.0 * j + 1) / 4;
+      const double tj = c[j] * F;
+      sumT += tj;
+      sumNuT += nu * tj;
+      sumNu2T += nu * nu * tj;
+      F *= Fs;
+    }
+  }
+  const double Sb2 = K2 * sumT;
+  const double Sa2 = -K2 * sumNuT;
+  if (code == 2) {
+    const double Sc2 = K2 * sumNu2T;
+    const double C3 = kCFactor * S3 * S3;
+    const double W0 = 1 - ws.corrections.Gc / n;
+    const double Y = rho * Sa2;
+    const double Zr = -rho * (2 * C3 * rho + Sb2) / h;
+    Qt = R * n * (W0 + Y);
+    Pv = p - R * T * n * Zr;
+    v = Qt / Pv;
+    const double E1 = -R * n * rho * (Sa2 + Sc2);
+    Ev = 0.001 * E1;
+    Bp = R * rho * rho * T * Sa2 * v + E1;
+  }
+  out.CpPrime = Cp + 0.001 * (p * v + Bp - R * n);
+  out.Cv = Cp - 0.001 * R * n + Ev;
+  out.k = out.CpPrime / out.Cv;
+  const double z = Qt / (R * n) - 1;
+  if (!Finite(out.CpPrime) || !Finite(out.Cv) || !Finite(out.k) || out.Cv == 0) return out;
+  out.valid = true;
+  const double Ka = out.k * (Qt / V) / v;
+  if (!Finite(Ka) || Ka < 0) return out;
+  const double a = 1000 * V * std::sqrt(Ka);
+  const double k = 1e-6 * a * a / (p * V);
+  if (!Finite(a) || !Finite(k)) return out;
+  out.soundValid = true;
+  out.a = a;
+  out.k = k;
+  const double sigmaRho = rho * (Sa2 + Sb2);
+  if (z != 0) {
+    const double fEta = sigmaRho * (0.761 * z + 0.8 + 1 / z);
+    const double fLambda = sigmaRho * (0.755 * z + 1.2 + 1 / z);
+    if (Finite(fEta) && fEta > 0) out.fEta = fEta;
+    if (Finite(fLambda) && fLambda > 0) out.fLambda = fLambda;
+  }
+  return out;
+}
+
+void ComputeEosProperties(Session& session) {
+  const EosPropertyValues values = EvaluateEosProperties(session);
+  if (!values.valid) return;
+  ResultsBlock& res = session.ws.results;
+  res.CvFrozen = values.Cv;
+  res.kFrozen = values.k;
+  if (!values.soundValid) return;
+  res.aFrozen = values.a;
+  res.Cp = values.CpPrime;
+  res.viscosity *= values.fEta;
+  res.lambdaFrozen *= values.fLambda;
+  res.lambdaReacting *= values.fLambda;
+}
+
+bool NonIdealEosActive(const Session& session) {
+  const int code = session.task.Eos();
+  const EosState& eos = session.ws.eos;
+  const NonIdealCorrections& cor = session.ws.corrections;
+  return (code == 2 || code == 3) && eos.code == code && eos.epsM > 0 && eos.S3 > 0 && eos.n > 0 &&
+         eos.beta > 0 && (cor.Gc != 0 || cor.Uc != 0 || cor.Sc != 0 || cor.Hc != 0);
+}
 
 }  // namespace kvil
