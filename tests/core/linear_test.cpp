@@ -37,16 +37,7 @@ TEST(LinearPartialPivot, SolvesRandomSystemsAndPicksFirstEqualPivot) {
 
   // Needs a row exchange (zero on the diagonal); equal candidates |-2| and |2| in
   // column 1: the first one (row 2) is taken, which the final layout shows.
-  w->augmented(1, 1) = 0;
-  w->augmented(1, 2) = 1;
-  w->augmented(1, 3) = 3;
-  w->augmented(2, 1) = -2;
-  w->augmented(2, 2) = 1;
-  w->augmented(2, 3) = -1;
-  w->augmented(3, 1) = 2;
-  w->augmented(3, 2) = 0;
-  w->augmented(3, 3) = 2;
-  // rows hold [a | rhs] for 2 unknowns only in rows 1..2: use a 3x3 instead.
+  // Rows [a | rhs]: 0 1 0 | 2, -2 1 0 | 0, 2 0 1 | 5; solution (1, 2, 3).
   w->augmented.Fill(0);
   w->augmented(1, 1) = 0;
   w->augmented(1, 2) = 1;
