@@ -483,8 +483,13 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     return code;
   }
 
-  // A.6, A.7: start values and the assigned unknowns.
-  if (L < 2) {
+  // A.6, A.7: start values and the assigned unknowns.  A continuation without a usable
+  // previous state (never solved, or left non-finite by a failed solve) starts afresh.
+  bool fresh = L < 2 || !(X[2] > 0);
+  for (int i = 1; i <= N && !fresh; ++i) fresh = !std::isfinite(X[i]);
+  for (int k = 1; k <= lay.K && !fresh && !lay.frozen; ++k)
+    fresh = !std::isfinite(sp.n[k]) || !std::isfinite(sp.lnn[k]);
+  if (fresh) {
     if (!lay.frozen) {
       for (int k = 1; k <= lay.K; ++k) {
         sp.lnn[k] = kStartLnAmount;

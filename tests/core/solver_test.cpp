@@ -189,6 +189,8 @@ TEST(SolverDissociation, EveryPairOfParametersReachesTheSameState) {
 
 TEST(SolverDissociation, WarmStartNeedsFewIterations) {
   Dissociation f;
+  // A continuation without any previous solve starts afresh.
+  ASSERT_EQ(f.Solve(1, 1.0, 2, 2900.0, 2), kSolveOk);
   ASSERT_EQ(f.Solve(1, 1.0, 2, 3000.0), kSolveOk);
   const int fresh = f.ws.state.solverIterations;
   ASSERT_EQ(f.Solve(1, 1.0, 2, 3050.0, 2), kSolveOk);
