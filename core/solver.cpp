@@ -373,7 +373,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   ws.state.solverIterations = 0;
   ws.state.solverChange = 0;
 
-  // A. Start.
+  // Start: progress, cleared result slots, labels.
   session.ui.SetProgressPosition(0);
   res.gasVolume = res.soundSpeed = res.kEquilibrium = res.CpEquilibrium = 0;
   res.CvEquilibrium = res.CvFrozen = res.kFrozen = res.aFrozen = 0;
@@ -476,14 +476,14 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     return code;
   }
 
-  // G. A frozen mixture at assigned T and p or V is evaluated directly.
+  // A frozen mixture at assigned T and p or V is evaluated directly.
   if (lay.frozen && tAssigned && (c1 == 1 || c1 == 3 || c2 == 1 || c2 == 3)) {
     code = SolveFrozenMixture(session, lay, c1, c2, value1, value2);
     Finish(session);
     return code;
   }
 
-  // A.6, A.7: start values and the assigned unknowns.  A continuation without a usable
+  // Start values and the assigned unknowns.  A continuation without a usable
   // previous state (never solved, or left non-finite by a failed solve) starts afresh.
   bool fresh = L < 2 || !(X[2] > 0);
   for (int i = 1; i <= N && !fresh; ++i) fresh = !std::isfinite(X[i]);
@@ -529,7 +529,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   bool accepted = false;
 
   for (;;) {
-    // B. Species functions: once with T assigned, else at every iteration.
+    // Species functions: once with T assigned, else at every iteration.
     if (!functionsEvaluated || !tAssigned) {
       EvaluateAllFunctions(ws, lay, X[2]);
       functionsEvaluated = true;
@@ -538,7 +538,8 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     const double invR = kInvGasConstantCal;
     Assemble(ws, lay, stage, codes, converted, volume);
 
-    // C. Linear solve on the flat column-major copy.
+    // Linear solve on the flat column-major copy; unknowns without a pivot keep
+    // their values.
     auto& lin = ws.linear;
     for (int c = 1; c <= N; ++c) {
       double* column = lin.flat.data() + static_cast<std::size_t>(c - 1) * N;
@@ -549,7 +550,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     const int pivots = FactorFullPivot(lin, N, N);
     SolveFactored(lin, rhsColumn, pivots, N, Y);
 
-    // D.1 Averaging bookkeeping.
+    // Averaging bookkeeping of stage 1: quiet iterations are summed.
     if (stage == 1) {
       if (previousChange <= kStageSwitchChange) {
         ++quiet;
@@ -563,7 +564,8 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     }
     change = 0;
 
-    // D.2 Species amounts.
+    // Species amounts: condensed from their unknowns, gas from the linear form at the
+    // new solution, with step limits.
     if (!lay.frozen) {
       for (int k = 1; k <= lay.K; ++k) {
         if (lay.phase[k] == kPhaseCondensed) {
@@ -595,7 +597,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       }
     }
 
-    // D.3 With S, H or U assigned the temperature crosses at most one interval bound
+    // With S, H or U assigned the temperature crosses at most one interval bound
     // of the species functions per iteration.
     if (energyAssigned && !tAssigned) {
       if (Y[2] > ws.functions.smallestTmax)
@@ -604,7 +606,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
         Y[2] = ws.functions.largestTmin - 0.001;
     }
 
-    // D.4, D.5 State unknowns with their largest steps.
+    // State unknowns with their largest steps.
     for (int u = 1; u <= 6; ++u) {
       const double old = X[u];
       double now = Y[u];
@@ -637,7 +639,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     // Element potentials take the new solution as it is.
     for (int j = 1; j <= E; ++j) X[6 + j] = Y[6 + j];
 
-    // D.6 Condensed unknowns.
+    // Condensed unknowns ln n.
     for (int q = 1; q <= lay.C; ++q) {
       const int i = E + 6 + q;
       const double old = X[i];
@@ -651,11 +653,11 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       X[i] = now;
     }
 
-    // D.7
     ++iterations;
     session.ui.SetProgressPosition(iterations);
 
-    // E. Convergence.
+    // Convergence: stage 0 until the change is below 1e-4, then stage 1 until it is
+    // below 1e-6 or ten quiet iterations are averaged.
     if (iterations >= kMaxSolverIterations) break;
     if (change <= kStageSwitchChange) {
       if (stage == 0) {
@@ -680,7 +682,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   ws.state.solverIterations = iterations;
   ws.state.solverChange = change;
 
-  // E.5 The iteration limit: the user may accept a nearly converged state.
+  // The iteration limit: the user may accept a nearly converged state.
   if (!accepted) {
     const double check = CheckValue(ws, lay);
     const double balance = static_cast<double>(BalanceError(ws, task, lay.E0, lay.K));
@@ -710,7 +712,8 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     }
   }
 
-  // F. Results.
+  // Results: clean-up of numerical residue and the final checks (not with fixed
+  // concentrations), then the state in SI units.
   if (lay.fixedCount == 0) {
     bool potentialsMoved = false;
     for (int j = 1; j <= E; ++j)
