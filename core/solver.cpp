@@ -345,6 +345,108 @@ int SolveFrozenMixture(Session& session, const Layout& lay, int c1, int c2, doub
   return kSolveOk;
 }
 
+// Takes the Newton solution Y into the amounts and the unknowns X with the step limits
+// of the iteration and returns the largest relative change.  T0 is the temperature at
+// which the system was assembled.
+double UpdateFromSolution(CalcWorkspace& ws, const Layout& lay, int stage, double T0,
+                          bool limitTemperatureToBounds) {
+  auto& sp = ws.species;
+  auto& X = ws.X;
+  auto& Y = ws.Y;
+  const int E = lay.E;
+  const double invR = kInvGasConstantCal;
+  double change = 0;
+
+  // Species amounts: condensed from their unknowns, gas from the linear form at the
+  // new solution, with step limits.
+  if (!lay.frozen) {
+    for (int k = 1; k <= lay.K; ++k) {
+      if (lay.phase[k] == kPhaseCondensed) {
+        sp.lnn[k] = X[E + 6 + lay.condOrdinal[k]];
+        sp.n[k] = std::exp(sp.lnn[k]);
+      } else if (lay.phase[k] == kPhaseGas) {
+        double y;
+        if (lay.fixed[k]) {
+          y = std::log(lay.fixedAmount[k]);
+        } else {
+          const double H = sp.H[k];
+          y = H * invR / (T0 * T0) * Y[2] - Y[3] + sp.S[k] * invR - 2.0 * H * invR / T0;
+          if (lay.eosOrdinal[k]) y += ws.corrections.phi[lay.eosOrdinal[k]];
+          for (int j = 1; j <= E; ++j) {
+            const double aj = lay.a(j, k);
+            if (aj != 0.0) y += aj * Y[6 + j] * invR;
+          }
+        }
+        const double old = sp.lnn[k];
+        const double up = old < -7.0 ? 5.0 : 1.0;
+        if (y - old > up) y = old + up;
+        if (y - old < -3.0) y = old - 3.0;
+        y = std::clamp(y, -50.0, 10.0);
+        sp.n[k] = stage == 0 ? std::exp(y) : std::exp(old) * (1.0 + y - old);
+        sp.lnn[k] = y;
+        if (std::fabs(y) >= 0.5 && y >= -20.0) change = std::max(change, std::fabs((y - old) / y));
+      }
+    }
+  }
+
+  // With S, H or U assigned the temperature crosses at most one interval bound
+  // of the species functions per iteration.
+  if (limitTemperatureToBounds) {
+    if (Y[2] > ws.functions.smallestTmax)
+      Y[2] = ws.functions.smallestTmax + 0.001;
+    else if (Y[2] < ws.functions.largestTmin)
+      Y[2] = ws.functions.largestTmin - 0.001;
+  }
+
+  // State unknowns with their largest steps.
+  for (int u = 1; u <= 6; ++u) {
+    const double old = X[u];
+    double now = Y[u];
+    double limit;
+    switch (u) {
+      case 1:
+        limit = 0.2 * std::fabs(old);
+        break;
+      case 2:
+        limit = 200.0;
+        break;
+      case 3:
+        limit = std::fabs(old) > 1.0 ? (stage == 0 ? 0.5 * std::fabs(old) : 1.0) : 0.5;
+        break;
+      case 4:
+        limit = 0.5 * std::fabs(old);
+        break;
+      default:
+        limit = 1e9;
+        break;
+    }
+    if (std::fabs(now - old) > limit) now = old + std::copysign(limit, now - old);
+    if (std::fabs(old) >= 1e-6 && (u <= 4 || std::fabs(now) >= 1000.0))
+      change = std::max(change, std::fabs((now - old) / old));
+    X[u] = now;
+  }
+  if (X[2] < 1.0) X[2] = 1.0;
+  if (X[3] > 500.0) X[3] = 500.0;
+
+  // Element potentials take the new solution as it is.
+  for (int j = 1; j <= E; ++j) X[6 + j] = Y[6 + j];
+
+  // Condensed unknowns ln n.
+  for (int q = 1; q <= lay.C; ++q) {
+    const int i = E + 6 + q;
+    const double old = X[i];
+    double now = Y[i];
+    const double up = old < -7.0 ? 5.0 : 1.0;
+    if (now - old > up) now = old + up;
+    if (stage == 0 && now - old <= -3.0) now = old - 3.0;
+    now = std::clamp(now, -50.0, 5.0);
+    if (std::fabs(now) >= 0.5 && (stage == 0 || old >= -30.0 || now >= -30.0))
+      change = std::max(change, 0.1 * std::fabs((now - old) / now));
+    X[i] = now;
+  }
+  return change;
+}
+
 }  // namespace
 
 double MaterialBalanceError(const Session& session) {
@@ -535,7 +637,6 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       functionsEvaluated = true;
     }
     const double T0 = X[2];
-    const double invR = kInvGasConstantCal;
     Assemble(ws, lay, stage, codes, converted, volume);
 
     // Linear solve on the flat column-major copy; unknowns without a pivot keep
@@ -562,96 +663,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
         for (int k = 1; k <= lay.K; ++k) sumN[k] = 0;
       }
     }
-    change = 0;
-
-    // Species amounts: condensed from their unknowns, gas from the linear form at the
-    // new solution, with step limits.
-    if (!lay.frozen) {
-      for (int k = 1; k <= lay.K; ++k) {
-        if (lay.phase[k] == kPhaseCondensed) {
-          sp.lnn[k] = X[E + 6 + lay.condOrdinal[k]];
-          sp.n[k] = std::exp(sp.lnn[k]);
-        } else if (lay.phase[k] == kPhaseGas) {
-          double y;
-          if (lay.fixed[k]) {
-            y = std::log(lay.fixedAmount[k]);
-          } else {
-            const double H = sp.H[k];
-            y = H * invR / (T0 * T0) * Y[2] - Y[3] + sp.S[k] * invR - 2.0 * H * invR / T0;
-            if (lay.eosOrdinal[k]) y += ws.corrections.phi[lay.eosOrdinal[k]];
-            for (int j = 1; j <= E; ++j) {
-              const double aj = lay.a(j, k);
-              if (aj != 0.0) y += aj * Y[6 + j] * invR;
-            }
-          }
-          const double old = sp.lnn[k];
-          const double up = old < -7.0 ? 5.0 : 1.0;
-          if (y - old > up) y = old + up;
-          if (y - old < -3.0) y = old - 3.0;
-          y = std::clamp(y, -50.0, 10.0);
-          sp.n[k] = stage == 0 ? std::exp(y) : std::exp(old) * (1.0 + y - old);
-          sp.lnn[k] = y;
-          if (std::fabs(y) >= 0.5 && y >= -20.0)
-            change = std::max(change, std::fabs((y - old) / y));
-        }
-      }
-    }
-
-    // With S, H or U assigned the temperature crosses at most one interval bound
-    // of the species functions per iteration.
-    if (energyAssigned && !tAssigned) {
-      if (Y[2] > ws.functions.smallestTmax)
-        Y[2] = ws.functions.smallestTmax + 0.001;
-      else if (Y[2] < ws.functions.largestTmin)
-        Y[2] = ws.functions.largestTmin - 0.001;
-    }
-
-    // State unknowns with their largest steps.
-    for (int u = 1; u <= 6; ++u) {
-      const double old = X[u];
-      double now = Y[u];
-      double limit;
-      switch (u) {
-        case 1:
-          limit = 0.2 * std::fabs(old);
-          break;
-        case 2:
-          limit = 200.0;
-          break;
-        case 3:
-          limit = std::fabs(old) > 1.0 ? (stage == 0 ? 0.5 * std::fabs(old) : 1.0) : 0.5;
-          break;
-        case 4:
-          limit = 0.5 * std::fabs(old);
-          break;
-        default:
-          limit = 1e9;
-          break;
-      }
-      if (std::fabs(now - old) > limit) now = old + std::copysign(limit, now - old);
-      if (std::fabs(old) >= 1e-6 && (u <= 4 || std::fabs(now) >= 1000.0))
-        change = std::max(change, std::fabs((now - old) / old));
-      X[u] = now;
-    }
-    if (X[2] < 1.0) X[2] = 1.0;
-    if (X[3] > 500.0) X[3] = 500.0;
-
-    // Element potentials take the new solution as it is.
-    for (int j = 1; j <= E; ++j) X[6 + j] = Y[6 + j];
-
-    // Condensed unknowns ln n.
-    for (int q = 1; q <= lay.C; ++q) {
-      const int i = E + 6 + q;
-      const double old = X[i];
-      double now = Y[i];
-      const double up = old < -7.0 ? 5.0 : 1.0;
-      if (now - old > up) now = old + up;
-      if (stage == 0 && now - old <= -3.0) now = old - 3.0;
-      now = std::clamp(now, -50.0, 5.0);
-      if (std::fabs(now) >= 0.5 && (stage == 0 || old >= -30.0 || now >= -30.0))
-        change = std::max(change, 0.1 * std::fabs((now - old) / now));
-      X[i] = now;
-    }
+    change = UpdateFromSolution(ws, lay, stage, T0, energyAssigned && !tAssigned);
 
     ++iterations;
     session.ui.SetProgressPosition(iterations);
