@@ -37,6 +37,10 @@ namespace {
 
 constexpr double kTopTemperature = 6000.0;    // the program continues every species to here
 constexpr double kBottomTemperature = 200.0;  // data below are not fitted
+// Entropy of an ideal gas at the standard pressure 1 atm minus that at 1 bar (NASA's
+// standard state): -R ln(101325 Pa / 100000 Pa), J/(mol K).  The program's equilibrium
+// works with pressures in atm, so gas entropies are stored for 1 atm.
+const double kGasEntropyShift = kNasaGasConstant * std::log(101325.0 / 100000.0);
 constexpr int kMaxIntervals = 9;
 constexpr int kMaxNameLength = 20;
 constexpr int kSpeciesRecordBytes = 49;
@@ -384,13 +388,19 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol) {
     pieces.push_back({r.ta, r.tb, {r}});
   }
   if (pieces.empty()) Fail(s.name + ": no data between 200 and 6000 K");
+  // The program refers gas entropies to 1 atm; the NASA data to 1 bar.
+  const double sShift = s.kindCode == 1 ? 0.0 : kGasEntropyShift;
   s.fits.clear();
   s.deviations.clear();
   bool ok = true;
   FitTolerance plain = tol;
   plain.margin = 1.0;
   auto add = [&](const std::vector<Fit7>& fits, const Piece& p) {
-    ThermoFunction target = [&p](double T) { return PieceValues(p.recs, T); };
+    ThermoFunction target = [&p, sShift](double T) {
+      NasaValues v = PieceValues(p.recs, T);
+      v.s -= sShift;
+      return v;
+    };
     for (const Fit7& f : fits) {
       s.fits.push_back(f);
       // Deviations over the interval's part of the data range.
@@ -401,7 +411,11 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol) {
   };
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     const Piece& p = pieces[i];
-    ThermoFunction target = [&p](double T) { return PieceValues(p.recs, T); };
+    ThermoFunction target = [&p, sShift](double T) {
+      NasaValues v = PieceValues(p.recs, T);
+      v.s -= sShift;
+      return v;
+    };
     std::vector<double> joins;
     for (std::size_t k = 1; k < p.recs.size(); ++k) joins.push_back(p.recs[k].ta);
     bool okA = true;
@@ -619,6 +633,8 @@ int Run(const Options& opt) {
     << "Species: " << species.size() << "; polynomial intervals: " << polyIndex << "\n"
     << "Tolerance: Cp max(0.5 %, 0.05 J/(mol K)), H 50 J/mol, S 0.05 J/(mol K); the builder "
        "accepts a fit at 80 % of these.\n"
+    << "Gas entropies are stored for the standard pressure 1 atm (NASA: 1 bar), i.e. NASA's S "
+       "minus R ln(1.01325) = 0.10944 J/(mol K); the deviations below are against that.\n"
     << "Deviations are the largest |fit - NASA| on a 1 K grid over each interval's part of "
        "the NASA range\n(up to 6000 K), with the coefficients rounded to 32-bit floats as "
        "stored.\n"
