@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/batch_interaction.h"
+#include "app/batch_run.h"
 #include "core/session.h"
 #include "task/datafile.h"
 #include "task/elemental_table.h"
@@ -80,8 +81,6 @@ int RunInfo(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--info") == 0) return RunInfo(argc, argv);
-  // Further run modes are dispatched here (e.g. a calculation run:
-  // `return kvil::RunBatch(argc, argv);` from app/batch_run.h).
-  PrintUsage();
-  return kExitUsage;
+  // Anything else is a calculation run (app/batch_run.h).
+  return kvil::RunBatch(argc, argv);
 }

@@ -1,11 +1,914 @@
 #include "core/run.h"
 
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+#include <string>
+
+#include "common/constants.h"
+#include "common/interaction.h"
+#include "common/numfmt.h"
+#include "core/rocket.h"
 #include "core/session.h"
+#include "core/solver.h"
+#include "results/report.h"
+#include "results/table_file.h"
+#include "task/datafile.h"
+#include "task/formula.h"
+#include "task/value_lists.h"
+#include "thermo/eos.h"
+#include "thermo/sound.h"
+#include "thermo/species_catalog.h"
 
 namespace kvil {
 
-// Placeholder bodies; the calculation run replaces them.
-bool RunCommand(Session&) { return false; }
-void RunTask(Session&, int& status) { status = 1; }
+namespace {
+
+// ---- Texts shown by the run --------------------------------------------------------
+const char* const kMsgNoElements = "Elements or their amount are not specified.";
+const char* const kMsgNoCompounds = "No compounds are selected \nfor given set of elements.";
+const char* const kMsgEquilibriumNotSpecified = "Equilibrium is not specified !";
+const char* const kMsgNoTemplates = "No Template Options selected.";
+const char* const kMsgCalculationFailed = "Calculation failed !";
+const char* const kMsgDataError = "Data error.";
+const char* const kMsgUseIdealGas = "We recommend to use ideal gas EOS for this case.";
+const char* const kMsgRealGasNotFound =
+    "Solution in real gas mode is not found.\nTry to change assigned parameters.";
+const char* const kMsgThroatImpossible = "Throat parameters cannot be calculated !";
+const char* const kMsgFrozenImpossible = "Frozen parameters cannot be calculated !";
+const char* const kMsgUnknownExpansion = "Unknown Expansion Parameter";
+
+// Heat of combustion: second solve at this temperature, K.
+constexpr float kStandardTemperature = 298.0f;
+// Gas amount from which the mixture counts as having a gas phase, mol/kg.
+constexpr double kGasPresentAmount = 0.1;
+// Below this pressure (MPa) a point is always solved as an ideal gas.
+constexpr double kIdealGasPressureLimit = 2.0;
+// Amount below which a gas species is left out of the non-ideal EOS, mol/kg.
+constexpr double kEosAmountThreshold = 0.001;
+// Largest number of gas species the EOS takes (its tables hold 43).
+constexpr int kMaxEosGasSpecies = 43;
+constexpr double kNonIdealTolerance = 0.001;       // converged
+constexpr double kNonIdealAcceptTolerance = 0.01;  // accepted after the last pass
+constexpr double kRelativeChangeFloor = 0.001;     // below: absolute change
+constexpr double kRgKJ = kGasConstantJ * 0.001;    // kJ/(mol*K)
+constexpr double kCm3ToM3 = 1e-6;
+// Tolerance of a range end, as a fraction of the step, against rounding of the sum.
+constexpr double kRangeEndTolerance = 1e-5;
+
+// A write of the report or of the results table failed: the run ends.
+class RunWriteError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+bool IsIon(int kindCode) {
+  switch (kindCode) {
+    case 13:
+    case 14:
+    case 23:
+    case 24:
+    case 33:
+    case 34:
+    case 43:
+    case 44:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The unit code of a parameter names the internal unit when its lowest bit is set;
+// 0 (no unit chosen) is taken as the internal unit too.
+bool IsInternalUnit(int unitCode) {
+  return unitCode == 0 || (unitCode & 1) != 0;
+}
+
+int EffectiveCode(int code) {
+  return code >= kParamTemplate ? code % 10 : code;
+}
+
+// One value list of the run, in internal units.
+struct ValueList {
+  Array1<float, kMaxListValues> values;
+  int count = 0;
+  float step = 0;
+
+  bool Ranged() const { return count == 2 && step != 0; }
+  // Value number i (1-based); false when the list has no such value.  A range yields
+  // start + (i-1)*step while that has not passed the end.
+  bool Value(int i, float& out) const {
+    if (i < 1) return false;
+    if (!Ranged()) {
+      if (i > count) return false;
+      out = values[i];
+      return true;
+    }
+    double v = double(values[1]) + double(i - 1) * double(step);
+    if (i > 1) {
+      double beyond = (v - double(values[2])) * (step > 0 ? 1.0 : -1.0);
+      if (beyond > kRangeEndTolerance * std::fabs(double(step))) return false;
+    }
+    out = float(v);
+    return true;
+  }
+};
+
+ValueList FromSlot(const ParameterSlot& slot) {
+  ValueList l;
+  l.values = slot.values;
+  l.count = slot.count;
+  l.step = slot.count == 2 ? slot.step : 0.0f;
+  return l;
+}
+
+// Converts a list from the user's unit to the internal one (MPa, K, m3/kg, kJ).
+void ConvertToInternal(ValueList& l, int code) {
+  double valueFactor = 1, stepFactor = 1, offset = 0;
+  switch (code) {
+    case kParamP:
+    case kParamPa:
+      valueFactor = kAtToMPaValues;
+      stepFactor = kAtToMPaSteps;
+      break;
+    case kParamT:
+      offset = kCelsiusOffset;
+      break;
+    case kParamV:
+    case kParamVa:
+      valueFactor = stepFactor = 0.001;
+      break;
+    case kParamS:
+    case kParamH:
+    case kParamU:
+      valueFactor = stepFactor = kJPerCal;
+      break;
+    default:
+      return;
+  }
+  for (int i = 1; i <= kMaxListValues; ++i) {
+    if (i > l.count) break;
+    l.values[i] = float(double(l.values[i]) * valueFactor + offset);
+  }
+  l.step = float(double(l.step) * stepFactor);
+}
+
+enum class Flow { Done, EndParameterLoop, EndRun };
+
+// Options of one RunTask call made by the Run command.
+struct RunRequest {
+  bool internalUnits = false;  // template runs: values are already in internal units
+};
+
+struct RunOutcome {
+  bool started = false;   // the set-up passed: variants and points were run
+  int pointsWritten = 0;  // equilibrium points written to the report
+  bool cancelled = false;
+};
+
+class Runner {
+ public:
+  Runner(Session& s, int& status, const RunRequest& request)
+      : s_(s),
+        task_(s.task),
+        ws_(s.ws),
+        st_(s.ws.state),
+        ui_(s.ui),
+        status_(status),
+        request_(request) {}
+
+  RunOutcome Run();
+
+ private:
+  // Set-up (C.2 .. C.5); false when the run ends at once.
+  bool SetUp();
+  void VariantLoop();
+  Flow ParameterLoop();
+  Flow ChamberPoint();
+  Flow SolvePoint();
+  Flow ExpansionPoints();
+  void SetEosFlags();
+  double GasAmount() const;
+  double CondensedVolume() const;
+  void PrintIdealGas(double nGas);
+  void WriteReport();
+  void WriteRecord();
+  int CodeWord() const {
+    return st_.startMode * 10000 + 2000 + st_.c1 * 100 + st_.c2 * 10 + (ions_ ? 1 : 0);
+  }
+
+  Session& s_;
+  Task& task_;
+  CalcWorkspace& ws_;
+  RunState& st_;
+  Interaction& ui_;
+  int& status_;
+  RunRequest request_;
+  RunOutcome outcome_;
+
+  Array1<ValueList, 3> lists_;
+  int firstCode_ = 0, secondCode_ = 0, expansionCode_ = 0;
+  int K_ = 0, E_ = 0;
+  bool ions_ = false;
+  int eos_ = 1;
+  double mixtureEnthalpy_ = 0;  // kJ/kg
+  bool pointValid_ = false;     // the last chamber point left a written state
+  double solveShift_ = 0;       // condensed volume taken off an assigned V for the solve
+};
+
+// ---- Set-up ------------------------------------------------------------------------
+
+bool Runner::SetUp() {
+  firstCode_ = EffectiveCode(task_.firstCode);
+  secondCode_ = EffectiveCode(task_.secondCode);
+  expansionCode_ = task_.expansionCode;
+  for (int n = 1; n <= 3; ++n) lists_[n] = FromSlot(task_.slots[n]);
+
+  // The value lists must hold at least one value each and not more than ten.
+  auto valid = [](const ValueList& l) { return l.count >= 1 && l.count <= kMaxListValues; };
+  if (firstCode_ < kParamP || firstCode_ > kParamU || secondCode_ < kParamP ||
+      secondCode_ > kParamU || !valid(lists_[1]) || !valid(lists_[2]) || lists_[3].count < 0 ||
+      lists_[3].count > kMaxListValues)
+    return false;
+
+  st_.componentVariant = 1;
+  PrepareRunSpecies(s_);
+  if (task_.elementCount <= 0) return false;
+
+  st_.componentCount = 0;
+  for (int i = 1; i <= kMaxComponents; ++i) {
+    const std::string& f = task_.components[i].formula;
+    if (!f.empty() && f != " ") ++st_.componentCount;
+  }
+  ui_.ShowProgress(true);
+
+  if (!request_.internalUnits) {
+    if (!IsInternalUnit(task_.unitCodes[firstCode_])) ConvertToInternal(lists_[1], firstCode_);
+    if (!IsInternalUnit(task_.unitCodes[secondCode_])) ConvertToInternal(lists_[2], secondCode_);
+    // The expansion list is converted by its own code: Pa as a pressure, Va as a volume.
+    if ((expansionCode_ == kParamPa || expansionCode_ == kParamVa) &&
+        !IsInternalUnit(task_.unitCodes[expansionCode_]))
+      ConvertToInternal(lists_[3], expansionCode_);
+  }
+  return true;
+}
+
+// ---- Variants (D) ------------------------------------------------------------------
+
+void Runner::VariantLoop() {
+  const bool secondHeatRun = st_.templateMode == 3 && secondCode_ == kParamT;
+  int variant = 1;
+  for (;;) {
+    st_.componentVariant = variant;
+    ui_.ShowProgress(false);
+    float hm = 0;
+    bool balanced = ComputeElementBalance(s_, variant, &hm);
+    if (!balanced) break;
+    mixtureEnthalpy_ = hm;
+    auto enthalpyCode = [](int c) { return c == kParamH || c == kParamU; };
+    bool converted = false;
+    for (int n = 1; n <= 2 && !converted; ++n) {
+      int code = n == 1 ? firstCode_ : secondCode_;
+      if (enthalpyCode(code) && task_.slots[n].values[1] == 0.0f &&
+          !IsInternalUnit(task_.unitCodes[code])) {
+        mixtureEnthalpy_ *= kJPerCal;
+        converted = true;
+      }
+    }
+    ui_.ShowProgress(true);
+
+    if (task_.Option(kOptCheckSum) && st_.templateCounter == 0) {
+      std::string text =
+          "Sum of mass parts is " + Fixed(task_.massSum, 6, 2) + ". Start calculation process ?";
+      if (!ui_.AskYesNo(MessageKind::Confirmation, text)) break;
+    }
+
+    if (variant == 1 && !secondHeatRun) {
+      WriteReportHeader(s_, firstCode_, secondCode_, expansionCode_);
+      if (s_.report.failed()) throw RunWriteError("report");
+    }
+
+    st_.expansionFlag = false;
+    st_.startMode = 1;
+    st_.index1 = st_.index2 = 1;
+    K_ = ws_.run.count;
+    E_ = task_.elementCount;
+    if (K_ <= 0 || E_ <= 0) {
+      ui_.Error(kMsgDataError);
+      break;
+    }
+
+    Flow f = ParameterLoop();
+    if (f == Flow::EndRun) return;
+
+    if (!task_.variableComposition) break;
+    ++variant;
+    if (task_.steppedComposition) continue;
+    if (variant > kMaxListValues) break;
+    bool any = false;
+    for (int i = 1; i <= kMaxComponents; ++i)
+      if (task_.components[i].amounts[variant] > 0) any = true;
+    if (!any) break;
+  }
+}
+
+// ---- Parameter points (E) ----------------------------------------------------------
+
+Flow Runner::ParameterLoop() {
+  // The first parameter varies fastest; the loop ends when the second is exhausted.
+  int i1 = 1, i2 = 1;
+  float v1 = 0, v2 = 0;
+  if (!lists_[1].Value(i1, v1) || !lists_[2].Value(i2, v2)) return Flow::Done;
+  for (;;) {
+    st_.index1 = i1;
+    st_.index2 = i2;
+    st_.c1 = firstCode_;
+    st_.c2 = secondCode_;
+    // H or U given as 0 (the first value of its list) is the enthalpy of the mixture.
+    auto enthalpy = [&](int code, int n, int index, float v) {
+      if ((code == kParamH || code == kParamU) && index == 1 && lists_[n].values[1] == 0.0f)
+        return float(mixtureEnthalpy_);
+      return v;
+    };
+    st_.value1 = enthalpy(st_.c1, 1, i1, v1);
+    st_.value2 = enthalpy(st_.c2, 2, i2, v2);
+    st_.startMode = 1;
+    ++st_.parameterVariant;
+    st_.frozenComposition = false;
+
+    Flow f = ChamberPoint();
+    st_.frozenComposition = false;
+    st_.expansionFlag = false;
+    st_.frozenFlag = false;
+    if (f != Flow::Done) return f;
+
+    if (!lists_[1].Value(++i1, v1)) {
+      i1 = 1;
+      lists_[1].Value(i1, v1);
+      if (!lists_[2].Value(++i2, v2)) break;
+    }
+  }
+  return Flow::Done;
+}
+
+Flow Runner::ChamberPoint() {
+  bool throatWanted = task_.Option(kOptThroat) && st_.templateMode != 2 && st_.templateMode != 3;
+
+  st_.rowKind = 0;
+  Flow f = SolvePoint();
+  if (f != Flow::Done) return f;
+  if (!pointValid_) return Flow::Done;  // nothing valid to expand from
+
+  // Chamber state of this point; throat values belong to it alone.
+  st_.chamberP = float(ws_.results.p);
+  st_.chamberS = ws_.results.S;
+  st_.chamberH = float(ws_.results.H);
+  st_.chamberT = ws_.results.T;
+  st_.chamberU = ws_.results.U;
+  st_.chamberValue1 = st_.value1;
+  st_.chamberValue2 = st_.value2;
+  st_.index3 = 0;
+  st_.throatAreaPerFlow = 0;
+  st_.throatP = 0;
+  st_.throatK = 0;
+
+  // G. Throat.
+  if (throatWanted) {
+    if (st_.gasPresent && ws_.results.soundSpeed >= 1) {
+      int code = CodeWord();
+      status_ = ComputeThroat(s_, st_.componentCount, code, st_.chamberS);
+      if (s_.report.failed()) throw RunWriteError("report");
+    } else {
+      ui_.Info(kMsgThroatImpossible);
+    }
+  }
+
+  // H. Frozen composition at the freezing point.
+  if (task_.Option(kOptFrozen) && expansionCode_ != 0 && !st_.frozenComposition &&
+      !st_.expansionFlag) {
+    st_.c1 = kParamT;
+    st_.c2 = kParamS;
+    int code = CodeWord();
+    ResetNonIdealCorrections(s_);
+    ws_.results.soundSpeed = 0;
+    ui_.ProcessPendingInput();
+    if (st_.cancel) return Flow::EndRun;
+    float freezeT = s_.settings.record.freezingT;
+    SolveEquilibrium(s_, freezeT, float(st_.chamberS), code, K_, E_);
+    status_ = code;
+    if (code != kSolveOk) {
+      ui_.Info(kMsgFrozenImpossible);
+      return Flow::Done;
+    }
+    st_.freezeP = ws_.results.p;
+    st_.freezeV = ws_.results.V;
+    st_.frozenComposition = true;
+  }
+
+  // I. Expansion points.
+  if (expansionCode_ == 0) return Flow::Done;
+  return ExpansionPoints();
+}
+
+Flow Runner::ExpansionPoints() {
+  st_.expansionFlag = false;
+  int c1 = 0;
+  switch (expansionCode_) {
+    case kParamPa:
+      c1 = kParamP;
+      break;
+    case kParamVa:
+      c1 = kParamV;
+      break;
+    case kParamAreaRatio:
+      c1 = firstCode_;
+      break;
+    default:
+      ui_.Message(MessageKind::Plain, kMsgUnknownExpansion);
+      return Flow::EndRun;
+  }
+  for (;;) {
+    float ev = 0;
+    if (!lists_[3].Value(st_.index3 + 1, ev)) return Flow::Done;
+    ++st_.index3;
+    st_.c1 = c1;
+    st_.c2 = kParamS;
+    st_.value2 = float(st_.chamberS);
+    st_.expansionFlag = true;
+
+    if (expansionCode_ == kParamAreaRatio) {
+      ui_.ProcessPendingInput();
+      if (st_.cancel) return Flow::EndRun;
+      int code = CodeWord();
+      status_ = ExpandToAreaRatio(s_, st_.componentCount, code, st_.freezeP, ev, st_.chamberS);
+      if (s_.report.failed()) throw RunWriteError("report");
+      continue;
+    }
+
+    if (st_.frozenComposition) {
+      std::string question;
+      if (c1 == kParamP && st_.freezeP < ev) {
+        question = "Frozen pressure (" + FormatPicture(st_.freezeP, "0.#####") +
+                   " MPa) is less than\nexpansion pressure (" + FormatPicture(ev, "0.#####") +
+                   " MPa).\nFrozen calculation has no sense.\nProceed with equilibrium expansion?";
+      } else if (c1 == kParamV && st_.freezeV > ev) {
+        question = "Frozen volume (" + FormatPicture(st_.freezeV, "0.#####") +
+                   " cub.m/kg) is more than\nexpansion volume (" + FormatPicture(ev, "0.#####") +
+                   " cub.m/kg).\nFrozen calculation has no sense.\nProceed with equilibrium "
+                   "expansion?";
+      }
+      if (!question.empty()) {
+        if (!ui_.AskYesNo(MessageKind::Information, question)) return Flow::Done;
+        st_.frozenComposition = false;
+      }
+    }
+    st_.frozenFlag = st_.frozenComposition;
+    st_.startMode = st_.frozenComposition ? 2 : 1;
+    st_.value1 = ev;
+    st_.rowKind = 2;
+    Flow f = SolvePoint();
+    st_.frozenFlag = false;
+    if (f != Flow::Done) return f;
+  }
+}
+
+// ---- One point with the non-ideal iteration (F) ------------------------------------
+
+double Runner::GasAmount() const {
+  double n = 0;
+  for (int k = 1; k <= K_; ++k)
+    if (ws_.run.Phase(k) == 2) n += ws_.species.n[k];
+  return n;
+}
+
+double Runner::CondensedVolume() const {
+  double v = 0;
+  for (int k = 1; k <= K_; ++k)
+    if (ws_.run.Phase(k) == 1) v += ws_.species.n[k] * ws_.run.sigma[k] * kCm3ToM3;
+  return v;
+}
+
+void Runner::SetEosFlags() {
+  for (int k = 1; k <= K_; ++k) ws_.species.eosFlag[k] = ws_.run.Phase(k);
+  double threshold = kEosAmountThreshold;
+  for (;;) {
+    int gas = 0;
+    for (int k = 1; k <= K_; ++k) {
+      int& flag = ws_.species.eosFlag[k];
+      if (ions_ && IsIon(ws_.run.kindCode[k])) flag = 0;
+      if (flag == 2 && ws_.species.n[k] < threshold) flag = -1;
+      if (flag == 2) ++gas;
+    }
+    if (gas <= kMaxEosGasSpecies) break;
+    threshold *= 2;
+  }
+}
+
+void Runner::WriteReport() {
+  WritePointReport(s_, E_, K_, st_.value1, st_.c1, st_.value2, st_.c2);
+  if (s_.report.failed()) throw RunWriteError("report");
+}
+
+void Runner::WriteRecord() {
+  st_.rowKind = st_.expansionFlag ? 2 : 0;
+  if (!AppendResultsRecord(s_, st_.componentCount)) throw RunWriteError("table");
+}
+
+void Runner::PrintIdealGas(double nGas) {
+  ResultsBlock& r = ws_.results;
+  st_.condensedVolume = CondensedVolume();
+  r.CvFrozen = r.Cp - nGas * kRgKJ;
+  r.kFrozen = r.CvFrozen > 0 ? r.Cp / r.CvFrozen : 0;
+  // Frozen sound velocity of the gas, sqrt(k*Rg*T), m/s.
+  double rgt = r.T * kGasConstantJ * nGas;
+  r.aFrozen = std::sqrt(std::max(0.0, r.kFrozen * rgt));
+  r.gasVolume = r.V;
+  r.V += st_.condensedVolume;
+  if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
+  WriteReport();
+}
+
+Flow Runner::SolvePoint() {
+  pointValid_ = false;
+  for (int k = 1; k <= K_; ++k) ws_.species.eosFlag[k] = 0;
+  ResetNonIdealCorrections(s_);
+  ws_.results.soundSpeed = 0;
+  int pass = 0;
+  double largest = 1;
+  st_.condensedVolume = 0;
+  solveShift_ = 0;
+  const bool printIdealToo = task_.Option(kOptPrintIdealGas);
+
+  for (;;) {
+    ui_.ProcessPendingInput();
+    if (st_.cancel) {
+      outcome_.cancelled = true;
+      return Flow::EndRun;
+    }
+    int code = CodeWord();
+
+    if (st_.templateMode == 3 && task_.Option(kOptFrozen) && !st_.frozenComposition &&
+        ((st_.c1 == kParamT && (st_.c2 == kParamP || st_.c2 == kParamV)) ||
+         (st_.c2 == kParamT && (st_.c1 == kParamP || st_.c1 == kParamV)))) {
+      status_ = ComputeFrozenState(s_, st_.c1, st_.c2, code, st_.value2, st_.value1);
+      st_.frozenComposition = false;
+      if (s_.report.failed()) throw RunWriteError("report");
+      if (status_ == kSolveOk) ++outcome_.pointsWritten;
+      return Flow::Done;
+    }
+
+    float v1 = st_.value1, v2 = st_.value2;
+    if (st_.c1 == kParamV) v1 = float(v1 - solveShift_);
+    if (st_.c2 == kParamV) v2 = float(v2 - solveShift_);
+    SolveEquilibrium(s_, v1, v2, code, K_, E_);
+    status_ = code;
+    if (code != kSolveOk) return Flow::Done;
+
+    SetEosFlags();
+    const double nGas = GasAmount();
+    st_.gasPresent = nGas >= kGasPresentAmount;
+
+    const bool lowPressure = (st_.c1 == kParamP && st_.value1 < kIdealGasPressureLimit) ||
+                             (st_.c2 == kParamP && st_.value2 < kIdealGasPressureLimit);
+    const bool finishIdeal = eos_ == 1 || lowPressure || !st_.gasPresent;
+    if (finishIdeal || (pass == 0 && printIdealToo)) {
+      PrintIdealGas(nGas);
+      if (finishIdeal) {
+        WriteRecord();
+        pointValid_ = true;
+        ++outcome_.pointsWritten;
+        return Flow::Done;
+      }
+      ws_.results.V -= st_.condensedVolume;
+    }
+
+    const ResultsBlock& r = ws_.results;
+    const std::array<double, 6> now = {r.p, r.T, r.V, r.S, r.H, r.U};
+    if (pass > 0) {
+      largest = 0;
+      for (int k = 1; k <= K_; ++k)
+        if (ws_.species.eosFlag[k] == 2 && nGas > 0)
+          largest = std::max(largest, std::fabs(ws_.species.n[k] - st_.previousAmounts[k]) / nGas);
+      for (int j = 0; j < 6; ++j) {
+        double prev = st_.previousResults[j];
+        double change = std::fabs(now[j] - prev);
+        if (std::fabs(prev) > kRelativeChangeFloor) change /= std::fabs(prev);
+        largest = std::max(largest, change);
+      }
+      if (largest <= kNonIdealTolerance) break;
+    }
+
+    // Non-ideal step: condensed volume and corrections, EOS volume and terms.
+    for (int k = 1; k <= K_; ++k) st_.previousAmounts[k] = float(ws_.species.n[k]);
+    double condensed = 0, pvSum = 0;
+    int ordinal = 0;
+    for (int k = 1; k <= K_; ++k) {
+      if (ws_.run.Phase(k) != 1) continue;
+      double vm = ws_.run.sigma[k];
+      double n = ws_.species.n[k];
+      condensed += n * vm * kCm3ToM3;
+      if (++ordinal <= kMaxUnknowns)
+        ws_.corrections.gamma[ordinal] = r.T > 0 ? -kCalPerJ * r.p * vm / r.T : 0;
+      pvSum += kCalPerJ * r.p * vm * n;
+    }
+    st_.condensedVolume = condensed;
+    if (SolveEosVolume(s_, K_, st_.c1, st_.c2) != 0) {
+      ui_.Info(kMsgUseIdealGas);
+      return Flow::EndParameterLoop;
+    }
+    solveShift_ = condensed;
+    ComputeEosCorrections(s_, K_);
+    ws_.corrections.Hc -= pvSum;
+    if (eos_ == 2 && st_.c1 != kParamV && st_.c2 != kParamV && pass > 0 && nGas > 0) {
+      double vPrev = st_.previousResults[2];
+      double u = vPrev * 1e6 / nGas;
+      double B = ws_.eos.B, C = ws_.eos.C;
+      double F = B / u + C / (u * u);
+      double dF = -F / u - C / (u * u * u);
+      ws_.corrections.Gc = -((ws_.results.V - vPrev) * dF * 1e6 + F * nGas);
+    }
+    st_.previousResults = {r.p, r.T, r.V, r.S, r.H, r.U};
+    st_.startMode = 2;
+    if (++pass >= kMaxNonIdealPasses) break;
+  }
+
+  // Finish of a non-ideal point.
+  ws_.results.gasVolume = ws_.results.V;
+  if (pass < kMaxNonIdealPasses) {
+    if (task_.Option(kOptSound)) ComputeSoundVelocity(s_, E_, K_, ions_);
+    ComputeEosProperties(s_);
+  }
+  if (pass == kMaxNonIdealPasses && largest > kNonIdealAcceptTolerance) {
+    // Not converged: the state is no result, so neither the report nor the table
+    // receives it.
+    ui_.Info(kMsgRealGasNotFound);
+    return Flow::Done;
+  }
+  ws_.results.V += st_.condensedVolume;
+  WriteReport();
+  WriteRecord();
+  pointValid_ = true;
+  ++outcome_.pointsWritten;
+  return Flow::Done;
+}
+
+// ---- The run -----------------------------------------------------------------------
+
+RunOutcome Runner::Run() {
+  st_.cancel = false;
+  ui_.SetProgressPosition(0);
+  st_.parameterVariant = 0;
+  st_.rowKind = 0;
+  status_ = kSolveOk;
+  ions_ = task_.Option(kOptIons);
+  eos_ = task_.Eos();
+
+  // PrepareRunSpecies reorders the species list; the run gives it back as it was.
+  // Cleanup runs on every way out, exceptions included.
+  struct Cleanup {
+    Runner& r;
+    SpeciesList saved;
+    ~Cleanup() {
+      r.s_.report.Close();
+      r.ui_.ShowProgress(false);
+      r.task_.species = saved;
+    }
+  } cleanup{*this, task_.species};
+
+  s_.report.ClearFailure();
+  if (!s_.report.Open(s_.ReportPath())) throw RunWriteError("report");
+
+  if (!SetUp()) return outcome_;
+  outcome_.started = true;
+  VariantLoop();
+  outcome_.cancelled = st_.cancel;
+  return outcome_;
+}
+
+RunOutcome RunTaskWith(Session& session, int& status, const RunRequest& request) {
+  Runner runner(session, status, request);
+  return runner.Run();
+}
+
+// Creates the report when it is missing and empties the results table.  Throws when
+// either cannot be written.
+void PrepareResultFiles(Session& session) {
+  std::FILE* f = std::fopen(session.ReportPath().c_str(), "ab");
+  if (!f || std::fclose(f) != 0) throw RunWriteError("report");
+  f = std::fopen(session.TablePath().c_str(), "wb");
+  if (!f || std::fclose(f) != 0) throw RunWriteError("table");
+}
+
+// Reads the three value lists and their steps from the texts as typed.  False when a
+// list is refused (its message was shown).
+bool BuildValueLists(Session& s) {
+  Task& t = s.task;
+  if (t.firstCode == kParamTemplate) return true;
+  for (int n = 1; n <= 3; ++n) {
+    ParameterSlot& slot = t.slots[n];
+    const std::string text = slot.valueText;
+    if (!AcceptValueList(t, n, text, s.ui)) return false;
+    if (slot.count == 2 && !ParseStep(t, slot.stepText, n, s.ui)) return false;
+  }
+  return true;
+}
+
+// Sets one value list to a single value.
+void SetSingleValue(ParameterSlot& slot, float value) {
+  slot.valueText = "";
+  for (int i = 1; i <= kMaxListValues; ++i) slot.values[i] = kEmptyValue;
+  slot.values[1] = value;
+  slot.count = 1;
+  slot.stepText = "";
+  slot.step = 0;
+}
+
+// B. Template calculations.  Returns false when none is chosen or none could start.
+bool RunTemplates(Session& s) {
+  Task& task = s.task;
+  RunState& st = s.ws.state;
+  const bool impulse = task.Option(kOptTemplateImpulse);
+  const bool powder = task.Option(kOptTemplatePowder);
+  const bool heat = task.Option(kOptTemplateHeat);
+  if (!impulse && !powder && !heat) {
+    s.ui.Info(kMsgNoTemplates);
+    return false;
+  }
+  const SettingsRecord& t = s.settings.record;
+
+  // The user's own parameter choice is given back after the templates.
+  struct Restore {
+    Task& task;
+    RunState& st;
+    int first, second, expansion;
+    Array1<ParameterSlot, 3> slots;
+    std::uint8_t eos;
+    ~Restore() {
+      task.firstCode = first;
+      task.secondCode = second;
+      task.expansionCode = expansion;
+      task.slots = slots;
+      task.options[kOptEos] = eos;
+      st.templateMode = 0;
+    }
+  } restore{task,
+            st,
+            task.firstCode,
+            task.secondCode,
+            task.expansionCode,
+            task.slots,
+            task.options[kOptEos]};
+
+  RunRequest request;
+  request.internalUnits = true;
+  int status = 0;
+  bool started = false;
+
+  if (impulse) {
+    task.firstCode = kParamP;
+    SetSingleValue(task.slots[1], t.impulseP);
+    task.secondCode = kParamH;
+    SetSingleValue(task.slots[2], t.impulseH);
+    task.expansionCode = kParamPa;
+    SetSingleValue(task.slots[3], t.impulsePa);
+    st.templateMode = 1;
+    RunOutcome o = RunTaskWith(s, status, request);
+    ++st.templateCounter;
+    task.options[kOptEos] = restore.eos;
+    started = started || o.started;
+    if (o.cancelled) return started;
+  }
+  if (powder) {
+    task.firstCode = kParamP;
+    SetSingleValue(task.slots[1], t.powderP);
+    task.secondCode = kParamU;
+    SetSingleValue(task.slots[2], t.powderU);
+    task.expansionCode = kParamNone;
+    SetSingleValue(task.slots[3], 0);
+    task.slots[3].count = 0;
+    st.templateMode = 2;
+    RunOutcome o = RunTaskWith(s, status, request);
+    ++st.templateCounter;
+    task.options[kOptEos] = restore.eos;
+    started = started || o.started;
+    if (o.cancelled) return started;
+  }
+  if (heat) {
+    task.firstCode = kParamV;
+    SetSingleValue(task.slots[1], t.heatV);
+    task.secondCode = kParamU;
+    SetSingleValue(task.slots[2], t.heatU);
+    task.expansionCode = kParamNone;
+    SetSingleValue(task.slots[3], 0);
+    task.slots[3].count = 0;
+    st.templateMode = 3;
+    RunOutcome o = RunTaskWith(s, status, request);
+    started = started || o.started;
+    if (status == kSolveOk && !o.cancelled && o.pointsWritten > 0) {
+      double q = s.ws.results.U;
+      task.secondCode = kParamT;
+      SetSingleValue(task.slots[2], kStandardTemperature);
+      o = RunTaskWith(s, status, request);
+      if (status == kSolveOk && !o.cancelled && o.pointsWritten > 0) {
+        q -= s.ws.results.H;
+        ReportFile& rep = s.report;
+        rep.ClearFailure();
+        if (!rep.Open(s.ReportPath())) throw RunWriteError("report");
+        rep.Line(std::string(5, ' ') +
+                 (task.Option(kOptFrozen) ? "Heat of Combustion (FROZEN) = "
+                                          : "Heat of Combustion (EQUILIBRIUM) = ") +
+                 Fixed(q, 12, 3) + " kJ/kg");
+        rep.Line(std::string(76, '_'));
+        rep.Close();
+        if (rep.failed()) throw RunWriteError("report");
+      }
+    }
+  }
+  return started;
+}
+
+}  // namespace
+
+void RunTask(Session& session, int& status) {
+  RunTaskWith(session, status, RunRequest{});
+}
+
+bool RunCommand(Session& session) {
+  Task& task = session.task;
+  Interaction& ui = session.ui;
+  RunState& st = session.ws.state;
+
+  st.templateMode = 0;
+  st.templateCounter = 0;
+
+  auto selectedCount = [&task] {
+    int n = 0;
+    for (int i = 1; i <= task.species.total; ++i)
+      if (task.species.items[i].entry.selected) ++n;
+    return n;
+  };
+  auto tooMany = [&ui](int n) {
+    if (n <= kMaxRunSpecies) return false;
+    ui.Info("Number of substances is too big (" + IntText(n) + ").\n" +
+            "Maximum number of substances is " + "130" + ".");
+    return true;
+  };
+  if (tooMany(selectedCount())) return false;
+
+  bool ran = false;
+  try {
+    // The species list is rebuilt from the database when the element set differs from
+    // the one the list was made for, or when elements exist but the list is empty.
+    bool changed = task.elementSetChanged || task.referenceElementCount != task.elementCount;
+    for (int j = 1; j <= task.elementCount && j <= kMaxSystemElements && !changed; ++j)
+      if (task.referenceElements[j] != task.elements[j].index) changed = true;
+    if (changed || (task.elementCount > 0 && task.species.total == 0)) {
+      task.species.rescanDatabase = true;
+      LoadSpeciesList(session);
+      task.species.rescanDatabase = false;
+      task.referenceElementCount = task.elementCount;
+      for (int j = 1; j <= kMaxSystemElements; ++j)
+        task.referenceElements[j] = task.elements[j].index;
+      task.elementSetChanged = false;
+      // A rebuilt list selects every candidate: it may hold more than a run takes.
+      if (tooMany(selectedCount())) return false;
+    }
+
+    if (!BuildValueLists(session)) return false;
+    if (!CollectFixedConcentrations(session)) return false;
+
+    bool balanced = ComputeElementBalance(session, 1);
+    if (!balanced || task.elementCount <= 0 || task.elements[1].amount <= 1e-22f) {
+      ui.Info(kMsgNoElements);
+      return false;
+    }
+
+    if (selectedCount() == 0) {
+      ui.Info(kMsgNoCompounds);
+      return false;
+    }
+
+    PrepareResultFiles(session);
+
+    if (task.firstCode != kParamTemplate) {
+      int c1 = EffectiveCode(task.firstCode), c2 = EffectiveCode(task.secondCode);
+      if (c1 == 0 || c2 == 0 || task.slots[1].values[1] > 1e10f ||
+          task.slots[2].values[1] > 1e10f) {
+        ui.Error(kMsgEquilibriumNotSpecified);
+        return false;
+      }
+      int status = 0;
+      ran = RunTaskWith(session, status, RunRequest{}).started;
+    } else {
+      ran = RunTemplates(session);
+    }
+  } catch (...) {
+    ui.ShowProgress(false);
+    ui.Error(kMsgCalculationFailed);
+    ran = false;
+  }
+  return ran;
+}
 
 }  // namespace kvil

@@ -6,6 +6,13 @@
 // the two assigned parameters, solves every point, iterates with a non-ideal
 // equation of state, writes the report and the table, and adds throat, frozen and
 // expansion states when asked.  Failures are shown through session.ui.
+//
+// Files: the report (session.ReportPath()) is created when missing and appended to;
+// the results table (session.TablePath()) is emptied by RunCommand and receives one
+// record per point written to the report.  A point whose solve fails, or whose
+// non-ideal iteration does not converge, reaches neither file.  Units: assigned values
+// are read in the units the task chose and converted to MPa, K, m3/kg, kJ/(kg*K) and
+// kJ/kg; the task's own values are not changed.
 #pragma once
 
 namespace kvil {
@@ -16,7 +23,12 @@ struct Session;
 // failed ("Calculation failed !"); true when the run ran, even if some points failed.
 bool RunCommand(Session& session);
 
-// status: the last solver status (0 = success).
+// status: the last solver status (0 = success).  The report is opened and closed
+// here; the species list is given back in its order of before the run, the progress
+// window is hidden and the report closed on every way out.  A failed write of the
+// report or the results table throws std::runtime_error (RunCommand turns it into
+// "Calculation failed !").  The cancel flag (ws.state.cancel) is examined after
+// session.ui.ProcessPendingInput() before every solve.
 void RunTask(Session& session, int& status);
 
 }  // namespace kvil

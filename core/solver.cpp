@@ -18,39 +18,51 @@ constexpr int kPhaseCondensed = 1;
 constexpr int kPhaseGas = 2;
 
 constexpr double kStartLnAmount = 1.5;
-constexpr double kStartAmount = 4.48169;         // e^1.5 as rounded for the start
-constexpr double kStartPotential = -15.0;        // element potentials and condensed ln n
-constexpr double kStageSwitchChange = 1e-4;      // stage 0 -> 1, and quiet iterations
+constexpr double kStartAmount = 4.48169;     // e^1.5 as rounded for the start
+constexpr double kStartPotential = -15.0;    // element potentials and condensed ln n
+constexpr double kStageSwitchChange = 1e-4;  // stage 0 -> 1, and quiet iterations
 constexpr double kConvergedChange = 1e-6;
 constexpr int kAveragedIterations = 10;
-constexpr double kRegularisation = 0.001;        // condensed rows in stage 0
-constexpr double kCleanupResidual = 0.1;         // chemical-potential residual
-constexpr double kCleanupAmount = 1e-6;          // mol/kg
-constexpr double kMinSolutionAmount = 0.001;     // mol/kg
-constexpr double kBalanceErrorLimit = 0.1;       // mol/kg
-constexpr double kZeroAmount = 1e-20;            // mol/kg
-constexpr double kTransitionHalfWidth = 1.0;     // K
+constexpr double kRegularisation = 0.001;     // condensed rows in stage 0
+constexpr double kCleanupResidual = 0.1;      // chemical-potential residual
+constexpr double kCleanupAmount = 1e-6;       // mol/kg
+constexpr double kMinSolutionAmount = 0.001;  // mol/kg
+constexpr double kBalanceErrorLimit = 0.1;    // mol/kg
+constexpr double kZeroAmount = 1e-20;         // mol/kg
+constexpr double kTransitionHalfWidth = 1.0;  // K
 
 const char* ParameterName(int code) {
   switch (code) {
-    case 1: return "P =";
-    case 2: return "T =";
-    case 3: return "V =";
-    case 4: return "S =";
-    case 5: return "H =";
-    case 6: return "U =";
+    case 1:
+      return "P =";
+    case 2:
+      return "T =";
+    case 3:
+      return "V =";
+    case 4:
+      return "S =";
+    case 5:
+      return "H =";
+    case 6:
+      return "U =";
   }
   return "";
 }
 
 const char* ParameterUnit(int code) {
   switch (code) {
-    case 1: return " MPa";
-    case 2: return " K";
-    case 3: return " cub.m/kg";
-    case 4: return " kJ/(kg*K)";
-    case 5: return " kJ/kg";
-    case 6: return " kJ/kg";
+    case 1:
+      return " MPa";
+    case 2:
+      return " K";
+    case 3:
+      return " cub.m/kg";
+    case 4:
+      return " kJ/(kg*K)";
+    case 5:
+      return " kJ/kg";
+    case 6:
+      return " kJ/kg";
   }
   return "";
 }
@@ -76,11 +88,11 @@ std::string_view StrippedName(const std::string& name) {
 // Everything the iteration needs to know about the layout of the system; filled
 // once per solve, lives on the stack.
 struct Layout {
-  int K = 0;        // run species
-  int E0 = 0;       // chemical elements
-  int E = 0;        // element rows (with the charge row)
-  int C = 0;        // condensed species
-  int N = 0;        // unknowns
+  int K = 0;   // run species
+  int E0 = 0;  // chemical elements
+  int E = 0;   // element rows (with the charge row)
+  int C = 0;   // condensed species
+  int N = 0;   // unknowns
   bool ions = false;
   bool frozen = false;
   int fixedCount = 0;
@@ -269,8 +281,7 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
 }
 
 // The frozen mixture at assigned T and p or V: no iteration.
-int SolveFrozenMixture(Session& session, const Layout& lay, int c1, int c2, double v1,
-                       double v2) {
+int SolveFrozenMixture(Session& session, const Layout& lay, int c1, int c2, double v1, double v2) {
   CalcWorkspace& ws = session.ws;
   auto& sp = ws.species;
   auto& res = ws.results;
@@ -334,6 +345,108 @@ int SolveFrozenMixture(Session& session, const Layout& lay, int c1, int c2, doub
   return kSolveOk;
 }
 
+// Takes the Newton solution Y into the amounts and the unknowns X with the step limits
+// of the iteration and returns the largest relative change.  T0 is the temperature at
+// which the system was assembled.
+double UpdateFromSolution(CalcWorkspace& ws, const Layout& lay, int stage, double T0,
+                          bool limitTemperatureToBounds) {
+  auto& sp = ws.species;
+  auto& X = ws.X;
+  auto& Y = ws.Y;
+  const int E = lay.E;
+  const double invR = kInvGasConstantCal;
+  double change = 0;
+
+  // Species amounts: condensed from their unknowns, gas from the linear form at the
+  // new solution, with step limits.
+  if (!lay.frozen) {
+    for (int k = 1; k <= lay.K; ++k) {
+      if (lay.phase[k] == kPhaseCondensed) {
+        sp.lnn[k] = X[E + 6 + lay.condOrdinal[k]];
+        sp.n[k] = std::exp(sp.lnn[k]);
+      } else if (lay.phase[k] == kPhaseGas) {
+        double y;
+        if (lay.fixed[k]) {
+          y = std::log(lay.fixedAmount[k]);
+        } else {
+          const double H = sp.H[k];
+          y = H * invR / (T0 * T0) * Y[2] - Y[3] + sp.S[k] * invR - 2.0 * H * invR / T0;
+          if (lay.eosOrdinal[k]) y += ws.corrections.phi[lay.eosOrdinal[k]];
+          for (int j = 1; j <= E; ++j) {
+            const double aj = lay.a(j, k);
+            if (aj != 0.0) y += aj * Y[6 + j] * invR;
+          }
+        }
+        const double old = sp.lnn[k];
+        const double up = old < -7.0 ? 5.0 : 1.0;
+        if (y - old > up) y = old + up;
+        if (y - old < -3.0) y = old - 3.0;
+        y = std::clamp(y, -50.0, 10.0);
+        sp.n[k] = stage == 0 ? std::exp(y) : std::exp(old) * (1.0 + y - old);
+        sp.lnn[k] = y;
+        if (std::fabs(y) >= 0.5 && y >= -20.0) change = std::max(change, std::fabs((y - old) / y));
+      }
+    }
+  }
+
+  // With S, H or U assigned the temperature crosses at most one interval bound
+  // of the species functions per iteration.
+  if (limitTemperatureToBounds) {
+    if (Y[2] > ws.functions.smallestTmax)
+      Y[2] = ws.functions.smallestTmax + 0.001;
+    else if (Y[2] < ws.functions.largestTmin)
+      Y[2] = ws.functions.largestTmin - 0.001;
+  }
+
+  // State unknowns with their largest steps.
+  for (int u = 1; u <= 6; ++u) {
+    const double old = X[u];
+    double now = Y[u];
+    double limit;
+    switch (u) {
+      case 1:
+        limit = 0.2 * std::fabs(old);
+        break;
+      case 2:
+        limit = 200.0;
+        break;
+      case 3:
+        limit = std::fabs(old) > 1.0 ? (stage == 0 ? 0.5 * std::fabs(old) : 1.0) : 0.5;
+        break;
+      case 4:
+        limit = 0.5 * std::fabs(old);
+        break;
+      default:
+        limit = 1e9;
+        break;
+    }
+    if (std::fabs(now - old) > limit) now = old + std::copysign(limit, now - old);
+    if (std::fabs(old) >= 1e-6 && (u <= 4 || std::fabs(now) >= 1000.0))
+      change = std::max(change, std::fabs((now - old) / old));
+    X[u] = now;
+  }
+  if (X[2] < 1.0) X[2] = 1.0;
+  if (X[3] > 500.0) X[3] = 500.0;
+
+  // Element potentials take the new solution as it is.
+  for (int j = 1; j <= E; ++j) X[6 + j] = Y[6 + j];
+
+  // Condensed unknowns ln n.
+  for (int q = 1; q <= lay.C; ++q) {
+    const int i = E + 6 + q;
+    const double old = X[i];
+    double now = Y[i];
+    const double up = old < -7.0 ? 5.0 : 1.0;
+    if (now - old > up) now = old + up;
+    if (stage == 0 && now - old <= -3.0) now = old - 3.0;
+    now = std::clamp(now, -50.0, 5.0);
+    if (std::fabs(now) >= 0.5 && (stage == 0 || old >= -30.0 || now >= -30.0))
+      change = std::max(change, 0.1 * std::fabs((now - old) / now));
+    X[i] = now;
+  }
+  return change;
+}
+
 }  // namespace
 
 double MaterialBalanceError(const Session& session) {
@@ -362,7 +475,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   ws.state.solverIterations = 0;
   ws.state.solverChange = 0;
 
-  // A. Start.
+  // Start: progress, cleared result slots, labels.
   session.ui.SetProgressPosition(0);
   res.gasVolume = res.soundSpeed = res.kEquilibrium = res.CpEquilibrium = 0;
   res.CvEquilibrium = res.CvFrozen = res.kFrozen = res.aFrozen = 0;
@@ -443,10 +556,20 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   double converted[2] = {0, 0};
   for (int i = 0; i < 2; ++i) {
     switch (codes[i]) {
-      case 1: converted[i] = values[i] * kMPaToAtm; break;
-      case 2: converted[i] = values[i]; tAssigned = true; break;
-      case 3: volume = values[i]; break;
-      default: converted[i] = values[i] * kKJToCal; energyAssigned = true; break;
+      case 1:
+        converted[i] = values[i] * kMPaToAtm;
+        break;
+      case 2:
+        converted[i] = values[i];
+        tAssigned = true;
+        break;
+      case 3:
+        volume = values[i];
+        break;
+      default:
+        converted[i] = values[i] * kKJToCal;
+        energyAssigned = true;
+        break;
     }
   }
   if (volume <= 0 && (c1 == 3 || c2 == 3)) {
@@ -455,15 +578,20 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     return code;
   }
 
-  // G. A frozen mixture at assigned T and p or V is evaluated directly.
+  // A frozen mixture at assigned T and p or V is evaluated directly.
   if (lay.frozen && tAssigned && (c1 == 1 || c1 == 3 || c2 == 1 || c2 == 3)) {
     code = SolveFrozenMixture(session, lay, c1, c2, value1, value2);
     Finish(session);
     return code;
   }
 
-  // A.6, A.7: start values and the assigned unknowns.
-  if (L < 2) {
+  // Start values and the assigned unknowns.  A continuation without a usable
+  // previous state (never solved, or left non-finite by a failed solve) starts afresh.
+  bool fresh = L < 2 || !(X[2] > 0);
+  for (int i = 1; i <= N && !fresh; ++i) fresh = !std::isfinite(X[i]);
+  for (int k = 1; k <= lay.K && !fresh && !lay.frozen; ++k)
+    fresh = !std::isfinite(sp.n[k]) || !std::isfinite(sp.lnn[k]);
+  if (fresh) {
     if (!lay.frozen) {
       for (int k = 1; k <= lay.K; ++k) {
         sp.lnn[k] = kStartLnAmount;
@@ -503,16 +631,16 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   bool accepted = false;
 
   for (;;) {
-    // B. Species functions: once with T assigned, else at every iteration.
+    // Species functions: once with T assigned, else at every iteration.
     if (!functionsEvaluated || !tAssigned) {
       EvaluateAllFunctions(ws, lay, X[2]);
       functionsEvaluated = true;
     }
     const double T0 = X[2];
-    const double invR = kInvGasConstantCal;
     Assemble(ws, lay, stage, codes, converted, volume);
 
-    // C. Linear solve on the flat column-major copy.
+    // Linear solve on the flat column-major copy; unknowns without a pivot keep
+    // their values.
     auto& lin = ws.linear;
     for (int c = 1; c <= N; ++c) {
       double* column = lin.flat.data() + static_cast<std::size_t>(c - 1) * N;
@@ -523,7 +651,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     const int pivots = FactorFullPivot(lin, N, N);
     SolveFactored(lin, rhsColumn, pivots, N, Y);
 
-    // D.1 Averaging bookkeeping.
+    // Averaging bookkeeping of stage 1: quiet iterations are summed.
     if (stage == 1) {
       if (previousChange <= kStageSwitchChange) {
         ++quiet;
@@ -535,92 +663,13 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
         for (int k = 1; k <= lay.K; ++k) sumN[k] = 0;
       }
     }
-    change = 0;
+    change = UpdateFromSolution(ws, lay, stage, T0, energyAssigned && !tAssigned);
 
-    // D.2 Species amounts.
-    if (!lay.frozen) {
-      for (int k = 1; k <= lay.K; ++k) {
-        if (lay.phase[k] == kPhaseCondensed) {
-          sp.lnn[k] = X[E + 6 + lay.condOrdinal[k]];
-          sp.n[k] = std::exp(sp.lnn[k]);
-        } else if (lay.phase[k] == kPhaseGas) {
-          double y;
-          if (lay.fixed[k]) {
-            y = std::log(lay.fixedAmount[k]);
-          } else {
-            const double H = sp.H[k];
-            y = H * invR / (T0 * T0) * Y[2] - Y[3] + sp.S[k] * invR - 2.0 * H * invR / T0;
-            if (lay.eosOrdinal[k]) y += ws.corrections.phi[lay.eosOrdinal[k]];
-            for (int j = 1; j <= E; ++j) {
-              const double aj = lay.a(j, k);
-              if (aj != 0.0) y += aj * Y[6 + j] * invR;
-            }
-          }
-          const double old = sp.lnn[k];
-          const double up = old < -7.0 ? 5.0 : 1.0;
-          if (y - old > up) y = old + up;
-          if (y - old < -3.0) y = old - 3.0;
-          y = std::clamp(y, -50.0, 10.0);
-          sp.n[k] = stage == 0 ? std::exp(y) : std::exp(old) * (1.0 + y - old);
-          sp.lnn[k] = y;
-          if (std::fabs(y) >= 0.5 && y >= -20.0) change = std::max(change, std::fabs((y - old) / y));
-        }
-      }
-    }
-
-    // D.3 With S, H or U assigned the temperature crosses at most one interval bound
-    // of the species functions per iteration.
-    if (energyAssigned && !tAssigned) {
-      if (Y[2] > ws.functions.smallestTmax)
-        Y[2] = ws.functions.smallestTmax + 0.001;
-      else if (Y[2] < ws.functions.largestTmin)
-        Y[2] = ws.functions.largestTmin - 0.001;
-    }
-
-    // D.4, D.5 State unknowns with their largest steps.
-    for (int u = 1; u <= 6; ++u) {
-      const double old = X[u];
-      double now = Y[u];
-      double limit;
-      switch (u) {
-        case 1: limit = 0.2 * std::fabs(old); break;
-        case 2: limit = 200.0; break;
-        case 3:
-          limit = std::fabs(old) > 1.0 ? (stage == 0 ? 0.5 * std::fabs(old) : 1.0) : 0.5;
-          break;
-        case 4: limit = 0.5 * std::fabs(old); break;
-        default: limit = 1e9; break;
-      }
-      if (std::fabs(now - old) > limit) now = old + std::copysign(limit, now - old);
-      if (std::fabs(old) >= 1e-6 && (u <= 4 || std::fabs(now) >= 1000.0))
-        change = std::max(change, std::fabs((now - old) / old));
-      X[u] = now;
-    }
-    if (X[2] < 1.0) X[2] = 1.0;
-    if (X[3] > 500.0) X[3] = 500.0;
-
-    // Element potentials take the new solution as it is.
-    for (int j = 1; j <= E; ++j) X[6 + j] = Y[6 + j];
-
-    // D.6 Condensed unknowns.
-    for (int q = 1; q <= lay.C; ++q) {
-      const int i = E + 6 + q;
-      const double old = X[i];
-      double now = Y[i];
-      const double up = old < -7.0 ? 5.0 : 1.0;
-      if (now - old > up) now = old + up;
-      if (stage == 0 && now - old <= -3.0) now = old - 3.0;
-      now = std::clamp(now, -50.0, 5.0);
-      if (std::fabs(now) >= 0.5 && (stage == 0 || old >= -30.0 || now >= -30.0))
-        change = std::max(change, 0.1 * std::fabs((now - old) / now));
-      X[i] = now;
-    }
-
-    // D.7
     ++iterations;
     session.ui.SetProgressPosition(iterations);
 
-    // E. Convergence.
+    // Convergence: stage 0 until the change is below 1e-4, then stage 1 until it is
+    // below 1e-6 or ten quiet iterations are averaged.
     if (iterations >= kMaxSolverIterations) break;
     if (change <= kStageSwitchChange) {
       if (stage == 0) {
@@ -645,15 +694,15 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   ws.state.solverIterations = iterations;
   ws.state.solverChange = change;
 
-  // E.5 The iteration limit: the user may accept a nearly converged state.
+  // The iteration limit: the user may accept a nearly converged state.
   if (!accepted) {
     const double check = CheckValue(ws, lay);
     const double balance = static_cast<double>(BalanceError(ws, task, lay.E0, lay.K));
     bool yes = false;
     if (change < 0.5 && check < 1.0 && balance < 0.1) {
-      yes = session.ui.AskYesNo(MessageKind::Confirmation, "Maximum relative error is" +
-                                                                Sci(change, 12) + ".\n" +
-                                                                "Accept the current results ?");
+      yes = session.ui.AskYesNo(
+          MessageKind::Confirmation,
+          "Maximum relative error is" + Sci(change, 12) + ".\n" + "Accept the current results ?");
     }
     if (!yes) {
       session.ui.Message(MessageKind::Information,
@@ -675,7 +724,8 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     }
   }
 
-  // F. Results.
+  // Results: clean-up of numerical residue and the final checks (not with fixed
+  // concentrations), then the state in SI units.
   if (lay.fixedCount == 0) {
     bool potentialsMoved = false;
     for (int j = 1; j <= E; ++j)
@@ -709,9 +759,8 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     const double balance = static_cast<double>(BalanceError(ws, task, lay.E0, lay.K));
     if (balance > kBalanceErrorLimit) {
       const bool keep = session.ui.AskYesNo(
-          MessageKind::Confirmation,
-          "Maximum material balance error is " + FormatPicture(balance, "0.###") +
-              ". Accept the result?");
+          MessageKind::Confirmation, "Maximum material balance error is " +
+                                         FormatPicture(balance, "0.###") + ". Accept the result?");
       if (!keep) {
         code = kSolveNoSolution;
         Finish(session);

@@ -39,8 +39,8 @@ enum SolveStatus : int {
 // is read from the task.  code (out): the status (SolveStatus), also returned.
 // speciesCount: number of run species; elementCount: number of system elements
 // (the charge row is added internally when ions are on).
-int SolveEquilibrium(Session& session, float value1, float value2, int& code,
-                     int speciesCount, int elementCount);
+int SolveEquilibrium(Session& session, float value1, float value2, int& code, int speciesCount,
+                     int elementCount);
 
 // Largest |b_j - sum_i a_ij n_i| (mol/kg) over the system elements j = 1..
 // task.elementCount of the current amounts (the charge row excluded).

@@ -7,6 +7,7 @@
 #include "common/interaction.h"
 #include "common/numfmt.h"
 #include "core/session.h"
+#include "task/elements.h"
 #include "task/oxidizer_fuel.h"
 
 namespace kvil {
@@ -14,16 +15,6 @@ namespace kvil {
 namespace {
 
 constexpr int kRuleWidth = 76;
-
-// Symbols of the element table, index 1..106 (entry 0 unused).
-const char* const kElementSymbols[kElementTableSize + 1] = {
-    "",   "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",
-    "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn", "Ga",
-    "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh", "Pd", "Ag",
-    "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr", "Nd", "Pm", "Sm", "Eu",
-    "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",  "Re", "Os", "Ir", "Pt", "Au",
-    "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th", "Pa", "U",  "Np", "Pu", "Am",
-    "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr", "e",  "D",  "T"};
 
 const std::string kUnitNames[21] = {
     "",          "   MPa   ", "   at    ",   " K",           " C",
@@ -43,10 +34,6 @@ ReportClock g_clock = &SystemClock;
 
 std::string Spaces(int n) {
   return std::string(n > 0 ? n : 0, ' ');
-}
-
-const char* ElementSymbol(int index) {
-  return index >= 1 && index <= kElementTableSize ? kElementSymbols[index] : "?";
 }
 
 const char* ParameterName(int code) {

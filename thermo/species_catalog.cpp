@@ -1,11 +1,13 @@
 #include "thermo/species_catalog.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <memory>
 #include <vector>
 
 #include "common/numfmt.h"
+#include "common/numparse.h"
 #include "core/session.h"
 #include "task/species_list_file.h"
 #include "thermo/species_functions.h"
@@ -13,6 +15,19 @@
 namespace kvil {
 
 namespace {
+
+// Text of a fixed amount in the grid's Fixed column: "0.0##" as the grid shows amounts,
+// but with all the digits the value needs when three decimals would change it.  The
+// grid text is read back when the task is saved, so it must not lose the value.
+std::string FixedAmountText(float value) {
+  std::string text = FormatPicture(value, "0.0##");
+  auto back = TryParseNumber(text);
+  if (back && static_cast<float>(*back) == value) return text;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(value));
+  return buf;
+}
+
 
 // Temperature to which every species is continued at load, K.
 constexpr float kContinuationTmax = 6000.0f;
@@ -78,7 +93,7 @@ void FillGrid(Session& session) {
     const int nFixed = std::clamp(task.fixedCount, 0, kMaxFixedConcentrations);
     for (int f = 1; f <= nFixed; ++f)
       if (task.fixed[f].name == it.displayName)
-        row.fixed = FormatPicture(task.fixed[f].value, "0.0##");
+        row.fixed = FixedAmountText(task.fixed[f].value);
   }
   session.view.SpeciesGridChanged();
 }

@@ -37,14 +37,20 @@ TEST(LinearPartialPivot, SolvesRandomSystemsAndPicksFirstEqualPivot) {
 
   // Needs a row exchange (zero on the diagonal); equal candidates |-2| and |2| in
   // column 1: the first one (row 2) is taken, which the final layout shows.
-  w->augmented(1, 1) = 0;  w->augmented(1, 2) = 1;  w->augmented(1, 3) = 3;
-  w->augmented(2, 1) = -2; w->augmented(2, 2) = 1;  w->augmented(2, 3) = -1;
-  w->augmented(3, 1) = 2;  w->augmented(3, 2) = 0;  w->augmented(3, 3) = 2;
-  // rows hold [a | rhs] for 2 unknowns only in rows 1..2: use a 3x3 instead.
+  // Rows [a | rhs]: 0 1 0 | 2, -2 1 0 | 0, 2 0 1 | 5; solution (1, 2, 3).
   w->augmented.Fill(0);
-  w->augmented(1, 1) = 0;  w->augmented(1, 2) = 1; w->augmented(1, 3) = 0; w->augmented(1, 4) = 2;
-  w->augmented(2, 1) = -2; w->augmented(2, 2) = 1; w->augmented(2, 3) = 0; w->augmented(2, 4) = 0;
-  w->augmented(3, 1) = 2;  w->augmented(3, 2) = 0; w->augmented(3, 3) = 1; w->augmented(3, 4) = 5;
+  w->augmented(1, 1) = 0;
+  w->augmented(1, 2) = 1;
+  w->augmented(1, 3) = 0;
+  w->augmented(1, 4) = 2;
+  w->augmented(2, 1) = -2;
+  w->augmented(2, 2) = 1;
+  w->augmented(2, 3) = 0;
+  w->augmented(2, 4) = 0;
+  w->augmented(3, 1) = 2;
+  w->augmented(3, 2) = 0;
+  w->augmented(3, 3) = 1;
+  w->augmented(3, 4) = 5;
   ASSERT_EQ(SolveLinearSystem(*w, y, 3), 0);
   EXPECT_DOUBLE_EQ(y[1], 1.0);
   EXPECT_DOUBLE_EQ(y[2], 2.0);
@@ -60,8 +66,12 @@ TEST(LinearPartialPivot, ReportsExactlyZeroPivot) {
   EXPECT_EQ(SolveLinearSystem(*w, y, 1), 1);
 
   w->augmented.Fill(0);
-  w->augmented(1, 1) = 1; w->augmented(1, 2) = 2; w->augmented(1, 3) = 1;
-  w->augmented(2, 1) = 2; w->augmented(2, 2) = 4; w->augmented(2, 3) = 2;  // dependent rows
+  w->augmented(1, 1) = 1;
+  w->augmented(1, 2) = 2;
+  w->augmented(1, 3) = 1;
+  w->augmented(2, 1) = 2;
+  w->augmented(2, 2) = 4;
+  w->augmented(2, 3) = 2;  // dependent rows
   EXPECT_EQ(SolveLinearSystem(*w, y, 2), 1);
 }
 
@@ -103,11 +113,15 @@ TEST(LinearFullPivot, RankDeficientLeavesUnpivotedUnknownsUntouched) {
   // x1 + x2 = 3, 2 x1 + 2 x2 = 6, x3 = 4 (1e-25 below the tolerance relative to 1).
   const int n = 3;
   w->flat.fill(0);
-  Flat(*w, n, 1, 1) = 1;  Flat(*w, n, 1, 2) = 1;
-  Flat(*w, n, 2, 1) = 2;  Flat(*w, n, 2, 2) = 2;
+  Flat(*w, n, 1, 1) = 1;
+  Flat(*w, n, 1, 2) = 1;
+  Flat(*w, n, 2, 1) = 2;
+  Flat(*w, n, 2, 2) = 2;
   Flat(*w, n, 3, 3) = 1;
   Flat(*w, n, 3, 1) = 1e-25;
-  rhs[1] = 3; rhs[2] = 6; rhs[3] = 4;
+  rhs[1] = 3;
+  rhs[2] = 6;
+  rhs[3] = 4;
   const int pivots = FactorFullPivot(*w, n, n);
   EXPECT_EQ(pivots, 2);
   y[1] = y[2] = y[3] = -99.0;

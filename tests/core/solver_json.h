@@ -66,11 +66,21 @@ class Parser {
         if (i_ >= s_.size()) Fail("bad escape");
         char e = s_[i_++];
         switch (e) {
-          case 'n': out += '\n'; break;
-          case 't': out += '\t'; break;
-          case 'r': out += '\r'; break;
-          case 'b': out += '\b'; break;
-          case 'f': out += '\f'; break;
+          case 'n':
+            out += '\n';
+            break;
+          case 't':
+            out += '\t';
+            break;
+          case 'r':
+            out += '\r';
+            break;
+          case 'b':
+            out += '\b';
+            break;
+          case 'f':
+            out += '\f';
+            break;
           case 'u': {
             if (i_ + 4 > s_.size()) Fail("bad escape");
             const long cp = std::strtol(s_.substr(i_, 4).c_str(), nullptr, 16);
@@ -78,7 +88,9 @@ class Parser {
             out += cp < 128 ? static_cast<char>(cp) : '?';
             break;
           }
-          default: out += e; break;
+          default:
+            out += e;
+            break;
         }
       } else {
         out += c;
@@ -131,6 +143,8 @@ class Parser {
   }
 };
 
-inline Value ParseJson(const std::string& text) { return Parser(text).Parse(); }
+inline Value ParseJson(const std::string& text) {
+  return Parser(text).Parse();
+}
 
 }  // namespace kvil::testjson

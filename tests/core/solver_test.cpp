@@ -55,8 +55,13 @@ struct Fixture {
     iv.tmin = 100;
     iv.tmax = 20000;
     const double x0 = 298.15 / 10000.0;
-    iv.phi = {static_cast<float>(s0 - cp * (std::log(x0) + 1.0)), static_cast<float>(cp), 0,
-              static_cast<float>((cp * 298.15 - hf) / 1e4), 0, 0, 0};
+    iv.phi = {static_cast<float>(s0 - cp * (std::log(x0) + 1.0)),
+              static_cast<float>(cp),
+              0,
+              static_cast<float>((cp * 298.15 - hf) / 1e4),
+              0,
+              0,
+              0};
     return k;
   }
 
@@ -69,12 +74,18 @@ struct Fixture {
   double Value(int c) const {
     const ResultsBlock& r = ws.results;
     switch (c) {
-      case 1: return r.p;
-      case 2: return r.T;
-      case 3: return r.V;
-      case 4: return r.S;
-      case 5: return r.H;
-      default: return r.U;
+      case 1:
+        return r.p;
+      case 2:
+        return r.T;
+      case 3:
+        return r.V;
+      case 4:
+        return r.S;
+      case 5:
+        return r.H;
+      default:
+        return r.U;
     }
   }
 
@@ -127,8 +138,8 @@ TEST(SolverDissociation, MatchesTheAnalyticEquilibriumAtGivenPressureAndTemperat
   EXPECT_NEAR(f.ws.results.T, 3000.0, 1e-9);
   EXPECT_NEAR(f.ws.results.p, 0.1, 1e-7);
   // Ideal gas: p V = n R T.
-  EXPECT_NEAR(f.ws.results.p * 1e6 * f.ws.results.V,
-              (n[f.a] + n[f.a2]) * kGasConstantJ * 3000.0, 1e-3 * f.ws.results.p * 1e6 * f.ws.results.V);
+  EXPECT_NEAR(f.ws.results.p * 1e6 * f.ws.results.V, (n[f.a] + n[f.a2]) * kGasConstantJ * 3000.0,
+              1e-3 * f.ws.results.p * 1e6 * f.ws.results.V);
   EXPECT_NEAR(f.ws.results.nTotal, n[f.a] + n[f.a2], 1e-9);
   EXPECT_LT(MaterialBalanceError(*f.session), 1e-6);
   for (int k : {f.a, f.a2}) EXPECT_NEAR(f.Residual(k), 0.0, 1e-5) << k;
@@ -153,8 +164,8 @@ TEST(SolverDissociation, EveryPairOfParametersReachesTheSameState) {
       for (int c1 = 1; c1 <= 6; ++c1) {
         for (int c2 = c1 + 1; c2 <= 6; ++c2) {
           for (int L : {1, 2}) {
-            SCOPED_TRACE(testing::Message() << "T=" << T << " p=" << p << " pair " << c1 << c2
-                                            << " L=" << L);
+            SCOPED_TRACE(testing::Message()
+                         << "T=" << T << " p=" << p << " pair " << c1 << c2 << " L=" << L);
             ASSERT_EQ(f.Solve(c1, ref[c1], c2, ref[c2], L), kSolveOk);
             EXPECT_NEAR(f.ws.results.T, T, 2e-4 * T);
             EXPECT_NEAR(f.ws.results.H, ref[5], 1e-3 * std::fabs(ref[5]) + 0.5);
@@ -178,6 +189,8 @@ TEST(SolverDissociation, EveryPairOfParametersReachesTheSameState) {
 
 TEST(SolverDissociation, WarmStartNeedsFewIterations) {
   Dissociation f;
+  // A continuation without any previous solve starts afresh.
+  ASSERT_EQ(f.Solve(1, 1.0, 2, 2900.0, 2), kSolveOk);
   ASSERT_EQ(f.Solve(1, 1.0, 2, 3000.0), kSolveOk);
   const int fresh = f.ws.state.solverIterations;
   ASSERT_EQ(f.Solve(1, 1.0, 2, 3050.0, 2), kSolveOk);
@@ -239,8 +252,13 @@ TEST(SolverCondensed, EnthalpyInsideTheLatentHeatStopsAtTheMeltingPoint) {
   liquid.tmin = 1000;
   liquid.tmax = 20000;
   const double hl = hs + 3000.0, sl = ss + 3.0;
-  liquid.phi = {static_cast<float>(sl - 9.0 * (std::log(0.1) + 1.0)), 9.0f, 0,
-                static_cast<float>((9.0 * 1000.0 - hl) / 1e4), 0, 0, 0};
+  liquid.phi = {static_cast<float>(sl - 9.0 * (std::log(0.1) + 1.0)),
+                9.0f,
+                0,
+                static_cast<float>((9.0 * 1000.0 - hl) / 1e4),
+                0,
+                0,
+                0};
   f.ws.run.reserveOwner[1] = k;
   f.ws.run.reserveCount = 1;
 
@@ -354,10 +372,11 @@ TEST(SolverIterationLimit, AskedAndAcceptedGoesOnWithReportNote) {
   std::ifstream in(path, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const std::string hashes(76, '#');
-  EXPECT_EQ(text.rfind(hashes + "\r\n     After 100 iterations demanded accuracy is not reached.\r\n"
-                                "     Results are accepted by user.\r\n     Maximum realtive error is ",
-                       0),
-            0u);
+  EXPECT_EQ(
+      text.rfind(hashes + "\r\n     After 100 iterations demanded accuracy is not reached.\r\n"
+                          "     Results are accepted by user.\r\n     Maximum realtive error is ",
+                 0),
+      0u);
   EXPECT_NE(text.find("     (H/T-S) - sum(L[j]*B[j]) = "), std::string::npos);
   EXPECT_EQ(f.ws.state.solverIterations, 100);
   std::filesystem::remove(path);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/numparse.h"
+
 #include <cmath>
 #include <memory>
 
@@ -383,6 +385,25 @@ TEST_F(PrepareTest, LoadsIntervalsInCaloriesAndContinuesTo6000K) {
   EvaluateSpeciesFunctions(session_->ws, 5, 3001.0);
   const double h1 = session_->ws.species.H[5];
   EXPECT_NEAR(h1 - h0, 2 * InJoules(run.reserve[5], 5000).Cp / kJPerCal, 0.05 * std::fabs(h1 - h0));
+}
+
+TEST_F(CatalogTest, SmallFixedAmountsKeepTheirValueInTheGrid) {
+  // The Fixed column is read back when the task is saved: an amount that three
+  // decimals would round away must be shown with the digits it needs.
+  Open(ScanDatabase());
+  Elements({{H, 10}, {C, 10}, {O, 10}});
+  SpeciesList saved;
+  saved.total = 2;
+  saved.items[1].entry = {2, 10, 1};  // O2
+  saved.items[2].entry = {2, 0, 1};   // H2O
+  ASSERT_TRUE(WriteSpeciesListFile(session_->SpeciesListPath(), saved));
+  session_->task.fixedCount = 2;
+  session_->task.fixed[1] = {"O2", 0.0001f};
+  session_->task.fixed[2] = {"H2O", 0.1234f};
+  LoadSpeciesList(*session_);
+  ASSERT_EQ(session_->grid.size(), 2u);
+  EXPECT_EQ(static_cast<float>(*TryParseNumber(session_->grid[0].fixed)), 0.0001f);
+  EXPECT_EQ(static_cast<float>(*TryParseNumber(session_->grid[1].fixed)), 0.1234f);
 }
 
 TEST_F(PrepareTest, FixedAmountsMayNotUseUpAnElement) {

@@ -1,0 +1,260 @@
+#include "app/batch_run.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/batch_interaction.h"
+#include "common/binio.h"
+#include "core/run.h"
+#include "core/session.h"
+#include "task/datafile.h"
+#include "task/elements.h"
+#include "task/settings.h"
+#include "task/task_view.h"
+#include "thermo/db_location.h"
+
+namespace kvil {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitRefused = 1;
+constexpr int kExitUsage = 2;
+
+void PrintUsage() {
+  std::fprintf(stderr,
+               "usage: kvil-batch [--db DIR] [--cfg FILE] [--answer yes|no] [--csv FILE] "
+               "TASK.dat\n"
+               "  --db DIR         species database directory (default: kvil.pth, then the\n"
+               "                   database shipped with the program)\n"
+               "  --cfg FILE       configuration file (default: kvil.cfg of the working "
+               "directory)\n"
+               "  --answer yes|no  answer to every question of the run (default: yes)\n"
+               "  --csv FILE       also write the results table as CSV\n"
+               "       kvil-batch --info TASK.dat [--db DIR]\n"
+               "  --info TASK.dat  print the elemental composition table of the task\n");
+}
+
+// Batch interaction that also shows one progress line per calculated point.
+class ProgressInteraction : public BatchInteraction {
+ public:
+  ProgressInteraction(Answer answer, bool showProgress)
+      : BatchInteraction(stderr, answer), show_(showProgress) {}
+
+  void SetProgressLabels(const ProgressLabels& labels) override {
+    if (!show_) return;
+    const std::string key = labels.parameterVariant + "|" + labels.componentVariant;
+    if (key == last_) return;
+    last_ = key;
+    std::fprintf(stderr, "progress: %s, %s: %s; %s\n", labels.componentVariant.c_str(),
+                 labels.parameterVariant.c_str(), labels.parameter1.c_str(),
+                 labels.parameter2.c_str());
+    std::fflush(stderr);
+  }
+
+ private:
+  bool show_;
+  std::string last_;
+};
+
+struct Options {
+  std::string db, cfg, csv, datafile;
+  Answer answer = Answer::Yes;
+};
+
+bool ParseArguments(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return !out.empty();
+    };
+    if (std::strcmp(a, "--db") == 0) {
+      if (!value(o.db)) return false;
+    } else if (std::strcmp(a, "--cfg") == 0) {
+      if (!value(o.cfg)) return false;
+    } else if (std::strcmp(a, "--csv") == 0) {
+      if (!value(o.csv)) return false;
+    } else if (std::strcmp(a, "--answer") == 0) {
+      std::string v;
+      if (!value(v)) return false;
+      if (v == "yes")
+        o.answer = Answer::Yes;
+      else if (v == "no")
+        o.answer = Answer::No;
+      else
+        return false;
+    } else if (a[0] == '-' && a[1] != '\0') {
+      return false;
+    } else if (o.datafile.empty()) {
+      o.datafile = a;
+    } else {
+      return false;
+    }
+  }
+  return !o.datafile.empty();
+}
+
+std::string Number17(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+// Columns keyed by an integer, in order of first appearance.
+struct ColumnSet {
+  std::vector<int> keys;
+  std::map<int, int> position;
+  void Add(int key) {
+    if (position.emplace(key, int(keys.size())).second) keys.push_back(key);
+  }
+};
+
+}  // namespace
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string ResultsTableCsv(const std::vector<ResultsRecord>& records,
+                            const std::vector<std::pair<int, std::string>>& speciesNames) {
+  ColumnSet elements, components, species;
+  for (const ResultsRecord& r : records) {
+    for (const auto& e : r.elements) elements.Add(e.first);
+    for (const auto& c : r.components) components.Add(c.second);
+    for (const auto& s : r.species) species.Add(s.first);
+  }
+  std::map<int, std::string> names(speciesNames.begin(), speciesNames.end());
+
+  std::vector<std::string> header{"kind"};
+  for (int i = 0; i < kResultsParameterCount; ++i) header.push_back(kResultsParameterNames[i]);
+  for (int e : elements.keys) {
+    const bool known = e >= 1 && e <= kElementTableSize;
+    header.push_back(std::string("[") + (known ? ElementSymbol(e) : std::to_string(e)) + "]");
+  }
+  for (int c : components.keys) header.push_back("component " + std::to_string(c));
+  for (int s : species.keys) {
+    auto it = names.find(s);
+    header.push_back(it != names.end() ? it->second : "#" + std::to_string(s));
+  }
+
+  std::string out;
+  auto emit = [&out](const std::vector<std::string>& row) {
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (i) out += ',';
+      out += CsvField(row[i]);
+    }
+    out += "\r\n";
+  };
+  emit(header);
+  for (const ResultsRecord& r : records) {
+    std::vector<std::string> row(header.size());
+    row[0] = Number17(r.kind);
+    for (int i = 0; i < kResultsParameterCount && i < int(r.parameters.size()); ++i)
+      row[1 + i] = Number17(r.parameters[i]);
+    std::size_t base = 1 + kResultsParameterCount;
+    for (const auto& e : r.elements) row[base + elements.position[e.first]] = Number17(e.second);
+    base += elements.keys.size();
+    for (const auto& c : r.components)
+      row[base + components.position[c.second]] = Number17(c.first);
+    base += components.keys.size();
+    for (const auto& s : r.species) row[base + species.position[s.first]] = Number17(s.second);
+    emit(row);
+  }
+  return out;
+}
+
+int RunBatch(int argc, char** argv) {
+  Options opt;
+  if (!ParseArguments(argc, argv, opt)) {
+    PrintUsage();
+    return kExitUsage;
+  }
+
+  ProgressInteraction ui(opt.answer, isatty(STDERR_FILENO) != 0);
+  NullTaskView view;
+  Session session(ui, view);
+
+  // A configuration file named on the command line replaces kvil.cfg of the working
+  // directory; it is read after the task, as kvil.cfg would have been before it.
+  SettingsRecord cfgRecord;
+  if (!opt.cfg.empty()) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(opt.cfg, bytes) || bytes.size() < std::size_t(kSettingsRecordSize)) {
+      ui.Message(MessageKind::Error, "Cannot read the configuration file " + opt.cfg, Buttons::Ok);
+      return kExitUsage;
+    }
+    cfgRecord = DecodeSettings(bytes.data());
+    std::filesystem::path dir = std::filesystem::path(opt.cfg).parent_path();
+    session.settings.directory = dir.empty() ? "." : dir.string();
+  }
+
+  if (!opt.db.empty()) {
+    if (!session.database.Open(opt.db)) {
+      ui.Message(MessageKind::Error, "Species database not found in " + opt.db, Buttons::Ok);
+      return kExitUsage;
+    }
+  } else {
+    DatabaseLocation where = LocateSpeciesDatabase(session.database, "", CurrentExecutablePath());
+    if (!where.found) {
+      ui.Message(MessageKind::Error,
+                 "Species database not found (kvil.pth, shipped database); use --db DIR",
+                 Buttons::Ok);
+      return kExitUsage;
+    }
+  }
+
+  switch (ReadTaskFile(session, opt.datafile)) {
+    case ReadTaskResult::CannotOpen:
+    case ReadTaskResult::ReadError:
+      return kExitUsage;
+    case ReadTaskResult::Empty:
+      if (!opt.cfg.empty()) session.task.options = cfgRecord.options;
+      break;
+    case ReadTaskResult::Ok:
+      break;
+  }
+  if (!opt.cfg.empty()) {
+    session.settings.record = cfgRecord;
+    session.settings.cutoff = cfgRecord.cutoff;
+  }
+
+  const bool ran = RunCommand(session);
+
+  if (ran && !opt.csv.empty()) {
+    std::vector<ResultsRecord> records;
+    TableReadStatus status = ReadResultsTable(session.TablePath(), records);
+    if (status != TableReadStatus::Ok && status != TableReadStatus::Empty) {
+      ui.Message(MessageKind::Error, "Cannot read the results table " + session.TablePath(),
+                 Buttons::Ok);
+      return kExitUsage;
+    }
+    std::vector<std::pair<int, std::string>> names;
+    const SpeciesList& list = session.task.species;
+    for (int i = 1; i <= list.total; ++i)
+      names.emplace_back(list.items[i].entry.record, list.items[i].displayName);
+    const std::string csv = ResultsTableCsv(records, names);
+    std::string error;
+    if (!WriteFileAtomically(opt.csv, csv, &error)) {
+      ui.Message(MessageKind::Error, "Cannot write " + opt.csv + ": " + error, Buttons::Ok);
+      return kExitUsage;
+    }
+  }
+  return ran ? kExitOk : kExitRefused;
+}
+
+}  // namespace kvil

@@ -1,0 +1,43 @@
+// kvil-batch's calculation mode: runs a task datafile exactly as the Run command does.
+//
+//   kvil-batch [--db DIR] [--cfg FILE] [--answer yes|no] [--csv FILE] TASK.dat
+//
+// Reads the configuration (kvil.cfg of the working directory, or FILE), opens the
+// species database (DIR, else as the program finds it: kvil.pth, then the database
+// shipped beside the executable), reads the task and its species list file, and runs
+// it: the report TASK.txt beside TASK.dat is appended to and the results table
+// TASK.rst is written anew.  A missing or empty species list is built from the
+// database with every candidate selected.  Messages go to standard error, one line
+// each ("<kind>: <text>"); every question is answered by --answer (default yes).
+// --csv FILE also writes the results table as CSV.  With standard error on a terminal
+// a progress line per point is shown.
+//
+// Exit status: 0 the run ran (even when some points failed), 1 a check refused the
+// run or the run failed, 2 bad usage or a file that cannot be read or written.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "results/table_file.h"
+
+namespace kvil {
+
+struct Session;
+
+// The calculation mode's entry; argv[0] is the program.
+int RunBatch(int argc, char** argv);
+
+// The results table as CSV text (RFC 4180, lines ended by CR LF): the header "kind",
+// the 23 parameter names, "[X]" per element X, "component N" per component and the
+// display name of each species (`speciesNames` by database record number; a record
+// without a name is shown as "#" + record), then one row per record with numbers of
+// 17 significant digits.  Columns are the union over all records, in order of first
+// appearance; a value a record lacks is left empty.
+std::string ResultsTableCsv(const std::vector<ResultsRecord>& records,
+                            const std::vector<std::pair<int, std::string>>& speciesNames);
+
+// One CSV field, quoted when it holds a comma, a quote or a line break.
+std::string CsvField(const std::string& text);
+
+}  // namespace kvil

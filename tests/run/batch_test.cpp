@@ -1,0 +1,142 @@
+// kvil-batch's calculation mode: files it writes, the CSV table, messages and exit status.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "core/session.h"
+#include "results/table_file.h"
+#include "run/batch_support.h"
+#include "run/ho_system.h"
+#include "task/datafile.h"
+#include "task/settings.h"
+#include "thermo/test_database.h"
+
+namespace kvil {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace batch_test;
+
+class BatchFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = testing_db::FreshDir("batch");
+    fs::create_directories(dir_ / "db");
+    testing_db::WriteDatabase(dir_ / "db", run_test::HydrogenOxygen());
+    ResetTask(task_);
+    task_.components[1].formula = "H2";
+    task_.components[1].amountText = "11.19";
+    task_.components[2].formula = "O2";
+    task_.components[2].amountText = "88.81";
+    task_.firstCode = kParamP;
+    task_.slots[1].valueText = "1 10 ";
+    task_.secondCode = kParamT;
+    task_.slots[2].valueText = "3000 ";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void WriteTask(const std::string& name = "t.dat") {
+    std::ofstream out(dir_ / name, std::ios::binary);
+    out << DatafileText(task_);
+  }
+  std::string DbArg() const { return "--db " + Quote((dir_ / "db").string()); }
+
+  fs::path dir_;
+  Task task_;
+};
+
+TEST_F(BatchFixture, RunsTheTaskAndWritesReportTableAndCsv) {
+  WriteTask();
+  std::ofstream(dir_ / "t.txt", std::ios::binary) << "earlier run\r\n";
+  const BatchResult r = RunKvilBatch(dir_, DbArg() + " --csv out.csv t.dat");
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+
+  // The report is appended to, the table holds this run, the species list was built.
+  const std::string report = ReadText(dir_ / "t.txt");
+  EXPECT_EQ(report.rfind("earlier run\r\n", 0), 0u);
+  EXPECT_NE(report.find("Assigned values of equilibrium parameters"), std::string::npos);
+  std::vector<ResultsRecord> records;
+  ASSERT_EQ(ReadResultsTable((dir_ / "t.rst").string(), records), TableReadStatus::Ok);
+  ASSERT_EQ(records.size(), 2u);
+
+  const auto rows = ParseCsv(ReadText(dir_ / "out.csv"));
+  ASSERT_EQ(rows.size(), 3u);
+  const auto& h = rows[0];
+  ASSERT_GE(h.size(), 1u + kResultsParameterCount);
+  EXPECT_EQ(h[0], "kind");
+  for (int i = 0; i < kResultsParameterCount; ++i) EXPECT_EQ(h[1 + i], kResultsParameterNames[i]);
+  for (const char* name : {"[H]", "[O]", "component 1", "component 2", "H2", "O2", "H2O", "OH"})
+    EXPECT_GE(Column(h, name), 0) << name;
+  EXPECT_EQ(h.size(), 1u + kResultsParameterCount + 2 + 2 + 6);
+  // Quoting: a name with a comma and one with a quote character.
+  EXPECT_NE(ReadText(dir_ / "out.csv").find("kind,\"p, MPa\",\"T, K\""), std::string::npos);
+  EXPECT_NE(ReadText(dir_ / "out.csv").find(",\"k\"\"\","), std::string::npos);
+
+  const int t = Column(h, "T, K"), p = Column(h, "p, MPa"), h2o = Column(h, "H2O");
+  for (int i = 1; i <= 2; ++i) {
+    ASSERT_EQ(rows[i].size(), h.size());
+    EXPECT_EQ(std::strtod(rows[i][0].c_str(), nullptr), 0);
+    EXPECT_NEAR(std::strtod(rows[i][t].c_str(), nullptr), 3000, 1e-3);
+    // 17 significant digits: the CSV holds the table's doubles exactly.
+    EXPECT_EQ(std::strtod(rows[i][p].c_str(), nullptr), records[i - 1].parameters[0]);
+    EXPECT_GT(std::strtod(rows[i][h2o].c_str(), nullptr), 10);
+  }
+  EXPECT_NEAR(std::strtod(rows[1][p].c_str(), nullptr), 1.0, 1e-9);
+  EXPECT_NEAR(std::strtod(rows[2][p].c_str(), nullptr), 10.0, 1e-8);
+}
+
+TEST_F(BatchFixture, ExitStatusTellsRefusalFromBadUsage) {
+  task_.slots[1].valueText = " ";
+  WriteTask();
+  BatchResult r = RunKvilBatch(dir_, DbArg() + " t.dat");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.errors.find("error: Equilibrium is not specified !\n"), std::string::npos)
+      << r.errors;
+
+  EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " missing.dat").exitCode, 2);
+  EXPECT_EQ(RunKvilBatch(dir_, DbArg()).exitCode, 2);
+  EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --answer maybe t.dat").exitCode, 2);
+  EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --bogus t.dat").exitCode, 2);
+  EXPECT_EQ(RunKvilBatch(dir_, "--db " + Quote((dir_ / "nodb").string()) + " t.dat").exitCode, 2);
+  EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --cfg nothere.cfg t.dat").exitCode, 2);
+}
+
+TEST_F(BatchFixture, QuestionsAreAnsweredAsToldAndShownOnOneLine) {
+  task_.options[kOptCheckSum] = 1;
+  WriteTask();
+  BatchResult r = RunKvilBatch(dir_, DbArg() + " --answer no --csv out.csv t.dat");
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_NE(
+      r.errors.find("confirmation: Sum of mass parts is 100.00. Start calculation process ?\n"),
+      std::string::npos)
+      << r.errors;
+  EXPECT_EQ(ParseCsv(ReadText(dir_ / "out.csv")).size(), 1u);  // the header only
+
+  r = RunKvilBatch(dir_, DbArg() + " --csv out.csv t.dat");
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_EQ(ParseCsv(ReadText(dir_ / "out.csv")).size(), 3u);
+}
+
+TEST_F(BatchFixture, ConfigurationFileGivesTheTemplateValues) {
+  SettingsRecord rec;
+  SetDefaultSettings(rec);
+  rec.powderP = 250;
+  const auto bytes = EncodeSettings(rec);
+  std::ofstream(dir_ / "other.cfg", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  task_.firstCode = kParamTemplate;
+  task_.options[kOptTemplatePowder] = 1;
+  WriteTask();
+  const BatchResult r = RunKvilBatch(dir_, DbArg() + " --cfg other.cfg --csv out.csv t.dat");
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  const auto rows = ParseCsv(ReadText(dir_ / "out.csv"));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_NEAR(std::strtod(rows[1][Column(rows[0], "p, MPa")].c_str(), nullptr), 250, 1e-4);
+}
+
+}  // namespace
+}  // namespace kvil

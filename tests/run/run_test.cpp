@@ -1,0 +1,481 @@
+// The calculation run on a small hydrogen-oxygen system of constant-heat-capacity
+// species: which points are computed and in which order, what reaches the report and
+// the results table, the checks of the Run command, stopping, the templates.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/binio.h"
+#include "common/numfmt.h"
+#include "core/run.h"
+#include "core/session.h"
+#include "results/table_file.h"
+#include "run/ho_system.h"
+#include "task/settings.h"
+#include "task/value_lists.h"
+#include "thermo/species_catalog.h"
+#include "thermo/test_database.h"
+
+namespace kvil {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace run_test;
+
+struct Point {
+  int c1, c2;
+  float v1, v2;
+};
+
+class RunFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = testing_db::FreshDir("run");
+    fs::create_directories(dir_ / "db");
+    testing_db::WriteDatabase(dir_ / "db", HydrogenOxygen());
+    session_ = std::make_unique<Session>(ui_, view_);
+    ASSERT_TRUE(session_->database.Open((dir_ / "db").string()));
+    session_->settings.directory = dir_.string();
+    SetDefaultSettings(session_->settings.record);
+    ResetTask(task());
+    task().name = "t";
+    session_->datafilePath = (dir_ / "t.dat").string();
+    ui_.OnPendingInput(&RunFixture::OnPending, this);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Task& task() { return session_->task; }
+  RunState& state() { return session_->ws.state; }
+
+  void Component(int row, const std::string& formula, const std::string& amounts,
+                 float enthalpy = 0) {
+    SourceComponent& c = task().components[row];
+    c.formula = formula;
+    c.amountText = amounts;
+    c.enthalpy = enthalpy;
+  }
+  // Stoichiometric hydrogen and oxygen.
+  void Stoichiometric(float hH2 = 0, float hO2 = 0) {
+    Component(1, "H2", "11.19", hH2);
+    Component(2, "O2", "88.81", hO2);
+  }
+  void Slot(int n, int code, const std::string& values, const std::string& step = "") {
+    (n == 1 ? task().firstCode : n == 2 ? task().secondCode : task().expansionCode) = code;
+    task().slots[n].valueText = values;
+    task().slots[n].stepText = step;
+  }
+  // What the specification page does when it is left: amounts, variants, balance.
+  void Commit() { ASSERT_TRUE(ParseAllAmounts(*session_)); }
+
+  bool Run() {
+    Commit();
+    return RunCommand(*session_);
+  }
+
+  std::vector<ResultsRecord> Table() {
+    std::vector<ResultsRecord> records;
+    TableReadStatus st = ReadResultsTable(session_->TablePath(), records);
+    EXPECT_TRUE(st == TableReadStatus::Ok || st == TableReadStatus::Empty);
+    return records;
+  }
+  std::string Report() {
+    std::string text;
+    ReadWholeFile(session_->ReportPath(), text);
+    return text;
+  }
+  static int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    return n;
+  }
+
+  static void OnPending(void* self) {
+    auto* f = static_cast<RunFixture*>(self);
+    const RunState& st = f->state();
+    f->points_.push_back({st.c1, st.c2, st.value1, st.value2});
+    if (f->cancelAt_ > 0 && int(f->points_.size()) == f->cancelAt_)
+      f->session_->ws.state.cancel = true;
+  }
+
+  RecordingInteraction ui_{Answer::Yes};
+  NullTaskView view_;
+  std::unique_ptr<Session> session_;
+  fs::path dir_;
+  std::vector<Point> points_;  // every solve the run began, in order
+  int cancelAt_ = 0;
+};
+
+constexpr int kP = 1, kT = 2, kV = 3, kHcode = 5, kU = 6;
+constexpr int kParU = 5, kParH = 4, kParT = 1, kParP = 0, kParRg = 9, kParFP = 19;
+
+TEST_F(RunFixture, EveryCombinationIsComputedWithTheFirstParameterFastest) {
+  Stoichiometric();
+  Slot(1, kT, "2000 2500 3000");
+  Slot(2, kP, "1 10");
+  ASSERT_TRUE(Run());
+
+  const std::vector<std::pair<float, float>> expected = {{2000, 1},  {2500, 1},  {3000, 1},
+                                                         {2000, 10}, {2500, 10}, {3000, 10}};
+  ASSERT_EQ(points_.size(), expected.size());
+  EXPECT_EQ(state().parameterVariant, 6);
+  const auto records = Table();
+  ASSERT_EQ(records.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(points_[i].v1, expected[i].first) << i;
+    EXPECT_EQ(points_[i].v2, expected[i].second) << i;
+    EXPECT_EQ(records[i].kind, 0);
+    EXPECT_NEAR(records[i].parameters[kParT], expected[i].first, 1e-3) << i;
+    EXPECT_NEAR(records[i].parameters[kParP], expected[i].second, 1e-6) << i;
+  }
+  EXPECT_EQ(Count(Report(), "Assigned values of equilibrium parameters"), 6);
+  EXPECT_FALSE(session_->report.IsOpen());
+}
+
+TEST_F(RunFixture, RangesRunFromStartToEndInTheDirectionOfTheStep) {
+  Stoichiometric();
+  struct Case {
+    const char* values;
+    const char* step;
+    std::vector<float> expected;
+  };
+  const Case cases[] = {{"1 5", "2", {1, 3, 5}},
+                        {"5 1", "-2", {5, 3, 1}},
+                        {"0.1 0.5", "0.1", {0.1f, 0.2f, 0.3f, 0.4f, 0.5f}},
+                        {"1 5", "-2", {1}}};
+  for (const Case& c : cases) {
+    points_.clear();
+    Slot(1, kP, c.values, c.step);
+    Slot(2, kT, "3000");
+    ASSERT_TRUE(Run()) << c.values;
+    ASSERT_EQ(points_.size(), c.expected.size()) << c.values << " step " << c.step;
+    for (std::size_t i = 0; i < c.expected.size(); ++i)
+      EXPECT_NEAR(points_[i].v1, c.expected[i], 1e-6) << c.values << " #" << i;
+    EXPECT_EQ(Table().size(), c.expected.size());
+  }
+  // The task keeps the values as typed.
+  EXPECT_EQ(task().slots[1].values[1], 1.0f);
+  EXPECT_EQ(task().slots[1].step, -2.0f);
+}
+
+TEST_F(RunFixture, ValuesInTheSecondUnitsAreConvertedAndTheTaskKeepsThem) {
+  Stoichiometric();
+  Slot(1, kP, "10");
+  Slot(2, kT, "2726.85");
+  task().unitCodes[kP] = 2;  // atm
+  task().unitCodes[kT] = 4;  // C
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(points_.size(), 1u);
+  EXPECT_NEAR(points_[0].v1, 10 * kAtToMPaValues, 1e-6);
+  EXPECT_NEAR(points_[0].v2, 3000.0, 1e-3);
+  EXPECT_EQ(task().slots[1].values[1], 10.0f);
+  EXPECT_EQ(task().slots[2].values[1], 2726.85f);
+}
+
+TEST_F(RunFixture, EnthalpyGivenAsZeroIsTheEnthalpyOfTheMixture) {
+  Stoichiometric(-500, 200);
+  Slot(1, kP, "1");
+  Slot(2, kHcode, "0");
+  ASSERT_TRUE(Run());
+  const float hm = task().mixtureEnthalpy;
+  EXPECT_NEAR(hm, (-500 * 11.19 + 200 * 88.81) / 100.0, 1e-3);
+  ASSERT_EQ(points_.size(), 1u);
+  EXPECT_FLOAT_EQ(points_[0].v2, hm);
+  const auto records = Table();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_NEAR(records[0].parameters[kParH + 0], hm, 0.05);
+
+  // Component enthalpies typed in kcal/kg: the mixture enthalpy is converted to kJ/kg.
+  points_.clear();
+  task().unitCodes[kHcode] = 10;
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(points_.size(), 1u);
+  EXPECT_NEAR(points_[0].v2, hm * kJPerCal, 1e-2);
+}
+
+TEST_F(RunFixture, AFailedSolveWritesNeitherAReportBlockNorARecord) {
+  Stoichiometric();
+  // The same parameter twice has no solution; each point fails on its own.
+  Slot(1, kT, "2000 3000");
+  Slot(2, kT, "2000");
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(points_.size(), 2u);
+  EXPECT_TRUE(Table().empty());
+  const std::string report = Report();
+  EXPECT_EQ(Count(report, std::string(76, '*')), 2);  // the header is there
+  EXPECT_EQ(Count(report, "Assigned values of equilibrium parameters"), 0);
+}
+
+TEST_F(RunFixture, ChecksRefuseTheRunWithTheirMessages) {
+  // No composition.
+  Slot(1, kP, "1");
+  Slot(2, kT, "3000");
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(ui_.Saw("Elements or their amount are not specified."));
+
+  // Parameters not given.
+  Stoichiometric();
+  Slot(1, kP, "");
+  ui_.Clear();
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(ui_.Saw("Equilibrium is not specified !"));
+
+  // No species selected.
+  Slot(1, kP, "1");
+  ASSERT_TRUE(Run());
+  for (int i = 1; i <= task().species.total; ++i) task().species.items[i].entry.selected = 0;
+  ui_.Clear();
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(ui_.Saw("No compounds are selected \nfor given set of elements."));
+
+  // Too many species selected.
+  task().species.total = 131;
+  for (int i = 1; i <= 131; ++i) task().species.items[i].entry.selected = 1;
+  ui_.Clear();
+  EXPECT_FALSE(RunCommand(*session_));
+  EXPECT_TRUE(
+      ui_.Saw("Number of substances is too big (131).\nMaximum number of substances is 130."));
+
+  // Templates without a template chosen.
+  task().species.total = 0;
+  task().firstCode = kParamTemplate;
+  ui_.Clear();
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(ui_.Saw("No Template Options selected."));
+  EXPECT_EQ(points_.size(), 1u);  // only the one run that was allowed
+}
+
+TEST_F(RunFixture, StopTakesEffectBetweenPointsAndTheRunEndsCleanly) {
+  Stoichiometric();
+  Slot(1, kT, "2000 2500 3000 3500");
+  Slot(2, kP, "1");
+  Commit();
+  LoadSpeciesList(*session_);
+  task().referenceElementCount = task().elementCount;
+  for (int j = 1; j <= kMaxSystemElements; ++j)
+    task().referenceElements[j] = task().elements[j].index;
+  // A list in an order other than the run's: it must come back unchanged.
+  std::swap(task().species.items[1], task().species.items[task().species.total]);
+  const SpeciesList before = task().species;
+
+  cancelAt_ = 3;
+  ASSERT_TRUE(RunCommand(*session_));
+  EXPECT_EQ(points_.size(), 3u);
+  EXPECT_EQ(Table().size(), 2u);
+  EXPECT_FALSE(session_->report.IsOpen());
+  EXPECT_FALSE(ui_.progressVisible);
+  ASSERT_EQ(task().species.total, before.total);
+  for (int i = 1; i <= before.total; ++i) {
+    EXPECT_EQ(task().species.items[i].entry.record, before.items[i].entry.record);
+    EXPECT_EQ(task().species.items[i].entry.selected, before.items[i].entry.selected);
+  }
+  // The next run starts afresh.
+  points_.clear();
+  cancelAt_ = 0;
+  ASSERT_TRUE(RunCommand(*session_));
+  EXPECT_EQ(points_.size(), 4u);
+  EXPECT_EQ(Table().size(), 4u);
+}
+
+TEST_F(RunFixture, HeatOfCombustionIsUAtVAndUMinusHAtVAnd298K) {
+  Stoichiometric(-100, 0);
+  task().firstCode = kParamTemplate;
+  task().options[kOptTemplateHeat] = 1;
+  session_->settings.record.heatV = 0.01f;
+  session_->settings.record.heatU = 0;  // the mixture's own energy
+  ASSERT_TRUE(Run());
+
+  ASSERT_EQ(points_.size(), 2u);
+  EXPECT_EQ(points_[0].c1, kV);
+  EXPECT_EQ(points_[0].c2, kU);
+  EXPECT_FLOAT_EQ(points_[0].v2, task().mixtureEnthalpy);
+  EXPECT_EQ(points_[1].c2, kT);
+  EXPECT_FLOAT_EQ(points_[1].v2, 298.0f);
+  const auto records = Table();
+  ASSERT_EQ(records.size(), 2u);
+  const double q = records[0].parameters[kParU] - records[1].parameters[kParH];
+
+  const std::string report = Report();
+  const std::string label = "     Heat of Combustion (EQUILIBRIUM) = ";
+  const auto at = report.find(label);
+  ASSERT_NE(at, std::string::npos);
+  const std::string line = report.substr(at, report.find("\r\n", at) - at);
+  EXPECT_EQ(line, label + Fixed(q, 12, 3) + " kJ/kg");
+  EXPECT_GT(q, 1000);  // hydrogen burns
+  EXPECT_NE(report.find(line + "\r\n" + std::string(76, '_') + "\r\n"), std::string::npos);
+  // The task's own parameter choice is back.
+  EXPECT_EQ(task().firstCode, kParamTemplate);
+}
+
+TEST_F(RunFixture, PowderForceIsRgTimesTOfThePressureEnergyPoint) {
+  Stoichiometric(-100, 0);
+  task().firstCode = kParamTemplate;
+  task().options[kOptTemplatePowder] = 1;
+  session_->settings.record.powderP = 300;
+  session_->settings.record.powderU = 0;
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(points_.size(), 1u);
+  EXPECT_EQ(points_[0].c1, kP);
+  EXPECT_EQ(points_[0].c2, kU);
+  const auto records = Table();
+  ASSERT_EQ(records.size(), 1u);
+  const auto& par = records[0].parameters;
+  EXPECT_NEAR(par[kParP], 300, 1e-4);
+  EXPECT_NEAR(par[kParU], task().mixtureEnthalpy, 0.05);
+  EXPECT_NEAR(par[kParFP], par[kParRg] * par[kParT], 1e-6 * par[kParFP]);
+  EXPECT_NE(Report().find("Powder Parameters"), std::string::npos);
+}
+
+TEST_F(RunFixture, LowPressureWithTheVirialEquationIsComputedAsIdealGas) {
+  Stoichiometric();
+  task().options[kOptEos] = 2;
+  Slot(1, kP, "1.5");
+  Slot(2, kT, "3000");
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(points_.size(), 1u);
+  EXPECT_EQ(Table().size(), 1u);
+  EXPECT_NE(Report().find("      Ideal gas EOS was used in calculations."), std::string::npos);
+  EXPECT_FALSE(ui_.Saw("We recommend to use ideal gas EOS for this case."));
+}
+
+TEST_F(RunFixture, AReportOrTableThatCannotBeWrittenEndsTheRunAsFailed) {
+  Stoichiometric();
+  Slot(1, kP, "1");
+  Slot(2, kT, "3000");
+  fs::create_directories(session_->TablePath());  // a directory where the table goes
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(ui_.Saw("Calculation failed !"));
+  EXPECT_TRUE(points_.empty());
+  fs::remove_all(session_->TablePath());
+
+  ui_.Clear();
+  fs::remove(session_->ReportPath());
+  fs::create_directories(session_->ReportPath());
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(ui_.Saw("Calculation failed !"));
+  EXPECT_FALSE(ui_.progressVisible);
+}
+
+TEST_F(RunFixture, ImpulseTemplateExpandsTheChamberIsentropicallyToTheExitPressure) {
+  Stoichiometric();
+  task().firstCode = kParamTemplate;
+  task().options[kOptTemplateImpulse] = 1;
+  session_->settings.record.impulseP = 4;
+  session_->settings.record.impulseH = 0;
+  session_->settings.record.impulsePa = 0.1f;
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(points_.size(), 2u);
+  EXPECT_EQ(points_[1].c1, kP);
+  EXPECT_EQ(points_[1].c2, 4);
+  EXPECT_FLOAT_EQ(points_[1].v1, 0.1f);
+  const auto records = Table();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].kind, 0);
+  EXPECT_EQ(records[1].kind, 2);
+  EXPECT_NEAR(records[0].parameters[kParP], 4, 1e-5);
+  EXPECT_NEAR(records[1].parameters[22], 0.1, 1e-6);  // Pa of the expansion point
+  EXPECT_NEAR(records[1].parameters[3], records[0].parameters[3], 1e-4);  // same S
+  EXPECT_LT(records[1].parameters[kParT], records[0].parameters[kParT]);
+  EXPECT_EQ(Count(Report(), "Adiabatic expansion"), 1);
+}
+
+TEST_F(RunFixture, FrozenExpansionBeyondTheFreezingPressureAsksFirst) {
+  Stoichiometric();
+  task().options[kOptFrozen] = 1;
+  Slot(1, kP, "4");
+  Slot(2, kHcode, "0");
+  Slot(3, kParamPa, "3");
+  session_->settings.record.freezingT = 1500;
+  ui_.Script({Answer::No});
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  const std::string& q = ui_.messages[0].text;
+  EXPECT_EQ(q.rfind("Frozen pressure (", 0), 0u) << q;
+  EXPECT_NE(q.find(" MPa) is less than\nexpansion pressure (3 MPa).\nFrozen calculation has "
+                   "no sense.\nProceed with equilibrium expansion?"),
+            std::string::npos)
+      << q;
+  EXPECT_EQ(Table().size(), 1u);  // the chamber only
+
+  // Yes: the point is expanded in equilibrium.
+  ui_.Clear();
+  ui_.Script({Answer::Yes});
+  ASSERT_TRUE(Run());
+  const auto records = Table();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].kind, 2);
+  EXPECT_NEAR(records[1].parameters[22], 3, 1e-5);
+}
+
+TEST_F(RunFixture, ThroatIsRefusedWhenTheSoundVelocityWasNotComputed) {
+  Stoichiometric();
+  task().options[kOptThroat] = 1;
+  task().options[kOptSound] = 0;
+  Slot(1, kP, "4");
+  Slot(2, kHcode, "0");
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(ui_.Saw("Throat parameters cannot be calculated !"));
+  EXPECT_EQ(Table().size(), 1u);
+}
+
+TEST_F(RunFixture, FrozenHeatOfCombustionUsesTheCompositionAtTheFreezingPoint) {
+  Stoichiometric(-100, 0);
+  task().firstCode = kParamTemplate;
+  task().options[kOptTemplateHeat] = 1;
+  task().options[kOptFrozen] = 1;
+  session_->settings.record.freezingT = 1500;
+  ASSERT_TRUE(Run());
+  // The frozen state is reported but is not a point of the results table.
+  EXPECT_EQ(Table().size(), 1u);
+  const std::string report = Report();
+  EXPECT_NE(report.find("     Heat of Combustion (FROZEN) = "), std::string::npos);
+  EXPECT_EQ(report.find("Heat of Combustion (EQUILIBRIUM)"), std::string::npos);
+  EXPECT_FALSE(state().frozenComposition);
+}
+
+TEST_F(RunFixture, AnUnknownExpansionParameterEndsTheRun) {
+  Stoichiometric();
+  Slot(1, kT, "2000 3000");
+  Slot(2, kP, "1");
+  Slot(3, kU, "100");
+  ASSERT_TRUE(Run());
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].kind, MessageKind::Plain);
+  EXPECT_EQ(ui_.messages[0].text, "Unknown Expansion Parameter");
+  EXPECT_EQ(points_.size(), 1u);
+  EXPECT_EQ(Table().size(), 1u);  // the chamber point before it
+}
+
+TEST_F(RunFixture, DenseGasWithANonIdealEquationIsIteratedToAgreement) {
+  Stoichiometric(-100, 0);
+  Slot(1, kP, "300");
+  Slot(2, kU, "0");
+  for (int eos : {2, 3}) {
+    task().options[kOptEos] = eos;
+    task().options[kOptPrintIdealGas] = 1;
+    ui_.Clear();
+    ASSERT_TRUE(Run()) << eos;
+    for (const auto& m : ui_.messages) ADD_FAILURE() << eos << ": " << m.text;
+    const auto records = Table();
+    ASSERT_EQ(records.size(), 1u) << eos;
+    const std::string report = Report();
+    EXPECT_NE(report.find(eos == 2 ? "      Virial EOS was used in calculations."
+                                   : "      EOS of Kelmost was used in calculations."),
+              std::string::npos)
+        << eos;
+    // The ideal-gas result printed first, then the non-ideal one; the table has the latter.
+    EXPECT_EQ(Count(report, "Assigned values of equilibrium parameters"), 2 * (eos - 1)) << eos;
+    EXPECT_EQ(Count(report, "      Ideal gas EOS was used in calculations."), eos - 1) << eos;
+    const auto& par = records[0].parameters;
+    EXPECT_NEAR(par[kParP], 300, 1e-3);
+    EXPECT_NEAR(par[kParU], task().mixtureEnthalpy, 0.5);
+    EXPECT_GT(par[10], 1.05) << "Z of a dense gas";
+  }
+}
+
+}  // namespace
+}  // namespace kvil
