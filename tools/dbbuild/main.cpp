@@ -388,6 +388,14 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol) {
     pieces.push_back({r.ta, r.tb, {r}});
   }
   if (pieces.empty()) Fail(s.name + ": no data between 200 and 6000 K");
+  // The data of one piece with the entropy shifted by `shift`.
+  auto PieceTarget = [](const Piece& p, double shift) -> ThermoFunction {
+    return [&p, shift](double T) {
+      NasaValues v = PieceValues(p.recs, T);
+      v.s -= shift;
+      return v;
+    };
+  };
   // The program refers gas entropies to 1 atm; the NASA data to 1 bar.
   const double sShift = s.kindCode == 1 ? 0.0 : kGasEntropyShift;
   s.fits.clear();
@@ -396,11 +404,7 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol) {
   FitTolerance plain = tol;
   plain.margin = 1.0;
   auto add = [&](const std::vector<Fit7>& fits, const Piece& p) {
-    ThermoFunction target = [&p, sShift](double T) {
-      NasaValues v = PieceValues(p.recs, T);
-      v.s -= sShift;
-      return v;
-    };
+    const ThermoFunction target = PieceTarget(p, sShift);
     for (const Fit7& f : fits) {
       s.fits.push_back(f);
       // Deviations over the interval's part of the data range.
@@ -411,11 +415,7 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol) {
   };
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     const Piece& p = pieces[i];
-    ThermoFunction target = [&p, sShift](double T) {
-      NasaValues v = PieceValues(p.recs, T);
-      v.s -= sShift;
-      return v;
-    };
+    const ThermoFunction target = PieceTarget(p, sShift);
     std::vector<double> joins;
     for (std::size_t k = 1; k < p.recs.size(); ++k) joins.push_back(p.recs[k].ta);
     bool okA = true;
