@@ -609,8 +609,10 @@ int Run(const Options& opt) {
   double wCp = 0, wCpRel = 0, wH = 0, wS = 0;
   std::string nCp, nH, nS;
   int failed = 0;
+  double worstShare = 0;
   for (const auto& s : species) {
     for (const auto& d : s.deviations) {
+      worstShare = std::max(worstShare, d.worst);
       if (d.cpRel > wCpRel) {
         wCpRel = d.cpRel;
         nCp = s.name;
@@ -640,6 +642,7 @@ int Run(const Options& opt) {
        "stored.\n"
     << "Worst: Cp " << Fixed(100 * wCpRel, 3) << " % (" << nCp << "), H " << Fixed(wH, 2)
     << " J/mol (" << nH << "), S " << Fixed(wS, 4) << " J/(mol K) (" << nS << ")\n"
+    << "Largest share of the tolerance (1 = at the limit): " << Fixed(worstShare, 3) << "\n"
     << "Species whose fit missed the tolerance: " << failed << "\n";
   if (!skipped.empty()) {
     r << "Skipped (not storable):\n";
