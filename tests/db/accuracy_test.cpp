@@ -4,12 +4,17 @@
 // in S on a 10 K grid over the data range (200..6000 K), except within 1 K of a phase
 // change.  The stored intervals must join and cover that range.  Gas entropies are
 // stored for the standard pressure of the program's equilibrium, 1 atm; NASA's are for
-// 1 bar, so a gas's stored S is NASA's minus R ln(1.01325).
+// 1 bar, so a gas's stored S is NASA's minus R ln(1.01325).  Interval bounds lie on a
+// small set of temperatures common to all species (the equilibrium iteration crosses one
+// bound per step when the enthalpy or entropy is assigned), on the NASA records' own
+// bounds, or at a phase change.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <set>
+#include <vector>
 
 #include "db/db_sources.h"
 #include "thermo/species_db.h"
@@ -145,6 +150,50 @@ TEST(ShippedDatabaseAccuracy, ReproducesNasaDataWithinTolerance) {
   std::printf(
       "%d points; largest deviations: Cp %.3f of tolerance, H %.2f J/mol, S %.4f J/(mol K)\n",
       points, worst.cp, worst.h, worst.s);
+}
+
+// The temperatures at which the builder ends refitted intervals (tools/dbbuild).
+const std::vector<double> kCommonBounds = {250, 300, 350, 400, 500, 600, 700, 800, 1000, 2000, 4000};
+
+TEST(ShippedDatabaseAccuracy, IntervalsEndOnCommonBoundsOrWhereTheNasaDataDo) {
+  ASSERT_TRUE(std::filesystem::exists(dbtest::kThermoInp));
+  const auto nasa = dbtest::ReadThermoInp(dbtest::kThermoInp);
+  SpeciesDatabase db;
+  ASSERT_TRUE(db.Open(dbtest::DatabaseDir()));
+  std::set<double> above1000;  // distinct bounds above 1000 K, all species
+  std::set<double> gasAbove1000;
+  for (const auto& m : dbtest::ReadSpeciesMap()) {
+    SCOPED_TRACE(m.name);
+    SpeciesRecord rec;
+    ASSERT_TRUE(db.ReadSpecies(m.record, rec));
+    const int first = rec.polynomialRef / 10, count = rec.polynomialRef % 10;
+    std::vector<const Nasa9Record*> recs;
+    for (const auto& n : m.nasaNames)
+      for (auto [it, end] = nasa.equal_range(n); it != end; ++it) recs.push_back(&it->second);
+    std::stable_sort(recs.begin(), recs.end(),
+                     [](auto* a, auto* b) { return a->Tmin() < b->Tmin(); });
+    std::vector<double> own = PhaseStarts(recs);
+    for (const Nasa9Record* r : recs)
+      for (const auto& iv : r->intervals) own.insert(own.end(), {iv.tmin, iv.tmax});
+    for (int k = 0; k < count; ++k) {
+      PolynomialRecord p;
+      ASSERT_TRUE(db.ReadPolynomial(first + k, p));
+      const double b = p.tmax;  // the last one's end too, unless it is the 6000 K top
+      if (k + 1 == count && b >= 6000) break;
+      const bool common = std::count(kCommonBounds.begin(), kCommonBounds.end(), b) > 0;
+      const bool nasaOwn =
+          std::any_of(own.begin(), own.end(), [b](double t) { return std::fabs(t - b) < 0.06; });
+      EXPECT_TRUE(common || nasaOwn) << "interval bound at " << b << " K";
+      if (b > 1000) {
+        above1000.insert(b);
+        if (m.kind != 1) gasAbove1000.insert(b);
+      }
+    }
+  }
+  // Gases: 2000 and 4000 K (where a gas record ends below 6000 K, also its end).
+  EXPECT_LE(gasAbove1000.size(), 4u);
+  std::printf("distinct interval bounds above 1000 K: %zu (gases %zu)\n", above1000.size(),
+              gasAbove1000.size());
 }
 
 }  // namespace

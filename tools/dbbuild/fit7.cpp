@@ -229,7 +229,8 @@ bool FitInterval(const ThermoFunction& target, double ta, double tb, const FitTo
 }
 
 std::vector<Fit7> FitRange(const ThermoFunction& target, double ta, double tb,
-                           const FitTolerance& tol, const std::vector<double>& joins, bool& ok) {
+                           const FitTolerance& tol, const std::vector<double>& candidates,
+                           bool& ok) {
   ok = true;
   std::vector<Fit7> out;
   double start = ta;
@@ -241,42 +242,37 @@ std::vector<Fit7> FitRange(const ThermoFunction& target, double ta, double tb,
       out.push_back(fit);
       break;
     }
-    // Candidate ends strictly inside (start, tb), at least 10 K from start: the 10 K
-    // grid and the joins.  The farthest one that fits is taken.
+    // Candidate ends strictly inside (start, tb); the farthest one that fits is taken.
     std::vector<double> ends;
-    for (long k = static_cast<long>(std::floor(start / 10)) + 1; k * 10.0 < tb; ++k)
-      if (k * 10.0 >= start + 10) ends.push_back(k * 10.0);
-    for (double j : joins)
-      if (j > start + 1e-6 && j < tb - 1e-6) ends.push_back(j);
+    for (double e : candidates)
+      if (e > start + 1e-6 && e < tb - 1e-6) ends.push_back(e);
     std::sort(ends.begin(), ends.end());
     ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
-    if (ends.empty()) {  // too narrow to split: keep the best attempt
+    if (ends.empty()) {  // no candidate end inside: keep the best attempt
       ok = false;
       out.push_back(fit);
       break;
     }
+    // Farthest first: the candidates are few, and a fit that misses at one end may still
+    // succeed at a farther one (a different basis or a kink of the data at that end).
     Fit7 best;
+    double bestEnd = 0;
     bool found = false;
-    long a = 0, b = static_cast<long>(ends.size()) - 1;
-    while (a <= b) {
-      long mid = (a + b) / 2;
-      Fit7 f;
+    for (auto e = ends.rbegin(); e != ends.rend() && !found; ++e) {
       FitDeviation d;
-      if (FitInterval(target, start, ends[mid], tol, previous, f, d)) {
-        best = f;
+      if (FitInterval(target, start, *e, tol, previous, best, d)) {
+        bestEnd = *e;
         found = true;
-        a = mid + 1;
-      } else {
-        b = mid - 1;
       }
     }
     if (!found) {
       ok = false;
       FitDeviation d;
-      FitInterval(target, start, ends.front(), tol, previous, best, d);
+      bestEnd = ends.front();
+      FitInterval(target, start, bestEnd, tol, previous, best, d);
     }
     out.push_back(best);
-    start = ends[found ? a - 1 : 0];
+    start = bestEnd;
   }
   return out;
 }

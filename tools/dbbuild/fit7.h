@@ -54,12 +54,12 @@ FitDeviation Deviation(const Fit7& fit, const ThermoFunction& target, double ta,
 bool FitInterval(const ThermoFunction& target, double ta, double tb, const FitTolerance& tol,
                  const Fit7* previous, Fit7& fit, FitDeviation& dev);
 
-// Covers [ta, tb] with as few intervals as the tolerance allows: each interval starts
-// where the previous one ends and reaches as far as a fit stays accurate (ends on a
-// 10 K grid).  `ok` is set false when some interval could not meet the tolerance even
-// at the smallest width tried.  `joins` are further candidate ends (bounds of the data's
-// own intervals, where the heat capacity may have a kink).
+// Covers [ta, tb] with as few intervals as the tolerance allows, ending intervals only
+// at the candidate temperatures `ends` (those strictly inside (ta, tb) are used): each
+// interval starts where the previous one ends and reaches the farthest candidate up to
+// which a fit stays accurate.  `ok` is set false when some interval could not meet the
+// tolerance even up to the nearest candidate (the best attempt is kept).
 std::vector<Fit7> FitRange(const ThermoFunction& target, double ta, double tb,
-                           const FitTolerance& tol, const std::vector<double>& joins, bool& ok);
+                           const FitTolerance& tol, const std::vector<double>& ends, bool& ok);
 
 }  // namespace kvil::dbbuild

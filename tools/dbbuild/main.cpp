@@ -8,11 +8,13 @@
 //   condensed-densities.csv      molar volumes of condensed species
 //
 // Every NASA temperature interval up to 6000 K is refitted to the 7-coefficient form of
-// the database (see fit7.h); a fit report lists the largest deviations per interval.
+// the database (see fit7.h), with interval bounds from a small set common to all species
+// (kIntervalBounds); a fit report lists the largest deviations per interval.
 // The same inputs always give byte-identical files.
 //
 // Usage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] [--report FILE] [--map FILE]
-// (--map writes a CSV of record number, stored name, kind code and NASA names).
+// (--map writes a CSV of record number, stored name, kind code and NASA names;
+// --bounds replaces the common interval bounds, K, for trials of other sets).
 // Exit code 0 on success; 1 with a message on stderr on any input or fit failure.
 
 #include <algorithm>
@@ -47,9 +49,29 @@ constexpr int kSpeciesRecordBytes = 49;
 constexpr int kPropertyRecordBytes = 144;
 constexpr int kPolynomialRecordBytes = 37;
 
+// Temperatures at which refitted intervals may end, common to all species (K).  When
+// the entropy, enthalpy or energy is assigned, the program's equilibrium iteration lets
+// the temperature cross at most one interval bound of the species in use per step (so
+// that it stops at the phase changes of condensed species), and every distinct bound
+// between the starting temperature and the result costs an iteration.  Intervals that end
+// wherever each fit runs out of accuracy scatter their bounds over the whole range
+// (some 200 distinct ones above 1000 K among the gases; a (p, H) solve of AP/Al/HTPB
+// then needs about 90 iterations); with a common set the whole run shares a few.  The
+// set is fine up to 1000 K, where heat capacities change fast (condensed phases need
+// the 50-100 K steps), and as coarse above as the accuracy allows: by trial, with one
+// bound above 1000 K (at 1500, 2000, 2500 or 3000 K) a few gases such as O3, K2, Na2,
+// Li2, BeO and CaO cannot be fitted within tolerance; 2000 and 4000 K suffice for all
+// (as do 1500 and 3500 K, which put a bound amid common chamber temperatures).
+// Besides these, intervals end only where the NASA data end or change phase, at the
+// NASA records' own bounds where the heat capacity jumps, and, where the common bounds
+// alone give no accurate fit, at a smooth bound of the NASA records.
+const std::vector<double> kIntervalBounds = {250, 300, 350,  400,  500,  600,
+                                             700, 800, 1000, 2000, 4000};
+
 struct Options {
   std::string thermo = "/usr/lib/python3/dist-packages/rocketcea/thermo.inp";
   std::string sources, out, report, map;
+  std::vector<double> bounds = kIntervalBounds;
 };
 
 struct CuratedEntry {
@@ -91,6 +113,27 @@ std::string Fixed(double v, int decimals) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
   return buf;
+}
+
+// Comma-separated temperatures (K), ascending.
+std::vector<double> ParseBounds(const std::string& text) {
+  std::vector<double> out;
+  std::istringstream ss(text);
+  for (std::string f; std::getline(ss, f, ',');) {
+    char* end = nullptr;
+    std::string t = Trim(f);
+    double v = std::strtod(t.c_str(), &end);
+    if (t.empty() || *end != '\0' || !(v > 0) || (!out.empty() && v <= out.back()))
+      Fail("--bounds: expected ascending temperatures, got '" + text + "'");
+    out.push_back(v);
+  }
+  return out;
+}
+
+std::string BoundList(const std::vector<double>& bounds) {
+  std::string out;
+  for (double b : bounds) out += (out.empty() ? "" : ", ") + Fixed(b, 0);
+  return out;
 }
 
 // ---- Inputs ------------------------------------------------------------------------
@@ -357,7 +400,7 @@ int ReserveSlots(const std::vector<Fit7>& fits) {
   return n;
 }
 
-void FitSpecies(BuiltSpecies& s, const FitTolerance& tol) {
+void FitSpecies(BuiltSpecies& s, const FitTolerance& tol, const std::vector<double>& bounds) {
   // Pieces: temperature ranges without a latent heat inside; phase records whose
   // enthalpies join continuously are fitted together.  Data below 200 K are not used.
   struct Piece {
@@ -416,10 +459,19 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol) {
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     const Piece& p = pieces[i];
     const ThermoFunction target = PieceTarget(p, sShift);
-    std::vector<double> joins;
-    for (std::size_t k = 1; k < p.recs.size(); ++k) joins.push_back(p.recs[k].ta);
+    // Intervals end at the common bounds; the smooth joins of the NASA intervals (where
+    // the heat capacity may have a kink) are further candidates only where the common
+    // bounds alone do not give an accurate fit.
+    std::vector<double> withJoins = bounds;
+    for (std::size_t k = 1; k < p.recs.size(); ++k) withJoins.push_back(p.recs[k].ta);
+    auto fitRange = [&](double tb, bool& rangeOk) {
+      auto fits = FitRange(target, p.ta, tb, tol, bounds, rangeOk);
+      if (!rangeOk && withJoins.size() > bounds.size())
+        fits = FitRange(target, p.ta, tb, tol, withJoins, rangeOk);
+      return fits;
+    };
     bool okA = true;
-    auto a = FitRange(target, p.ta, p.tb, tol, joins, okA);
+    auto a = fitRange(p.tb, okA);
     if (i + 1 < pieces.size()) {
       ok = ok && okA;
       add(a, p);
@@ -433,7 +485,7 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol) {
     s.extended = false;
     if (a.back().tmax < kTopTemperature) {
       bool okB = true;
-      auto b = FitRange(target, p.ta, kTopTemperature, tol, joins, okB);
+      auto b = fitRange(kTopTemperature, okB);
       if (okB && b.size() < a.size() + 1) {
         chosen = b;
         chosenOk = okB;
@@ -563,7 +615,7 @@ int Run(const Options& opt) {
       auto it = lj.find(s.records.front()->name);
       if (it != lj.end()) s.properties = it->second;
     }
-    FitSpecies(s, tol);
+    FitSpecies(s, tol, opt.bounds);
     if (s.fits.size() > kMaxIntervals)
       Fail(s.name + ": needs " + std::to_string(s.fits.size()) + " intervals (at most 9)");
     species.push_back(std::move(s));
@@ -635,6 +687,8 @@ int Run(const Options& opt) {
     << "Species: " << species.size() << "; polynomial intervals: " << polyIndex << "\n"
     << "Tolerance: Cp max(0.5 %, 0.05 J/(mol K)), H 50 J/mol, S 0.05 J/(mol K); the builder "
        "accepts a fit at 80 % of these.\n"
+    << "Interval bounds: the common set " << BoundList(opt.bounds)
+    << " K, the ends and phase changes of the NASA data and its bounds where Cp jumps.\n"
     << "Gas entropies are stored for the standard pressure 1 atm (NASA: 1 bar), i.e. NASA's S "
        "minus R ln(1.01325) = 0.10944 J/(mol K); the deviations below are against that.\n"
     << "Deviations are the largest |fit - NASA| on a 1 K grid over each interval's part of "
@@ -695,6 +749,9 @@ int Run(const Options& opt) {
 }  // namespace kvil::dbbuild
 
 int main(int argc, char** argv) {
+  const std::string kUsage =
+      "usage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] [--report FILE] "
+      "[--map FILE] [--bounds T1,T2,...]";
   kvil::dbbuild::Options opt;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -712,13 +769,12 @@ int main(int argc, char** argv) {
       opt.report = value();
     else if (a == "--map")
       opt.map = value();
+    else if (a == "--bounds")
+      opt.bounds = kvil::dbbuild::ParseBounds(value());
     else
-      kvil::dbbuild::Fail("unknown argument " + a +
-                          "\nusage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] "
-                          "[--report FILE] [--map FILE]");
+      kvil::dbbuild::Fail("unknown argument " + a + "\n" + kUsage);
   }
   if (opt.sources.empty() || opt.out.empty())
-    kvil::dbbuild::Fail(
-        "usage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] [--report FILE] [--map FILE]");
+    kvil::dbbuild::Fail(kUsage);
   return kvil::dbbuild::Run(opt);
 }
