@@ -89,10 +89,10 @@ struct SavedAmounts {
   }
 };
 
-// Remembers the FrozenComposition flag and the EOS kind, clears the one, sets the
-// other to ideal gas and puts both back when it goes out of scope.  `keepFrozen`
-// decides whether the frozen flag is put back (a "proceed with equilibrium" answer
-// clears it for the rest of the chamber point).
+// Remembers the FrozenComposition flag and the EOS kind, sets the EOS kind to ideal
+// gas (and clears the flag when `clearFrozen`) and puts both back when it goes out of
+// scope.  DropFrozen makes the flag come back cleared: a "proceed with equilibrium
+// expansion" answer holds for the rest of the chamber point.
 class IdealGasScope {
  public:
   IdealGasScope(Session& s, bool clearFrozen)
@@ -106,7 +106,6 @@ class IdealGasScope {
   }
   IdealGasScope(const IdealGasScope&) = delete;
   IdealGasScope& operator=(const IdealGasScope&) = delete;
-  bool frozen() const { return frozen_; }
   void DropFrozen() { frozen_ = false; }
 
  private:
