@@ -146,8 +146,11 @@ struct ResultsBlock {
   double kFrozen = 0;
   double aFrozen = 0;       // m/s
   double lambdaFrozen = 0;  // W/(m*K)
-  double lambdaReacting = 0;// W/(m*K)
+  double lambdaReacting = 0;// W/(m*K), the reaction part of the conductivity
   double viscosity = 0;     // N*s/m2
+
+  // Conductivity of the reacting (equilibrium) mixture: frozen plus reaction part.
+  double LambdaEquilibrium() const { return lambdaFrozen + lambdaReacting; }
 };
 
 // ---- State of a run (driver, throat, expansion, report) ------------------------

@@ -336,14 +336,14 @@ class PointWriter {
                 " " + kUnitNames[8]);
       out_.Line(Spaces(7) + "Lt =" + Fixed(r_.lambdaFrozen * kKcalPerHourPerW, 9, 5) + " " +
                 kUnitNames[18] + Spaces(7) + "Lt\" =" +
-                Fixed(r_.lambdaReacting * kKcalPerHourPerW, 9, 5) + " " + kUnitNames[18]);
+                Fixed(r_.LambdaEquilibrium() * kKcalPerHourPerW, 9, 5) + " " + kUnitNames[18]);
       out_.Write(Spaces(7) + "Mu =" + Fixed(r_.viscosity * kKpPerNewton, 12, 8) + " " +
                  kUnitNames[20]);
     } else {
       out_.Line(Spaces(6) + "Cp\" =" + Fixed(r_.CpEquilibrium, 9, 5) + " " + kUnitNames[7] +
                 Spaces(10) + "Cv\" =" + Fixed(r_.CvEquilibrium, 9, 5) + " " + kUnitNames[7]);
       out_.Line(Spaces(7) + "Lt =" + Fixed(r_.lambdaFrozen, 9, 5) + " " + kUnitNames[17] +
-                Spaces(13) + "Lt\" =" + Fixed(r_.lambdaReacting, 9, 5) + " " + kUnitNames[17]);
+                Spaces(13) + "Lt\" =" + Fixed(r_.LambdaEquilibrium(), 9, 5) + " " + kUnitNames[17]);
       out_.Write(Spaces(7) + "Mu =" + Fixed(r_.viscosity, 12, 8) + " " + kUnitNames[19]);
     }
   }

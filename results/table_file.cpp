@@ -91,7 +91,7 @@ std::vector<double> BuildRecord(const Session& s) {
                                                  r.CpEquilibrium,
                                                  r.CvEquilibrium,
                                                  r.lambdaFrozen,
-                                                 r.lambdaReacting,
+                                                 r.LambdaEquilibrium(),
                                                  r.viscosity,
                                                  rt,
                                                  cov,

@@ -24,27 +24,12 @@ constexpr double kTakePart = 1.0e-10;
 
 using Vec = Array1<double, kMaxUnknowns>;
 
+// Charge of an ion code: 13, 23, 33, 43 are +1..+4, 14, 24, 34, 44 are -1..-4.
 int DecodeCharge(int code) {
-  switch (code) {
-    case 13:
-      return 1;
-    case 23:
-      return 2;
-    case 33:
-      return 3;
-    case 43:
-      return 4;
-    case 14:
-      return -1;
-    case 24:
-      return -2;
-    case 34:
-      return -3;
-    case 44:
-      return -4;
-    default:
-      return 0;
-  }
+  if (code < 13 || code > 44) return 0;
+  if (code % 10 == 3) return code / 10;
+  if (code % 10 == 4) return -(code / 10);
+  return 0;
 }
 
 std::string Trimmed(const std::string& s) {
@@ -185,7 +170,7 @@ bool SecondRoutine(const Session& session, const Layout& L, const NonIdealTerms&
     double dE = -2 * epsM * Y[1] / n;
     for (int gl = 1; gl <= eos.gasCount; ++gl) {
       const int l = eos.speciesOfOrdinal[gl];
-      if (!L.takes[l]) continue;
+      if (l < 1 || l > L.K || !L.takes[l]) continue;
       double sum = 0;
       for (int j = 1; j <= L.f; ++j) sum += kInvRc * L.atoms(j, l) * Y[j + 1];
       const double nl = static_cast<float>(ws.species.n[l]);
@@ -193,6 +178,7 @@ bool SecondRoutine(const Session& session, const Layout& L, const NonIdealTerms&
                               t.W1 * Y[1] + w * t.W2 * Y[m] + t.thetaE + sum);
       for (int gw = 1; gw <= eos.gasCount; ++gw) {
         const int k = eos.speciesOfOrdinal[gw];
+        if (k < 1 || k > L.K) continue;
         const LjPair pair = LennardJonesPair(ws.run.sigma[l], ws.run.sigma[k], ws.run.epsilon[l],
                                              ws.run.epsilon[k]);
         dS += (2 / (n * n)) * ql * ws.species.n[k] * pair.sigma3;

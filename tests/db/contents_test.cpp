@@ -160,15 +160,20 @@ std::vector<std::map<std::string, double>> CeaAmounts(const std::string& json) {
   return states;
 }
 
-TEST_F(ShippedDatabase, HoldsEveryCeaSpeciesOfTheReferenceCases) {
-  // CEA names are NASA names with '*' dropped; the species map says which NASA names
-  // each stored species was built from.
+// NASA names the stored species were built from (CEA's names are these with '*'
+// dropped), by the species map.
+std::set<std::string> CoveredNasaNames() {
   std::set<std::string> covered;
   for (const auto& m : dbtest::ReadSpeciesMap())
     for (std::string n : m.nasaNames) {
       std::erase(n, '*');
       covered.insert(n);
     }
+  return covered;
+}
+
+TEST_F(ShippedDatabase, HoldsEveryCeaSpeciesOfTheReferenceCases) {
+  const std::set<std::string> covered = CoveredNasaNames();
   int cases = 0;
   for (const auto& f :
        std::filesystem::directory_iterator(std::string(KVIL_TEST_DATA_DIR) + "/reference")) {
@@ -192,6 +197,25 @@ TEST_F(ShippedDatabase, HoldsEveryCeaSpeciesOfTheReferenceCases) {
     }
   }
   EXPECT_GE(cases, 5);
+}
+
+TEST_F(ShippedDatabase, HoldsEveryCeaSpeciesOfCommonPropellantSystems) {
+  // CEA's species of mole fraction >= 1e-5 in rocket chamber, throat and exit states of
+  // 22 propellant, explosive and pyrotechnic systems (tools/dbbuild/cea_survey.py).
+  const std::set<std::string> covered = CoveredNasaNames();
+  std::ifstream in(std::string(KVIL_SOURCE_DIR) + "/tests/db/cea_survey_species.txt");
+  ASSERT_TRUE(in.good());
+  int systems = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t colon = line.find(':');
+    ASSERT_NE(colon, std::string::npos) << line;
+    ++systems;
+    std::istringstream names(line.substr(colon + 1));
+    for (std::string n; names >> n;)
+      EXPECT_TRUE(covered.count(n)) << line.substr(0, colon) << ": " << n;
+  }
+  EXPECT_GE(systems, 20);
 }
 
 }  // namespace

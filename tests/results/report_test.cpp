@@ -50,7 +50,7 @@ class FullPointSi : public ReportTest {
                     .kFrozen = 1.3,
                     .aFrozen = 1100.0,
                     .lambdaFrozen = 0.15,
-                    .lambdaReacting = 0.35,
+                    .lambdaReacting = 0.20,  // equilibrium conductivity 0.35
                     .viscosity = 9.5e-5};
     s.ws.corrections.Gc = 0.01;
     s.ws.state.gasPresent = true;
@@ -112,7 +112,7 @@ TEST_F(ReportTest, FullPointTechnicalMoleFractionsDominantPowder) {
                   .kFrozen = 0,
                   .aFrozen = 950.0,
                   .lambdaFrozen = 0.2,
-                  .lambdaReacting = 0.5,
+                  .lambdaReacting = 0.3,  // equilibrium conductivity 0.5
                   .viscosity = 8e-5};
   s.ws.state.gasPresent = true;
   WritePointReport(s, t.elementCount, s.ws.run.count, 5.0f, kParamP, -1000.0f, kParamU);
@@ -182,7 +182,7 @@ TEST_F(RocketPoint, ThroatPointFullSiMassFractions) {
                   .CpEquilibrium = 3.0,
                   .CvEquilibrium = 2.5,
                   .lambdaFrozen = 0.1,
-                  .lambdaReacting = 0.3,
+                  .lambdaReacting = 0.2,  // equilibrium conductivity 0.3
                   .viscosity = 7.5e-5};
   WritePointReport(s, s.task.elementCount, s.ws.run.count, 9.0f, kParamS, 100.0f, kParamH);
   EXPECT_EQ(ReportText(), Golden("point_throat_si_massfrac.txt"));

@@ -51,7 +51,7 @@ class TableFileTest : public ReportTest {
                     .CvEquilibrium = 2.0,
                     .kFrozen = 1.25,
                     .lambdaFrozen = 0.25,
-                    .lambdaReacting = 0.5,
+                    .lambdaReacting = 0.25,  // equilibrium conductivity 0.5
                     .viscosity = 1e-4};
     s.ws.state.reportGasAmount = 1.75;
     std::filesystem::remove(s.TablePath());

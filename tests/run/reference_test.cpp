@@ -105,7 +105,8 @@ TEST_P(ReferenceCases, BatchRunReproducesTheStatesOfCea) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cea, ReferenceCases,
-                         ::testing::Values("ch4-air-hp", "air-ions-tp", "h2lox-rocket"),
+                         ::testing::Values("ch4-air-hp", "air-ions-tp", "h2lox-rocket", "h2o2-tp",
+                                           "nitromethane-uv"),
                          [](const auto& info) {
                            std::string n = info.param;
                            std::replace(n.begin(), n.end(), '-', '_');

@@ -7,6 +7,9 @@ namespace kvil::dbbuild {
 namespace {
 
 constexpr int kCoefficients = 7;
+// Share by which the largest H or S deviation of an interval may grow when its offset
+// moves from its most accurate place towards continuity with the previous interval.
+constexpr double kJoinSlack = 0.1;
 using Row = std::array<double, kCoefficients>;
 
 // Derivative rows of the three functions with respect to p1..p7 at x.
@@ -82,12 +85,12 @@ std::vector<double> Grid(double ta, double tb, double step) {
 }
 
 // Rounds the heat-capacity coefficients to single precision and places p4 and p1.
-// Without a previous interval they go where the largest H and S deviations on the grid
-// are smallest; after a previous interval (which ends at ta) they go as close to
-// continuity with it at ta as the tolerance allows, so that H and S hardly step at an
-// interval bound that is no phase change.
+// They go where the largest H and S deviations on the grid are smallest; after a
+// previous interval (which ends at ta) they move towards continuity with it at ta as
+// far as the largest deviation grows by a tenth, which makes the steps of H and S at
+// interval bounds that are no phase change smaller at little cost.
 Fit7 RoundAndPlace(const std::array<double, kCoefficients>& p, const ThermoFunction& target,
-                   double ta, double tb, const FitTolerance& tol, const Fit7* previous) {
+                   double ta, double tb, const Fit7* previous) {
   Fit7 f;
   f.tmin = static_cast<float>(ta);
   f.tmax = static_cast<float>(tb);
@@ -105,12 +108,13 @@ Fit7 RoundAndPlace(const std::array<double, kCoefficients>& p, const ThermoFunct
   }
   double hOffset = (hlo + hhi) / 2, sOffset = (slo + shi) / 2;
   if (previous) {
-    // Offsets that keep every grid deviation within 90 % of the accepted tolerance.
-    const double th = 0.9 * tol.h * tol.margin, ts = 0.9 * tol.s * tol.margin;
+    // Towards continuity with the previous interval, but only as far as the largest
+    // deviation grows by a small amount: accuracy over the interval comes first.
     NasaValues joint = Evaluate7(f, ta), before = Evaluate7(*previous, ta);
-    double hJoin = joint.h - before.h, sJoin = before.s - joint.s;
-    if (hhi - th <= hlo + th) hOffset = std::clamp(hJoin, hhi - th, hlo + th);
-    if (shi - ts <= slo + ts) sOffset = std::clamp(sJoin, shi - ts, slo + ts);
+    const double hJoin = joint.h - before.h, sJoin = before.s - joint.s;
+    const double hSlack = kJoinSlack * (hhi - hlo) / 2, sSlack = kJoinSlack * (shi - slo) / 2;
+    hOffset = std::clamp(hJoin, hOffset - hSlack, hOffset + hSlack);
+    sOffset = std::clamp(sJoin, sOffset - sSlack, sOffset + sSlack);
   }
   f.p[3] = static_cast<float>(hOffset / 1e4);
   f.p[0] = static_cast<float>(sOffset);
@@ -162,7 +166,7 @@ bool FitInterval(const ThermoFunction& target, double ta, double tb, const FitTo
   {
     std::array<double, kCoefficients> p{};
     p[1] = target(0.5 * (ta + tb)).cp;
-    fit = RoundAndPlace(p, target, ta, tb, tol, previous);
+    fit = RoundAndPlace(p, target, ta, tb, previous);
     dev = Deviation(fit, target, ta, tb, tol);
     if (dev.worst <= 1) return true;
   }
@@ -197,7 +201,7 @@ bool FitInterval(const ThermoFunction& target, double ta, double tb, const FitTo
       }
       std::array<double, kCoefficients> p{};
       if (!SolveLeastSquares(a, b, cols, p)) break;
-      Fit7 f = RoundAndPlace(p, target, ta, tb, tol, previous);
+      Fit7 f = RoundAndPlace(p, target, ta, tb, previous);
       FitDeviation d = Deviation(f, target, ta, tb, tol);
       if (!any || d.worst < dev.worst) {
         fit = f;

@@ -44,7 +44,7 @@ NasaValues Evaluate7(const Fit7& fit, double T);
 
 // Largest deviations of `fit` from `target` on [ta, tb] (step `step` K plus the ends).
 FitDeviation Deviation(const Fit7& fit, const ThermoFunction& target, double ta, double tb,
-                       const FitTolerance& tol, double step = 5.0);
+                       const FitTolerance& tol, double step = 2.0);
 
 // Fits one interval [ta, tb].  Tries a constant heat capacity first, then a weighted
 // least-squares fit of Cp, H and S together, refined towards the smallest largest

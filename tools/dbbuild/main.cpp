@@ -37,6 +37,10 @@ namespace {
 
 constexpr double kTopTemperature = 6000.0;    // the program continues every species to here
 constexpr double kBottomTemperature = 200.0;  // data below are not fitted
+// Entropy of an ideal gas at the standard pressure 1 atm minus that at 1 bar (NASA's
+// standard state): -R ln(101325 Pa / 100000 Pa), J/(mol K).  The program's equilibrium
+// works with pressures in atm, so gas entropies are stored for 1 atm.
+const double kGasEntropyShift = kNasaGasConstant * std::log(101325.0 / 100000.0);
 constexpr int kMaxIntervals = 9;
 constexpr int kMaxNameLength = 20;
 constexpr int kSpeciesRecordBytes = 49;
@@ -384,13 +388,23 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol) {
     pieces.push_back({r.ta, r.tb, {r}});
   }
   if (pieces.empty()) Fail(s.name + ": no data between 200 and 6000 K");
+  // The data of one piece with the entropy shifted by `shift`.
+  auto PieceTarget = [](const Piece& p, double shift) -> ThermoFunction {
+    return [&p, shift](double T) {
+      NasaValues v = PieceValues(p.recs, T);
+      v.s -= shift;
+      return v;
+    };
+  };
+  // The program refers gas entropies to 1 atm; the NASA data to 1 bar.
+  const double sShift = s.kindCode == 1 ? 0.0 : kGasEntropyShift;
   s.fits.clear();
   s.deviations.clear();
   bool ok = true;
   FitTolerance plain = tol;
   plain.margin = 1.0;
   auto add = [&](const std::vector<Fit7>& fits, const Piece& p) {
-    ThermoFunction target = [&p](double T) { return PieceValues(p.recs, T); };
+    const ThermoFunction target = PieceTarget(p, sShift);
     for (const Fit7& f : fits) {
       s.fits.push_back(f);
       // Deviations over the interval's part of the data range.
@@ -401,7 +415,7 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol) {
   };
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     const Piece& p = pieces[i];
-    ThermoFunction target = [&p](double T) { return PieceValues(p.recs, T); };
+    const ThermoFunction target = PieceTarget(p, sShift);
     std::vector<double> joins;
     for (std::size_t k = 1; k < p.recs.size(); ++k) joins.push_back(p.recs[k].ta);
     bool okA = true;
@@ -595,8 +609,10 @@ int Run(const Options& opt) {
   double wCp = 0, wCpRel = 0, wH = 0, wS = 0;
   std::string nCp, nH, nS;
   int failed = 0;
+  double worstShare = 0;
   for (const auto& s : species) {
     for (const auto& d : s.deviations) {
+      worstShare = std::max(worstShare, d.worst);
       if (d.cpRel > wCpRel) {
         wCpRel = d.cpRel;
         nCp = s.name;
@@ -619,11 +635,14 @@ int Run(const Options& opt) {
     << "Species: " << species.size() << "; polynomial intervals: " << polyIndex << "\n"
     << "Tolerance: Cp max(0.5 %, 0.05 J/(mol K)), H 50 J/mol, S 0.05 J/(mol K); the builder "
        "accepts a fit at 80 % of these.\n"
+    << "Gas entropies are stored for the standard pressure 1 atm (NASA: 1 bar), i.e. NASA's S "
+       "minus R ln(1.01325) = 0.10944 J/(mol K); the deviations below are against that.\n"
     << "Deviations are the largest |fit - NASA| on a 1 K grid over each interval's part of "
        "the NASA range\n(up to 6000 K), with the coefficients rounded to 32-bit floats as "
        "stored.\n"
     << "Worst: Cp " << Fixed(100 * wCpRel, 3) << " % (" << nCp << "), H " << Fixed(wH, 2)
     << " J/mol (" << nH << "), S " << Fixed(wS, 4) << " J/(mol K) (" << nS << ")\n"
+    << "Largest share of the tolerance (1 = at the limit): " << Fixed(worstShare, 3) << "\n"
     << "Species whose fit missed the tolerance: " << failed << "\n";
   if (!skipped.empty()) {
     r << "Skipped (not storable):\n";
