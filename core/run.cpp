@@ -561,7 +561,15 @@ Flow Runner::SolvePoint() {
     float v1 = st_.value1, v2 = st_.value2;
     if (st_.c1 == kParamV) v1 = float(v1 - solveShift_);
     if (st_.c2 == kParamV) v2 = float(v2 - solveShift_);
-    SolveEquilibrium(s_, v1, v2, code, K_, E_);
+    if (st_.frozenComposition && st_.c2 == kParamS &&
+        (st_.c1 == kParamP || st_.c1 == kParamV)) {
+      // A frozen expansion point: with the amounts held only T is unknown, so it is
+      // found on the entropy directly; the Newton system of the solver would treat the
+      // gas amounts as moving and leave a state that breaks the gas law.
+      SolveFrozenAtEntropy(s_, v2, st_.c1, v1, code);
+    } else {
+      SolveEquilibrium(s_, v1, v2, code, K_, E_);
+    }
     status_ = code;
     if (code != kSolveOk) return Flow::Done;
 

@@ -186,6 +186,26 @@ class RocketCeaTest : public ::testing::Test {
     EXPECT_NE(Report().find("(FROZEN at "), std::string::npos);
   }
 
+  // The same frozen exit reached by the expansion pressure itself: the run's frozen
+  // expansion point at (p, S_ch) with the composition of the freezing point.
+  void CompareFrozenToPressure(const FrozenCase& c) {
+    SCOPED_TRACE(c.name);
+    Load("rocket", c.name);
+    session->task.options[kOptFrozen] = 1;
+    session->settings.record.freezingT = c.freezingT;
+    const auto records = Run();
+    EXPECT_TRUE(ui.messages.empty()) << Messages();
+    ASSERT_FALSE(records.empty());
+    const auto& r = records.back();
+    EXPECT_EQ(r.kind, 2);
+    const double w = P(r, kW), pe = P(r, kPa), V = P(r, kV);
+    EXPECT_NEAR(pe, 0.1, 1e-6);
+    EXPECT_NEAR(w / c.isp, 1.0, 0.01);
+    EXPECT_NEAR((pe * V * 1e6 / w + w) / c.ivac, 1.0, 0.01);
+    EXPECT_NEAR(P(r, kT) / c.exitT, 1.0, 0.01);
+    EXPECT_NEAR(pe * P(r, 9) * 1e6 / (P(r, 10) * 1000.0 * P(r, kT)), 1.0, 1e-6);
+  }
+
   RecordingInteraction ui{Answer::Yes};
   NullTaskView view;
   std::unique_ptr<Session> session;
@@ -200,6 +220,12 @@ TEST_F(RocketCeaTest, HydrogenOxygenFrozenToAnAreaRatio) {
 }
 TEST_F(RocketCeaTest, MethaneOxygenFrozenToAnAreaRatio) {
   CompareFrozen(kCh4LoxFrozen);
+}
+TEST_F(RocketCeaTest, FrozenExpansionToAPressureMatchesCea) {
+  CompareFrozenToPressure(kH2LoxFrozen);
+}
+TEST_F(RocketCeaTest, MethaneOxygenFrozenToAPressure) {
+  CompareFrozenToPressure(kCh4LoxFrozen);
 }
 TEST_F(RocketCeaTest, MethaneOxygenToAmbientPressure) {
   CompareEquilibrium(kCh4Lox);
