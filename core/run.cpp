@@ -524,8 +524,10 @@ void Runner::PrintIdealGas(double nGas) {
   double rgt = r.T * kGasConstantJ * nGas;
   r.aFrozen = std::sqrt(std::max(0.0, r.kFrozen * rgt));
   r.gasVolume = r.V;
-  r.V += st_.condensedVolume;
+  // The sound velocity and the transport properties belong to the gas phase: they are
+  // formed with V the gas volume, before the condensed volume is added.
   if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
+  r.V += st_.condensedVolume;
   WriteReport();
 }
 
