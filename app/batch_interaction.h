@@ -10,6 +10,12 @@
 
 namespace kvil {
 
+// Exit status of kvil-batch: the work was done; a message refused it; bad usage or an
+// unreadable file.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitRefused = 1;
+inline constexpr int kExitUsage = 2;
+
 class BatchInteraction : public Interaction {
  public:
   explicit BatchInteraction(std::FILE* out = stderr, Answer defaultAnswer = Answer::Yes)

@@ -24,10 +24,6 @@ namespace kvil {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitRefused = 1;
-constexpr int kExitUsage = 2;
-
 void PrintUsage() {
   std::fprintf(stderr,
                "usage: kvil-batch [--db DIR] [--cfg FILE] [--answer yes|no] [--csv FILE] "

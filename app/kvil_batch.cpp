@@ -21,9 +21,9 @@
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitRefused = 1;
-constexpr int kExitUsage = 2;
+using kvil::kExitOk;
+using kvil::kExitRefused;
+using kvil::kExitUsage;
 
 void PrintUsage() {
   std::fprintf(stderr,

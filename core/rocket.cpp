@@ -44,7 +44,9 @@ class DefaultModel : public RocketStateModel {
 DefaultModel g_defaultModel;
 RocketStateModel* g_model = &g_defaultModel;
 
-int IonsDigit(const Session& s) { return s.task.Option(kOptIons) ? 1 : 0; }
+int IonsDigit(const Session& s) {
+  return s.task.Option(kOptIons) ? 1 : 0;
+}
 
 int CodeWord(const Session& s, int startMode, int c1, int c2) {
   return startMode * 10000 + 2 * 1000 + c1 * 100 + c2 * 10 + IonsDigit(s);
@@ -87,10 +89,10 @@ struct SavedAmounts {
   }
 };
 
-// Remembers the FrozenComposition flag and the EOS kind, clears the one, sets the
-// other to ideal gas and puts both back when it goes out of scope.  `keepFrozen`
-// decides whether the frozen flag is put back (a "proceed with equilibrium" answer
-// clears it for the rest of the chamber point).
+// Remembers the FrozenComposition flag and the EOS kind, sets the EOS kind to ideal
+// gas (and clears the flag when `clearFrozen`) and puts both back when it goes out of
+// scope.  DropFrozen makes the flag come back cleared: a "proceed with equilibrium
+// expansion" answer holds for the rest of the chamber point.
 class IdealGasScope {
  public:
   IdealGasScope(Session& s, bool clearFrozen)
@@ -104,7 +106,6 @@ class IdealGasScope {
   }
   IdealGasScope(const IdealGasScope&) = delete;
   IdealGasScope& operator=(const IdealGasScope&) = delete;
-  bool frozen() const { return frozen_; }
   void DropFrozen() { frozen_ = false; }
 
  private:
@@ -233,8 +234,8 @@ int ComputeThroat(Session& s, int componentCount, int& code, double chamberEntro
   return finish(0);
 }
 
-int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
-                      double areaRatio, double chamberEntropy) {
+int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP, double areaRatio,
+                      double chamberEntropy) {
   auto& ws = s.ws;
   auto& st = ws.state;
   auto& r = ws.results;
@@ -353,7 +354,10 @@ int SolveFrozenAtEntropy(Session& s, double entropy, int code2, double value, in
   for (int step = 0; step < kMaxFrozenSteps; ++step) {
     code = CodeWord(s, 2, kParamT, code2);
     // Results p and V are where the frozen evaluation reads the value it does not get.
-    if (code2 == kParamP) r.p = value; else r.V = value;
+    if (code2 == kParamP)
+      r.p = value;
+    else
+      r.V = value;
     r.T = T;
     const int status = g_model->Solve(s, static_cast<float>(T), static_cast<float>(value), code);
     if (status != 0) return status;
@@ -377,8 +381,8 @@ int SolveFreezingState(Session& s, int startMode, int& code, double chamberEntro
   code = CodeWord(s, startMode, kParamT, kParamS);
   ResetNonIdealCorrections(s);
   ws.results.soundSpeed = 0;
-  const int status = g_model->Solve(s, s.settings.record.freezingT,
-                                    static_cast<float>(chamberEntropy), code);
+  const int status =
+      g_model->Solve(s, s.settings.record.freezingT, static_cast<float>(chamberEntropy), code);
   if (status != 0) {
     s.ui.Info(kFrozenFailed);
     return status;
@@ -389,18 +393,17 @@ int SolveFreezingState(Session& s, int startMode, int& code, double chamberEntro
   return 0;
 }
 
-bool AskEquilibriumExpansion(Session& s, bool volume, double frozenValue,
-                             double expansionValue) {
+bool AskEquilibriumExpansion(Session& s, bool volume, double frozenValue, double expansionValue) {
   const std::string f = FormatPicture(frozenValue, "0.#####");
   const std::string e = FormatPicture(expansionValue, "0.#####");
   const std::string text =
-      volume ? "Frozen volume (" + f + " cub.m/kg) is more than\nexpansion volume (" + e +
-                   " cub.m/kg).\n"
-             : "Frozen pressure (" + f + " MPa) is less than\nexpansion pressure (" + e +
-                   " MPa).\n";
-  return s.ui.AskYesNo(MessageKind::Information,
-                       text + "Frozen calculation has no sense.\n"
-                              "Proceed with equilibrium expansion?");
+      volume
+          ? "Frozen volume (" + f + " cub.m/kg) is more than\nexpansion volume (" + e +
+                " cub.m/kg).\n"
+          : "Frozen pressure (" + f + " MPa) is less than\nexpansion pressure (" + e + " MPa).\n";
+  return s.ui.AskYesNo(MessageKind::Information, text +
+                                                     "Frozen calculation has no sense.\n"
+                                                     "Proceed with equilibrium expansion?");
 }
 
 int ComputeFrozenState(Session& s, int c1, int c2, int& code, float value2, float value1) {

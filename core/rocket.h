@@ -68,8 +68,7 @@ bool AskEquilibriumExpansion(Session& session, bool volume, double frozenValue,
 // status, or kSolveNotConverged (6) when T does not settle.  The expansion to an area
 // ratio uses it for its frozen points; the run's frozen expansion points by pressure
 // or volume can use it the same way.
-int SolveFrozenAtEntropy(Session& session, double entropy, int code2, double value,
-                         int& code);
+int SolveFrozenAtEntropy(Session& session, double entropy, int code2, double value, int& code);
 
 // Heat-of-combustion template with the frozen option: equilibrium at the freezing
 // point (the T parameter replaced by it), then the frozen mixture at the assigned T
@@ -77,8 +76,7 @@ int SolveFrozenAtEntropy(Session& session, double entropy, int code2, double val
 // V = 3).  Writes the report block (no table record).  FrozenComposition is clear on
 // every return.  Failures show "Frozen parameters cannot be calculated !"
 // (information) and return a non-zero status.
-int ComputeFrozenState(Session& session, int c1, int c2, int& code, float value2,
-                       float value1);
+int ComputeFrozenState(Session& session, int c1, int c2, int& code, float value2, float value1);
 
 // The state evaluations these calculations make.  The default calls SolveEquilibrium
 // (run species count, ElementCount of the task) and ComputeSoundVelocity; a test may

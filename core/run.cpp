@@ -524,8 +524,10 @@ void Runner::PrintIdealGas(double nGas) {
   double rgt = r.T * kGasConstantJ * nGas;
   r.aFrozen = std::sqrt(std::max(0.0, r.kFrozen * rgt));
   r.gasVolume = r.V;
-  r.V += st_.condensedVolume;
+  // The sound velocity and the transport properties belong to the gas phase: they are
+  // formed with V the gas volume, before the condensed volume is added.
   if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
+  r.V += st_.condensedVolume;
   WriteReport();
 }
 
@@ -561,7 +563,15 @@ Flow Runner::SolvePoint() {
     float v1 = st_.value1, v2 = st_.value2;
     if (st_.c1 == kParamV) v1 = float(v1 - solveShift_);
     if (st_.c2 == kParamV) v2 = float(v2 - solveShift_);
-    SolveEquilibrium(s_, v1, v2, code, K_, E_);
+    if (st_.frozenComposition && st_.c2 == kParamS &&
+        (st_.c1 == kParamP || st_.c1 == kParamV)) {
+      // A frozen expansion point: with the amounts held only T is unknown, so it is
+      // found on the entropy directly; the Newton system of the solver would treat the
+      // gas amounts as moving and leave a state that breaks the gas law.
+      SolveFrozenAtEntropy(s_, v2, st_.c1, v1, code);
+    } else {
+      SolveEquilibrium(s_, v1, v2, code, K_, E_);
+    }
     status_ = code;
     if (code != kSolveOk) return Flow::Done;
 

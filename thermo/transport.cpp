@@ -95,7 +95,9 @@ void ComputeTransportProperties(Session& session, int speciesCount,
 
   // 5. Reaction conductivity over the taking-part gas species.
   if (!reacting || !(p > 0)) return;
-  const double gasVolume = res.V - ws.state.condensedVolume;
+  // The state is evaluated with V the volume of the gas phase (the run adds the
+  // condensed volume only after the sound velocity and transport are formed).
+  const double gasVolume = res.V;
   if (!(gasVolume > 0)) return;
   Array1<int, kMaxTransportSpecies> gas;
   int P = 0;

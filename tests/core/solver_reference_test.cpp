@@ -24,7 +24,7 @@
 #include "core/solver.h"
 #include "task/datafile.h"
 #include "task/formula.h"
-#include "tests/core/solver_json.h"
+#include "support/json.h"
 #include "thermo/species_catalog.h"
 
 namespace kvil {

@@ -78,8 +78,9 @@ TEST_F(CeaReference, EquilibriumPropertiesOfTheCeaStates) {
     EXPECT_NEAR(r.viscosity / s.viscosity, 1.0, 0.16) << label;
     EXPECT_NEAR(r.lambdaFrozen / s.lambdaFrozen, 1.0, 0.12) << label;
     const double reacting = s.lambdaEquilibrium - s.lambdaFrozen;
-    if (reacting > 0.25 * s.lambdaFrozen)
+    if (reacting > 0.25 * s.lambdaFrozen) {
       EXPECT_NEAR(r.lambdaReacting / reacting, 1.0, 0.35) << label;
+    }
   }
   EXPECT_GE(transportCompared, 40);
 }

@@ -89,7 +89,9 @@ TEST_P(NonIdealRun, PointsAreFiniteOrFailWithTheirMessage) {
     ASSERT_TRUE(run.ran) << label;
     EXPECT_FALSE(HasNonFiniteText(run.report)) << label;
     // Every point missing from the table was refused with a message.
-    if (run.records.size() < ideal.records.size()) EXPECT_FALSE(run.messages.empty()) << label;
+    if (run.records.size() < ideal.records.size()) {
+      EXPECT_FALSE(run.messages.empty()) << label;
+    }
     for (const ResultsRecord& rec : run.records) {
       for (double v : rec.parameters) EXPECT_TRUE(std::isfinite(v)) << label;
       // 0: not computed (a point accepted after the last non-ideal pass); 1: not
@@ -119,7 +121,9 @@ TEST_P(NonIdealRun, PointsAreFiniteOrFailWithTheirMessage) {
           EXPECT_NEAR(p, pIdeal, 1e-9 * pIdeal) << label;
       }
   }
-  if (GetParam() == "cea/rdx-tv") EXPECT_GE(compared, 4);
+  if (GetParam() == "cea/rdx-tv") {
+    EXPECT_GE(compared, 4);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NonIdealRun,

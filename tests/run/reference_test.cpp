@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 #include "run/batch_support.h"
-#include "run/json_lite.h"
+#include "support/json.h"
 
 namespace kvil {
 namespace {
@@ -52,7 +52,7 @@ TEST_P(ReferenceCases, BatchRunReproducesTheStatesOfCea) {
   if (!fs::exists(db / "Demo_1a.bas")) GTEST_SKIP() << "no shipped species database in " << db;
   const fs::path ref = fs::path(KVIL_TEST_DATA_DIR) / "reference";
   const std::string name = GetParam();
-  const json::Value doc = json::Parse(ReadText(ref / (name + ".json")));
+  const testjson::Value doc = testjson::ParseJson(ReadText(ref / (name + ".json")));
   const fs::path dir =
       fs::temp_directory_path() / ("kvil_reference_" + std::to_string(::getpid()) + "_" + name);
   fs::remove_all(dir);
@@ -63,7 +63,7 @@ TEST_P(ReferenceCases, BatchRunReproducesTheStatesOfCea) {
   ASSERT_EQ(r.exitCode, 0) << r.errors;
 
   const auto rows = ParseCsv(ReadText(dir / "out.csv"));
-  const json::Value& states = doc["cea"];
+  const testjson::Value& states = doc["cea"];
   ASSERT_EQ(rows.size(), states.items.size() + 1) << r.errors;
   const auto& header = rows[0];
 
@@ -73,21 +73,21 @@ TEST_P(ReferenceCases, BatchRunReproducesTheStatesOfCea) {
                             {"U, kJ/kg", "U", 0.005},
                             {"S, kJ/(kg*K)", "S", 0.005}};
   for (std::size_t i = 0; i < states.items.size(); ++i) {
-    const json::Value& cea = states.items[i];
+    const testjson::Value& cea = states.items[i];
     const auto& row = rows[i + 1];
     ASSERT_EQ(row.size(), header.size());
     for (const Column& c : columns) {
       const int col = batch_test::Column(header, c.csv);
       ASSERT_GE(col, 0) << c.csv;
       const double ours = std::strtod(row[col].c_str(), nullptr);
-      const double theirs = cea[c.cea].num;
+      const double theirs = cea[c.cea].number;
       // H and U near zero are compared against the scale of the state's energy.
-      const double scale = std::max(std::fabs(theirs), std::fabs(cea["U"].num - cea["H"].num));
+      const double scale = std::max(std::fabs(theirs), std::fabs(cea["U"].number - cea["H"].number));
       EXPECT_LE(std::fabs(ours - theirs) / std::max(scale, 1e-12), c.tolerance)
           << name << " state " << i << " " << c.csv << ": " << ours << " vs CEA " << theirs;
     }
-    for (const auto& [species, amount] : cea["species_mol_per_kg"].members) {
-      if (amount.num <= 1e-3) continue;
+    for (const auto& [species, amount] : cea["species_mol_per_kg"].fields) {
+      if (amount.number <= 1e-3) continue;
       int col = -1;
       for (std::size_t h = 1 + 23; h < header.size(); ++h)
         if (NormalName(header[h]) == NormalName(species)) col = static_cast<int>(h);
@@ -97,8 +97,8 @@ TEST_P(ReferenceCases, BatchRunReproducesTheStatesOfCea) {
         continue;
       }
       const double ours = std::strtod(row[col].c_str(), nullptr);
-      EXPECT_LE(Relative(ours, amount.num), 0.02)
-          << name << " state " << i << " " << species << ": " << ours << " vs CEA " << amount.num;
+      EXPECT_LE(Relative(ours, amount.number), 0.02)
+          << name << " state " << i << " " << species << ": " << ours << " vs CEA " << amount.number;
     }
   }
   fs::remove_all(dir);

@@ -439,7 +439,9 @@ TEST_F(DatafileTest, PrefixesAndCorruptionsNeverBreakTheReader) {
   for (std::size_t len = 1; len < good.size(); len += 5) {
     WriteText("p.dat", good.substr(0, len));
     const ReadTaskResult r = ReadTaskFile(session, Path("p.dat"));
-    if (len < line68) EXPECT_EQ(r, ReadTaskResult::ReadError) << len;
+    if (len < line68) {
+      EXPECT_EQ(r, ReadTaskResult::ReadError) << len;
+    }
   }
   const char replacements[] = {'\0', '\n', ' ', '9', '-', 'e', '(', '\xff'};
   for (std::size_t pos = 0; pos < good.size(); pos += 3) {

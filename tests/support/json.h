@@ -1,4 +1,4 @@
-// A small JSON reader for the reference states of the solver tests (objects, arrays,
+// A small JSON reader for the reference cases of the tests (objects, arrays,
 // strings, numbers, true/false/null).  Throws std::runtime_error on malformed text.
 #pragma once
 
