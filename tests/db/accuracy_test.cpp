@@ -153,7 +153,8 @@ TEST(ShippedDatabaseAccuracy, ReproducesNasaDataWithinTolerance) {
 }
 
 // The temperatures at which the builder ends refitted intervals (tools/dbbuild).
-const std::vector<double> kCommonBounds = {250, 300, 350, 400, 500, 600, 700, 800, 1000, 2000, 4000};
+const std::vector<double> kCommonBounds = {250, 300, 350,  400,  500, 600,
+                                           700, 800, 1000, 2000, 4000};
 
 TEST(ShippedDatabaseAccuracy, IntervalsEndOnCommonBoundsOrWhereTheNasaDataDo) {
   ASSERT_TRUE(std::filesystem::exists(dbtest::kThermoInp));

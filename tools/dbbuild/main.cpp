@@ -65,7 +65,7 @@ constexpr int kPolynomialRecordBytes = 37;
 // Besides these, intervals end only where the NASA data end or change phase, at the
 // NASA records' own bounds where the heat capacity jumps, and, where the common bounds
 // alone give no accurate fit, at a smooth bound of the NASA records.
-const std::vector<double> kIntervalBounds = {250, 300, 350,  400,  500,  600,
+const std::vector<double> kIntervalBounds = {250, 300, 350,  400,  500, 600,
                                              700, 800, 1000, 2000, 4000};
 
 struct Options {
@@ -774,7 +774,6 @@ int main(int argc, char** argv) {
     else
       kvil::dbbuild::Fail("unknown argument " + a + "\n" + kUsage);
   }
-  if (opt.sources.empty() || opt.out.empty())
-    kvil::dbbuild::Fail(kUsage);
+  if (opt.sources.empty() || opt.out.empty()) kvil::dbbuild::Fail(kUsage);
   return kvil::dbbuild::Run(opt);
 }
