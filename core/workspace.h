@@ -52,6 +52,13 @@ struct RunSpeciesTables {
   Array1<PolyInterval, kMaxRunSpecies> primary;   // PrimaryPolynomials
   Array1<PolyInterval, kReserveCapacity> reserve; // ReservePolynomials
   Array1<int, kReserveCapacity> reserveOwner;     // run species number, 0 = free slot
+  // Where the reserve slots of each run species lie: PrepareRunSpecies gives every
+  // species one contiguous run of slots, in interval order, and records it here so
+  // that the temperature search looks at the species' own slots only.  Tables built
+  // without it (reserveIndexed false) are searched slot by slot.
+  bool reserveIndexed = false;
+  Array1<int, kMaxRunSpecies> reserveFirst;       // first slot of species k (0 = none)
+  Array1<int, kMaxRunSpecies> reserveSlots;       // number of slots of species k
 
   int Phase(int k) const { return composition(1, k); }
   int Atoms(int j, int k) const { return composition(j + 1, k); }  // element j of the system

@@ -168,6 +168,9 @@ class RunBuilder {
     SpeciesList& list = task_.species;
     run_.reserveOwner.Fill(0);
     run_.reserveCount = 0;
+    run_.reserveFirst.Fill(0);
+    run_.reserveSlots.Fill(0);
+    run_.reserveIndexed = true;
     run_.count = 0;
     SortSpeciesListByPhase(list);
 
@@ -205,6 +208,8 @@ class RunBuilder {
     run_.reserve[slot] = iv;
     run_.reserveOwner[slot] = k;
     run_.reserveCount = slot;
+    if (run_.reserveFirst[k] == 0) run_.reserveFirst[k] = slot;
+    ++run_.reserveSlots[k];
     return true;
   }
 

@@ -59,6 +59,17 @@ inline bool NearBound(const PolyInterval& iv, double T, double dT) {
   return std::fabs(T - iv.tmax) <= dT || std::fabs(T - iv.tmin) <= dT;
 }
 
+// The reserve slots to search for species k: its own contiguous run when the tables
+// record it, else every loaded slot (the loops also stop at the first free slot and
+// skip slots of other species).
+struct SlotRange {
+  int first, last;
+};
+inline SlotRange ReserveSlotsOf(const RunSpeciesTables& run, int k) {
+  if (!run.reserveIndexed) return {1, kReserveCapacity};
+  return {run.reserveFirst[k], run.reserveFirst[k] + run.reserveSlots[k] - 1};
+}
+
 inline void Store(CalcWorkspace& ws, int k, long double S, long double H, long double Cp) {
   ws.species.S[k] = static_cast<double>(S);
   ws.species.H[k] = static_cast<double>(H);
@@ -100,16 +111,17 @@ void EvaluateSpeciesFunctions(CalcWorkspace& ws, int k, double T) {
   SpeciesFunctionContext& fc = ws.functions;
   const double dT = fc.blendHalfWidth;
   const PolyInterval& primary = run.primary[k];
+  const SlotRange slots = ReserveSlotsOf(run, k);
 
   // Find the interval holding T: the primary one first, then the reserve slots of k
-  // in order.  Every loaded slot is searched (owners fill the slots contiguously
-  // from slot 1, so the first free slot ends the search).
+  // in order.  Every loaded slot of k is searched, up to the last one loaded (not only
+  // the first 130 slots).
   const PolyInterval* current = &primary;
   int currentSlot = 0;  // 0 = primary interval
   bool inside = Contains(primary, T);
   if (!inside) {
     double best = Distance(primary, T);
-    for (int s = 1; s <= kReserveCapacity && run.reserveOwner[s] != 0; ++s) {
+    for (int s = slots.first; s >= 1 && s <= slots.last && run.reserveOwner[s] != 0; ++s) {
       if (run.reserveOwner[s] != k) continue;
       const PolyInterval& iv = run.reserve[s];
       if (Contains(iv, T)) {
@@ -161,7 +173,7 @@ void EvaluateSpeciesFunctions(CalcWorkspace& ws, int k, double T) {
   const PolyInterval* neighbour = nullptr;
   const bool nearPrimary =
       currentSlot != 0 && (std::fabs(T - primary.tmax) < dT || std::fabs(T - primary.tmin) < dT);
-  for (int s = 1; s <= kReserveCapacity && run.reserveOwner[s] != 0; ++s) {
+  for (int s = slots.first; s >= 1 && s <= slots.last && run.reserveOwner[s] != 0; ++s) {
     if (run.reserveOwner[s] != k) continue;
     if (nearPrimary) {
       neighbour = &primary;
