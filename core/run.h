@@ -1,7 +1,7 @@
 // A calculation run: the Run command and the driver over variants and values.
 //
 // RunCommand checks the task, prepares the report and results table files and runs
-// either the task's own equilibrium specification or the chosen template
+// either the task's own equilibrium problem or the chosen template
 // calculations.  RunTask walks the source-composition variants and the values of
 // the two assigned parameters, solves every point, iterates with a non-ideal
 // equation of state, writes the report and the table, and adds throat, frozen and

@@ -56,7 +56,7 @@ bool LoadSettingsFile(Session& session);
 // naming the file when it cannot be written.
 bool WriteSettingsFile(Session& session, const std::string& name);
 
-// The parameter choosers of the specification page set from chooser entries (0-based;
+// The parameter choosers of the equilibrium page set from chooser entries (0-based;
 // first 0 p .. 6 Template, second 0 p .. 5 U).  Entries out of range leave the codes
 // unchanged.  "Template" clears the second and adiabatic parameters; equal choices
 // show the error "Equilibrium must be specified by different parameters !" and clear

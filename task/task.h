@@ -1,4 +1,4 @@
-// The calculation task: everything the user enters on the specification page and the
+// The calculation task: everything the user enters on the equilibrium page and the
 // option part of the settings page.
 //
 // The program holds exactly one Task.  The main window edits it, the run reads it, the

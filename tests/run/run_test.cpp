@@ -69,7 +69,7 @@ class RunFixture : public ::testing::Test {
     task().slots[n].valueText = values;
     task().slots[n].stepText = step;
   }
-  // What the specification page does when it is left: amounts, variants, balance.
+  // What the equilibrium page does when it is left: amounts, variants, balance.
   void Commit() { ASSERT_TRUE(ParseAllAmounts(*session_)); }
 
   bool Run() {
