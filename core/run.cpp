@@ -775,14 +775,22 @@ bool RunTemplates(Session& s) {
   int status = 0;
   bool started = false;
 
+  // Puts the template's assigned values into the task (one value each; no expansion
+  // parameter when its code is none).
+  auto setTemplate = [&](int mode, int first, float v1, int second, float v2, int expansion,
+                         float v3) {
+    task.firstCode = first;
+    SetSingleValue(task.slots[1], v1);
+    task.secondCode = second;
+    SetSingleValue(task.slots[2], v2);
+    task.expansionCode = expansion;
+    SetSingleValue(task.slots[3], v3);
+    if (expansion == kParamNone) task.slots[3].count = 0;
+    st.templateMode = mode;
+  };
+
   if (impulse) {
-    task.firstCode = kParamP;
-    SetSingleValue(task.slots[1], t.impulseP);
-    task.secondCode = kParamH;
-    SetSingleValue(task.slots[2], t.impulseH);
-    task.expansionCode = kParamPa;
-    SetSingleValue(task.slots[3], t.impulsePa);
-    st.templateMode = 1;
+    setTemplate(1, kParamP, t.impulseP, kParamH, t.impulseH, kParamPa, t.impulsePa);
     RunOutcome o = RunTaskWith(s, status, request);
     ++st.templateCounter;
     task.options[kOptEos] = restore.eos;
@@ -790,14 +798,7 @@ bool RunTemplates(Session& s) {
     if (o.cancelled) return started;
   }
   if (powder) {
-    task.firstCode = kParamP;
-    SetSingleValue(task.slots[1], t.powderP);
-    task.secondCode = kParamU;
-    SetSingleValue(task.slots[2], t.powderU);
-    task.expansionCode = kParamNone;
-    SetSingleValue(task.slots[3], 0);
-    task.slots[3].count = 0;
-    st.templateMode = 2;
+    setTemplate(2, kParamP, t.powderP, kParamU, t.powderU, kParamNone, 0);
     RunOutcome o = RunTaskWith(s, status, request);
     ++st.templateCounter;
     task.options[kOptEos] = restore.eos;
@@ -805,14 +806,7 @@ bool RunTemplates(Session& s) {
     if (o.cancelled) return started;
   }
   if (heat) {
-    task.firstCode = kParamV;
-    SetSingleValue(task.slots[1], t.heatV);
-    task.secondCode = kParamU;
-    SetSingleValue(task.slots[2], t.heatU);
-    task.expansionCode = kParamNone;
-    SetSingleValue(task.slots[3], 0);
-    task.slots[3].count = 0;
-    st.templateMode = 3;
+    setTemplate(3, kParamV, t.heatV, kParamU, t.heatU, kParamNone, 0);
     RunOutcome o = RunTaskWith(s, status, request);
     started = started || o.started;
     if (status == kSolveOk && !o.cancelled && o.pointsWritten > 0) {
