@@ -1,5 +1,9 @@
 #include "app/batch_interaction.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace kvil {
 
 std::string BatchMessageLine(MessageKind kind, const std::string& text) {
@@ -15,6 +19,17 @@ Answer BatchInteraction::Message(MessageKind kind, const std::string& text, Butt
   if (buttons == Buttons::Ok) return Answer::Ok;
   if (buttons == Buttons::YesNo && defaultAnswer_ == Answer::Cancel) return Answer::No;
   return defaultAnswer_ == Answer::Ok ? Answer::Yes : defaultAnswer_;
+}
+
+bool TaskDatafileReadable(Interaction& ui, const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) {
+    ui.Message(MessageKind::Error,
+               "Cannot open the task datafile " + path + ": " + std::strerror(errno), Buttons::Ok);
+    return false;
+  }
+  std::fclose(f);
+  return true;
 }
 
 }  // namespace kvil

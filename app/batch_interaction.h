@@ -37,6 +37,10 @@ class BatchInteraction : public Interaction {
   int counts_[5] = {0, 0, 0, 0, 0};
 };
 
+// True when the task datafile can be opened for reading; otherwise shows
+// "Cannot open the task datafile <path>: <reason>" as an error.
+bool TaskDatafileReadable(Interaction& ui, const std::string& path);
+
 // The one-line form of a message: "<kind>: <text>" with '\n' and '\r' as blanks.
 std::string BatchMessageLine(MessageKind kind, const std::string& text);
 

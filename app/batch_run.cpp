@@ -214,6 +214,7 @@ int RunBatch(int argc, char** argv) {
     }
   }
 
+  if (!TaskDatafileReadable(ui, opt.datafile)) return kExitUsage;
   switch (ReadTaskFile(session, opt.datafile)) {
     case ReadTaskResult::CannotOpen:
     case ReadTaskResult::ReadError:

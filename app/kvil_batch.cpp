@@ -57,6 +57,7 @@ int RunInfo(int argc, char** argv) {
                "Species database not found in " + dbDir + "; continuing without it.",
                kvil::Buttons::Ok);
 
+  if (!kvil::TaskDatafileReadable(ui, datafile)) return kExitUsage;
   switch (kvil::ReadTaskFile(session, datafile)) {
     case kvil::ReadTaskResult::CannotOpen:
       return kExitUsage;

@@ -97,7 +97,12 @@ TEST_F(BatchFixture, ExitStatusTellsRefusalFromBadUsage) {
   EXPECT_NE(r.errors.find("error: Equilibrium is not specified !\n"), std::string::npos)
       << r.errors;
 
-  EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " missing.dat").exitCode, 2);
+  BatchResult missing = RunKvilBatch(dir_, DbArg() + " missing.dat");
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_NE(missing.errors.find("error: Cannot open the task datafile missing.dat: "),
+            std::string::npos)
+      << missing.errors;
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "missing.tdf"));
   EXPECT_EQ(RunKvilBatch(dir_, DbArg()).exitCode, 2);
   EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --answer maybe t.dat").exitCode, 2);
   EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --bogus t.dat").exitCode, 2);
