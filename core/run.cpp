@@ -49,6 +49,7 @@ constexpr double kIdealGasPressureLimit = 2.0;
 constexpr double kEosAmountThreshold = 0.001;
 // Largest number of gas species the EOS takes (its tables hold 43).
 constexpr int kMaxEosGasSpecies = 43;
+constexpr int kEosSelectionPasses = 3;  // non-ideal passes that choose the EOS species
 constexpr double kNonIdealTolerance = 0.001;       // converged
 constexpr double kNonIdealAcceptTolerance = 0.01;  // accepted after the last pass
 constexpr double kRelativeChangeFloor = 0.001;     // below: absolute change
@@ -575,7 +576,11 @@ Flow Runner::SolvePoint() {
     status_ = code;
     if (code != kSolveOk) return Flow::Done;
 
-    SetEosFlags();
+    // The species of the non-ideal EOS follow the amounts for the first passes, then
+    // stay as they are: species hovering at the amount threshold would otherwise enter
+    // and leave on alternate passes, and the passes would cycle between two states
+    // instead of converging (dense explosive products do that).
+    if (pass < kEosSelectionPasses) SetEosFlags();
     const double nGas = GasAmount();
     st_.gasPresent = nGas >= kGasPresentAmount;
 

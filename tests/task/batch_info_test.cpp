@@ -47,7 +47,8 @@ TEST_F(BatchInfoTest, MessagesAndExitStatus) {
   EXPECT_EQ(Run(""), 2);
   EXPECT_EQ(Run("--info"), 2);
   EXPECT_EQ(Run("--info missing.dat"), 2);
-  EXPECT_EQ(ReadText("err.txt"), "error:     Datafile read error !    \n");
+  EXPECT_EQ(ReadText("err.txt"),
+            "error: Cannot open the task datafile missing.dat: No such file or directory\n");
 
   WriteText("bad.dat", "garbage\r\n");
   EXPECT_EQ(Run("--info bad.dat"), 1);
