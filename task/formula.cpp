@@ -22,11 +22,11 @@ bool IsNumberChar(char c) {
   return (c >= '0' && c <= '9') || c == ',' || c == '.';
 }
 
-// Masses of the list positions below: a stepped amount counts as passed when it lies
-// beyond its end by more than this (mass parts).
+// A stepped amount has passed its end when it lies beyond it by more than this (mass
+// parts).
 constexpr double kStepEndTolerance = 5e-21;
-constexpr double kMinMassSum = 1e-10;
-constexpr double kMinElementAmount = 1e-22;
+constexpr double kMinMassSum = 1e-10;        // mass parts: below this there is no system
+constexpr double kMinElementAmount = 1e-22;  // mol/kg: an element amount counted as present
 
 }  // namespace
 
