@@ -44,21 +44,10 @@ class DefaultModel : public RocketStateModel {
 DefaultModel g_defaultModel;
 RocketStateModel* g_model = &g_defaultModel;
 
-int IonsDigit(const Session& s) {
-  return s.task.Option(kOptIons) ? 1 : 0;
-}
-
 int CodeWord(const Session& s, int startMode, int c1, int c2) {
-  return startMode * 10000 + 2 * 1000 + c1 * 100 + c2 * 10 + IonsDigit(s);
+  return SolverCodeWord(startMode, c1, c2, s.task.Option(kOptIons));
 }
 
-double GasAmount(const Session& s) {
-  double sum = 0;
-  for (int k = 1; k <= s.ws.run.count; ++k) {
-    if (s.ws.run.Phase(k) == 2) sum += s.ws.species.n[k];
-  }
-  return sum;
-}
 
 // Appends the current point to the results table with the given kind; the previous
 // kind of the run is kept.
@@ -309,7 +298,7 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
       a = r.soundSpeed;
       k = r.kEquilibrium;
     } else {
-      const double nGas = GasAmount(s);
+      const double nGas = s.ws.GasAmount();
       const double Cv = r.Cp - nGas * kGasConstantJ * 0.001;
       k = r.Cp / Cv;
       a = 1000.0 * std::sqrt(k * r.p * r.V);
@@ -362,7 +351,7 @@ int SolveFrozenAtEntropy(Session& s, double entropy, int code2, double value, in
     const int status = g_model->Solve(s, static_cast<float>(T), static_cast<float>(value), code);
     if (status != 0) return status;
     double c = r.Cp;  // kJ/(kg*K), at fixed composition
-    if (code2 == kParamV) c -= GasAmount(s) * kGasConstantJ * 0.001;
+    if (code2 == kParamV) c -= s.ws.GasAmount() * kGasConstantJ * 0.001;
     if (!(c > 0)) break;
     double dT = (entropy - r.S) * r.T / c;
     dT = std::clamp(dT, -0.5 * T, 0.5 * T);
@@ -429,13 +418,13 @@ int ComputeFrozenState(Session& s, int c1, int c2, int& code, float value2, floa
   } else {
     v1 = s.settings.record.freezingT;
   }
-  code = 1 * 10000 + 2 * 1000 + c1 * 100 + c2 * 10 + IonsDigit(s);
+  code = CodeWord(s, 1, c1, c2);
   int status = g_model->Solve(s, v1, v2, code);
   if (status != 0) return fail(status);
 
   // Then that composition, held fixed, at the assigned values.
   ws.state.frozenComposition = true;
-  const double nGas = GasAmount(s);
+  const double nGas = s.ws.GasAmount();
   code = CodeWord(s, 2, c1, c2);
   bool pAssigned = false, vAssigned = false;
   for (const auto& [c, v] : {std::pair{c1, value1}, std::pair{c2, value2}}) {

@@ -190,14 +190,11 @@ class Runner {
   Flow SolvePoint();
   Flow ExpansionPoints();
   void SetEosFlags();
-  double GasAmount() const;
   double CondensedVolume() const;
   void PrintIdealGas(double nGas);
   void WriteReport();
   void WriteRecord();
-  int CodeWord() const {
-    return st_.startMode * 10000 + 2000 + st_.c1 * 100 + st_.c2 * 10 + (ions_ ? 1 : 0);
-  }
+  int CodeWord() const { return SolverCodeWord(st_.startMode, st_.c1, st_.c2, ions_); }
 
   Session& s_;
   Task& task_;
@@ -476,13 +473,6 @@ Flow Runner::ExpansionPoints() {
 
 // ---- One point with the non-ideal iteration (F) ------------------------------------
 
-double Runner::GasAmount() const {
-  double n = 0;
-  for (int k = 1; k <= K_; ++k)
-    if (ws_.run.Phase(k) == 2) n += ws_.species.n[k];
-  return n;
-}
-
 double Runner::CondensedVolume() const {
   double v = 0;
   for (int k = 1; k <= K_; ++k)
@@ -581,7 +571,7 @@ Flow Runner::SolvePoint() {
     // and leave on alternate passes, and the passes would cycle between two states
     // instead of converging (dense explosive products do that).
     if (pass < kEosSelectionPasses) SetEosFlags();
-    const double nGas = GasAmount();
+    const double nGas = ws_.GasAmount();
     st_.gasPresent = nGas >= kGasPresentAmount;
 
     const bool lowPressure = (st_.c1 == kParamP && st_.value1 < kIdealGasPressureLimit) ||

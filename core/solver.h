@@ -33,6 +33,12 @@ enum SolveStatus : int {
 };
 
 // value1, value2: the assigned values in MPa, K, m3/kg, kJ/(kg K) or kJ/kg by code.
+// The code word of a solve: start mode L (1 fresh, 2 continue), codes c1 and c2 of the
+// two assigned values, ions option.
+inline int SolverCodeWord(int startMode, int c1, int c2, bool ions) {
+  return startMode * 10000 + 2 * 1000 + c1 * 100 + c2 * 10 + (ions ? 1 : 0);
+}
+
 // code (in): L*10000 + 2*1000 + c1*100 + c2*10 + ions, where L = 1 is a fresh start,
 // L = 2 continues from the workspace, c1 and c2 are the codes of value1 and value2
 // (1 p, 2 T, 3 V, 4 S, 5 H, 6 U, different from each other).  The ions option itself

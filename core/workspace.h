@@ -218,6 +218,14 @@ struct CalcWorkspace {
   EosState eos;
   ResultsBlock results;
   RunState state;
+
+  // Amount of the gas phase (gas species and ions), mol/kg.
+  double GasAmount() const {
+    double sum = 0;
+    for (int k = 1; k <= run.count; ++k)
+      if (run.Phase(k) == 2) sum += species.n[k];
+    return sum;
+  }
 };
 
 }  // namespace kvil
