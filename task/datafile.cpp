@@ -158,10 +158,12 @@ void ApplyRaw(Session& session, const RawDatafile& raw) {
   for (int c = 1; c <= kUnitCount; ++c)
     task.unitCodes[c] = static_cast<std::uint8_t>(raw.units[c] == 2 * c ? 2 * c : 2 * c - 1);
   task.options = raw.options;
-  // Parameter choosers: "Template" leaves no second or adiabatic parameter; two equal
-  // parameters cannot specify an equilibrium.
-  task.firstCode = raw.codes[0];
-  task.secondCode = raw.codes[1];
+  // Parameter choosers: a code a chooser does not offer leaves it empty; "Template"
+  // leaves no second or adiabatic parameter; two equal parameters cannot specify an
+  // equilibrium.
+  task.firstCode =
+      raw.codes[0] >= kParamP && raw.codes[0] <= kParamTemplate ? raw.codes[0] : kParamNone;
+  task.secondCode = raw.codes[1] >= kParamP && raw.codes[1] <= kParamU ? raw.codes[1] : kParamNone;
   task.expansionCode =
       raw.codes[2] >= kParamPa && raw.codes[2] <= kParamAreaRatio ? raw.codes[2] : kParamNone;
   if (task.firstCode == kParamTemplate) {

@@ -307,6 +307,15 @@ TEST_F(DatafileTest, ParameterChoicesAreCheckedOnReading) {
   EXPECT_TRUE(ui.Saw("Equilibrium must be specified by different parameters !"));
   EXPECT_EQ(session.task.firstCode, kParamNone);
   EXPECT_EQ(session.task.expansionCode, kParamNone);
+
+  // Codes the choosers do not offer leave them empty, with no value list.
+  session.task.firstCode = kParamAreaRatio;
+  session.task.secondCode = kParamTemplate;
+  WriteText("bad.dat", DatafileText(session.task));
+  ASSERT_EQ(ReadTaskFile(session, Path("bad.dat")), ReadTaskResult::Ok);
+  EXPECT_EQ(session.task.firstCode, kParamNone);
+  EXPECT_EQ(session.task.secondCode, kParamNone);
+  EXPECT_EQ(session.task.slots[1].count, 0);
 }
 
 TEST_F(DatafileTest, FailedWriteKeepsThePreviousFiles) {
