@@ -367,8 +367,14 @@ int ComputeEosCorrections(Session& session, int /*speciesCount*/) {
     for (int g = 1; g <= eos.gasCount; ++g) {
       const double sp = 2 * eos.s3[g] / (n * n) - 2 * S3 / n;
       const double ep = 2 * eos.e3[g] / (n * n * S3) - 2 * epsM / n - epsM * sp / S3;
-      phi[g] = n * (-rho * (kSFactor * sp * Bstar0 + M * ep / epsM) - B / h +
-                    rho * rho * kCFactor * sp + rho * C / h) -
+      // Minus the residual chemical potential over RT of the gas: the derivative of
+      // n^2 B/h + n^3 C/(2 h^2) with respect to its amount (C = 0.36028 S3^2 varies
+      // with S3 through s').  The third-virial terms enter with a minus sign and the
+      // factor S3; with them the other way round the correction was off by 1.5 C rho^2
+      // and more, and dense virial compositions were not in equilibrium with their
+      // own pressure.
+      phi[g] = n * (-rho * (kSFactor * sp * Bstar0 + M * ep / epsM) - B / h -
+                    rho * rho * kCFactor * S3 * sp - rho * C / h) -
                rho * (rho * C / 2 + B);
       eos.s3[g] = kSFactor * (2 * S3 / n + sp);
       eos.e3[g] = ep;

@@ -256,6 +256,39 @@ TEST_F(EosCorrections, VirialEnergyTermIsMinusTdBdT) {
   EXPECT_NEAR(c.Gc, -rho * (rho * eos.C + eos.B) * n, 1e-12 * std::fabs(c.Gc));
 }
 
+// The correction of a species' ln n is minus its residual chemical potential over RT,
+// the derivative of the residual Helmholtz energy A/RT = n^2 B/h + n^3 C/(2 h^2) (per kg,
+// at fixed T and volume h) with respect to its amount.  Checked by differences on a
+// dense mixture of two unlike gases.
+TEST_F(EosCorrections, VirialCorrectionsAreTheResidualChemicalPotentials) {
+  SetEos(2);
+  const double T = 3000, V = 0.002;
+  const auto corrections = [&](double n1, double n2) {
+    session.ws.run.count = 0;
+    session.ws.eos = EosState{};
+    Add(Nitrogen(n1));
+    Add({"CO2", n2, 0.0, 9.0, 3.941f, 195.2f, 44.0095f, {1}});
+    session.ws.results.T = T;
+    session.ws.results.V = V;
+    EXPECT_EQ(SolveEosVolume(session, 2, kParamV, kParamT), 0);
+    EXPECT_EQ(ComputeEosCorrections(session, 2), 0);
+    return session.ws.corrections;
+  };
+  const double h = 1e6 * V;
+  const auto helmholtz = [&](double n1, double n2) {
+    corrections(n1, n2);
+    const double n = n1 + n2;
+    const EosState& eos = session.ws.eos;
+    return n * n * eos.B / h + n * n * n * eos.C / (2 * h * h);
+  };
+  const double n1 = 20, n2 = 12, d = 1e-4;
+  const NonIdealCorrections c = corrections(n1, n2);
+  const double mu1 = (helmholtz(n1 + d, n2) - helmholtz(n1 - d, n2)) / (2 * d);
+  const double mu2 = (helmholtz(n1, n2 + d) - helmholtz(n1, n2 - d)) / (2 * d);
+  EXPECT_NEAR(c.phi[1], -mu1, 2e-3 * std::fabs(mu1));
+  EXPECT_NEAR(c.phi[2], -mu2, 2e-3 * std::fabs(mu2));
+}
+
 TEST_F(EosCorrections, KelmostAgreesWithVirialAtLowDensity) {
   const double T = 800, p = 0.05;
   const NonIdealCorrections v = Solve(2, T, p);
