@@ -667,7 +667,8 @@ RunOutcome Runner::Run() {
   st_.rowKind = 0;
   status_ = kSolveOk;
   ions_ = task_.Option(kOptIons);
-  eos_ = task_.Eos();
+  // Only 2 (virial) and 3 (Kelmost) are non-ideal; any other stored value is the ideal gas.
+  eos_ = task_.Eos() == 2 || task_.Eos() == 3 ? task_.Eos() : 1;
 
   // PrepareRunSpecies reorders the species list; the run gives it back as it was.
   // Cleanup runs on every way out, exceptions included.
