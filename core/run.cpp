@@ -785,21 +785,22 @@ bool RunTemplates(Session& s) {
     st.templateMode = mode;
   };
 
-  if (impulse) {
-    setTemplate(1, kParamP, t.impulseP, kParamH, t.impulseH, kParamPa, t.impulsePa);
+  // Runs the impulse or powder template as set; true when the user stopped the run.
+  auto runCounted = [&]() {
     RunOutcome o = RunTaskWith(s, status, request);
     ++st.templateCounter;
     task.options[kOptEos] = restore.eos;
     started = started || o.started;
-    if (o.cancelled) return started;
+    return o.cancelled;
+  };
+
+  if (impulse) {
+    setTemplate(1, kParamP, t.impulseP, kParamH, t.impulseH, kParamPa, t.impulsePa);
+    if (runCounted()) return started;
   }
   if (powder) {
     setTemplate(2, kParamP, t.powderP, kParamU, t.powderU, kParamNone, 0);
-    RunOutcome o = RunTaskWith(s, status, request);
-    ++st.templateCounter;
-    task.options[kOptEos] = restore.eos;
-    started = started || o.started;
-    if (o.cancelled) return started;
+    if (runCounted()) return started;
   }
   if (heat) {
     setTemplate(3, kParamV, t.heatV, kParamU, t.heatU, kParamNone, 0);
