@@ -518,24 +518,20 @@ int Run(const Options& opt) {
   std::vector<CuratedEntry> curated = ReadCuratedList((src / "species.txt").string());
 
   std::map<std::string, Properties> lj;
-  for (auto& row : ReadCsv((src / "lennard-jones.csv").string())) {
-    Properties p;
-    std::string where = "lennard-jones.csv " + row["species"];
-    p.at92 = ToFloat(row["sigma_angstrom"], where);
-    p.at96 = ToFloat(row["epsilon_over_k_kelvin"], where);
-    p.at100 = ToFloat(row["dipole_debye"], where);
-    p.source = "lennard-jones.csv";
-    lj[row["species"]] = p;
-  }
-  for (auto& row : ReadCsv((src / "lennard-jones-estimates.csv").string())) {
-    if (lj.count(row["species"])) Fail("estimate for tabulated species " + row["species"]);
-    Properties p;
-    std::string where = "lennard-jones-estimates.csv " + row["species"];
-    p.at92 = ToFloat(row["sigma_angstrom"], where);
-    p.at96 = ToFloat(row["epsilon_over_k_kelvin"], where);
-    p.at100 = ToFloat(row["dipole_debye"], where);
-    p.source = "lennard-jones-estimates.csv";
-    lj[row["species"]] = p;
+  // Tabulated values first, then the documented estimates for gases the table lacks.
+  for (const char* file : {"lennard-jones.csv", "lennard-jones-estimates.csv"}) {
+    const bool estimates = std::string(file) == "lennard-jones-estimates.csv";
+    for (auto& row : ReadCsv((src / file).string())) {
+      if (estimates && lj.count(row["species"]))
+        Fail("estimate for tabulated species " + row["species"]);
+      Properties p;
+      std::string where = std::string(file) + " " + row["species"];
+      p.at92 = ToFloat(row["sigma_angstrom"], where);
+      p.at96 = ToFloat(row["epsilon_over_k_kelvin"], where);
+      p.at100 = ToFloat(row["dipole_debye"], where);
+      p.source = file;
+      lj[row["species"]] = p;
+    }
   }
   // Condensed molar volumes by NASA phase name: solid rows first (the room-temperature
   // value of the stable form), liquid rows for names without a solid row.
