@@ -7,6 +7,9 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   rocketcea            # NASA CEA and its thermo.inp: the database builder and the reference tests
+  qt6-base-dev qt6-charts-dev qt6-svg-dev
+  libqt6opengl6-dev    # Qt Charts' CMake package needs it when recommends are not installed
+  fonts-dejavu-core    # the fixed-pitch and sans fonts of the windows
 )
 
 missing=()
