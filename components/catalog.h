@@ -1,0 +1,101 @@
+// The ingredient catalogue behind the component picker: classes and components read
+// from two UTF-8 text tables, with sorted name indexes beside them.  No Qt.
+//
+// Files (tab-separated, one header row, lines ended by LF; a CR before the LF is
+// ignored):
+//   Class.dat    class, description, origin
+//   Compons.dat  class, name, synonyms, formula, enthalpy kJ/kg, density g/cm3, source,
+//                origin
+//   Class.IDX, Compons.IDX  sorted name indexes (see WriteIndex): a signature line of
+//                the table they index, then "name<TAB>line" sorted by folded name.
+// `origin` is "shipped" for the entries that come with the program (read-only in the
+// picker) and "user" for those the user added.  Synonyms are separated by ';'.
+//
+// A damaged row is reported as "<file>, line <n>: <what>" and skipped; every other row
+// is kept.  Saving writes a temporary file beside the target and renames it over the
+// target, so a failed save leaves the previous file whole.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kvilcb {
+
+inline constexpr const char* kClassFile = "Class.dat";
+inline constexpr const char* kComponentFile = "Compons.dat";
+inline constexpr const char* kClassIndexFile = "Class.IDX";
+inline constexpr const char* kComponentIndexFile = "Compons.IDX";
+inline constexpr int kMaxFormulaLength = 255;
+
+struct ClassEntry {
+  std::string name;
+  std::string description;
+  bool user = false;  // added by the user (editable); shipped entries are read-only
+  int line = 0;       // line in Class.dat, 0 for an entry not read from a file
+};
+
+struct Component {
+  std::string className;
+  std::string name;
+  std::string synonyms;  // ';'-separated
+  std::string formula;   // element symbols and numbers, no groups: "NH4ClO4", "CH1.95"
+  double enthalpy = 0.0;  // specific enthalpy of formation at 298.15 K, kJ/kg
+  double density = 0.0;   // g/cm3
+  std::string source;     // where the numbers come from
+  bool user = false;
+  int line = 0;
+};
+
+struct Catalog {
+  std::vector<ClassEntry> classes;
+  std::vector<Component> components;
+
+  int FindClass(const std::string& name) const;      // index or -1
+  int FindComponent(const std::string& name) const;  // index or -1 (names are unique)
+};
+
+// Reads Class.dat and Compons.dat of `directory` into `catalog` (replacing it).
+// Damaged rows are skipped with a message each in `messages`.  Returns false when
+// either table cannot be opened or lacks its header row (message added).
+bool LoadCatalog(const std::string& directory, Catalog& catalog,
+                 std::vector<std::string>& messages);
+
+// Writes both tables atomically and rebuilds both indexes.  Returns false with a
+// message when a file cannot be written; the previous files then stay as they were.
+bool SaveCatalog(const std::string& directory, const Catalog& catalog, std::string& message);
+
+// Checks a component before it is stored: a name without tabs or line breaks that no
+// other component (other than `self`, an index or -1) uses, a known class, a formula
+// CheckFormula accepts, a finite enthalpy, a positive finite density and a source.
+// Returns an empty string when the component is acceptable, else the reason.
+std::string ValidateComponent(const Catalog& catalog, const Component& component, int self);
+
+// A class name: not empty, no tab or line break, not used by another class.
+std::string ValidateClass(const Catalog& catalog, const std::string& name, int self);
+
+// A formula of element symbols (upper-case letter, optional lower-case letter), each
+// of the program's element table (the electron excepted), each optionally followed by
+// a number with '.' or ',' as decimal point; at most 20 symbols
+// and 255 characters.  Returns an empty string when acceptable, else the reason.
+std::string CheckFormula(const std::string& formula);
+
+// Components of class `className` (all classes when empty) whose name, synonyms or
+// formula contain every blank-separated word of `query`, ignoring case (ASCII).
+// Exact name or synonym matches come first, then alphabetical by name.
+std::vector<int> Search(const Catalog& catalog, const std::string& className,
+                        const std::string& query);
+
+// Index of a table: the signature of the table file (its size and a hash of its
+// bytes) and its names sorted case-insensitively, each with its data line.
+bool WriteIndex(const std::string& tablePath, const std::string& indexPath,
+                const std::vector<std::pair<std::string, int>>& names, std::string& message);
+// True when `indexPath` exists and carries the signature of `tablePath`.
+bool IndexIsCurrent(const std::string& tablePath, const std::string& indexPath);
+// Rebuilds Class.IDX and Compons.IDX from `catalog` when they are missing or stale.
+// Returns false with a message when an index cannot be written.
+bool RefreshIndexes(const std::string& directory, const Catalog& catalog, std::string& message);
+
+// Lower-cases ASCII letters (names are compared this way).
+std::string Fold(const std::string& text);
+
+}  // namespace kvilcb

@@ -1,0 +1,53 @@
+#include "components/pick_component.h"
+
+#include <dlfcn.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+#include <cstring>
+#include <string>
+
+#include "components/catalog.h"
+#include "components/picker_dialog.h"
+
+namespace {
+
+// Directory of this library: the database files lie beside it.
+std::string LibraryDirectory() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&PickComponent), &info) == 0 || info.dli_fname == nullptr) return ".";
+  std::string path = info.dli_fname;
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+}  // namespace
+
+extern "C" int PickComponent(void* parent, int flag, char* formula, int formulaSize, float* enthalpy) {
+  if (formula == nullptr || formulaSize <= 0 || enthalpy == nullptr || flag != 0) return -1;
+  formula[0] = '\0';
+  if (QApplication::instance() == nullptr) return -1;
+  auto* window = static_cast<QWidget*>(parent);
+  const std::string directory = LibraryDirectory();
+  kvilcb::Catalog catalog;
+  std::vector<std::string> messages;
+  const bool read = kvilcb::LoadCatalog(directory, catalog, messages);
+  if (!messages.empty()) {
+    QString text = QObject::tr("Components database (%1):").arg(QString::fromStdString(directory));
+    const std::size_t shown = std::min<std::size_t>(messages.size(), 12);
+    for (std::size_t i = 0; i < shown; ++i) text += "\n" + QString::fromStdString(messages[i]);
+    if (shown < messages.size()) text += QObject::tr("\n... and %1 more").arg(messages.size() - shown);
+    QMessageBox::warning(window, QObject::tr("Components database"), text);
+  }
+  if (!read) return -1;
+  std::string message;
+  kvilcb::RefreshIndexes(directory, catalog, message);  // a read-only folder keeps its old index
+  kvilcb::PickerDialog dialog(directory, std::move(catalog), window);
+  if (dialog.exec() != QDialog::Accepted || dialog.Chosen() == nullptr) return 0;
+  const kvilcb::Component& chosen = *dialog.Chosen();
+  if (chosen.formula.size() + 1 > static_cast<std::size_t>(formulaSize)) return 0;
+  std::memcpy(formula, chosen.formula.c_str(), chosen.formula.size() + 1);
+  *enthalpy = static_cast<float>(chosen.enthalpy);
+  return 1;
+}

@@ -1,0 +1,170 @@
+// The components catalogue: reading damaged tables, atomic saving with fresh indexes,
+// validation and search.
+#include "components/catalog.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace kvilcb {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Scratch(const std::string& name) {
+  const fs::path dir = fs::current_path() / ("components_" + name);
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir.string();
+}
+
+void Write(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+const char* kClasses = "class\tdescription\torigin\nOxidizers\tsolid\tshipped\nMine\t\tuser\n";
+const char* kHeader = "class\tname\tsynonyms\tformula\tenthalpy kJ/kg\tdensity g/cm3\tsource\torigin\n";
+
+TEST(ComponentCatalog, DamagedRowsAreNamedByFileAndLineAndTheRestIsKept) {
+  const std::string dir = Scratch("damaged");
+  Write(dir + "/Class.dat", kClasses);
+  Write(dir + "/Compons.dat", std::string(kHeader) +
+        "Oxidizers\tAmmonium perchlorate\tAP; NH4ClO4\tNH4ClO4\t-2517.40\t1.95\tNASA\tshipped\r\n"
+        "Oxidizers\tBroken\t\tNH4ClO4\t-25x\t1.95\tNASA\tshipped\n"
+        "Oxidizers\tGrouped\t\tSr(NO3)2\t-4622\t2.99\tNBS\tshipped\n"
+        "Nowhere\tOrphan\t\tC\t0\t2\tx\tuser\n"
+        "Oxidizers\tammonium PERCHLORATE\t\tNH4ClO4\t1\t1\tx\tuser\n"
+        "Oxidizers\tShort\tC\n"
+        "Mine\tHeavy gas\t\tXe\t0\t0\tx\tuser\n"
+        "Mine\tUnobtainium\t\tUo2\t0\t1\tx\tuser\n"
+        "Mine\tMy fuel\tmf\tC10H16\t-901.39\t0.94\tmeasured\tuser\n");
+  Catalog catalog;
+  std::vector<std::string> messages;
+  ASSERT_TRUE(LoadCatalog(dir, catalog, messages));
+  ASSERT_EQ(catalog.components.size(), 2u);
+  EXPECT_EQ(catalog.components[0].name, "Ammonium perchlorate");
+  EXPECT_DOUBLE_EQ(catalog.components[0].enthalpy, -2517.40);
+  EXPECT_FALSE(catalog.components[0].user);
+  EXPECT_TRUE(catalog.components[1].user);
+  EXPECT_EQ(catalog.components[1].line, 10);
+  const std::vector<std::string> expected = {
+      "Compons.dat, line 3: unreadable enthalpy '-25x'",
+      "Compons.dat, line 4: the formula holds the character '(' (only element symbols and numbers)",
+      "Compons.dat, line 5: unknown class Nowhere",
+      "Compons.dat, line 6: the name ammonium PERCHLORATE is used already",
+      "Compons.dat, line 7: 8 fields expected, 3 found",
+      "Compons.dat, line 8: the density must be positive",
+      "Compons.dat, line 9: unknown element Uo"};
+  EXPECT_EQ(messages, expected);
+
+  // A table without its header is refused as a whole.
+  Write(dir + "/Class.dat", "Oxidizers\tsolid\tshipped\n");
+  messages.clear();
+  EXPECT_FALSE(LoadCatalog(dir, catalog, messages));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Class.dat, line 1: the header row is missing or damaged");
+  messages.clear();
+  EXPECT_FALSE(LoadCatalog(dir + "/missing", catalog, messages));
+}
+
+TEST(ComponentCatalog, SavingRoundTripsAndKeepsIndexesFresh) {
+  const std::string dir = Scratch("save");
+  Write(dir + "/Class.dat", kClasses);
+  Write(dir + "/Compons.dat", std::string(kHeader) +
+        "Oxidizers\tPotassium nitrate\tsaltpetre; KNO3\tKNO3\t-4886.10\t2.109\tNASA\tshipped\n"
+        "Oxidizers\tAmmonium nitrate\tAN\tN2H4O3\t-4567.52\t1.725\tNASA\tshipped\n");
+  Catalog catalog;
+  std::vector<std::string> messages;
+  std::string message;
+  ASSERT_TRUE(LoadCatalog(dir, catalog, messages));
+  EXPECT_FALSE(IndexIsCurrent(dir + "/Compons.dat", dir + "/Compons.IDX"));
+  ASSERT_TRUE(RefreshIndexes(dir, catalog, message)) << message;
+  EXPECT_TRUE(IndexIsCurrent(dir + "/Compons.dat", dir + "/Compons.IDX"));
+  EXPECT_EQ(Read(dir + "/Compons.IDX").substr(Read(dir + "/Compons.IDX").find('\n') + 1),
+            "Ammonium nitrate\t3\nPotassium nitrate\t2\n");
+
+  Component mine{"Mine", "Ägyptisches Öl", "oil; ÖL", "C1,5H3", -1234.5, 0.85, "own measurement", true, 0};
+  EXPECT_EQ(ValidateComponent(catalog, mine, -1), "");
+  catalog.components.push_back(mine);
+  ASSERT_TRUE(SaveCatalog(dir, catalog, message)) << message;
+  EXPECT_TRUE(IndexIsCurrent(dir + "/Compons.dat", dir + "/Compons.IDX"));
+  EXPECT_TRUE(IndexIsCurrent(dir + "/Class.dat", dir + "/Class.IDX"));
+  EXPECT_FALSE(fs::exists(dir + "/Compons.dat.tmp"));
+  Catalog again;
+  ASSERT_TRUE(LoadCatalog(dir, again, messages));
+  EXPECT_TRUE(messages.empty());
+  ASSERT_EQ(again.components.size(), 3u);
+  EXPECT_EQ(again.components[2].name, "Ägyptisches Öl");
+  EXPECT_EQ(again.components[2].formula, "C1,5H3");
+  EXPECT_DOUBLE_EQ(again.components[2].enthalpy, -1234.5);
+  EXPECT_TRUE(again.components[2].user);
+  EXPECT_TRUE(again.classes[1].user);
+
+  // An edit of the table outside the picker makes its index stale.
+  Write(dir + "/Compons.dat", Read(dir + "/Compons.dat") + "\n");
+  EXPECT_FALSE(IndexIsCurrent(dir + "/Compons.dat", dir + "/Compons.IDX"));
+
+  // A save that cannot write leaves the tables as they were.
+  const std::string before = Read(dir + "/Compons.dat");
+  fs::create_directory(dir + "/Class.dat.tmp");  // the temporary file cannot be created
+  again.components.clear();
+  EXPECT_FALSE(SaveCatalog(dir, again, message));
+  EXPECT_NE(message.find("Class.dat"), std::string::npos);
+  EXPECT_EQ(Read(dir + "/Compons.dat"), before);
+}
+
+TEST(ComponentCatalog, ValidationAndSearch) {
+  Catalog catalog;
+  catalog.classes = {{"Oxidizers", "", false, 2}, {"Explosives", "", false, 3}};
+  catalog.components = {
+      {"Oxidizers", "Ammonium perchlorate", "AP; NH4ClO4", "NH4ClO4", -2517.4, 1.95, "NASA", false, 2},
+      {"Oxidizers", "Ammonium nitrate", "AN", "N2H4O3", -4567.5, 1.72, "NASA", false, 3},
+      {"Oxidizers", "Potassium perchlorate", "KP", "KClO4", -3123.0, 2.52, "NBS", false, 4},
+      {"Explosives", "RDX", "hexogen; cyclonite", "C3H6N6O6", 301.2, 1.82, "Meyer", false, 5},
+      {"Explosives", "Ammonium picrate", "explosive D", "C6H6N4O7", -1598.0, 1.72, "Meyer", false, 6}};
+  auto names = [&](const std::vector<int>& found) {
+    std::vector<std::string> result;
+    for (int i : found) result.push_back(catalog.components[i].name);
+    return result;
+  };
+  EXPECT_EQ(names(Search(catalog, "", "ammonium")),
+            (std::vector<std::string>{"Ammonium nitrate", "Ammonium perchlorate", "Ammonium picrate"}));
+  EXPECT_EQ(names(Search(catalog, "", "AP")).front(), "Ammonium perchlorate");
+  EXPECT_EQ(names(Search(catalog, "", "nh4clo4")), (std::vector<std::string>{"Ammonium perchlorate"}));
+  EXPECT_EQ(names(Search(catalog, "", "perchlorate potassium")), (std::vector<std::string>{"Potassium perchlorate"}));
+  EXPECT_EQ(names(Search(catalog, "Explosives", "ammonium")), (std::vector<std::string>{"Ammonium picrate"}));
+  EXPECT_EQ(Search(catalog, "Oxidizers", "").size(), 3u);
+  EXPECT_TRUE(Search(catalog, "", "xyz").empty());
+
+  EXPECT_EQ(CheckFormula("C1,5H3"), "");
+  EXPECT_EQ(CheckFormula("2H2O"), "the formula begins with a number");
+  EXPECT_EQ(CheckFormula("H1.2.3"), "the formula holds an unreadable number");
+  EXPECT_EQ(CheckFormula("NH4+"), "the formula holds the character '+' (only element symbols and numbers)");
+  EXPECT_EQ(CheckFormula(std::string(21, 'C')), "the formula has more than 20 element symbols");
+  EXPECT_EQ(CheckFormula(""), "the formula is empty");
+  Component c = catalog.components[3];
+  EXPECT_EQ(ValidateComponent(catalog, c, 3), "");
+  EXPECT_EQ(ValidateComponent(catalog, c, -1), "the name RDX is used already");
+  c.name = "RDX\tclass 5";
+  EXPECT_EQ(ValidateComponent(catalog, c, -1), "a field holds a tab or a line break");
+  c.name = "RDX II";
+  c.source = " ";
+  EXPECT_EQ(ValidateComponent(catalog, c, -1), "the source of the numbers is missing");
+  c.source = "x";
+  c.enthalpy = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(ValidateComponent(catalog, c, -1), "the enthalpy is not a number");
+  EXPECT_EQ(ValidateClass(catalog, "Oxidizers", -1), "the class Oxidizers exists already");
+  EXPECT_EQ(ValidateClass(catalog, "Oxidizers", 0), "");
+}
+
+}  // namespace
+}  // namespace kvilcb
