@@ -84,10 +84,13 @@ PickerDialog::PickerDialog(const std::string& directory, Catalog catalog, QWidge
   search_ = new QLineEdit;
   search_->setPlaceholderText(tr("name, synonym or formula (e.g. ammonium, AP, NH4ClO4)"));
   search_->setClearButtonEnabled(true);
+  search_->setObjectName("search");
   searchLabel->setBuddy(search_);
 
   classes_ = new QListWidget;
+  classes_->setObjectName("classes");
   table_ = new QTableWidget(0, kColumns);
+  table_->setObjectName("components");
   table_->setHorizontalHeaderLabels({tr("Name"), tr("Formula"), tr("Enthalpy, kJ/kg"),
                                      tr("Density, g/cm³"), tr("Source")});
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -115,6 +118,7 @@ PickerDialog::PickerDialog(const std::string& directory, Catalog catalog, QWidge
   details_->setMinimumHeight(details_->fontMetrics().height() * 2 + 6);
 
   auto* add = new QPushButton(tr("&Add..."));
+  add->setObjectName("add");
   edit_ = new QPushButton(tr("&Edit..."));
   delete_ = new QPushButton(tr("&Delete"));
   auto* addClass = new QPushButton(tr("Add &class..."));
@@ -253,6 +257,12 @@ bool PickerDialog::EditDialog(Component& component, const QString& title, int se
   auto* enthalpy = new QLineEdit(self >= 0 ? FormatValue(component.enthalpy, 2) : QString());
   auto* density = new QLineEdit(self >= 0 ? QString::number(component.density, 'g', 6) : QString());
   auto* source = new QLineEdit(Q(component.source));
+  name->setObjectName("name");
+  synonyms->setObjectName("synonyms");
+  formula->setObjectName("formula");
+  enthalpy->setObjectName("enthalpy");
+  density->setObjectName("density");
+  source->setObjectName("source");
   auto* form = new QFormLayout;
   form->addRow(tr("&Name:"), name);
   form->addRow(tr("C&lass:"), cls);

@@ -1,0 +1,204 @@
+// The components database through the real library: the picker dialog, a search and
+// a choice, Esc, a user's own component, and the program's side when the folder, the
+// library or its entry point is missing.
+#include <QtTest>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QDialog>
+#include <QTimer>
+#include <functional>
+
+#include "common/interaction.h"
+#include "ui/component_library.h"
+#include "ui/support/shots.h"
+
+namespace {
+
+const char* const kFiles[] = {"Class.dat", "Compons.dat", "Class.IDX", "Compons.IDX"};
+
+// A program directory whose "Components" folder holds `library` as the components
+// library and the shipped files named in `files`.
+QString ProgramDirectory(const QString& name, const QString& library,
+                         const QStringList& files = {"Class.dat", "Compons.dat", "Class.IDX", "Compons.IDX"}) {
+  const QString dir = kvil::uitest::ScratchDirectory(name);
+  QDir(dir).mkdir("Components");
+  const QString components = dir + "/Components/";
+  for (const QString& f : files) QFile::copy(QString(KVIL_COMPONENTS_BUILD_DIR) + "/" + f, components + f);
+  if (!library.isEmpty()) QFile::copy(library, components + "libCB.so");
+  return dir;
+}
+
+// Runs `act` on the next modal dialog other than `except` once it is shown.
+void WhenDialogShows(std::function<void(QWidget*)> act, QWidget* except = nullptr) {
+  auto* timer = new QTimer;
+  timer->setInterval(20);
+  QObject::connect(timer, &QTimer::timeout, [timer, act, except] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr || dialog == except || !dialog->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    act(dialog);
+  });
+  timer->start();
+}
+
+QString FirstName(QWidget* dialog) {
+  auto* table = dialog->findChild<QTableWidget*>("components");
+  return table && table->rowCount() > 0 ? table->item(0, 0)->text() : QString();
+}
+
+// The enthalpy column of a component in a Compons.dat.
+float TableEnthalpy(const QString& file, const QString& name) {
+  QFile in(file);
+  in.open(QIODevice::ReadOnly);
+  for (const QByteArray& line : in.readAll().split('\n')) {
+    const QList<QByteArray> fields = line.split('\t');
+    if (fields.size() == 8 && QString::fromUtf8(fields[1]) == name) return fields[4].toFloat();
+  }
+  return -1e30f;
+}
+
+}  // namespace
+
+class ComponentPickerTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void searchForRdxAndChooseIt() {
+    const QString dir = ProgramDirectory("picker_rdx", KVIL_COMPONENTS_BUILD_DIR "/libCB.so");
+    kvil::RecordingInteraction ui;
+    kvil::ComponentLibrary library(dir, ui);
+    QVERIFY(library.Available());
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    QString first, shown;
+    bool focused = false;
+    WhenDialogShows([&](QWidget* dialog) {
+      shown = dialog->windowTitle();
+      kvil::uitest::SaveShot(dialog, "component_picker_all");
+      auto* search = dialog->findChild<QLineEdit*>("search");
+      focused = search->hasFocus();
+      QTest::keyClicks(search, "ammonium");
+      kvil::uitest::SaveShot(dialog, "component_picker_ammonium");
+      search->clear();
+      QTest::keyClicks(search, "RDX");
+      first = FirstName(dialog);
+      kvil::uitest::SaveShot(dialog, "component_picker_rdx");
+      QTest::keyClick(search, Qt::Key_Return);
+    });
+    const auto picked = library.Pick(&window);
+    QCOMPARE(shown, QString("Components database"));
+    QCOMPARE(first, QString("RDX"));
+    QVERIFY(focused);
+    QVERIFY(picked.has_value());
+    QCOMPARE(picked->formula, QString("C3H6N6O6"));
+    QCOMPARE(picked->enthalpy, TableEnthalpy(dir + "/Components/Compons.dat", "RDX"));
+    QVERIFY(ui.messages.empty());
+
+    // A double click on a row of a class chooses it too.
+    int rows = -1;
+    WhenDialogShows([&](QWidget* dialog) {
+      auto* classes = dialog->findChild<QListWidget*>("classes");
+      const auto items = classes->findItems("Liquid oxidizers", Qt::MatchExactly);
+      QVERIFY(!items.isEmpty());
+      classes->setCurrentItem(items.first());
+      kvil::uitest::SaveShot(dialog, "component_picker_class");
+      auto* table = dialog->findChild<QTableWidget*>("components");
+      QTest::keyClicks(dialog->findChild<QLineEdit*>("search"), "peroxide 90%");
+      rows = table->rowCount();
+      if (rows == 0) return static_cast<QDialog*>(dialog)->reject();
+      const QRect cell = table->visualRect(table->model()->index(0, 0));
+      QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+      QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+      if (dialog->isVisible()) static_cast<QDialog*>(dialog)->reject();
+    });
+    const auto peroxide = library.Pick(&window);
+    QCOMPARE(rows, 1);
+    QVERIFY(peroxide.has_value());
+    QVERIFY(peroxide->formula.startsWith("H"));
+    QVERIFY(peroxide->enthalpy < -6000.0f && peroxide->enthalpy > -7000.0f);
+  }
+
+  void escapeReturnsNothing() {
+    const QString dir = ProgramDirectory("picker_escape", KVIL_COMPONENTS_BUILD_DIR "/libCB.so");
+    kvil::RecordingInteraction ui;
+    kvil::ComponentLibrary library(dir, ui);
+    WhenDialogShows([&](QWidget* dialog) {
+      QTest::keyClicks(dialog->findChild<QLineEdit*>("search"), "AP");
+      QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QVERIFY(!library.Pick(nullptr).has_value());
+    QVERIFY(ui.messages.empty());
+  }
+
+  void userComponentIsStoredAndPicked() {
+    const QString dir = ProgramDirectory("picker_user", KVIL_COMPONENTS_BUILD_DIR "/libCB.so");
+    kvil::RecordingInteraction ui;
+    kvil::ComponentLibrary library(dir, ui);
+    WhenDialogShows([&](QWidget* picker) {
+      WhenDialogShows(
+          [&](QWidget* edit) {
+            const QStringList fields = {"name", "synonyms", "formula", "enthalpy", "density", "source"};
+            const QStringList values = {"My binder", "mb; house binder", "C10H15,4O0,07", "-51,9", "0.92",
+                                        "lab sheet 42"};
+            for (int i = 0; i < fields.size(); ++i) {
+              QTest::keyClicks(edit->findChild<QLineEdit*>(fields[i]), values[i]);
+            }
+            kvil::uitest::SaveShot(edit, "component_picker_add");
+            QTest::keyClick(edit->findChild<QLineEdit*>("source"), Qt::Key_Return);
+          },
+          picker);
+      QTest::mouseClick(picker->findChild<QPushButton*>("add"), Qt::LeftButton);
+      QTest::keyClicks(picker->findChild<QLineEdit*>("search"), "house");
+      QCOMPARE(FirstName(picker), QString("My binder"));
+      QTest::keyClick(picker->findChild<QLineEdit*>("search"), Qt::Key_Return);
+    });
+    const auto picked = library.Pick(nullptr);
+    QVERIFY(picked.has_value());
+    QCOMPARE(picked->formula, QString("C10H15,4O0,07"));
+    QCOMPARE(picked->enthalpy, -51.9f);
+    QFile table(dir + "/Components/Compons.dat");
+    QVERIFY(table.open(QIODevice::ReadOnly));
+    QVERIFY(table.readAll().contains("\tMy binder\tmb; house binder\tC10H15,4O0,07\t-51.90\t0.92\tlab sheet 42\tuser\n"));
+    QFile index(dir + "/Components/Compons.IDX");
+    QVERIFY(index.open(QIODevice::ReadOnly));
+    QVERIFY(index.readAll().contains("\nMy binder\t"));
+    QVERIFY(!QFile::exists(dir + "/Components/Compons.dat.tmp"));
+  }
+
+  void missingFilesOrBrokenLibraryLeaveThePickerUnavailable() {
+    kvil::RecordingInteraction ui;
+    QVERIFY(!kvil::ComponentLibrary(kvil::uitest::ScratchDirectory("picker_none"), ui).Available());
+    const QString three = ProgramDirectory("picker_three", KVIL_COMPONENTS_BUILD_DIR "/libCB.so",
+                                           {"Class.dat", "Compons.dat", "Class.IDX"});
+    QVERIFY(!kvil::ComponentLibrary(three, ui).Available());
+    const QString broken = ProgramDirectory("picker_broken", QString());
+    QFile junk(broken + "/Components/libCB.so");
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("not a library");
+    junk.close();
+    kvil::ComponentLibrary library(broken, ui);
+    QVERIFY(!library.Available());
+    QVERIFY(!library.Pick(nullptr).has_value());
+    QVERIFY(ui.messages.empty());
+  }
+
+  void missingFunctionShowsTheError() {
+    const QString dir = ProgramDirectory("picker_nofunction", KVIL_CB_WITHOUT_PICK);
+    kvil::RecordingInteraction ui;
+    kvil::ComponentLibrary library(dir, ui);
+    QVERIFY(library.Available());
+    QVERIFY(!library.Pick(nullptr).has_value());
+    QCOMPARE(ui.Texts(), std::vector<std::string>{"Can not find DB on components"});
+    QCOMPARE(ui.messages.front().kind, kvil::MessageKind::Error);
+  }
+};
+
+QTEST_MAIN(ComponentPickerTest)
+#include "component_picker_test.moc"
