@@ -78,7 +78,7 @@ PickerDialog::PickerDialog(const std::string& directory, Catalog catalog, QWidge
     : QDialog(parent), directory_(directory), catalog_(std::move(catalog)) {
   setWindowTitle(tr("Components database"));
   setModal(true);
-  resize(900, 520);
+  resize(1040, 560);
 
   auto* searchLabel = new QLabel(tr("&Search:"));
   search_ = new QLineEdit;
@@ -101,16 +101,16 @@ PickerDialog::PickerDialog(const std::string& directory, Catalog catalog, QWidge
   table_->setItemDelegateForColumn(kFormula, new FormulaDelegate(table_));
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setColumnWidth(kName, 250);
-  table_->setColumnWidth(kFormula, 150);
+  table_->setColumnWidth(kFormula, 190);
   table_->setColumnWidth(kEnthalpy, 110);
-  table_->setColumnWidth(kDensity, 100);
+  table_->setColumnWidth(kDensity, 105);
   table_->setWordWrap(false);
 
   auto* splitter = new QSplitter;
   splitter->addWidget(classes_);
   splitter->addWidget(table_);
   splitter->setStretchFactor(1, 1);
-  splitter->setSizes({200, 700});
+  splitter->setSizes({250, 790});
 
   details_ = new QLabel;
   details_->setWordWrap(true);
