@@ -22,7 +22,8 @@ std::vector<std::string> SplitTabs(const std::string& line) {
   std::string::size_type start = 0;
   for (;;) {
     const auto tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    fields.push_back(
+        line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
     if (tab == std::string::npos) return fields;
     start = tab + 1;
   }
@@ -47,14 +48,18 @@ bool ReadNumber(const std::string& field, double& value) {
 
 bool ReadOrigin(const std::string& field, bool& user) {
   const std::string origin = Trim(field);
-  if (origin == "shipped") user = false;
-  else if (origin == "user") user = true;
-  else return false;
+  if (origin == "shipped")
+    user = false;
+  else if (origin == "user")
+    user = true;
+  else
+    return false;
   return true;
 }
 
 bool HasControl(const std::string& text) {
-  return std::any_of(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; });
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return c == '\t' || c == '\n' || c == '\r'; });
 }
 
 std::string Where(const char* file, int line) {
@@ -179,7 +184,8 @@ int Catalog::FindComponent(const std::string& name) const {
 
 std::string CheckFormula(const std::string& formula) {
   if (formula.empty()) return "the formula is empty";
-  if (formula.size() > static_cast<std::size_t>(kMaxFormulaLength)) return "the formula is longer than 255 characters";
+  if (formula.size() > static_cast<std::size_t>(kMaxFormulaLength))
+    return "the formula is longer than 255 characters";
   int symbols = 0;
   std::size_t i = 0;
   while (i < formula.size()) {
@@ -191,15 +197,21 @@ std::string CheckFormula(const std::string& formula) {
       const std::string symbol = formula.substr(start, i - start);
       if (!KnownSymbol(symbol)) return "unknown element " + symbol;
       std::size_t digits = 0, points = 0;
-      while (i < formula.size() && ((formula[i] >= '0' && formula[i] <= '9') || formula[i] == '.' || formula[i] == ',')) {
-        if (formula[i] == '.' || formula[i] == ',') ++points; else ++digits;
+      while (i < formula.size() &&
+             ((formula[i] >= '0' && formula[i] <= '9') || formula[i] == '.' || formula[i] == ',')) {
+        if (formula[i] == '.' || formula[i] == ',')
+          ++points;
+        else
+          ++digits;
         ++i;
       }
-      if (points > 1 || (points == 1 && digits == 0)) return "the formula holds an unreadable number";
+      if (points > 1 || (points == 1 && digits == 0))
+        return "the formula holds an unreadable number";
     } else if (c >= '0' && c <= '9') {
       return "the formula begins with a number";
     } else {
-      return std::string("the formula holds the character '") + c + "' (only element symbols and numbers)";
+      return std::string("the formula holds the character '") + c +
+             "' (only element symbols and numbers)";
     }
   }
   if (symbols > 20) return "the formula has more than 20 element symbols";
@@ -226,29 +238,34 @@ std::string ValidateComponent(const Catalog& catalog, const Component& component
   const std::string formula = CheckFormula(component.formula);
   if (!formula.empty()) return formula;
   if (!std::isfinite(component.enthalpy)) return "the enthalpy is not a number";
-  if (!std::isfinite(component.density) || component.density <= 0.0) return "the density must be positive";
+  if (!std::isfinite(component.density) || component.density <= 0.0)
+    return "the density must be positive";
   if (Trim(component.source).empty()) return "the source of the numbers is missing";
   return {};
 }
 
-bool LoadCatalog(const std::string& directory, Catalog& catalog, std::vector<std::string>& messages) {
+bool LoadCatalog(const std::string& directory, Catalog& catalog,
+                 std::vector<std::string>& messages) {
   catalog = Catalog{};
   std::vector<std::string> lines;
-  if (!ReadTable(Join(directory, kClassFile), kClassFile, kClassHeader, lines, messages)) return false;
+  if (!ReadTable(Join(directory, kClassFile), kClassFile, kClassHeader, lines, messages))
+    return false;
   for (std::size_t i = 1; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
     if (Trim(lines[i]).empty()) continue;
     const auto fields = SplitTabs(lines[i]);
     ClassEntry entry;
     if (fields.size() != 3) {
-      messages.push_back(Where(kClassFile, number) + "3 fields expected, " + std::to_string(fields.size()) + " found");
+      messages.push_back(Where(kClassFile, number) + "3 fields expected, " +
+                         std::to_string(fields.size()) + " found");
       continue;
     }
     entry.name = Trim(fields[0]);
     entry.description = fields[1];
     entry.line = number;
     std::string problem = ValidateClass(catalog, entry.name, -1);
-    if (problem.empty() && !ReadOrigin(fields[2], entry.user)) problem = "origin must be shipped or user";
+    if (problem.empty() && !ReadOrigin(fields[2], entry.user))
+      problem = "origin must be shipped or user";
     if (!problem.empty()) {
       messages.push_back(Where(kClassFile, number) + problem);
       continue;
@@ -256,13 +273,16 @@ bool LoadCatalog(const std::string& directory, Catalog& catalog, std::vector<std
     catalog.classes.push_back(entry);
   }
   lines.clear();
-  if (!ReadTable(Join(directory, kComponentFile), kComponentFile, kComponentHeader, lines, messages)) return false;
+  if (!ReadTable(Join(directory, kComponentFile), kComponentFile, kComponentHeader, lines,
+                 messages))
+    return false;
   for (std::size_t i = 1; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
     if (Trim(lines[i]).empty()) continue;
     const auto fields = SplitTabs(lines[i]);
     if (fields.size() != 8) {
-      messages.push_back(Where(kComponentFile, number) + "8 fields expected, " + std::to_string(fields.size()) + " found");
+      messages.push_back(Where(kComponentFile, number) + "8 fields expected, " +
+                         std::to_string(fields.size()) + " found");
       continue;
     }
     Component c;
@@ -273,10 +293,14 @@ bool LoadCatalog(const std::string& directory, Catalog& catalog, std::vector<std
     c.source = Trim(fields[6]);
     c.line = number;
     std::string problem;
-    if (!ReadNumber(fields[4], c.enthalpy)) problem = "unreadable enthalpy '" + fields[4] + "'";
-    else if (!ReadNumber(fields[5], c.density)) problem = "unreadable density '" + fields[5] + "'";
-    else if (!ReadOrigin(fields[7], c.user)) problem = "origin must be shipped or user";
-    else problem = ValidateComponent(catalog, c, -1);
+    if (!ReadNumber(fields[4], c.enthalpy))
+      problem = "unreadable enthalpy '" + fields[4] + "'";
+    else if (!ReadNumber(fields[5], c.density))
+      problem = "unreadable density '" + fields[5] + "'";
+    else if (!ReadOrigin(fields[7], c.user))
+      problem = "origin must be shipped or user";
+    else
+      problem = ValidateComponent(catalog, c, -1);
     if (!problem.empty()) {
       messages.push_back(Where(kComponentFile, number) + problem);
       continue;
@@ -310,13 +334,15 @@ bool IndexIsCurrent(const std::string& tablePath, const std::string& indexPath) 
 }
 
 bool RefreshIndexes(const std::string& directory, const Catalog& catalog, std::string& message) {
-  const std::string classTable = Join(directory, kClassFile), classIndex = Join(directory, kClassIndexFile);
+  const std::string classTable = Join(directory, kClassFile),
+                    classIndex = Join(directory, kClassIndexFile);
   if (!IndexIsCurrent(classTable, classIndex)) {
     std::vector<std::pair<std::string, int>> names;
     for (const auto& c : catalog.classes) names.emplace_back(c.name, c.line);
     if (!WriteIndex(classTable, classIndex, names, message)) return false;
   }
-  const std::string table = Join(directory, kComponentFile), index = Join(directory, kComponentIndexFile);
+  const std::string table = Join(directory, kComponentFile),
+                    index = Join(directory, kComponentIndexFile);
   if (!IndexIsCurrent(table, index)) {
     std::vector<std::pair<std::string, int>> names;
     for (const auto& c : catalog.components) names.emplace_back(c.name, c.line);
@@ -333,19 +359,22 @@ bool SaveCatalog(const std::string& directory, const Catalog& catalog, std::stri
   std::string components = kComponentHeader + "\n";
   for (const auto& c : catalog.components) {
     components += c.className + "\t" + c.name + "\t" + c.synonyms + "\t" + c.formula + "\t" +
-                  FormatNumber(c.enthalpy, 2) + "\t" + FormatDensity(c.density) + "\t" + c.source + "\t" +
-                  (c.user ? "user" : "shipped") + "\n";
+                  FormatNumber(c.enthalpy, 2) + "\t" + FormatDensity(c.density) + "\t" + c.source +
+                  "\t" + (c.user ? "user" : "shipped") + "\n";
   }
   if (!WriteAtomically(Join(directory, kClassFile), classes, message)) return false;
   if (!WriteAtomically(Join(directory, kComponentFile), components, message)) return false;
   // Lines of the rewritten tables: header on line 1, entries from line 2 in order.
   Catalog renumbered = catalog;
-  for (std::size_t i = 0; i < renumbered.classes.size(); ++i) renumbered.classes[i].line = static_cast<int>(i) + 2;
-  for (std::size_t i = 0; i < renumbered.components.size(); ++i) renumbered.components[i].line = static_cast<int>(i) + 2;
+  for (std::size_t i = 0; i < renumbered.classes.size(); ++i)
+    renumbered.classes[i].line = static_cast<int>(i) + 2;
+  for (std::size_t i = 0; i < renumbered.components.size(); ++i)
+    renumbered.components[i].line = static_cast<int>(i) + 2;
   return RefreshIndexes(directory, renumbered, message);
 }
 
-std::vector<int> Search(const Catalog& catalog, const std::string& className, const std::string& query) {
+std::vector<int> Search(const Catalog& catalog, const std::string& className,
+                        const std::string& query) {
   std::vector<std::string> words;
   {
     std::istringstream in(Fold(query));

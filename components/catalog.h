@@ -37,8 +37,8 @@ struct ClassEntry {
 struct Component {
   std::string className;
   std::string name;
-  std::string synonyms;  // ';'-separated
-  std::string formula;   // element symbols and numbers, no groups: "NH4ClO4", "CH1.95"
+  std::string synonyms;   // ';'-separated
+  std::string formula;    // element symbols and numbers, no groups: "NH4ClO4", "CH1.95"
   double enthalpy = 0.0;  // specific enthalpy of formation at 298.15 K, kJ/kg
   double density = 0.0;   // g/cm3
   std::string source;     // where the numbers come from

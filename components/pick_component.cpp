@@ -16,7 +16,8 @@ namespace {
 // Directory of this library: the database files lie beside it.
 std::string LibraryDirectory() {
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&PickComponent), &info) == 0 || info.dli_fname == nullptr) return ".";
+  if (dladdr(reinterpret_cast<void*>(&PickComponent), &info) == 0 || info.dli_fname == nullptr)
+    return ".";
   std::string path = info.dli_fname;
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -24,7 +25,8 @@ std::string LibraryDirectory() {
 
 }  // namespace
 
-extern "C" int PickComponent(void* parent, int flag, char* formula, int formulaSize, float* enthalpy) {
+extern "C" int PickComponent(void* parent, int flag, char* formula, int formulaSize,
+                             float* enthalpy) {
   if (formula == nullptr || formulaSize <= 0 || enthalpy == nullptr || flag != 0) return -1;
   formula[0] = '\0';
   if (QApplication::instance() == nullptr) return -1;
@@ -37,7 +39,8 @@ extern "C" int PickComponent(void* parent, int flag, char* formula, int formulaS
     QString text = QObject::tr("Components database (%1):").arg(QString::fromStdString(directory));
     const std::size_t shown = std::min<std::size_t>(messages.size(), 12);
     for (std::size_t i = 0; i < shown; ++i) text += "\n" + QString::fromStdString(messages[i]);
-    if (shown < messages.size()) text += QObject::tr("\n... and %1 more").arg(messages.size() - shown);
+    if (shown < messages.size())
+      text += QObject::tr("\n... and %1 more").arg(messages.size() - shown);
     QMessageBox::warning(window, QObject::tr("Components database"), text);
   }
   if (!read) return -1;

@@ -25,7 +25,9 @@ namespace {
 enum Column { kName, kFormula, kEnthalpy, kDensity, kSource, kColumns };
 constexpr int kIndexRole = Qt::UserRole + 1;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 // Draws a formula with the numbers after element symbols as subscripts.
 void DrawFormula(QPainter* painter, const QRect& rect, const QString& formula, const QFont& base) {
@@ -55,22 +57,25 @@ void DrawFormula(QPainter* painter, const QRect& rect, const QString& formula, c
 class FormulaDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
-  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
     QStyleOptionViewItem plain = option;
     initStyleOption(&plain, index);
     const QString formula = plain.text;
     plain.text.clear();
     plain.widget->style()->drawControl(QStyle::CE_ItemViewItem, &plain, painter, plain.widget);
     painter->save();
-    painter->setPen(plain.palette.color(option.state & QStyle::State_Selected ? QPalette::HighlightedText
-                                                                                : QPalette::Text));
+    painter->setPen(plain.palette.color(
+        option.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
     painter->setClipRect(option.rect);
     DrawFormula(painter, option.rect, formula, option.font);
     painter->restore();
   }
 };
 
-QString FormatValue(double value, int decimals) { return QString::number(value, 'f', decimals); }
+QString FormatValue(double value, int decimals) {
+  return QString::number(value, 'f', decimals);
+}
 
 }  // namespace
 
@@ -91,8 +96,8 @@ PickerDialog::PickerDialog(const std::string& directory, Catalog catalog, QWidge
   classes_->setObjectName("classes");
   table_ = new QTableWidget(0, kColumns);
   table_->setObjectName("components");
-  table_->setHorizontalHeaderLabels({tr("Name"), tr("Formula"), tr("Enthalpy, kJ/kg"),
-                                     tr("Density, g/cm³"), tr("Source")});
+  table_->setHorizontalHeaderLabels(
+      {tr("Name"), tr("Formula"), tr("Enthalpy, kJ/kg"), tr("Density, g/cm³"), tr("Source")});
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -179,8 +184,9 @@ void PickerDialog::FillClasses() {
 
 QString PickerDialog::CurrentClass() const {
   const int row = classes_->currentRow();
-  return row <= 0 || row > static_cast<int>(catalog_.classes.size()) ? QString()
-                                                                       : Q(catalog_.classes[row - 1].name);
+  return row <= 0 || row > static_cast<int>(catalog_.classes.size())
+             ? QString()
+             : Q(catalog_.classes[row - 1].name);
 }
 
 void PickerDialog::FillComponents() {
@@ -196,7 +202,8 @@ void PickerDialog::FillComponents() {
     for (int column = 0; column < kColumns; ++column) {
       auto* item = new QTableWidgetItem(values[column]);
       item->setData(kIndexRole, found[row]);
-      if (column == kEnthalpy || column == kDensity) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      if (column == kEnthalpy || column == kDensity)
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       if (column == kSource || column == kName) item->setToolTip(values[column]);
       if (c.user && column == kName) {
         QFont italic = item->font();
@@ -212,7 +219,8 @@ void PickerDialog::FillComponents() {
 }
 
 int PickerDialog::CurrentComponent() const {
-  const auto rows = table_->selectionModel() ? table_->selectionModel()->selectedRows() : QModelIndexList();
+  const auto rows =
+      table_->selectionModel() ? table_->selectionModel()->selectedRows() : QModelIndexList();
   if (rows.isEmpty()) return -1;
   QTableWidgetItem* item = table_->item(rows.first().row(), kName);
   return item ? item->data(kIndexRole).toInt() : -1;
@@ -231,7 +239,8 @@ void PickerDialog::ShowDetails() {
     return;
   }
   const Component& c = catalog_.components[index];
-  QString text = "<b>" + Q(c.name).toHtmlEscaped() + "</b> (" + Q(c.className).toHtmlEscaped() + ")";
+  QString text =
+      "<b>" + Q(c.name).toHtmlEscaped() + "</b> (" + Q(c.className).toHtmlEscaped() + ")";
   if (!c.synonyms.empty()) text += tr(" — also: ") + Q(c.synonyms).toHtmlEscaped();
   text += "<br>" + tr("Source: ") + Q(c.source).toHtmlEscaped();
   if (!c.user) text += tr(" <i>(shipped, read-only)</i>");
@@ -288,9 +297,12 @@ bool PickerDialog::EditDialog(Component& component, const QString& title, int se
     edited.enthalpy = enthalpy->text().trimmed().replace(',', '.').toDouble(&okEnthalpy);
     edited.density = density->text().trimmed().replace(',', '.').toDouble(&okDensity);
     std::string problem;
-    if (!okEnthalpy) problem = "the enthalpy is not a number";
-    else if (!okDensity) problem = "the density is not a number";
-    else problem = ValidateComponent(catalog_, edited, self);
+    if (!okEnthalpy)
+      problem = "the enthalpy is not a number";
+    else if (!okDensity)
+      problem = "the density is not a number";
+    else
+      problem = ValidateComponent(catalog_, edited, self);
     if (!problem.empty()) {
       QMessageBox::warning(&dialog, title, tr("Cannot store the component: %1.").arg(Q(problem)));
       return;
@@ -304,7 +316,8 @@ bool PickerDialog::EditDialog(Component& component, const QString& title, int se
 bool PickerDialog::Save() {
   std::string message;
   if (SaveCatalog(directory_, catalog_, message)) return true;
-  QMessageBox::critical(this, windowTitle(), tr("The components database was not saved: %1").arg(Q(message)));
+  QMessageBox::critical(this, windowTitle(),
+                        tr("The components database was not saved: %1").arg(Q(message)));
   return false;
 }
 
@@ -324,7 +337,8 @@ void PickerDialog::AddComponent() {
   search_->clear();
   FillComponents();
   for (int row = 0; row < table_->rowCount(); ++row) {
-    if (table_->item(row, kName)->data(kIndexRole).toInt() == static_cast<int>(catalog_.components.size()) - 1) {
+    if (table_->item(row, kName)->data(kIndexRole).toInt() ==
+        static_cast<int>(catalog_.components.size()) - 1) {
       table_->selectRow(row);
     }
   }
@@ -344,8 +358,9 @@ void PickerDialog::EditComponent() {
 void PickerDialog::DeleteComponent() {
   const int index = CurrentComponent();
   if (index < 0 || !catalog_.components[index].user) return;
-  if (QMessageBox::question(this, windowTitle(),
-                            tr("Delete the component %1?").arg(Q(catalog_.components[index].name))) !=
+  if (QMessageBox::question(
+          this, windowTitle(),
+          tr("Delete the component %1?").arg(Q(catalog_.components[index].name))) !=
       QMessageBox::Yes) {
     return;
   }
@@ -358,7 +373,8 @@ void PickerDialog::DeleteComponent() {
 void PickerDialog::AddClass() {
   bool ok = false;
   const QString name = QInputDialog::getText(this, tr("Add class"), tr("&Name of the new class:"),
-                                             QLineEdit::Normal, QString(), &ok).trimmed();
+                                             QLineEdit::Normal, QString(), &ok)
+                           .trimmed();
   if (!ok || name.isEmpty()) return;
   const std::string problem = ValidateClass(catalog_, name.toStdString(), -1);
   if (!problem.empty()) {
@@ -377,8 +393,9 @@ void PickerDialog::DeleteClass() {
   if (cls < 0 || !catalog_.classes[cls].user) return;
   for (const auto& c : catalog_.components) {
     if (c.className == catalog_.classes[cls].name) {
-      QMessageBox::warning(this, windowTitle(),
-                           tr("The class %1 still holds components.").arg(Q(catalog_.classes[cls].name)));
+      QMessageBox::warning(
+          this, windowTitle(),
+          tr("The class %1 still holds components.").arg(Q(catalog_.classes[cls].name)));
       return;
     }
   }

@@ -51,7 +51,8 @@ std::optional<PickedComponent> ComponentLibrary::Pick(QWidget* parent) {
   pick(static_cast<void*>(parent), 0, formula, kFormulaBufferSize, &enthalpy);
   formula[kFormulaBufferSize - 1] = '\0';  // whatever the library did
   if (formula[0] == '\0') return std::nullopt;
-  return PickedComponent{QString::fromUtf8(formula, static_cast<int>(std::strlen(formula))), enthalpy};
+  return PickedComponent{QString::fromUtf8(formula, static_cast<int>(std::strlen(formula))),
+                         enthalpy};
 }
 
 }  // namespace kvil

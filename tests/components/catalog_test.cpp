@@ -32,21 +32,24 @@ std::string Read(const std::string& path) {
 }
 
 const char* kClasses = "class\tdescription\torigin\nOxidizers\tsolid\tshipped\nMine\t\tuser\n";
-const char* kHeader = "class\tname\tsynonyms\tformula\tenthalpy kJ/kg\tdensity g/cm3\tsource\torigin\n";
+const char* kHeader =
+    "class\tname\tsynonyms\tformula\tenthalpy kJ/kg\tdensity g/cm3\tsource\torigin\n";
 
 TEST(ComponentCatalog, DamagedRowsAreNamedByFileAndLineAndTheRestIsKept) {
   const std::string dir = Scratch("damaged");
   Write(dir + "/Class.dat", kClasses);
-  Write(dir + "/Compons.dat", std::string(kHeader) +
-        "Oxidizers\tAmmonium perchlorate\tAP; NH4ClO4\tNH4ClO4\t-2517.40\t1.95\tNASA\tshipped\r\n"
-        "Oxidizers\tBroken\t\tNH4ClO4\t-25x\t1.95\tNASA\tshipped\n"
-        "Oxidizers\tGrouped\t\tSr(NO3)2\t-4622\t2.99\tNBS\tshipped\n"
-        "Nowhere\tOrphan\t\tC\t0\t2\tx\tuser\n"
-        "Oxidizers\tammonium PERCHLORATE\t\tNH4ClO4\t1\t1\tx\tuser\n"
-        "Oxidizers\tShort\tC\n"
-        "Mine\tHeavy gas\t\tXe\t0\t0\tx\tuser\n"
-        "Mine\tUnobtainium\t\tUo2\t0\t1\tx\tuser\n"
-        "Mine\tMy fuel\tmf\tC10H16\t-901.39\t0.94\tmeasured\tuser\n");
+  Write(
+      dir + "/Compons.dat",
+      std::string(kHeader) +
+          "Oxidizers\tAmmonium perchlorate\tAP; NH4ClO4\tNH4ClO4\t-2517.40\t1.95\tNASA\tshipped\r\n"
+          "Oxidizers\tBroken\t\tNH4ClO4\t-25x\t1.95\tNASA\tshipped\n"
+          "Oxidizers\tGrouped\t\tSr(NO3)2\t-4622\t2.99\tNBS\tshipped\n"
+          "Nowhere\tOrphan\t\tC\t0\t2\tx\tuser\n"
+          "Oxidizers\tammonium PERCHLORATE\t\tNH4ClO4\t1\t1\tx\tuser\n"
+          "Oxidizers\tShort\tC\n"
+          "Mine\tHeavy gas\t\tXe\t0\t0\tx\tuser\n"
+          "Mine\tUnobtainium\t\tUo2\t0\t1\tx\tuser\n"
+          "Mine\tMy fuel\tmf\tC10H16\t-901.39\t0.94\tmeasured\tuser\n");
   Catalog catalog;
   std::vector<std::string> messages;
   ASSERT_TRUE(LoadCatalog(dir, catalog, messages));
@@ -79,9 +82,10 @@ TEST(ComponentCatalog, DamagedRowsAreNamedByFileAndLineAndTheRestIsKept) {
 TEST(ComponentCatalog, SavingRoundTripsAndKeepsIndexesFresh) {
   const std::string dir = Scratch("save");
   Write(dir + "/Class.dat", kClasses);
-  Write(dir + "/Compons.dat", std::string(kHeader) +
-        "Oxidizers\tPotassium nitrate\tsaltpetre; KNO3\tKNO3\t-4886.10\t2.109\tNASA\tshipped\n"
-        "Oxidizers\tAmmonium nitrate\tAN\tN2H4O3\t-4567.52\t1.725\tNASA\tshipped\n");
+  Write(dir + "/Compons.dat",
+        std::string(kHeader) +
+            "Oxidizers\tPotassium nitrate\tsaltpetre; KNO3\tKNO3\t-4886.10\t2.109\tNASA\tshipped\n"
+            "Oxidizers\tAmmonium nitrate\tAN\tN2H4O3\t-4567.52\t1.725\tNASA\tshipped\n");
   Catalog catalog;
   std::vector<std::string> messages;
   std::string message;
@@ -92,7 +96,8 @@ TEST(ComponentCatalog, SavingRoundTripsAndKeepsIndexesFresh) {
   EXPECT_EQ(Read(dir + "/Compons.IDX").substr(Read(dir + "/Compons.IDX").find('\n') + 1),
             "Ammonium nitrate\t3\nPotassium nitrate\t2\n");
 
-  Component mine{"Mine", "Ägyptisches Öl", "oil; ÖL", "C1,5H3", -1234.5, 0.85, "own measurement", true, 0};
+  Component mine{"Mine", "Ägyptisches Öl",  "oil; ÖL", "C1,5H3", -1234.5,
+                 0.85,   "own measurement", true,      0};
   EXPECT_EQ(ValidateComponent(catalog, mine, -1), "");
   catalog.components.push_back(mine);
   ASSERT_TRUE(SaveCatalog(dir, catalog, message)) << message;
@@ -126,29 +131,36 @@ TEST(ComponentCatalog, ValidationAndSearch) {
   Catalog catalog;
   catalog.classes = {{"Oxidizers", "", false, 2}, {"Explosives", "", false, 3}};
   catalog.components = {
-      {"Oxidizers", "Ammonium perchlorate", "AP; NH4ClO4", "NH4ClO4", -2517.4, 1.95, "NASA", false, 2},
+      {"Oxidizers", "Ammonium perchlorate", "AP; NH4ClO4", "NH4ClO4", -2517.4, 1.95, "NASA", false,
+       2},
       {"Oxidizers", "Ammonium nitrate", "AN", "N2H4O3", -4567.5, 1.72, "NASA", false, 3},
       {"Oxidizers", "Potassium perchlorate", "KP", "KClO4", -3123.0, 2.52, "NBS", false, 4},
       {"Explosives", "RDX", "hexogen; cyclonite", "C3H6N6O6", 301.2, 1.82, "Meyer", false, 5},
-      {"Explosives", "Ammonium picrate", "explosive D", "C6H6N4O7", -1598.0, 1.72, "Meyer", false, 6}};
+      {"Explosives", "Ammonium picrate", "explosive D", "C6H6N4O7", -1598.0, 1.72, "Meyer", false,
+       6}};
   auto names = [&](const std::vector<int>& found) {
     std::vector<std::string> result;
     for (int i : found) result.push_back(catalog.components[i].name);
     return result;
   };
-  EXPECT_EQ(names(Search(catalog, "", "ammonium")),
-            (std::vector<std::string>{"Ammonium nitrate", "Ammonium perchlorate", "Ammonium picrate"}));
+  EXPECT_EQ(
+      names(Search(catalog, "", "ammonium")),
+      (std::vector<std::string>{"Ammonium nitrate", "Ammonium perchlorate", "Ammonium picrate"}));
   EXPECT_EQ(names(Search(catalog, "", "AP")).front(), "Ammonium perchlorate");
-  EXPECT_EQ(names(Search(catalog, "", "nh4clo4")), (std::vector<std::string>{"Ammonium perchlorate"}));
-  EXPECT_EQ(names(Search(catalog, "", "perchlorate potassium")), (std::vector<std::string>{"Potassium perchlorate"}));
-  EXPECT_EQ(names(Search(catalog, "Explosives", "ammonium")), (std::vector<std::string>{"Ammonium picrate"}));
+  EXPECT_EQ(names(Search(catalog, "", "nh4clo4")),
+            (std::vector<std::string>{"Ammonium perchlorate"}));
+  EXPECT_EQ(names(Search(catalog, "", "perchlorate potassium")),
+            (std::vector<std::string>{"Potassium perchlorate"}));
+  EXPECT_EQ(names(Search(catalog, "Explosives", "ammonium")),
+            (std::vector<std::string>{"Ammonium picrate"}));
   EXPECT_EQ(Search(catalog, "Oxidizers", "").size(), 3u);
   EXPECT_TRUE(Search(catalog, "", "xyz").empty());
 
   EXPECT_EQ(CheckFormula("C1,5H3"), "");
   EXPECT_EQ(CheckFormula("2H2O"), "the formula begins with a number");
   EXPECT_EQ(CheckFormula("H1.2.3"), "the formula holds an unreadable number");
-  EXPECT_EQ(CheckFormula("NH4+"), "the formula holds the character '+' (only element symbols and numbers)");
+  EXPECT_EQ(CheckFormula("NH4+"),
+            "the formula holds the character '+' (only element symbols and numbers)");
   EXPECT_EQ(CheckFormula(std::string(21, 'C')), "the formula has more than 20 element symbols");
   EXPECT_EQ(CheckFormula(""), "the formula is empty");
   Component c = catalog.components[3];

@@ -36,8 +36,15 @@ std::map<std::string, NasaEntry> ReadThermoInp(const std::string& path) {
   bool reactants = false;
   while (i + 1 < lines.size()) {
     const std::string& head = lines[i];
-    if (head.rfind("END PRODUCTS", 0) == 0) { reactants = true; ++i; continue; }
-    if (head.rfind("END", 0) == 0 || head.find_first_not_of(' ') == std::string::npos) { ++i; continue; }
+    if (head.rfind("END PRODUCTS", 0) == 0) {
+      reactants = true;
+      ++i;
+      continue;
+    }
+    if (head.rfind("END", 0) == 0 || head.find_first_not_of(' ') == std::string::npos) {
+      ++i;
+      continue;
+    }
     const std::string name = head.substr(0, head.find(' '));
     const std::string& data = lines[i + 1];
     const int intervals = std::stoi(data.substr(0, 2));
@@ -78,8 +85,10 @@ TEST(ShippedComponents, EveryRowIsUsableAndNasaReactantsCarryNasaEnthalpies) {
   ASSERT_TRUE(kvilcb::LoadCatalog(KVIL_COMPONENTS_DATA_DIR, catalog, messages));
   EXPECT_TRUE(messages.empty()) << messages.front();
   EXPECT_GE(catalog.components.size(), 250u);
-  EXPECT_TRUE(kvilcb::IndexIsCurrent(KVIL_COMPONENTS_DATA_DIR "/Compons.dat", KVIL_COMPONENTS_DATA_DIR "/Compons.IDX"));
-  EXPECT_TRUE(kvilcb::IndexIsCurrent(KVIL_COMPONENTS_DATA_DIR "/Class.dat", KVIL_COMPONENTS_DATA_DIR "/Class.IDX"));
+  EXPECT_TRUE(kvilcb::IndexIsCurrent(KVIL_COMPONENTS_DATA_DIR "/Compons.dat",
+                                     KVIL_COMPONENTS_DATA_DIR "/Compons.IDX"));
+  EXPECT_TRUE(kvilcb::IndexIsCurrent(KVIL_COMPONENTS_DATA_DIR "/Class.dat",
+                                     KVIL_COMPONENTS_DATA_DIR "/Class.IDX"));
 
   const auto nasa = ReadThermoInp(KVIL_NASA_THERMO_INP);
   ASSERT_GT(nasa.size(), 1000u);
@@ -120,9 +129,12 @@ TEST(ShippedComponents, EveryRowIsUsableAndNasaReactantsCarryNasaEnthalpies) {
       const auto entry = nasa.find(name);
       ASSERT_NE(entry, nasa.end()) << name;
       cited.insert(name);
-      if (c.source.find("by mass") != std::string::npos || c.source.find("mixture") != std::string::npos) continue;
+      if (c.source.find("by mass") != std::string::npos ||
+          c.source.find("mixture") != std::string::npos)
+        continue;
       EXPECT_TRUE(SameComposition(moles, entry->second.composition)) << name;
-      EXPECT_NEAR(c.enthalpy, entry->second.enthalpy, std::max(10.0, 0.01 * std::abs(entry->second.enthalpy)))
+      EXPECT_NEAR(c.enthalpy, entry->second.enthalpy,
+                  std::max(10.0, 0.01 * std::abs(entry->second.enthalpy)))
           << name;
     }
   }
@@ -130,8 +142,8 @@ TEST(ShippedComponents, EveryRowIsUsableAndNasaReactantsCarryNasaEnthalpies) {
 
   // Every reactant of thermo.inp is in the database, but for gaseous forms of a
   // liquid and the further crystal forms of one substance (same enthalpy).
-  const std::set<std::string> elsewhere = {"CLO3F", "JP-10(g)", "Jet-A(g)", "NH4CLO4(II)", "NH4NO3(III)",
-                                           "NH4NO3(II)", "NH4NO3(I)", "NH4NO3(L)"};
+  const std::set<std::string> elsewhere = {"CLO3F",       "JP-10(g)",   "Jet-A(g)",  "NH4CLO4(II)",
+                                           "NH4NO3(III)", "NH4NO3(II)", "NH4NO3(I)", "NH4NO3(L)"};
   for (const auto& [name, entry] : nasa) {
     if (entry.reactant && !elsewhere.count(name)) {
       EXPECT_TRUE(cited.count(name)) << name;

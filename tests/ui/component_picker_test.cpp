@@ -4,13 +4,13 @@
 #include <QtTest>
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QDialog>
 #include <QTimer>
 #include <functional>
 
@@ -25,11 +25,13 @@ const char* const kFiles[] = {"Class.dat", "Compons.dat", "Class.IDX", "Compons.
 // A program directory whose "Components" folder holds `library` as the components
 // library and the shipped files named in `files`.
 QString ProgramDirectory(const QString& name, const QString& library,
-                         const QStringList& files = {"Class.dat", "Compons.dat", "Class.IDX", "Compons.IDX"}) {
+                         const QStringList& files = {"Class.dat", "Compons.dat", "Class.IDX",
+                                                     "Compons.IDX"}) {
   const QString dir = kvil::uitest::ScratchDirectory(name);
   QDir(dir).mkdir("Components");
   const QString components = dir + "/Components/";
-  for (const QString& f : files) QFile::copy(QString(KVIL_COMPONENTS_BUILD_DIR) + "/" + f, components + f);
+  for (const QString& f : files)
+    QFile::copy(QString(KVIL_COMPONENTS_BUILD_DIR) + "/" + f, components + f);
   if (!library.isEmpty()) QFile::copy(library, components + "libCB.so");
   return dir;
 }
@@ -144,9 +146,10 @@ class ComponentPickerTest : public QObject {
     WhenDialogShows([&](QWidget* picker) {
       WhenDialogShows(
           [&](QWidget* edit) {
-            const QStringList fields = {"name", "synonyms", "formula", "enthalpy", "density", "source"};
-            const QStringList values = {"My binder", "mb; house binder", "C10H15,4O0,07", "-51,9", "0.92",
-                                        "lab sheet 42"};
+            const QStringList fields = {"name",     "synonyms", "formula",
+                                        "enthalpy", "density",  "source"};
+            const QStringList values = {"My binder", "mb; house binder", "C10H15,4O0,07", "-51,9",
+                                        "0.92",      "lab sheet 42"};
             for (int i = 0; i < fields.size(); ++i) {
               QTest::keyClicks(edit->findChild<QLineEdit*>(fields[i]), values[i]);
             }
@@ -165,7 +168,8 @@ class ComponentPickerTest : public QObject {
     QCOMPARE(picked->enthalpy, -51.9f);
     QFile table(dir + "/Components/Compons.dat");
     QVERIFY(table.open(QIODevice::ReadOnly));
-    QVERIFY(table.readAll().contains("\tMy binder\tmb; house binder\tC10H15,4O0,07\t-51.90\t0.92\tlab sheet 42\tuser\n"));
+    QVERIFY(table.readAll().contains(
+        "\tMy binder\tmb; house binder\tC10H15,4O0,07\t-51.90\t0.92\tlab sheet 42\tuser\n"));
     QFile index(dir + "/Components/Compons.IDX");
     QVERIFY(index.open(QIODevice::ReadOnly));
     QVERIFY(index.readAll().contains("\nMy binder\t"));
