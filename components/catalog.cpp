@@ -258,6 +258,7 @@ bool LoadCatalog(const std::string& directory, Catalog& catalog,
     if (fields.size() != 3) {
       messages.push_back(Where(kClassFile, number) + "3 fields expected, " +
                          std::to_string(fields.size()) + " found");
+      catalog.damagedClassLines.push_back(lines[i]);
       continue;
     }
     entry.name = Trim(fields[0]);
@@ -268,6 +269,7 @@ bool LoadCatalog(const std::string& directory, Catalog& catalog,
       problem = "origin must be shipped or user";
     if (!problem.empty()) {
       messages.push_back(Where(kClassFile, number) + problem);
+      catalog.damagedClassLines.push_back(lines[i]);
       continue;
     }
     catalog.classes.push_back(entry);
@@ -283,6 +285,7 @@ bool LoadCatalog(const std::string& directory, Catalog& catalog,
     if (fields.size() != 8) {
       messages.push_back(Where(kComponentFile, number) + "8 fields expected, " +
                          std::to_string(fields.size()) + " found");
+      catalog.damagedComponentLines.push_back(lines[i]);
       continue;
     }
     Component c;
@@ -303,6 +306,7 @@ bool LoadCatalog(const std::string& directory, Catalog& catalog,
       problem = ValidateComponent(catalog, c, -1);
     if (!problem.empty()) {
       messages.push_back(Where(kComponentFile, number) + problem);
+      catalog.damagedComponentLines.push_back(lines[i]);
       continue;
     }
     catalog.components.push_back(c);
@@ -362,6 +366,8 @@ bool SaveCatalog(const std::string& directory, const Catalog& catalog, std::stri
                   FormatNumber(c.enthalpy, 2) + "\t" + FormatDensity(c.density) + "\t" + c.source +
                   "\t" + (c.user ? "user" : "shipped") + "\n";
   }
+  for (const auto& line : catalog.damagedClassLines) classes += line + "\n";
+  for (const auto& line : catalog.damagedComponentLines) components += line + "\n";
   if (!WriteAtomically(Join(directory, kClassFile), classes, message)) return false;
   if (!WriteAtomically(Join(directory, kComponentFile), components, message)) return false;
   // Lines of the rewritten tables: header on line 1, entries from line 2 in order.

@@ -49,6 +49,10 @@ struct Component {
 struct Catalog {
   std::vector<ClassEntry> classes;
   std::vector<Component> components;
+  // Damaged rows as read, written back unchanged at the end of their table on save so
+  // that a repair by hand loses nothing.
+  std::vector<std::string> damagedClassLines;
+  std::vector<std::string> damagedComponentLines;
 
   int FindClass(const std::string& name) const;      // index or -1
   int FindComponent(const std::string& name) const;  // index or -1 (names are unique)

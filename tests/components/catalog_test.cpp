@@ -69,6 +69,19 @@ TEST(ComponentCatalog, DamagedRowsAreNamedByFileAndLineAndTheRestIsKept) {
       "Compons.dat, line 9: unknown element Uo"};
   EXPECT_EQ(messages, expected);
 
+  // Saving keeps the damaged rows as they were, for a repair by hand.
+  std::string message;
+  ASSERT_TRUE(SaveCatalog(dir, catalog, message)) << message;
+  const std::string saved = Read(dir + "/Compons.dat");
+  EXPECT_NE(saved.find("Oxidizers\tBroken\t\tNH4ClO4\t-25x\t1.95\tNASA\tshipped\n"),
+            std::string::npos);
+  EXPECT_NE(saved.find("Oxidizers\tShort\tC\n"), std::string::npos);
+  Catalog again;
+  std::vector<std::string> messagesAgain;
+  ASSERT_TRUE(LoadCatalog(dir, again, messagesAgain));
+  EXPECT_EQ(again.components.size(), 2u);
+  EXPECT_EQ(messagesAgain.size(), messages.size());
+
   // A table without its header is refused as a whole.
   Write(dir + "/Class.dat", "Oxidizers\tsolid\tshipped\n");
   messages.clear();
