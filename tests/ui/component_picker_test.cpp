@@ -7,11 +7,13 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLibrary>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <cstring>
 #include <functional>
 
 #include "common/interaction.h"
@@ -191,6 +193,38 @@ class ComponentPickerTest : public QObject {
     QVERIFY(!library.Available());
     QVERIFY(!library.Pick(nullptr).has_value());
     QVERIFY(ui.messages.empty());
+  }
+
+  void theLibraryNeverWritesPastTheFormulaBuffer() {
+    const QString dir = ProgramDirectory("picker_buffer", KVIL_COMPONENTS_BUILD_DIR "/libCB.so");
+    QLibrary library(dir + "/Components/CB");
+    QVERIFY(library.load());
+    using Pick = int (*)(void*, int, char*, int, float*);
+    auto pick = reinterpret_cast<Pick>(library.resolve("PickComponent"));
+    QVERIFY(pick != nullptr);
+    char buffer[16];
+    std::memset(buffer, '#', sizeof buffer);
+    float enthalpy = 123.0f;
+    QCOMPARE(pick(nullptr, 1, buffer, 8, &enthalpy), -1);  // only flag 0 is known
+    QCOMPARE(pick(nullptr, 0, buffer, 0, &enthalpy), -1);
+    QCOMPARE(buffer[0], '#');
+    // "C3H6N6O6" needs 9 bytes: with 8 nothing is picked and nothing written past them.
+    WhenDialogShows([&](QWidget* dialog) {
+      QTest::keyClicks(dialog->findChild<QLineEdit*>("search"), "RDX");
+      QTest::keyClick(dialog->findChild<QLineEdit*>("search"), Qt::Key_Return);
+    });
+    QCOMPARE(pick(nullptr, 0, buffer, 8, &enthalpy), 0);
+    QCOMPARE(buffer[0], '\0');
+    for (int i = 8; i < 16; ++i) QCOMPARE(buffer[i], '#');
+    QCOMPARE(enthalpy, 123.0f);
+    WhenDialogShows([&](QWidget* dialog) {
+      QTest::keyClicks(dialog->findChild<QLineEdit*>("search"), "RDX");
+      QTest::keyClick(dialog->findChild<QLineEdit*>("search"), Qt::Key_Return);
+    });
+    QCOMPARE(pick(nullptr, 0, buffer, 9, &enthalpy), 1);
+    QCOMPARE(QByteArray(buffer), QByteArray("C3H6N6O6"));
+    QCOMPARE(buffer[9], '#');
+    library.unload();
   }
 
   void missingFunctionShowsTheError() {
