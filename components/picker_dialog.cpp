@@ -1,5 +1,6 @@
 #include "components/picker_dialog.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -157,8 +158,22 @@ PickerDialog::PickerDialog(const std::string& directory, Catalog catalog, QWidge
   connect(addClass, &QPushButton::clicked, this, [this] { AddClass(); });
   connect(deleteClass_, &QPushButton::clicked, this, [this] { DeleteClass(); });
 
+  search_->installEventFilter(this);
   FillClasses();
   search_->setFocus();
+}
+
+bool PickerDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == search_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+        key == Qt::Key_PageDown) {
+      QKeyEvent copy(QEvent::KeyPress, key, Qt::NoModifier);
+      QApplication::sendEvent(table_, &copy);
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void PickerDialog::FillClasses() {

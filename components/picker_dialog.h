@@ -25,6 +25,10 @@ class PickerDialog : public QDialog {
   // The component chosen by OK or a double click; null before that.
   const Component* Chosen() const { return chosen_ < 0 ? nullptr : &catalog_.components[chosen_]; }
 
+ protected:
+  // Up, Down, Page Up and Page Down in the search box move through the components.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void FillClasses();
   void FillComponents();

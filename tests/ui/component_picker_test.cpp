@@ -83,12 +83,17 @@ class ComponentPickerTest : public QObject {
     window.show();
     QString first, shown;
     bool focused = false;
+    QString third;
     WhenDialogShows([&](QWidget* dialog) {
       shown = dialog->windowTitle();
       kvil::uitest::SaveShot(dialog, "component_picker_all");
       auto* search = dialog->findChild<QLineEdit*>("search");
       focused = search->hasFocus();
       QTest::keyClicks(search, "ammonium");
+      QTest::keyClick(search, Qt::Key_Down);
+      QTest::keyClick(search, Qt::Key_Down);
+      auto* table = dialog->findChild<QTableWidget*>("components");
+      third = table->item(table->currentRow(), 0)->text();
       kvil::uitest::SaveShot(dialog, "component_picker_ammonium");
       search->clear();
       QTest::keyClicks(search, "RDX");
@@ -100,6 +105,7 @@ class ComponentPickerTest : public QObject {
     QCOMPARE(shown, QString("Components database"));
     QCOMPARE(first, QString("RDX"));
     QVERIFY(focused);
+    QCOMPARE(third, QString("Ammonium dinitramide"));
     QVERIFY(picked.has_value());
     QCOMPARE(picked->formula, QString("C3H6N6O6"));
     QCOMPARE(picked->enthalpy, TableEnthalpy(dir + "/Components/Compons.dat", "RDX"));
