@@ -1,5 +1,6 @@
 #include "core/run.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -45,14 +46,15 @@ constexpr float kStandardTemperature = 298.0f;
 constexpr double kGasPresentAmount = 0.1;
 // Below this pressure (MPa) a point is always solved as an ideal gas.
 constexpr double kIdealGasPressureLimit = 2.0;
-// Amount below which a gas species is left out of the non-ideal EOS, mol/kg.
-constexpr double kEosAmountThreshold = 0.001;
-// Largest number of gas species the EOS takes (its tables hold 43).
-constexpr int kMaxEosGasSpecies = 43;
-constexpr int kEosSelectionPasses = 3;  // non-ideal passes that choose the EOS species
-constexpr double kNonIdealTolerance = 0.001;       // converged
-constexpr double kNonIdealAcceptTolerance = 0.01;  // accepted after the last pass
-constexpr double kRelativeChangeFloor = 0.001;     // below: absolute change
+// Non-ideal passes end when no amount (relative to the gas amount) and no state value
+// changes by more than this between two passes: the state then solves the equations
+// with the corrections of its own V, T and composition, whichever pair assigned it.
+constexpr double kNonIdealTolerance = 1e-5;
+constexpr double kNonIdealAcceptTolerance = 1e-4;  // accepted after the last pass
+// Changes of S (kJ/(kg K)), H and U (kJ/kg) are relative to their value, but not to
+// less than these (they may pass through 0); p, T and V are always relative.
+constexpr double kEntropyScale = 0.01;
+constexpr double kEnergyScale = 1.0;
 constexpr double kRgKJ = kGasConstantJ * 0.001;    // kJ/(mol*K)
 constexpr double kCm3ToM3 = 1e-6;
 // Tolerance of a range end, as a fraction of the step, against rounding of the sum.
@@ -156,6 +158,70 @@ void ConvertToInternal(ValueList& l, int code) {
 }
 
 enum class Flow { Done, EndParameterLoop, EndRun };
+
+// Relaxation of the non-ideal corrections between passes.  Each pass computes the
+// corrections of the state the solver just left; taken whole, they make dense states
+// with much condensed carbon swing from pass to pass (p by +-10 % and shrinking by only
+// 0.85 a pass) and the point fails for want of passes.  The mixer takes the step
+// new - old scaled by a factor w that it adapts from the last two steps as a secant on
+// the pass map: for a map that multiplies the step by l each pass, w = 1/(1 - l)
+// removes that mode.  w stays within [kMinRelaxation, 1]: the passes are never pushed
+// beyond the corrections the EOS gives.
+class CorrectionMixer {
+ public:
+  static constexpr double kMinRelaxation = 0.1;
+
+  // The corrections of this pass are in `cor`; `previous` are those the solver used.
+  // Returns the factor applied.
+  double Mix(NonIdealCorrections& cor, const NonIdealCorrections& previous, double nGas,
+             int gasCount, int condensedCount, bool first) {
+    // Step vector, scaled to orders of 1: G_c per gas amount, phi and gamma as they are.
+    const int size = 1 + gasCount + condensedCount;
+    Array1<double, 1 + kMaxEosSpecies + kMaxUnknowns> step;
+    const double scale = nGas > 0 ? 1 / nGas : 1;
+    step[1] = (cor.Gc - previous.Gc) * scale;
+    for (int g = 1; g <= gasCount; ++g) step[1 + g] = cor.phi[g] - previous.phi[g];
+    for (int q = 1; q <= condensedCount; ++q)
+      step[1 + gasCount + q] = cor.gamma[q] - previous.gamma[q];
+    if (first || size != size_) {
+      weight_ = 1;
+    } else {
+      double dot = 0, norm = 0;
+      for (int i = 1; i <= size; ++i) {
+        dot += step[i] * last_[i];
+        norm += last_[i] * last_[i];
+      }
+      if (norm > 0 && std::isfinite(dot)) {
+        // The step shrank by mu with the factor w applied: the map's own factor l
+        // follows from mu = 1 - w (1 - l).
+        const double mu = dot / norm;
+        const double l = 1 - (1 - mu) / weight_;
+        double w = l < 1 ? 1 / (1 - l) : 1.0;
+        if (!std::isfinite(w)) w = 1;
+        weight_ = std::clamp(w, kMinRelaxation, 1.0);
+      }
+    }
+    size_ = size;
+    for (int i = 1; i <= size; ++i) last_[i] = step[i];
+    const double w = weight_;
+    if (w < 1) {
+      auto blend = [w](double now, double before) { return before + w * (now - before); };
+      cor.Gc = blend(cor.Gc, previous.Gc);
+      cor.Sc = blend(cor.Sc, previous.Sc);
+      cor.Hc = blend(cor.Hc, previous.Hc);
+      cor.Uc = blend(cor.Uc, previous.Uc);
+      for (int g = 1; g <= gasCount; ++g) cor.phi[g] = blend(cor.phi[g], previous.phi[g]);
+      for (int q = 1; q <= condensedCount; ++q)
+        cor.gamma[q] = blend(cor.gamma[q], previous.gamma[q]);
+    }
+    return w;
+  }
+
+ private:
+  double weight_ = 1;
+  int size_ = 0;
+  Array1<double, 1 + kMaxEosSpecies + kMaxUnknowns> last_;
+};
 
 // Options of one RunTask call made by the Run command.
 struct RunRequest {
@@ -480,19 +546,17 @@ double Runner::CondensedVolume() const {
   return v;
 }
 
+// Every gas species with Lennard-Jones data takes part in the non-ideal EOS, whatever
+// its amount: a cut-off by amount makes the state depend on the path to it (a species
+// just above it carries the dense-gas chemical potential, one just below the ideal
+// one).  Ions, and gases without data, stay ideal; the EOS counts them in the
+// pressure as ideal gas.
 void Runner::SetEosFlags() {
-  for (int k = 1; k <= K_; ++k) ws_.species.eosFlag[k] = ws_.run.Phase(k);
-  double threshold = kEosAmountThreshold;
-  for (;;) {
-    int gas = 0;
-    for (int k = 1; k <= K_; ++k) {
-      int& flag = ws_.species.eosFlag[k];
-      if (ions_ && IsIon(ws_.run.kindCode[k])) flag = 0;
-      if (flag == 2 && ws_.species.n[k] < threshold) flag = -1;
-      if (flag == 2) ++gas;
-    }
-    if (gas <= kMaxEosGasSpecies) break;
-    threshold *= 2;
+  for (int k = 1; k <= K_; ++k) {
+    int& flag = ws_.species.eosFlag[k];
+    flag = ws_.run.Phase(k);
+    if (ions_ && IsIon(ws_.run.kindCode[k])) flag = 0;
+    if (flag == 2 && !(ws_.run.sigma[k] > 0 && ws_.run.epsilon[k] > 0)) flag = -1;
   }
 }
 
@@ -532,6 +596,8 @@ Flow Runner::SolvePoint() {
   st_.condensedVolume = 0;
   solveShift_ = 0;
   const bool printIdealToo = task_.Option(kOptPrintIdealGas);
+  CorrectionMixer mixer;
+  double relaxation = 1;
 
   for (;;) {
     ui_.ProcessPendingInput();
@@ -566,11 +632,7 @@ Flow Runner::SolvePoint() {
     status_ = code;
     if (code != kSolveOk) return Flow::Done;
 
-    // The species of the non-ideal EOS follow the amounts for the first passes, then
-    // stay as they are: species hovering at the amount threshold would otherwise enter
-    // and leave on alternate passes, and the passes would cycle between two states
-    // instead of converging (dense explosive products do that).
-    if (pass < kEosSelectionPasses) SetEosFlags();
+    if (pass == 0) SetEosFlags();
     const double nGas = ws_.GasAmount();
     st_.gasPresent = nGas >= kGasPresentAmount;
 
@@ -593,19 +655,22 @@ Flow Runner::SolvePoint() {
     if (pass > 0) {
       largest = 0;
       for (int k = 1; k <= K_; ++k)
-        if (ws_.species.eosFlag[k] == 2 && nGas > 0)
+        if (nGas > 0)
           largest = std::max(largest, std::fabs(ws_.species.n[k] - st_.previousAmounts[k]) / nGas);
       for (int j = 0; j < 6; ++j) {
-        double prev = st_.previousResults[j];
-        double change = std::fabs(now[j] - prev);
-        if (std::fabs(prev) > kRelativeChangeFloor) change /= std::fabs(prev);
-        largest = std::max(largest, change);
+        const double prev = st_.previousResults[j];
+        const double scale = j < 3 ? 0.0 : j == 3 ? kEntropyScale : kEnergyScale;
+        const double change = std::fabs(now[j] - prev) / std::max(std::fabs(prev), scale);
+        largest = std::max(largest, std::isfinite(change) ? change : 1.0);
       }
-      if (largest <= kNonIdealTolerance) break;
+      // A relaxed pass moves the state by only part of the way: its change is judged
+      // as the whole step would have been.
+      if (largest / relaxation <= kNonIdealTolerance) break;
     }
 
     // Non-ideal step: condensed volume and corrections, EOS volume and terms.
-    for (int k = 1; k <= K_; ++k) st_.previousAmounts[k] = float(ws_.species.n[k]);
+    const NonIdealCorrections used = ws_.corrections;
+    for (int k = 1; k <= K_; ++k) st_.previousAmounts[k] = ws_.species.n[k];
     double condensed = 0, pvSum = 0;
     int ordinal = 0;
     for (int k = 1; k <= K_; ++k) {
@@ -625,14 +690,11 @@ Flow Runner::SolvePoint() {
     solveShift_ = condensed;
     ComputeEosCorrections(s_, K_);
     ws_.corrections.Hc -= pvSum;
-    if (eos_ == 2 && st_.c1 != kParamV && st_.c2 != kParamV && pass > 0 && nGas > 0) {
-      double vPrev = st_.previousResults[2];
-      double u = vPrev * 1e6 / nGas;
-      double B = ws_.eos.B, C = ws_.eos.C;
-      double F = B / u + C / (u * u);
-      double dF = -F / u - C / (u * u * u);
-      ws_.corrections.Gc = -((ws_.results.V - vPrev) * dF * 1e6 + F * nGas);
-    }
+    // The corrections are those of the EOS volume just found (relaxed against the
+    // previous ones when the passes swing): a volume extrapolated from the previous
+    // pass would leave the gas-law row at a pressure other than the EOS's own.
+    relaxation = mixer.Mix(ws_.corrections, used, nGas, ws_.eos.gasCount,
+                           std::min(ordinal, kMaxUnknowns), pass == 0);
     st_.previousResults = {r.p, r.T, r.V, r.S, r.H, r.U};
     st_.startMode = 2;
     if (++pass >= kMaxNonIdealPasses) break;

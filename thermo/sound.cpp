@@ -61,7 +61,7 @@ struct NonIdealTerms {
   bool active = false;
   int code = 0;
   double T1 = 0, T2 = 0, T3 = 0, T4 = 1, W1 = 0, W2 = 0, thetaE = 0;
-  Array1<double, kMaxUnknowns> Gamma;
+  Array1<double, kMaxEosSpecies> Gamma;
   // Sums kept for the second routine.
   double sumB = 0, sumC = 0;                     // virial: Sigma b, Sigma c
   double sumA = 0, sumCk = 0, sumEk = 0, u = 1;  // Kelmost: Sigma_A, Sigma_C, Sigma_E
