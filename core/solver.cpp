@@ -485,6 +485,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   session.ui.SetProgressPosition(0);
   res.gasVolume = res.soundSpeed = res.kEquilibrium = res.CpEquilibrium = 0;
   res.CvEquilibrium = res.CvFrozen = res.kFrozen = res.aFrozen = 0;
+  res.cpUnbounded = res.cvUnbounded = false;
   res.lambdaFrozen = res.lambdaReacting = res.viscosity = 0;
 
   ProgressLabels labels;

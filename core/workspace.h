@@ -156,6 +156,10 @@ struct ResultsBlock {
   double kEquilibrium = 0;  // equilibrium isentropic exponent
   double CpEquilibrium = 0; // kJ/(kg*K)
   double CvEquilibrium = 0; // kJ/(kg*K)
+  // The state lies on a phase-change plateau: its equilibrium Cp is unbounded
+  // (CpEquilibrium is then 0 and is not a value to print).
+  bool cpUnbounded = false;
+  bool cvUnbounded = false;  // likewise Cv, on a melting plateau
   double CvFrozen = 0;      // kJ/(kg*K)
   double kFrozen = 0;
   double aFrozen = 0;       // m/s

@@ -575,11 +575,13 @@ EosPropertyValues EvaluateEosProperties(const Session& session) {
 
 void ComputeEosProperties(Session& session) {
   const EosPropertyValues values = EvaluateEosProperties(session);
-  if (!values.valid) return;
+  // Values that are no heat capacity or exponent (round-off near a singular state)
+  // are not taken: the ideal-gas ones stay.
+  if (!values.valid || !(values.Cv > 0) || !(values.k > 0)) return;
   ResultsBlock& res = session.ws.results;
   res.CvFrozen = values.Cv;
   res.kFrozen = values.k;
-  if (!values.soundValid) return;
+  if (!values.soundValid || !(values.CpPrime > 0)) return;
   res.aFrozen = values.a;
   res.Cp = values.CpPrime;
   res.viscosity *= values.fEta;
