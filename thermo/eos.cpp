@@ -305,6 +305,17 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
     }
     if (!(chosen > 0) || !Finite(chosen))
       return Fail(session, std::string(kCannotApply) + "no positive density satisfies the EOS.");
+    // Newton steps take the root to full precision (the trigonometric form with its
+    // seven-digit constants leaves 1e-5): the gas-law row of the solver is then met
+    // exactly by the corrections of this volume.
+    for (int step = 0; step < 3; ++step) {
+      const double f = ((chosen + a) * chosen + q) * chosen + r;
+      const double df = (3 * chosen + 2 * a) * chosen + q;
+      if (!(df != 0) || !Finite(f / df)) break;
+      const double next = chosen - f / df;
+      if (!(next > 0)) break;
+      chosen = next;
+    }
     res.V = n * 1e-6 / chosen;
     return 0;
   }
