@@ -706,7 +706,7 @@ Flow Runner::SolvePoint() {
     if (task_.Option(kOptSound)) ComputeSoundVelocity(s_, E_, K_, ions_);
     ComputeEosProperties(s_);
   }
-  if (pass == kMaxNonIdealPasses && largest > kNonIdealAcceptTolerance) {
+  if (pass == kMaxNonIdealPasses && largest / relaxation > kNonIdealAcceptTolerance) {
     // Not converged: the state is no result, so neither the report nor the table
     // receives it.
     ui_.Info(kMsgRealGasNotFound);
