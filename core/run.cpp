@@ -573,8 +573,9 @@ void Runner::WriteRecord() {
 void Runner::PrintIdealGas(double nGas) {
   ResultsBlock& r = ws_.results;
   st_.condensedVolume = CondensedVolume();
-  r.CvFrozen = r.Cp - nGas * kRgKJ;
-  r.kFrozen = r.CvFrozen > 0 ? r.Cp / r.CvFrozen : 0;
+  // A heat capacity or exponent that is not positive is no value: 0 (not computed).
+  r.CvFrozen = std::max(0.0, r.Cp - nGas * kRgKJ);
+  r.kFrozen = r.CvFrozen > 0 && r.Cp > 0 ? r.Cp / r.CvFrozen : 0;
   // Frozen sound velocity of the gas, sqrt(k*Rg*T), m/s.
   double rgt = r.T * kGasConstantJ * nGas;
   r.aFrozen = std::sqrt(std::max(0.0, r.kFrozen * rgt));
