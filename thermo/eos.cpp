@@ -81,17 +81,27 @@ double KelmostRule(double b, double epsM, double T, double rho) {
 // The hard-core factor of the state itself: F with F = rule(b1/F), b1 the co-volume
 // of F = 1.  Taking F from the previous pass instead lets a first pass (F = 1.90012
 // where the state has 2.5) find a density above 0.9/b that the state does not have.
-// Damped iteration: the rule's slope in F reaches -2 near 0.9/b.  It starts and stays
-// where rho b < 1: beyond, the rule falls back to 1.90012 and would hold there.
-double KelmostFactor(double b1, double epsM, double T, double rho) {
-  double F = kKelmostF;
-  if (!(rho > 0) || !(b1 > 0)) return F;
+// Secant steps on F - rule(b1/F), damped fixed-point steps where the secant fails (the
+// rule's slope in F reaches -2 near 0.9/b).  The iterate starts and stays where
+// rho b < 1: beyond, the rule falls back to 1.90012 and would hold there.  `start`
+// is a nearby solution (that of a neighbouring density), 0 for none.
+double KelmostFactor(double b1, double epsM, double T, double rho, double start = 0) {
+  if (!(rho > 0) || !(b1 > 0)) return kKelmostF;
   const double least = b1 * rho / 0.999;
-  F = std::max(F, 2 * b1 * rho);
+  double F = start > least ? start : std::max(kKelmostF, 2 * b1 * rho);
+  double h = F - KelmostRule(b1 / F, epsM, T, rho);
+  double Fold = 0, hold = 0;
   for (int iteration = 0; iteration < 200; ++iteration) {
-    const double next = KelmostRule(b1 / F, epsM, T, rho);
-    if (std::fabs(next - F) <= 1e-13 * F) return std::max(next, least);
-    F = std::max(F + 0.5 * (next - F), least);
+    if (std::fabs(h) <= 1e-13 * F) return F;
+    double next = F - 0.5 * h;
+    if (iteration > 0 && hold != h) {
+      const double secant = F - h * (F - Fold) / (h - hold);
+      if (Finite(secant) && secant > least) next = secant;
+    }
+    Fold = F;
+    hold = h;
+    F = std::max(next, least);
+    h = F - KelmostRule(b1 / F, epsM, T, rho);
   }
   return F;
 }
@@ -328,7 +338,7 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
   double B = 0;
   // Pressure at rho with its own factor; +inf beyond `limit` (as rho b).
   auto pressure = [&](double r, double limit, double* Bout) {
-    applyFactor(KelmostFactor(b1, eos.epsM, T, r));
+    applyFactor(KelmostFactor(b1, eos.epsM, T, r, eos.F));
     if (!(r * eos.b < limit)) return HUGE_VAL;
     return KelmostPressure(eos, T, r, ideal, Bout);
   };
@@ -337,7 +347,7 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
     double lo = 0, hi = limit * 8 / b1;
     for (int iteration = 0; iteration < 200 && (hi - lo) > 1e-13 * hi; ++iteration) {
       const double mid = (lo + hi) / 2;
-      applyFactor(KelmostFactor(b1, eos.epsM, T, mid));
+      applyFactor(KelmostFactor(b1, eos.epsM, T, mid, eos.F));
       if (mid * eos.b < limit)
         lo = mid;
       else
