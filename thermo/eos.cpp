@@ -81,29 +81,55 @@ double KelmostRule(double b, double epsM, double T, double rho) {
 // The hard-core factor of the state itself: F with F = rule(b1/F), b1 the co-volume
 // of F = 1.  Taking F from the previous pass instead lets a first pass (F = 1.90012
 // where the state has 2.5) find a density above 0.9/b that the state does not have.
-// Secant steps on F - rule(b1/F), damped fixed-point steps where the secant fails (the
-// rule's slope in F reaches -2 near 0.9/b).  The iterate starts and stays where
-// rho b < 1: beyond, the rule falls back to 1.90012 and would hold there.  `start`
-// is a nearby solution (that of a neighbouring density), 0 for none.
+// F - rule(b1/F) has a second root close to rho b = 1, where the rule's polynomial
+// turns down; the state's factor is the largest root, the one that joins the
+// low-density value.  The rule stays below 4.2, so the root lies below that: it is
+// bracketed from above (from `start`, the factor of a neighbouring density, when that
+// brackets it) and found by regula falsi.  Without a root (only for rho b near 1) the
+// result keeps rho b at 0.999.
 double KelmostFactor(double b1, double epsM, double T, double rho, double start = 0) {
   if (!(rho > 0) || !(b1 > 0)) return kKelmostF;
   const double least = b1 * rho / 0.999;
-  double F = start > least ? start : std::max(kKelmostF, 2 * b1 * rho);
-  double h = F - KelmostRule(b1 / F, epsM, T, rho);
-  double Fold = 0, hold = 0;
-  for (int iteration = 0; iteration < 200; ++iteration) {
-    if (std::fabs(h) <= 1e-13 * F) return F;
-    double next = F - 0.5 * h;
-    if (iteration > 0 && hold != h) {
-      const double secant = F - h * (F - Fold) / (h - hold);
-      if (Finite(secant) && secant > least) next = secant;
-    }
-    Fold = F;
-    hold = h;
-    F = std::max(next, least);
-    h = F - KelmostRule(b1 / F, epsM, T, rho);
+  auto h = [&](double F) { return F - KelmostRule(b1 / F, epsM, T, rho); };
+  double lo = 0, hi = 0, hLo = 0, hHi = 0;
+  bool bracketed = false;
+  if (start > least) {
+    lo = std::max(start * (1 - 1e-3), least);
+    hi = start * (1 + 1e-3);
+    hLo = h(lo);
+    hHi = h(hi);
+    bracketed = hLo <= 0 && hHi > 0;
   }
-  return F;
+  if (!bracketed) {
+    hi = 4.5;
+    hHi = h(hi);
+    for (lo = hi - 0.05;; lo -= 0.05) {
+      if (lo <= least) return least;
+      hLo = h(lo);
+      if (hLo <= 0) break;
+      hi = lo;
+      hHi = hLo;
+    }
+  }
+  int side = 0;
+  for (int iteration = 0; iteration < 200 && hi - lo > 1e-13 * hi; ++iteration) {
+    double F = (lo * hHi - hi * hLo) / (hHi - hLo);
+    if (!(F > lo && F < hi)) F = (lo + hi) / 2;
+    const double hF = h(F);
+    if (hF == 0) return F;
+    if (hF < 0) {
+      lo = F;
+      hLo = hF;
+      if (side == -1) hHi /= 2;
+      side = -1;
+    } else {
+      hi = F;
+      hHi = hF;
+      if (side == 1) hLo /= 2;
+      side = 1;
+    }
+  }
+  return (lo + hi) / 2;
 }
 
 // Kelmost pressure (MPa) at molar density rho (mol/cm3) of the EOS species.  The gas
