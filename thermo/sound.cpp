@@ -486,7 +486,11 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
     // phase (a metal boiling) makes the constant-p system singular, and what it gives
     // for Cp is round-off of either sign: the sound speed and exponent are then those
     // of the mixture without reactions, as NASA CEA gives them on such a plateau.
-    const bool melting = ws.functions.transitionCount > 0;
+    bool melting = false;
+    for (int i = 1; i <= std::min(ws.functions.transitionCount, kMaxTransitionList); ++i) {
+      const int k = ws.functions.transitions[i];
+      melting = melting || (k >= 1 && k <= K && L.takes[k]);
+    }
     const bool singular = !(CpE > 0) || CpE > kUnboundedCp * res.Cp;
     double a2 = 1;
     if (CvE > 0 && CpE > CvE && Y1[m] != 0) {
