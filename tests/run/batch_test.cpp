@@ -1,6 +1,7 @@
 // kvil-batch's calculation mode: files it writes, the CSV table, messages and exit status.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -141,6 +142,18 @@ TEST_F(BatchFixture, ConfigurationFileGivesTheTemplateValues) {
   const auto rows = ParseCsv(ReadText(dir_ / "out.csv"));
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_NEAR(std::strtod(rows[1][Column(rows[0], "p, MPa")].c_str(), nullptr), 250, 1e-4);
+
+  // A record with a value the settings page refuses is not used: the defaults are.
+  rec.ambientP = std::nanf("");
+  const auto badBytes = EncodeSettings(rec);
+  std::ofstream(dir_ / "other.cfg", std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(badBytes.data()), badBytes.size());
+  const BatchResult bad = RunKvilBatch(dir_, DbArg() + " --cfg other.cfg --csv out.csv t.dat");
+  ASSERT_EQ(bad.exitCode, 0) << bad.errors;
+  EXPECT_NE(bad.errors.find(" Configuration file read error ! "), std::string::npos) << bad.errors;
+  const auto defaultRows = ParseCsv(ReadText(dir_ / "out.csv"));
+  ASSERT_EQ(defaultRows.size(), 2u);
+  EXPECT_NEAR(std::strtod(defaultRows[1][Column(rows[0], "p, MPa")].c_str(), nullptr), 300, 1e-4);
 }
 
 }  // namespace
