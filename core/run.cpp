@@ -38,6 +38,8 @@ const char* const kMsgRealGasNotFound =
 const char* const kMsgThroatImpossible = "Throat parameters cannot be calculated !";
 const char* const kMsgFrozenImpossible = "Frozen parameters cannot be calculated !";
 const char* const kMsgUnknownExpansion = "Unknown Expansion Parameter";
+const std::string kMsgPointNotRepresentable =
+    std::string(kPointNotRepresentable) + "\nThe point is left out. Try to change assigned parameters.";
 
 // Heat of combustion: second solve at this temperature, K.
 constexpr float kStandardTemperature = 298.0f;
@@ -249,8 +251,8 @@ class Runner {
   Flow ExpansionPoints();
   void SetEosFlags();
   double CondensedVolume() const;
-  void PrintIdealGas(double nGas);
-  void WriteReport();
+  bool PrintIdealGas(double nGas);
+  bool WriteReport();
   void WriteRecord();
   int CodeWord() const { return SolverCodeWord(st_.startMode, st_.c1, st_.c2, ions_); }
 
@@ -540,9 +542,17 @@ void Runner::SetEosFlags() {
   }
 }
 
-void Runner::WriteReport() {
+// False when the point is not representable: it fails with a message and reaches
+// neither the report nor the table.
+bool Runner::WriteReport() {
+  if (!PointResultsRepresentable(s_, K_)) {
+    ui_.Info(kMsgPointNotRepresentable);
+    status_ = kSolveNoSolution;
+    return false;
+  }
   WritePointReport(s_, E_, K_, st_.value1, st_.c1, st_.value2, st_.c2);
   if (s_.report.failed()) throw RunWriteError("report");
+  return true;
 }
 
 void Runner::WriteRecord() {
@@ -550,7 +560,7 @@ void Runner::WriteRecord() {
   if (!AppendResultsRecord(s_, st_.componentCount)) throw RunWriteError("table");
 }
 
-void Runner::PrintIdealGas(double nGas) {
+bool Runner::PrintIdealGas(double nGas) {
   ResultsBlock& r = ws_.results;
   st_.condensedVolume = CondensedVolume();
   r.CvFrozen = r.Cp - nGas * kRgKJ;
@@ -563,7 +573,7 @@ void Runner::PrintIdealGas(double nGas) {
   // formed with V the gas volume, before the condensed volume is added.
   if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
   r.V += st_.condensedVolume;
-  WriteReport();
+  return WriteReport();
 }
 
 Flow Runner::SolvePoint() {
@@ -622,7 +632,7 @@ Flow Runner::SolvePoint() {
                              (st_.c2 == kParamP && st_.value2 < kIdealGasPressureLimit);
     const bool finishIdeal = eos_ == 1 || lowPressure || !st_.gasPresent;
     if (finishIdeal || (pass == 0 && printIdealToo)) {
-      PrintIdealGas(nGas);
+      if (!PrintIdealGas(nGas)) return Flow::Done;
       if (finishIdeal) {
         WriteRecord();
         pointValid_ = true;
@@ -695,7 +705,7 @@ Flow Runner::SolvePoint() {
     return Flow::Done;
   }
   ws_.results.V += st_.condensedVolume;
-  WriteReport();
+  if (!WriteReport()) return Flow::Done;
   WriteRecord();
   pointValid_ = true;
   ++outcome_.pointsWritten;
