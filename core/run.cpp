@@ -284,6 +284,12 @@ bool Runner::SetUp() {
   expansionCode_ = run.expansionCode;
   lists_ = run.lists;
   if (!run.Valid()) return false;
+  // A step that cannot move its value would repeat one point without end (the Run
+  // command refuses such a task with a message before it gets here).
+  for (int n = 1; n <= (expansionCode_ != kParamNone ? 3 : 2); ++n)
+    if (!lists_[n].StepMovesValues()) return false;
+  for (const SourceComponent& c : task_.components)
+    if (c.step != 0 && !StepExceedsResolution(c.step, c.amounts[1], c.amounts[2])) return false;
 
   st_.componentVariant = 1;
   PrepareRunSpecies(s_);

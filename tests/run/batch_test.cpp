@@ -91,11 +91,30 @@ TEST_F(BatchFixture, RunsTheTaskAndWritesReportTableAndCsv) {
 }
 
 TEST_F(BatchFixture, ExitStatusTellsRefusalFromBadUsage) {
+  // A refused run leaves the results of the run before it.
+  WriteTask();
+  ASSERT_EQ(RunKvilBatch(dir_, DbArg() + " t.dat").exitCode, 0);
+  const std::string table = ReadText(dir_ / "t.rst"), report = ReadText(dir_ / "t.txt");
+  ASSERT_FALSE(table.empty());
   task_.slots[1].valueText = " ";
   WriteTask();
   BatchResult r = RunKvilBatch(dir_, DbArg() + " t.dat");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.errors.find("error: Equilibrium is not specified !\n"), std::string::npos)
+      << r.errors;
+  EXPECT_EQ(ReadText(dir_ / "t.rst"), table);
+  EXPECT_EQ(ReadText(dir_ / "t.txt"), report);
+
+  // Ranges that would never end, or not for days, are refused before they start.
+  task_.slots[1].valueText = "1000 3000";
+  for (const char* step : {"1e-30", "0,001"}) {
+    task_.slots[1].stepText = step;
+    WriteTask();
+    r = RunKvilBatch(dir_, DbArg() + " t.dat");
+    EXPECT_EQ(r.exitCode, 1) << step;
+    EXPECT_EQ(ReadText(dir_ / "t.rst"), table) << step;
+  }
+  EXPECT_NE(r.errors.find("error: The run would calculate 2000000 points."), std::string::npos)
       << r.errors;
 
   BatchResult missing = RunKvilBatch(dir_, DbArg() + " missing.dat");
