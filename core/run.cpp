@@ -39,7 +39,8 @@ const char* const kMsgThroatImpossible = "Throat parameters cannot be calculated
 const char* const kMsgFrozenImpossible = "Frozen parameters cannot be calculated !";
 const char* const kMsgUnknownExpansion = "Unknown Expansion Parameter";
 const std::string kMsgPointNotRepresentable =
-    std::string(kPointNotRepresentable) + "\nThe point is left out. Try to change assigned parameters.";
+    std::string(kPointNotRepresentable) +
+    "\nThe point is left out. Try to change assigned parameters.";
 
 // Heat of combustion: second solve at this temperature, K.
 constexpr float kStandardTemperature = 298.0f;
@@ -205,8 +206,7 @@ RunLists MakeRunLists(const Task& task, bool internalUnits) {
   for (int n = 1; n <= 3; ++n) r.lists[n] = FromSlot(task.slots[n]);
   if (!internalUnits && r.Valid()) {
     if (!IsInternalUnit(task.unitCodes[r.firstCode])) ConvertToInternal(r.lists[1], r.firstCode);
-    if (!IsInternalUnit(task.unitCodes[r.secondCode]))
-      ConvertToInternal(r.lists[2], r.secondCode);
+    if (!IsInternalUnit(task.unitCodes[r.secondCode])) ConvertToInternal(r.lists[2], r.secondCode);
     // The expansion list is converted by its own code: Pa as a pressure, Va as a volume.
     if ((r.expansionCode == kParamPa || r.expansionCode == kParamVa) &&
         !IsInternalUnit(task.unitCodes[r.expansionCode]))

@@ -100,8 +100,7 @@ TEST_F(TableFileTest, APointThatIsNotFiniteReachesNeitherReportNorTable) {
       {"V", [](Session& s, double v) { s.ws.results.V = v; }, inf, true},
       {"k", [](Session& s, double v) { s.ws.results.kEquilibrium = v; }, nan, true},
       {"amount", [](Session& s, double v) { s.ws.species.nSingle[2] = float(v); }, -inf, true},
-      {"throat", [](Session& s, double v) { s.ws.state.throatAreaPerFlow = float(v); }, nan,
-       false},
+      {"throat", [](Session& s, double v) { s.ws.state.throatAreaPerFlow = float(v); }, nan, false},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(PointResultsRepresentable(s, s.ws.run.count));

@@ -288,8 +288,9 @@ TEST_F(RunFixture, ARefusedRunLeavesTheResultsOfTheLastRun) {
   Slot(1, kP, "1000 3000", "1e-30");
   ui_.Clear();
   EXPECT_FALSE(Run());
-  EXPECT_TRUE(ui_.Saw("The step of the first parameter is too small to change its value.\n"
-                      "Use a larger step."));
+  EXPECT_TRUE(
+      ui_.Saw("The step of the first parameter is too small to change its value.\n"
+              "Use a larger step."));
   unchanged("parameter step");
 
   Slot(1, kP, "1");
@@ -298,8 +299,9 @@ TEST_F(RunFixture, ARefusedRunLeavesTheResultsOfTheLastRun) {
   task().components[3].stepText = "1e-30";
   ui_.Clear();
   EXPECT_FALSE(Run());
-  EXPECT_TRUE(ui_.Saw("The step of source component 3 is too small to change its amount.\n"
-                      "Use a larger step."));
+  EXPECT_TRUE(
+      ui_.Saw("The step of source component 3 is too small to change its amount.\n"
+              "Use a larger step."));
   unchanged("component step");
 
   Component(3, " ", "");
@@ -307,8 +309,9 @@ TEST_F(RunFixture, ARefusedRunLeavesTheResultsOfTheLastRun) {
   ui_.Clear();
   EXPECT_FALSE(Run());
   // The step 0.001 as a 32-bit float is a little above 0.001: 3000 is not reached.
-  EXPECT_TRUE(ui_.Saw("The run would calculate 2000000 points.\nAt most 1000000 points can be "
-                      "calculated in one run.\nUse a larger step or fewer values."));
+  EXPECT_TRUE(
+      ui_.Saw("The run would calculate 2000000 points.\nAt most 1000000 points can be "
+              "calculated in one run.\nUse a larger step or fewer values."));
   unchanged("too many points");
 
   Slot(1, kP, "1 10001", "1");
@@ -335,8 +338,9 @@ TEST_F(RunFixture, PointsAreCountedAsTheRunWalksThem) {
   Slot(2, kT, "3000");
   ui_.Script({Answer::No});
   EXPECT_FALSE(Run());
-  EXPECT_TRUE(ui_.Saw("The run will calculate 10001 points.\nIt will take long and its report "
-                      "will be large.\nStart calculation process ?"));
+  EXPECT_TRUE(
+      ui_.Saw("The run will calculate 10001 points.\nIt will take long and its report "
+              "will be large.\nStart calculation process ?"));
   EXPECT_TRUE(points_.empty());
 
   // A step on a row without two amounts is dropped, as when the grid is read; so is

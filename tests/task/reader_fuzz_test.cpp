@@ -26,9 +26,22 @@ namespace {
 
 // Bytes a mutation writes over a number: texts that are not numbers, and numbers
 // beyond what the fields hold.
-const char* const kNastyNumbers[] = {"1e400", "-1e400", "nan",  "inf", "1e-400", "-0",
-                                     "1e39",  "3e38",   "-1",   "0",   "1,5,7",  "",
-                                     "99999999999999999999", "0x10", "1e", "+"};
+const char* const kNastyNumbers[] = {"1e400",
+                                     "-1e400",
+                                     "nan",
+                                     "inf",
+                                     "1e-400",
+                                     "-0",
+                                     "1e39",
+                                     "3e38",
+                                     "-1",
+                                     "0",
+                                     "1,5,7",
+                                     "",
+                                     "99999999999999999999",
+                                     "0x10",
+                                     "1e",
+                                     "+"};
 const char kNastyBytes[] = {' ', '\r', '\n', '\0', '-', '.', ',', 'e', '9', '*', '\x7f', '\xff'};
 
 class Mutator {
@@ -175,8 +188,8 @@ TEST_F(ReaderFuzz, DamagedFilesNeverLeaveATaskOrSettingsThatCannotBeTrusted) {
   const std::string seeds[] = {example, ranged};
   std::vector<std::uint8_t> speciesList;
   for (int i = 0; i < 6; ++i) {
-    const std::uint8_t entry[kSpeciesEntrySize] = {static_cast<std::uint8_t>(i == 4 ? 1 : 2),
-                                                   static_cast<std::uint8_t>(i), 0, 0, 0, 1};
+    const std::uint8_t entry[kSpeciesEntrySize] = {
+        static_cast<std::uint8_t>(i == 4 ? 1 : 2), static_cast<std::uint8_t>(i), 0, 0, 0, 1};
     speciesList.insert(speciesList.end(), entry, entry + kSpeciesEntrySize);
   }
   SettingsRecord record;
