@@ -39,6 +39,9 @@ const char* const kMsgRealGasNotFound =
 const char* const kMsgThroatImpossible = "Throat parameters cannot be calculated !";
 const char* const kMsgFrozenImpossible = "Frozen parameters cannot be calculated !";
 const char* const kMsgUnknownExpansion = "Unknown Expansion Parameter";
+const std::string kMsgPointNotRepresentable =
+    std::string(kPointNotRepresentable) +
+    "\nThe point is left out. Try to change assigned parameters.";
 
 // Heat of combustion: second solve at this temperature, K.
 constexpr float kStandardTemperature = 298.0f;
@@ -92,6 +95,15 @@ int EffectiveCode(int code) {
   return code >= kParamTemplate ? code % 10 : code;
 }
 
+// True when start + step and end - step differ from start and end as 32-bit floats,
+// the precision in which the values of a range reach the solver.
+bool StepExceedsResolution(float step, float start, float end) {
+  if (!std::isfinite(step) || !std::isfinite(start) || !std::isfinite(end)) return false;
+  const float largest = std::max(std::fabs(start), std::fabs(end));
+  const float spacing = std::nextafter(largest, HUGE_VALF) - largest;
+  return std::fabs(step) >= spacing;
+}
+
 // One value list of the run, in internal units.
 struct ValueList {
   Array1<float, kMaxListValues> values;
@@ -115,6 +127,21 @@ struct ValueList {
     }
     out = float(v);
     return true;
+  }
+  // Number of values Value() yields: a list's count, or the values of a range up to
+  // its end (a range whose step points away from its end yields its start alone).  A
+  // double, since a range can hold more values than an int counts.
+  double Count() const {
+    if (!Ranged()) return count;
+    const double span = (double(values[2]) - double(values[1])) / double(step);
+    if (!std::isfinite(span)) return HUGE_VAL;
+    return span < 0 ? 1 : std::floor(span + kRangeEndTolerance) + 1;
+  }
+  // False for a range whose step is below the resolution of its values: the values
+  // would repeat instead of advancing.
+  bool StepMovesValues() const {
+    if (!Ranged()) return true;
+    return StepExceedsResolution(step, values[1], values[2]);
   }
 };
 
@@ -155,6 +182,39 @@ void ConvertToInternal(ValueList& l, int code) {
     l.values[i] = float(double(l.values[i]) * valueFactor + offset);
   }
   l.step = float(double(l.step) * stepFactor);
+}
+
+// The three value lists of a run in internal units, with the codes they belong to.
+struct RunLists {
+  Array1<ValueList, 3> lists;
+  int firstCode = 0, secondCode = 0, expansionCode = 0;
+
+  // Both equilibrium parameters chosen (p .. U) with one to ten values each, and an
+  // expansion list of at most ten values.
+  bool Valid() const {
+    auto valid = [](const ValueList& l) { return l.count >= 1 && l.count <= kMaxListValues; };
+    return firstCode >= kParamP && firstCode <= kParamU && secondCode >= kParamP &&
+           secondCode <= kParamU && valid(lists[1]) && valid(lists[2]) && lists[3].count >= 0 &&
+           lists[3].count <= kMaxListValues;
+  }
+};
+
+// internalUnits: template runs, whose values are already in internal units.
+RunLists MakeRunLists(const Task& task, bool internalUnits) {
+  RunLists r;
+  r.firstCode = EffectiveCode(task.firstCode);
+  r.secondCode = EffectiveCode(task.secondCode);
+  r.expansionCode = task.expansionCode;
+  for (int n = 1; n <= 3; ++n) r.lists[n] = FromSlot(task.slots[n]);
+  if (!internalUnits && r.Valid()) {
+    if (!IsInternalUnit(task.unitCodes[r.firstCode])) ConvertToInternal(r.lists[1], r.firstCode);
+    if (!IsInternalUnit(task.unitCodes[r.secondCode])) ConvertToInternal(r.lists[2], r.secondCode);
+    // The expansion list is converted by its own code: Pa as a pressure, Va as a volume.
+    if ((r.expansionCode == kParamPa || r.expansionCode == kParamVa) &&
+        !IsInternalUnit(task.unitCodes[r.expansionCode]))
+      ConvertToInternal(r.lists[3], r.expansionCode);
+  }
+  return r;
 }
 
 enum class Flow { Done, EndParameterLoop, EndRun };
@@ -257,8 +317,8 @@ class Runner {
   Flow ExpansionPoints();
   void SetEosFlags();
   double CondensedVolume() const;
-  void PrintIdealGas(double nGas);
-  void WriteReport();
+  bool PrintIdealGas(double nGas);
+  bool WriteReport();
   void WriteRecord();
   int CodeWord() const { return SolverCodeWord(st_.startMode, st_.c1, st_.c2, ions_); }
 
@@ -284,17 +344,18 @@ class Runner {
 // ---- Set-up ------------------------------------------------------------------------
 
 bool Runner::SetUp() {
-  firstCode_ = EffectiveCode(task_.firstCode);
-  secondCode_ = EffectiveCode(task_.secondCode);
-  expansionCode_ = task_.expansionCode;
-  for (int n = 1; n <= 3; ++n) lists_[n] = FromSlot(task_.slots[n]);
-
-  // The value lists must hold at least one value each and not more than ten.
-  auto valid = [](const ValueList& l) { return l.count >= 1 && l.count <= kMaxListValues; };
-  if (firstCode_ < kParamP || firstCode_ > kParamU || secondCode_ < kParamP ||
-      secondCode_ > kParamU || !valid(lists_[1]) || !valid(lists_[2]) || lists_[3].count < 0 ||
-      lists_[3].count > kMaxListValues)
-    return false;
+  const RunLists run = MakeRunLists(task_, request_.internalUnits);
+  firstCode_ = run.firstCode;
+  secondCode_ = run.secondCode;
+  expansionCode_ = run.expansionCode;
+  lists_ = run.lists;
+  if (!run.Valid()) return false;
+  // A step that cannot move its value would repeat one point without end (the Run
+  // command refuses such a task with a message before it gets here).
+  for (int n = 1; n <= (expansionCode_ != kParamNone ? 3 : 2); ++n)
+    if (!lists_[n].StepMovesValues()) return false;
+  for (const SourceComponent& c : task_.components)
+    if (c.step != 0 && !StepExceedsResolution(c.step, c.amounts[1], c.amounts[2])) return false;
 
   st_.componentVariant = 1;
   PrepareRunSpecies(s_);
@@ -306,15 +367,6 @@ bool Runner::SetUp() {
     if (!f.empty() && f != " ") ++st_.componentCount;
   }
   ui_.ShowProgress(true);
-
-  if (!request_.internalUnits) {
-    if (!IsInternalUnit(task_.unitCodes[firstCode_])) ConvertToInternal(lists_[1], firstCode_);
-    if (!IsInternalUnit(task_.unitCodes[secondCode_])) ConvertToInternal(lists_[2], secondCode_);
-    // The expansion list is converted by its own code: Pa as a pressure, Va as a volume.
-    if ((expansionCode_ == kParamPa || expansionCode_ == kParamVa) &&
-        !IsInternalUnit(task_.unitCodes[expansionCode_]))
-      ConvertToInternal(lists_[3], expansionCode_);
-  }
   return true;
 }
 
@@ -560,9 +612,17 @@ void Runner::SetEosFlags() {
   }
 }
 
-void Runner::WriteReport() {
+// False when the point is not representable: it fails with a message and reaches
+// neither the report nor the table.
+bool Runner::WriteReport() {
+  if (!PointResultsRepresentable(s_, K_)) {
+    ui_.Info(kMsgPointNotRepresentable);
+    status_ = kSolveNoSolution;
+    return false;
+  }
   WritePointReport(s_, E_, K_, st_.value1, st_.c1, st_.value2, st_.c2);
   if (s_.report.failed()) throw RunWriteError("report");
+  return true;
 }
 
 void Runner::WriteRecord() {
@@ -570,7 +630,7 @@ void Runner::WriteRecord() {
   if (!AppendResultsRecord(s_, st_.componentCount)) throw RunWriteError("table");
 }
 
-void Runner::PrintIdealGas(double nGas) {
+bool Runner::PrintIdealGas(double nGas) {
   ResultsBlock& r = ws_.results;
   st_.condensedVolume = CondensedVolume();
   // A heat capacity or exponent that is not positive is no value: 0 (not computed).
@@ -584,7 +644,7 @@ void Runner::PrintIdealGas(double nGas) {
   // formed with V the gas volume, before the condensed volume is added.
   if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
   r.V += st_.condensedVolume;
-  WriteReport();
+  return WriteReport();
 }
 
 Flow Runner::SolvePoint() {
@@ -641,7 +701,7 @@ Flow Runner::SolvePoint() {
                              (st_.c2 == kParamP && st_.value2 < kIdealGasPressureLimit);
     const bool finishIdeal = eos_ == 1 || lowPressure || !st_.gasPresent;
     if (finishIdeal || (pass == 0 && printIdealToo)) {
-      PrintIdealGas(nGas);
+      if (!PrintIdealGas(nGas)) return Flow::Done;
       if (finishIdeal) {
         WriteRecord();
         pointValid_ = true;
@@ -714,7 +774,7 @@ Flow Runner::SolvePoint() {
     return Flow::Done;
   }
   ws_.results.V += st_.condensedVolume;
-  WriteReport();
+  if (!WriteReport()) return Flow::Done;
   WriteRecord();
   pointValid_ = true;
   ++outcome_.pointsWritten;
@@ -767,6 +827,130 @@ void PrepareResultFiles(Session& session) {
   if (!f || std::fclose(f) != 0) throw RunWriteError("report");
   f = std::fopen(session.TablePath().c_str(), "wb");
   if (!f || std::fclose(f) != 0) throw RunWriteError("table");
+}
+
+// ---- Size of a run -----------------------------------------------------------------
+
+// Up to this many points a run starts without a question; above it the user is asked.
+constexpr double kPointsWithoutQuestion = 10000;
+// Largest number of points of one run.  Beyond it the run would go on for days and
+// its report would grow to many gigabytes.
+constexpr double kMaxRunPoints = 1000000;
+
+const char* const kParameterNames[] = {"", "first parameter", "second parameter",
+                                       "expansion parameter"};
+
+std::string PointCountText(double n) {
+  if (n < 1e15) return IntText(static_cast<long long>(n));
+  return "more than " + IntText(1000000000000000LL);
+}
+
+// Number of values list `l` yields, counted as the run walks them: exact up to the
+// largest run, an estimate beyond.
+double ListCount(const ValueList& l) {
+  const double estimate = l.Count();
+  if (!l.Ranged() || estimate > kMaxRunPoints) return estimate;
+  int i = 0;
+  float v = 0;
+  while (i <= kMaxRunPoints && l.Value(i + 1, v)) ++i;
+  return i;
+}
+
+// Number of source-composition variants the run walks.  A stepped component runs from
+// its first amount to its second (the variants end when one of them passes its end);
+// listed amounts give as many variants as the lists are long.
+double VariantCount(const Task& task) {
+  if (!task.variableComposition) return 1;
+  if (!task.steppedComposition) {
+    int v = 1;
+    for (; v < kMaxListValues; ++v) {
+      bool any = false;
+      for (int i = 1; i <= kMaxComponents; ++i)
+        if (task.components[i].amounts[v + 1] > 0) any = true;
+      if (!any) break;
+    }
+    return v;
+  }
+  double n = HUGE_VAL;
+  for (int i = 1; i <= kMaxComponents; ++i) {
+    const SourceComponent& c = task.components[i];
+    if (c.step == 0) continue;
+    const double span = (double(c.amounts[2]) - double(c.amounts[1])) / double(c.step);
+    double count = !std::isfinite(span) ? HUGE_VAL : span < -1 ? 0 : std::floor(span) + 2;
+    if (count <= kMaxRunPoints + 2) {
+      // Counted as the element balance walks the variants, in 32-bit floats.
+      count = 0;
+      for (;;) {
+        const float w = float(count * double(c.step) + double(c.amounts[1]));
+        if (c.step > 0 && double(w) - 5e-21 > c.amounts[2]) break;
+        if (c.step < 0 && double(w) + 5e-21 < c.amounts[2]) break;
+        ++count;
+      }
+    }
+    n = std::min(n, count);
+  }
+  return n;
+}
+
+// Points the Run command will calculate: every variant times every combination of
+// values, each with its throat and expansion points, or the template points.
+double RunPointCount(const Session& s) {
+  const Task& task = s.task;
+  const double variants = VariantCount(task);
+  if (task.firstCode == kParamTemplate) {
+    double perVariant = 0;
+    if (task.Option(kOptTemplateImpulse)) perVariant += task.Option(kOptThroat) ? 3 : 2;
+    if (task.Option(kOptTemplatePowder)) perVariant += 1;
+    if (task.Option(kOptTemplateHeat)) perVariant += 2;
+    return variants * perVariant;
+  }
+  const RunLists run = MakeRunLists(task, false);
+  double perCombination = 1;
+  if (task.Option(kOptThroat)) perCombination += 1;
+  if (run.expansionCode != kParamNone) perCombination += ListCount(run.lists[3]);
+  return variants * ListCount(run.lists[1]) * ListCount(run.lists[2]) * perCombination;
+}
+
+// Checks that the run can start and will end: every step of a range moves its value,
+// and the number of points is one a run can hold; above kPointsWithoutQuestion the
+// user decides.  False when refused (the message was shown).
+bool CheckRunSize(Session& s) {
+  const Task& task = s.task;
+  Interaction& ui = s.ui;
+  if (task.firstCode != kParamTemplate) {
+    const RunLists run = MakeRunLists(task, false);
+    for (int n = 1; n <= 3; ++n) {
+      if (n == 3 && run.expansionCode == kParamNone) continue;
+      if (!run.lists[n].StepMovesValues()) {
+        ui.Error(std::string("The step of the ") + kParameterNames[n] +
+                 " is too small to change its value.\nUse a larger step.");
+        return false;
+      }
+    }
+  }
+  for (int i = 1; i <= kMaxComponents; ++i) {
+    const SourceComponent& c = task.components[i];
+    if (c.step != 0 && !StepExceedsResolution(c.step, c.amounts[1], c.amounts[2])) {
+      ui.Error("The step of source component " + IntText(i) +
+               " is too small to change its amount.\nUse a larger step.");
+      return false;
+    }
+  }
+
+  const double points = RunPointCount(s);
+  if (!(points <= kMaxRunPoints)) {
+    ui.Error("The run would calculate " + PointCountText(points) + " points.\nAt most " +
+             PointCountText(kMaxRunPoints) +
+             " points can be calculated in one run.\nUse a larger step or fewer values.");
+    return false;
+  }
+  if (points > kPointsWithoutQuestion) {
+    return ui.AskYesNo(MessageKind::Confirmation,
+                       "The run will calculate " + PointCountText(points) +
+                           " points.\nIt will take long and its report will be large.\n"
+                           "Start calculation process ?");
+  }
+  return true;
 }
 
 // Reads the three value lists and their steps from the texts as typed.  False when a
@@ -941,6 +1125,9 @@ bool RunCommand(Session& session) {
 
     if (!BuildValueLists(session)) return false;
     if (!CollectFixedConcentrations(session)) return false;
+    // As when the component grid is read: a step belongs only to a row with two amounts.
+    ClearStepsWithoutRange(task);
+    if (!CheckVariants(task, ui)) return false;
 
     bool balanced = ComputeElementBalance(session, 1);
     if (!balanced || task.elementCount <= 0 || task.elements[1].amount <= 1e-22f) {
@@ -953,15 +1140,24 @@ bool RunCommand(Session& session) {
       return false;
     }
 
-    PrepareResultFiles(session);
-
+    // Every check that can refuse the run comes before the results of the last run
+    // are emptied: a refused run leaves them as they were.
     if (task.firstCode != kParamTemplate) {
-      int c1 = EffectiveCode(task.firstCode), c2 = EffectiveCode(task.secondCode);
-      if (c1 == 0 || c2 == 0 || task.slots[1].values[1] > 1e10f ||
+      if (!MakeRunLists(task, false).Valid() || task.slots[1].values[1] > 1e10f ||
           task.slots[2].values[1] > 1e10f) {
         ui.Error(kMsgEquilibriumNotSpecified);
         return false;
       }
+    } else if (!task.Option(kOptTemplateImpulse) && !task.Option(kOptTemplatePowder) &&
+               !task.Option(kOptTemplateHeat)) {
+      ui.Info(kMsgNoTemplates);
+      return false;
+    }
+    if (!CheckRunSize(session)) return false;
+
+    PrepareResultFiles(session);
+
+    if (task.firstCode != kParamTemplate) {
       int status = 0;
       ran = RunTaskWith(session, status, RunRequest{}).started;
     } else {

@@ -636,8 +636,57 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
   out.Line(std::string(kRuleWidth, '*'));
 }
 
+bool PointResultsRepresentable(const Session& session, int speciesCount) {
+  const ResultsBlock& r = session.ws.results;
+  const RunState& st = session.ws.state;
+  const double values[] = {r.p,
+                           r.T,
+                           r.V,
+                           r.S,
+                           r.H,
+                           r.U,
+                           r.Cp,
+                           r.nTotal,
+                           r.gasVolume,
+                           r.soundSpeed,
+                           r.kEquilibrium,
+                           r.CpEquilibrium,
+                           r.CvEquilibrium,
+                           r.CvFrozen,
+                           r.kFrozen,
+                           r.aFrozen,
+                           r.lambdaFrozen,
+                           r.lambdaReacting,
+                           r.viscosity,
+                           st.condensedVolume,
+                           double(st.chamberP),
+                           double(st.chamberH),
+                           st.chamberS,
+                           st.chamberT,
+                           st.chamberU,
+                           st.freezeP,
+                           st.freezeV,
+                           double(st.throatAreaPerFlow),
+                           double(st.throatP),
+                           double(st.throatK)};
+  for (double v : values)
+    if (!std::isfinite(v)) return false;
+  for (int k = 1; k <= speciesCount && k <= kMaxRunSpecies; ++k)
+    if (!std::isfinite(session.ws.species.n[k]) ||
+        !std::isfinite(double(session.ws.species.nSingle[k])))
+      return false;
+  return true;
+}
+
 void WritePointReport(Session& session, int elementCount, int speciesCount, float value1, int code1,
                       float value2, int code2) {
+  if (!PointResultsRepresentable(session, speciesCount)) {
+    session.report.Line(Spaces(5) + kPointNotRepresentable);
+    session.report.Line(std::string(kRuleWidth, '_'));
+    session.report.Line();
+    session.report.Flush();
+    return;
+  }
   PointWriter(session, elementCount, speciesCount).Write(value1, code1, value2, code2);
 }
 
