@@ -57,7 +57,8 @@ ChartData BuildChartData(const ResultsTable& table, bool concentration, bool log
   ChartData d;
   const std::string xTitle = table.titles.empty() ? std::string() : table.titles[0];
   if (concentration) d.title = "mole";
-  d.foot = logX ? "Log(" + xTitle + ")" : xTitle;
+  const size_t lead = xTitle.find_first_not_of(' ');
+  d.foot = logX ? "Log(" + (lead == std::string::npos ? "" : xTitle.substr(lead)) + ")" : xTitle;
   if (logY) d.leftTitle = "Log";
 
   double xMin = 1e30, xMax = -1e30, yMin = 1e30, yMax = -1e30;

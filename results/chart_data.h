@@ -36,7 +36,8 @@ struct AxisRange {
 
 struct ChartData {
   std::string title;  // "mole" for species amounts, else empty
-  std::string foot;   // the argument's title, "Log(" + title + ")" with a log argument
+  std::string foot;   // the argument's title; "Log(" + title + ")" with a log argument,
+                      // the title's leading blanks left out
   std::string leftTitle;  // "Log" with log values on the left axis
   std::vector<ChartSeries> series;
   AxisRange x, y;

@@ -260,7 +260,7 @@ TEST(ChartDataTest, LogarithmsRangesPatternsTicksAndCursor) {
 
   // Log X turns the arguments into their logarithms; off again gives the values back.
   d = BuildChartData(t, true, true, false);
-  EXPECT_EQ(d.foot, "Log(   p, MPa)");
+  EXPECT_EQ(d.foot, "Log(p, MPa)");
   EXPECT_DOUBLE_EQ(d.series[1].points[2].first, 2);
   EXPECT_DOUBLE_EQ(d.x.max, 2);
   EXPECT_DOUBLE_EQ(BuildChartData(t, true, false, false).series[1].points[2].first, 100);

@@ -36,6 +36,12 @@ inline bool RunExamplePropellant(Session& session, const std::filesystem::path& 
   return RunCommand(session);
 }
 
+// The value list of slot `n` (1 first, 2 second, 3 expansion parameter), without step.
+inline void SetSlotValues(Task& t, int n, const std::string& values) {
+  t.slots[n].valueText = values;
+  t.slots[n].stepText = "";
+}
+
 // A plain equilibrium task: the templates off, parameter 1 and 2 as given.
 inline void PlainEquilibrium(Task& t, int firstCode, const std::string& first, int secondCode,
                              const std::string& second) {
