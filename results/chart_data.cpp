@@ -90,9 +90,11 @@ ChartData BuildChartData(const ResultsTable& table, bool concentration, bool log
   return d;
 }
 
-std::vector<AxisTick> AxisTicks(double min, double max, const std::string& pattern, int target) {
-  std::vector<AxisTick> ticks;
-  if (!(max > min) || !std::isfinite(min) || !std::isfinite(max) || target < 1) return ticks;
+namespace {
+
+// Round step for about `target` intervals over [min, max]; 0 when there is none.
+double TickStep(double min, double max, int target) {
+  if (!(max > min) || !std::isfinite(min) || !std::isfinite(max) || target < 1) return 0;
   const double raw = (max - min) / target;
   const double power = std::pow(10.0, std::floor(std::log10(raw)));
   double step = power;
@@ -100,6 +102,31 @@ std::vector<AxisTick> AxisTicks(double min, double max, const std::string& patte
     step = m * power;
     if (step >= raw) break;
   }
+  return step;
+}
+
+}  // namespace
+
+AxisRange RoundedRange(const AxisRange& data, int target) {
+  AxisRange r = data;
+  // Widening can change the step the ticks take; round again until both agree.
+  for (int pass = 0; pass < 4; ++pass) {
+    const double step = TickStep(r.min, r.max, target);
+    if (step == 0) return data;
+    const double min = std::floor(data.min / step + 1e-9) * step;
+    const double max = std::ceil(data.max / step - 1e-9) * step;
+    if (min == r.min && max == r.max) break;
+    r.min = min;
+    r.max = max;
+  }
+  r.pattern = AxisPattern(r.min, r.max);
+  return r;
+}
+
+std::vector<AxisTick> AxisTicks(double min, double max, const std::string& pattern, int target) {
+  std::vector<AxisTick> ticks;
+  const double step = TickStep(min, max, target);
+  if (step == 0) return ticks;
   const double first = std::ceil(min / step - 1e-9) * step;
   for (int i = 0;; ++i) {
     double v = first + i * step;

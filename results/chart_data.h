@@ -60,6 +60,11 @@ void WidenRange(double& min, double& max);
 // Label pattern for an axis from min to max.
 std::string AxisPattern(double min, double max);
 
+// The range the chart shows for data from min to max: widened outward to the round
+// tick step of AxisTicks, so that curves do not run along the frame; its pattern is
+// that of the new span.
+AxisRange RoundedRange(const AxisRange& data, int target = 6);
+
 // Tick positions at a round step (1, 2, 2.5 or 5 times a power of ten) inside
 // [min, max], about `target` of them, and their texts in `pattern`; texts that would
 // repeat get more digits.

@@ -67,10 +67,16 @@ int AnalysisListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant AnalysisListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || role != Qt::DisplayRole) return {};
+  if (!index.isValid()) return {};
   const bool markColumn = withMarks_ && index.column() == 0;
-  if (markColumn) return marks_[index.row()] ? QString(kMarkText) : QString();
-  return QString::fromStdString(rows_[index.row()]);
+  if (role == Qt::DisplayRole) {
+    // The mark is shown centred in its narrow column; its text is kMarkText.
+    if (markColumn) return marks_[index.row()] ? QString(kMarkText).trimmed() : QString();
+    return QString::fromStdString(rows_[index.row()]);
+  }
+  if (role == Qt::EditRole && markColumn) return marks_[index.row()] ? QString(kMarkText) : QString();
+  if (role == Qt::TextAlignmentRole && markColumn) return int(Qt::AlignCenter);
+  return {};
 }
 
 QVariant AnalysisListModel::headerData(int section, Qt::Orientation orientation,
@@ -90,7 +96,6 @@ void FormulaDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   painter->save();
   painter->setFont(option.font);
   painter->setBrush(option.palette.brush(selected ? QPalette::Highlight : QPalette::Base));
-  painter->setPen(Qt::NoPen);
   painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
   const QString text = index.data().toString();
   const int top = option.rect.top() + (option.rect.height() - option.fontMetrics.height()) / 2;
@@ -118,7 +123,7 @@ AnalysisPage::AnalysisPage(Session& session, TViewForm& tableView, QWidget* pare
   yList_->setModel(yModel_);
   xList_->horizontalHeader()->setStretchLastSection(true);
   yList_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
-  yList_->setColumnWidth(0, 36);
+  yList_->setColumnWidth(0, 44);
   yList_->setColumnWidth(1, 128);
   yList_->horizontalHeader()->setStretchLastSection(true);
   yDelegate_ = new FormulaDelegate(this);

@@ -50,6 +50,11 @@ QColor SeriesColour(int i) {
   return QColor::fromRgb(kSeriesColours[i]);
 }
 
+// Round caps and joins: the segments of a curve meet without darker dots.
+QPen CurvePen(const QColor& colour, int width) {
+  return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
 int LabelTop(int i) {  // 0-based label
   return 16 + 24 * i;
 }
@@ -200,10 +205,23 @@ TGR_Form::TGR_Form(const ResultsTable& table, bool concentration, const QString&
   connect(chart_, &QChart::plotAreaChanged, this, [this] { PlaceTitle(); });
   for (int i = 0; i < kMaxChartSeries; ++i) {
     series_[i] = new QLineSeries(chart_);
-    series_[i]->setPen(QPen(SeriesColour(i), 2));
+    series_[i]->setPen(CurvePen(SeriesColour(i), 2));
     series_[i]->setPointsVisible(false);
   }
+  for (QCategoryAxis** axis : {&bottom_, &left_}) {
+    *axis = new QCategoryAxis;
+    (*axis)->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    (*axis)->setLabelsFont(ArialPixels(11));
+    (*axis)->setTitleFont(ArialPixels(12));
+    (*axis)->setGridLineColor(QColor(0xd8, 0xd8, 0xd8));
+    (*axis)->setLinePenColor(Qt::black);
+    (*axis)->setLabelsColor(Qt::black);
+    (*axis)->setTitleBrush(Qt::black);
+  }
+  chart_->addAxis(bottom_, Qt::AlignBottom);
+  chart_->addAxis(left_, Qt::AlignLeft);
   view_ = new ChartView(chart_, this);
+  view_->setBackgroundBrush(Qt::white);
 
   for (int i = 0; i < kMaxChartSeries; ++i) {
     labels_[i] = new ChartLabel(i, this);
@@ -279,44 +297,31 @@ void TGR_Form::PlaceTitle() {
 }
 
 QStringList TGR_Form::AxisLabels(bool bottom) const {
-  const auto axes = chart_->axes(bottom ? Qt::Horizontal : Qt::Vertical);
-  if (axes.isEmpty()) return {};
-  auto* axis = qobject_cast<QCategoryAxis*>(axes.front());
-  return axis ? axis->categoriesLabels() : QStringList();
+  return (bottom ? bottom_ : left_)->categoriesLabels();
 }
 
 void TGR_Form::SetAxes(const AxisRange& x, const AxisRange& y) {
-  for (QAbstractAxis* a : chart_->axes()) {
-    chart_->removeAxis(a);
-    delete a;
-  }
-  auto make = [](const AxisRange& r) {
-    auto* axis = new QCategoryAxis;
-    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    axis->setLabelsFont(ArialPixels(11));
-    axis->setTitleFont(ArialPixels(12));
-    axis->setGridLineColor(QColor(0xd8, 0xd8, 0xd8));
-    axis->setLinePenColor(Qt::black);
-    axis->setLabelsColor(Qt::black);
-    axis->setRange(r.min, r.max);
-    const auto ticks = AxisTicks(r.min, r.max, r.pattern);
+  // The two axes live as long as the chart; only their categories change.
+  auto fill = [](QCategoryAxis* axis, const AxisRange& r) {
+    for (const QString& label : axis->categoriesLabels()) axis->remove(label);
     const double span = r.max - r.min;
+    axis->setRange(r.min, r.max);
     axis->setStartValue(r.min - span * 1e-9);
-    for (const AxisTick& t : ticks) axis->append(QString::fromStdString(t.text), t.value);
-    return axis;
+    for (const AxisTick& t : AxisTicks(r.min, r.max, r.pattern))
+      axis->append(QString::fromStdString(t.text), t.value);
   };
-  QCategoryAxis* bottom = make(x);
-  QCategoryAxis* left = make(y);
-  chart_->addAxis(bottom, Qt::AlignBottom);
-  chart_->addAxis(left, Qt::AlignLeft);
+  shownX_ = x;
+  shownY_ = y;
+  fill(bottom_, x);
+  fill(left_, y);
   for (QLineSeries* s : series_) {
     if (!chart_->series().contains(s)) continue;
-    s->attachAxis(bottom);
-    s->attachAxis(left);
+    if (!s->attachedAxes().contains(bottom_)) s->attachAxis(bottom_);
+    if (!s->attachedAxes().contains(left_)) s->attachAxis(left_);
   }
-  bottom->setTitleText(QString::fromStdString(data_.foot).trimmed());
-  left->setTitleText(leftTitle_);
-  left->setTitleVisible(!leftTitle_.isEmpty());
+  bottom_->setTitleText(QString::fromStdString(data_.foot).trimmed());
+  left_->setTitleText(leftTitle_);
+  left_->setTitleVisible(!leftTitle_.isEmpty());
 }
 
 void TGR_Form::Rebuild() {
@@ -333,7 +338,6 @@ void TGR_Form::Rebuild() {
   logX_->setEnabled(true);
   logY_->setEnabled(true);
 
-  view_->setUpdatesEnabled(false);
   for (int u = 0; u < int(data_.series.size()) && u < kMaxChartSeries; ++u) {
     QLineSeries* s = series_[u];
     const ChartSeries& cs = data_.series[u];
@@ -350,8 +354,7 @@ void TGR_Form::Rebuild() {
   }
   logX_->setEnabled(data_.logXAllowed);
   logY_->setEnabled(data_.logYAllowed);
-  SetAxes(data_.x, data_.y);
-  view_->setUpdatesEnabled(true);
+  SetAxes(RoundedRange(data_.x), RoundedRange(data_.y));
   PlaceTitle();
   if (!data_.ok) ui_.Error("Invalid value in the table. Graph cannot be plotted !");
 }
@@ -592,20 +595,12 @@ void TGR_Form::ExportChart() {
 TGR_Form::Appearance TGR_Form::CurrentAppearance() const {
   Appearance a;
   a.title = title_->text();
-  const auto bottom = chart_->axes(Qt::Horizontal);
-  const auto left = chart_->axes(Qt::Vertical);
-  if (!bottom.isEmpty()) {
-    auto* axis = static_cast<QCategoryAxis*>(bottom.front());
-    a.bottomTitle = axis->titleText();
-    a.xMin = axis->min();
-    a.xMax = axis->max();
-  }
-  if (!left.isEmpty()) {
-    auto* axis = static_cast<QCategoryAxis*>(left.front());
-    a.leftTitle = axis->titleText();
-    a.yMin = axis->min();
-    a.yMax = axis->max();
-  }
+  a.bottomTitle = bottom_->titleText();
+  a.xMin = shownX_.min;
+  a.xMax = shownX_.max;
+  a.leftTitle = left_->titleText();
+  a.yMin = shownY_.min;
+  a.yMax = shownY_.max;
   for (int i = 0; i < SeriesCount(); ++i) {
     a.colours.push_back(series_[i]->pen().color());
     a.widths.push_back(series_[i]->pen().width());
@@ -619,17 +614,10 @@ void TGR_Form::ApplyAppearance(const Appearance& a) {
   title_->setText(a.title);
   data_.foot = a.bottomTitle.toStdString();
   leftTitle_ = a.leftTitle;
-  AxisRange x = data_.x, y = data_.y;
-  x.min = a.xMin;
-  x.max = a.xMax;
-  y.min = a.yMin;
-  y.max = a.yMax;
-  x.pattern = AxisPattern(x.min, x.max);
-  y.pattern = AxisPattern(y.min, y.max);
-  data_.x = x;
-  data_.y = y;
+  const AxisRange x{a.xMin, a.xMax, AxisPattern(a.xMin, a.xMax)};
+  const AxisRange y{a.yMin, a.yMax, AxisPattern(a.yMin, a.yMax)};
   for (int i = 0; i < SeriesCount() && i < int(a.colours.size()); ++i) {
-    series_[i]->setPen(QPen(a.colours[i], std::max(1, a.widths[i])));
+    series_[i]->setPen(CurvePen(a.colours[i], std::max(1, a.widths[i])));
     series_[i]->setName(a.names[i]);
     QPalette pal = labels_[i]->palette();
     pal.setColor(QPalette::WindowText, a.colours[i]);

@@ -27,6 +27,7 @@ class QPainter;
 class QPrinter;
 class QPushButton;
 
+class QCategoryAxis;
 class QChart;
 class QLineSeries;
 
@@ -98,6 +99,9 @@ class TGR_Form : public QDialog {
   QLineSeries* Series(int i) const { return series_[i]; }  // 0-based
   int SeriesCount() const { return int(data_.series.size()); }
   const ChartData& Data() const { return data_; }
+  // The ranges the axes show.
+  const AxisRange& ShownX() const { return shownX_; }
+  const AxisRange& ShownY() const { return shownY_; }
   ChartLabel* Label(int i) const { return labels_[i]; }  // 0-based
   QCheckBox* LogXBox() const { return logX_; }
   QCheckBox* LogYBox() const { return logY_; }
@@ -163,11 +167,14 @@ class TGR_Form : public QDialog {
   ChartServices services_;
   bool logXOn_ = false, logYOn_ = false;
   ChartData data_;
+  AxisRange shownX_, shownY_;
   QString leftTitle_;
 
   ChartView* view_ = nullptr;
   QChart* chart_ = nullptr;
   QGraphicsSimpleTextItem* title_ = nullptr;
+  QCategoryAxis* bottom_ = nullptr;
+  QCategoryAxis* left_ = nullptr;
   std::array<QLineSeries*, kMaxChartSeries> series_{};
   std::array<ChartLabel*, kMaxChartSeries> labels_{};
   QWidget* panel_ = nullptr;

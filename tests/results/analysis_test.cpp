@@ -292,6 +292,15 @@ TEST(ChartDataTest, LogarithmsRangesPatternsTicksAndCursor) {
   ticks = AxisTicks(2e-5, 2.4e-4, kNarrowAxisPattern);
   EXPECT_EQ(ticks.front().text, "5e-05");
 
+  // The shown range: out to round ticks.
+  const AxisRange shown = RoundedRange({0.1, 12.1, kWideAxisPattern});
+  EXPECT_DOUBLE_EQ(shown.min, 0);
+  EXPECT_DOUBLE_EQ(shown.max, 12.5);  // 0 to 14 would tick at 2.5: the top is a tick
+  const auto shownTicks = AxisTicks(shown.min, shown.max, shown.pattern);
+  EXPECT_EQ(shownTicks.back().text, "12.5");
+  EXPECT_DOUBLE_EQ(RoundedRange({1, 20, kWideAxisPattern}).max, 20);
+  EXPECT_EQ(RoundedRange({0.5, 0.5005, kWideAxisPattern}).pattern, kNarrowAxisPattern);
+
   EXPECT_EQ(CursorText(1234.5678, 0.00123), "X = 1234.568        Y = 1.23000e-03 ");
   EXPECT_EQ(CursorText(-2, -0.5), "X = -2.000          Y = -5.00000e-01");
 }

@@ -291,8 +291,8 @@ class AnalysisWindowsTest : public QObject {
       const QString text = chart.CursorLabel()->text();
       QVERIFY(text.startsWith("X = "));
       const QRectF area = chart.Chart()->plotArea();
-      const double xPixel = (chart.Data().x.max - chart.Data().x.min) / area.width();
-      const double yPixel = (chart.Data().y.max - chart.Data().y.min) / area.height();
+      const double xPixel = (chart.ShownX().max - chart.ShownX().min) / area.width();
+      const double yPixel = (chart.ShownY().max - chart.ShownY().min) / area.height();
       QVERIFY2(std::fabs(ReadOut(text, "X = ") - value.x()) <= 1.5 * xPixel + 1e-3, qPrintable(text));
       QVERIFY2(std::fabs(ReadOut(text, "Y = ") - value.y()) <= 1.5 * yPixel + 1e-3, qPrintable(text));
       // Outside the plotting rectangle the read-out is hidden.
