@@ -357,6 +357,29 @@ class AnalysisWindowsTest : public QObject {
     QCOMPARE(help_.contexts.back(), kTableViewHelpContext);
   }
 
+  // A damaged results file resets the lists; an empty one leaves them and disables Plot.
+  void damagedAndEmptyResults() {
+    RunExample(nullptr);
+    host_->show();
+    page_->PreparePage();
+    QVERIFY(page_->XModel()->Rows().size() > 23);
+    QFile rst(QString::fromStdString(session_->TablePath()));
+    QVERIFY(rst.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const double cut[3] = {0, 5, 7};  // a record that ends after its element count
+    rst.write(reinterpret_cast<const char*>(cut), sizeof cut);
+    rst.close();
+    page_->YType()->setCurrentText("Parameter");
+    QCOMPARE(ui_.Texts().back(), std::string("File of results is corrupted !"));
+    QCOMPARE(page_->XModel()->Rows().size(), size_t(1));
+    QCOMPARE(page_->YModel()->Rows().size(), size_t(1));
+    QVERIFY(rst.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    rst.close();
+    page_->PreparePage();
+    QVERIFY(!page_->PlotButton()->isEnabled());
+    page_->XType()->setCurrentText("Concentration");
+    QCOMPARE(ui_.Texts().back(), std::string("File of results is empty."));
+  }
+
   // A chart made directly from a table: labels, editor, printing, export.
   void labelsEditorPrintAndExport() {
     ResultsTable t;
