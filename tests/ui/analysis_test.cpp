@@ -75,6 +75,14 @@ void DropOnto(QWidget* target, const QPoint& pos, QMimeData* mime) {
   QApplication::sendEvent(target, &drop);
 }
 
+// True when the PDF uses a slanted font: only the chart's formula labels are italic.
+bool PdfHasItalicText(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  static const QRegularExpression font("/BaseFont\\s*/\\S*(Oblique|Italic)");
+  return font.match(QString::fromLatin1(f.readAll())).hasMatch();
+}
+
 int PdfPages(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return -1;
@@ -412,6 +420,11 @@ class AnalysisWindowsTest : public QObject {
     QCOMPARE(chart.SeriesCount(), 3);
     QVERIFY(!chart.LogYBox()->isEnabled());  // a zero amount
 
+    // Printed before any label is on the chart: the chart alone.
+    QTest::mouseClick(chart.findChild<QPushButton*>("PrintBTN"), Qt::LeftButton);
+    QCOMPARE(PdfPages(pdfPath), 1);
+    QVERIFY(!PdfHasItalicText(pdfPath));
+
     // Right click renames; a drop onto the chart makes it part of the chart.
     ChartLabel* label = chart.Label(0);
     QTest::mouseClick(label, Qt::RightButton);
@@ -438,6 +451,7 @@ class AnalysisWindowsTest : public QObject {
     // Print to PDF: one page with the chart and the dropped label.
     QTest::mouseClick(chart.findChild<QPushButton*>("PrintBTN"), Qt::LeftButton);
     QCOMPARE(PdfPages(pdfPath), 1);
+    QVERIFY(PdfHasItalicText(pdfPath));
     // The same drawing on an image: the label's colour where the label was dropped,
     // and the label beside the chart not drawn.
     QImage page(1100, 850, QImage::Format_RGB32);
