@@ -502,6 +502,7 @@ class AnalysisWindowsTest : public QObject {
     };
     QTest::mouseClick(chart.findChild<QPushButton*>("EditBTN"), Qt::LeftButton);
     QCOMPARE(chart.ChartTitle(), QString("Products"));
+    uitest::SaveShot(&chart, "chart_edited");
     QCOMPARE(chart.Series(1)->pen().color(), QColor(Qt::darkGreen));
     QCOMPARE(chart.Series(1)->pen().width(), 4);
     auto* left = static_cast<QCategoryAxis*>(chart.Chart()->axes(Qt::Vertical).front());
