@@ -17,6 +17,7 @@
 #include "task/datafile.h"
 #include "task/elements.h"
 #include "task/settings.h"
+#include "task/settings_fields.h"
 #include "task/task_view.h"
 #include "thermo/db_location.h"
 
@@ -195,6 +196,11 @@ int RunBatch(int argc, char** argv) {
       return kExitUsage;
     }
     cfgRecord = DecodeSettings(bytes.data());
+    // A record the settings page would refuse is not used: the defaults are.
+    if (!SettingsRecordValid(cfgRecord)) {
+      ui.Error(kConfigurationReadError);
+      SetDefaultSettings(cfgRecord);
+    }
     std::filesystem::path dir = std::filesystem::path(opt.cfg).parent_path();
     session.settings.directory = dir.empty() ? "." : dir.string();
   }

@@ -1,5 +1,6 @@
 #include "core/run.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -38,6 +39,9 @@ const char* const kMsgRealGasNotFound =
 const char* const kMsgThroatImpossible = "Throat parameters cannot be calculated !";
 const char* const kMsgFrozenImpossible = "Frozen parameters cannot be calculated !";
 const char* const kMsgUnknownExpansion = "Unknown Expansion Parameter";
+const std::string kMsgPointNotRepresentable =
+    std::string(kPointNotRepresentable) +
+    "\nThe point is left out. Try to change assigned parameters.";
 
 // Heat of combustion: second solve at this temperature, K.
 constexpr float kStandardTemperature = 298.0f;
@@ -45,14 +49,15 @@ constexpr float kStandardTemperature = 298.0f;
 constexpr double kGasPresentAmount = 0.1;
 // Below this pressure (MPa) a point is always solved as an ideal gas.
 constexpr double kIdealGasPressureLimit = 2.0;
-// Amount below which a gas species is left out of the non-ideal EOS, mol/kg.
-constexpr double kEosAmountThreshold = 0.001;
-// Largest number of gas species the EOS takes (its tables hold 43).
-constexpr int kMaxEosGasSpecies = 43;
-constexpr int kEosSelectionPasses = 3;  // non-ideal passes that choose the EOS species
-constexpr double kNonIdealTolerance = 0.001;       // converged
-constexpr double kNonIdealAcceptTolerance = 0.01;  // accepted after the last pass
-constexpr double kRelativeChangeFloor = 0.001;     // below: absolute change
+// Non-ideal passes end when no amount (relative to the gas amount) and no state value
+// changes by more than this between two passes: the state then solves the equations
+// with the corrections of its own V, T and composition, whichever pair assigned it.
+constexpr double kNonIdealTolerance = 1e-5;
+constexpr double kNonIdealAcceptTolerance = 1e-4;  // accepted after the last pass
+// Changes of S (kJ/(kg K)), H and U (kJ/kg) are relative to their value, but not to
+// less than these (they may pass through 0); p, T and V are always relative.
+constexpr double kEntropyScale = 0.01;
+constexpr double kEnergyScale = 1.0;
 constexpr double kRgKJ = kGasConstantJ * 0.001;    // kJ/(mol*K)
 constexpr double kCm3ToM3 = 1e-6;
 // Tolerance of a range end, as a fraction of the step, against rounding of the sum.
@@ -90,6 +95,15 @@ int EffectiveCode(int code) {
   return code >= kParamTemplate ? code % 10 : code;
 }
 
+// True when start + step and end - step differ from start and end as 32-bit floats,
+// the precision in which the values of a range reach the solver.
+bool StepExceedsResolution(float step, float start, float end) {
+  if (!std::isfinite(step) || !std::isfinite(start) || !std::isfinite(end)) return false;
+  const float largest = std::max(std::fabs(start), std::fabs(end));
+  const float spacing = std::nextafter(largest, HUGE_VALF) - largest;
+  return std::fabs(step) >= spacing;
+}
+
 // One value list of the run, in internal units.
 struct ValueList {
   Array1<float, kMaxListValues> values;
@@ -113,6 +127,21 @@ struct ValueList {
     }
     out = float(v);
     return true;
+  }
+  // Number of values Value() yields: a list's count, or the values of a range up to
+  // its end (a range whose step points away from its end yields its start alone).  A
+  // double, since a range can hold more values than an int counts.
+  double Count() const {
+    if (!Ranged()) return count;
+    const double span = (double(values[2]) - double(values[1])) / double(step);
+    if (!std::isfinite(span)) return HUGE_VAL;
+    return span < 0 ? 1 : std::floor(span + kRangeEndTolerance) + 1;
+  }
+  // False for a range whose step is below the resolution of its values: the values
+  // would repeat instead of advancing.
+  bool StepMovesValues() const {
+    if (!Ranged()) return true;
+    return StepExceedsResolution(step, values[1], values[2]);
   }
 };
 
@@ -155,7 +184,104 @@ void ConvertToInternal(ValueList& l, int code) {
   l.step = float(double(l.step) * stepFactor);
 }
 
+// The three value lists of a run in internal units, with the codes they belong to.
+struct RunLists {
+  Array1<ValueList, 3> lists;
+  int firstCode = 0, secondCode = 0, expansionCode = 0;
+
+  // Both equilibrium parameters chosen (p .. U) with one to ten values each, and an
+  // expansion list of at most ten values.
+  bool Valid() const {
+    auto valid = [](const ValueList& l) { return l.count >= 1 && l.count <= kMaxListValues; };
+    return firstCode >= kParamP && firstCode <= kParamU && secondCode >= kParamP &&
+           secondCode <= kParamU && valid(lists[1]) && valid(lists[2]) && lists[3].count >= 0 &&
+           lists[3].count <= kMaxListValues;
+  }
+};
+
+// internalUnits: template runs, whose values are already in internal units.
+RunLists MakeRunLists(const Task& task, bool internalUnits) {
+  RunLists r;
+  r.firstCode = EffectiveCode(task.firstCode);
+  r.secondCode = EffectiveCode(task.secondCode);
+  r.expansionCode = task.expansionCode;
+  for (int n = 1; n <= 3; ++n) r.lists[n] = FromSlot(task.slots[n]);
+  if (!internalUnits && r.Valid()) {
+    if (!IsInternalUnit(task.unitCodes[r.firstCode])) ConvertToInternal(r.lists[1], r.firstCode);
+    if (!IsInternalUnit(task.unitCodes[r.secondCode])) ConvertToInternal(r.lists[2], r.secondCode);
+    // The expansion list is converted by its own code: Pa as a pressure, Va as a volume.
+    if ((r.expansionCode == kParamPa || r.expansionCode == kParamVa) &&
+        !IsInternalUnit(task.unitCodes[r.expansionCode]))
+      ConvertToInternal(r.lists[3], r.expansionCode);
+  }
+  return r;
+}
+
 enum class Flow { Done, EndParameterLoop, EndRun };
+
+// Relaxation of the non-ideal corrections between passes.  Each pass computes the
+// corrections of the state the solver just left; taken whole, they make dense states
+// with much condensed carbon swing from pass to pass (p by +-10 % and shrinking by only
+// 0.85 a pass) and the point fails for want of passes.  The mixer takes the step
+// new - old scaled by a factor w that it adapts from the last two steps as a secant on
+// the pass map: for a map that multiplies the step by l each pass, w = 1/(1 - l)
+// removes that mode.  w stays within [kMinRelaxation, 1]: the passes are never pushed
+// beyond the corrections the EOS gives.
+class CorrectionMixer {
+ public:
+  static constexpr double kMinRelaxation = 0.1;
+
+  // The corrections of this pass are in `cor`; `previous` are those the solver used.
+  // Returns the factor applied.
+  double Mix(NonIdealCorrections& cor, const NonIdealCorrections& previous, double nGas,
+             int gasCount, int condensedCount, bool first) {
+    // Step vector, scaled to orders of 1: G_c per gas amount, phi and gamma as they are.
+    const int size = 1 + gasCount + condensedCount;
+    Array1<double, 1 + kMaxEosSpecies + kMaxUnknowns> step;
+    const double scale = nGas > 0 ? 1 / nGas : 1;
+    step[1] = (cor.Gc - previous.Gc) * scale;
+    for (int g = 1; g <= gasCount; ++g) step[1 + g] = cor.phi[g] - previous.phi[g];
+    for (int q = 1; q <= condensedCount; ++q)
+      step[1 + gasCount + q] = cor.gamma[q] - previous.gamma[q];
+    if (first || size != size_) {
+      weight_ = 1;
+    } else {
+      double dot = 0, norm = 0;
+      for (int i = 1; i <= size; ++i) {
+        dot += step[i] * last_[i];
+        norm += last_[i] * last_[i];
+      }
+      if (norm > 0 && std::isfinite(dot)) {
+        // The step shrank by mu with the factor w applied: the map's own factor l
+        // follows from mu = 1 - w (1 - l).
+        const double mu = dot / norm;
+        const double l = 1 - (1 - mu) / weight_;
+        double w = l < 1 ? 1 / (1 - l) : 1.0;
+        if (!std::isfinite(w)) w = 1;
+        weight_ = std::clamp(w, kMinRelaxation, 1.0);
+      }
+    }
+    size_ = size;
+    for (int i = 1; i <= size; ++i) last_[i] = step[i];
+    const double w = weight_;
+    if (w < 1) {
+      auto blend = [w](double now, double before) { return before + w * (now - before); };
+      cor.Gc = blend(cor.Gc, previous.Gc);
+      cor.Sc = blend(cor.Sc, previous.Sc);
+      cor.Hc = blend(cor.Hc, previous.Hc);
+      cor.Uc = blend(cor.Uc, previous.Uc);
+      for (int g = 1; g <= gasCount; ++g) cor.phi[g] = blend(cor.phi[g], previous.phi[g]);
+      for (int q = 1; q <= condensedCount; ++q)
+        cor.gamma[q] = blend(cor.gamma[q], previous.gamma[q]);
+    }
+    return w;
+  }
+
+ private:
+  double weight_ = 1;
+  int size_ = 0;
+  Array1<double, 1 + kMaxEosSpecies + kMaxUnknowns> last_;
+};
 
 // Options of one RunTask call made by the Run command.
 struct RunRequest {
@@ -191,8 +317,8 @@ class Runner {
   Flow ExpansionPoints();
   void SetEosFlags();
   double CondensedVolume() const;
-  void PrintIdealGas(double nGas);
-  void WriteReport();
+  bool PrintIdealGas(double nGas);
+  bool WriteReport();
   void WriteRecord();
   int CodeWord() const { return SolverCodeWord(st_.startMode, st_.c1, st_.c2, ions_); }
 
@@ -218,17 +344,18 @@ class Runner {
 // ---- Set-up ------------------------------------------------------------------------
 
 bool Runner::SetUp() {
-  firstCode_ = EffectiveCode(task_.firstCode);
-  secondCode_ = EffectiveCode(task_.secondCode);
-  expansionCode_ = task_.expansionCode;
-  for (int n = 1; n <= 3; ++n) lists_[n] = FromSlot(task_.slots[n]);
-
-  // The value lists must hold at least one value each and not more than ten.
-  auto valid = [](const ValueList& l) { return l.count >= 1 && l.count <= kMaxListValues; };
-  if (firstCode_ < kParamP || firstCode_ > kParamU || secondCode_ < kParamP ||
-      secondCode_ > kParamU || !valid(lists_[1]) || !valid(lists_[2]) || lists_[3].count < 0 ||
-      lists_[3].count > kMaxListValues)
-    return false;
+  const RunLists run = MakeRunLists(task_, request_.internalUnits);
+  firstCode_ = run.firstCode;
+  secondCode_ = run.secondCode;
+  expansionCode_ = run.expansionCode;
+  lists_ = run.lists;
+  if (!run.Valid()) return false;
+  // A step that cannot move its value would repeat one point without end (the Run
+  // command refuses such a task with a message before it gets here).
+  for (int n = 1; n <= (expansionCode_ != kParamNone ? 3 : 2); ++n)
+    if (!lists_[n].StepMovesValues()) return false;
+  for (const SourceComponent& c : task_.components)
+    if (c.step != 0 && !StepExceedsResolution(c.step, c.amounts[1], c.amounts[2])) return false;
 
   st_.componentVariant = 1;
   PrepareRunSpecies(s_);
@@ -240,15 +367,6 @@ bool Runner::SetUp() {
     if (!f.empty() && f != " ") ++st_.componentCount;
   }
   ui_.ShowProgress(true);
-
-  if (!request_.internalUnits) {
-    if (!IsInternalUnit(task_.unitCodes[firstCode_])) ConvertToInternal(lists_[1], firstCode_);
-    if (!IsInternalUnit(task_.unitCodes[secondCode_])) ConvertToInternal(lists_[2], secondCode_);
-    // The expansion list is converted by its own code: Pa as a pressure, Va as a volume.
-    if ((expansionCode_ == kParamPa || expansionCode_ == kParamVa) &&
-        !IsInternalUnit(task_.unitCodes[expansionCode_]))
-      ConvertToInternal(lists_[3], expansionCode_);
-  }
   return true;
 }
 
@@ -480,25 +598,31 @@ double Runner::CondensedVolume() const {
   return v;
 }
 
+// Every gas species with Lennard-Jones data takes part in the non-ideal EOS, whatever
+// its amount: a cut-off by amount makes the state depend on the path to it (a species
+// just above it carries the dense-gas chemical potential, one just below the ideal
+// one).  Ions, and gases without data, stay ideal; the EOS counts them in the
+// pressure as ideal gas.
 void Runner::SetEosFlags() {
-  for (int k = 1; k <= K_; ++k) ws_.species.eosFlag[k] = ws_.run.Phase(k);
-  double threshold = kEosAmountThreshold;
-  for (;;) {
-    int gas = 0;
-    for (int k = 1; k <= K_; ++k) {
-      int& flag = ws_.species.eosFlag[k];
-      if (ions_ && IsIon(ws_.run.kindCode[k])) flag = 0;
-      if (flag == 2 && ws_.species.n[k] < threshold) flag = -1;
-      if (flag == 2) ++gas;
-    }
-    if (gas <= kMaxEosGasSpecies) break;
-    threshold *= 2;
+  for (int k = 1; k <= K_; ++k) {
+    int& flag = ws_.species.eosFlag[k];
+    flag = ws_.run.Phase(k);
+    if (ions_ && IsIon(ws_.run.kindCode[k])) flag = 0;
+    if (flag == 2 && !(ws_.run.sigma[k] > 0 && ws_.run.epsilon[k] > 0)) flag = -1;
   }
 }
 
-void Runner::WriteReport() {
+// False when the point is not representable: it fails with a message and reaches
+// neither the report nor the table.
+bool Runner::WriteReport() {
+  if (!PointResultsRepresentable(s_, K_)) {
+    ui_.Info(kMsgPointNotRepresentable);
+    status_ = kSolveNoSolution;
+    return false;
+  }
   WritePointReport(s_, E_, K_, st_.value1, st_.c1, st_.value2, st_.c2);
   if (s_.report.failed()) throw RunWriteError("report");
+  return true;
 }
 
 void Runner::WriteRecord() {
@@ -506,11 +630,12 @@ void Runner::WriteRecord() {
   if (!AppendResultsRecord(s_, st_.componentCount)) throw RunWriteError("table");
 }
 
-void Runner::PrintIdealGas(double nGas) {
+bool Runner::PrintIdealGas(double nGas) {
   ResultsBlock& r = ws_.results;
   st_.condensedVolume = CondensedVolume();
-  r.CvFrozen = r.Cp - nGas * kRgKJ;
-  r.kFrozen = r.CvFrozen > 0 ? r.Cp / r.CvFrozen : 0;
+  // A heat capacity or exponent that is not positive is no value: 0 (not computed).
+  r.CvFrozen = std::max(0.0, r.Cp - nGas * kRgKJ);
+  r.kFrozen = r.CvFrozen > 0 && r.Cp > 0 ? r.Cp / r.CvFrozen : 0;
   // Frozen sound velocity of the gas, sqrt(k*Rg*T), m/s.
   double rgt = r.T * kGasConstantJ * nGas;
   r.aFrozen = std::sqrt(std::max(0.0, r.kFrozen * rgt));
@@ -519,7 +644,7 @@ void Runner::PrintIdealGas(double nGas) {
   // formed with V the gas volume, before the condensed volume is added.
   if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
   r.V += st_.condensedVolume;
-  WriteReport();
+  return WriteReport();
 }
 
 Flow Runner::SolvePoint() {
@@ -532,6 +657,8 @@ Flow Runner::SolvePoint() {
   st_.condensedVolume = 0;
   solveShift_ = 0;
   const bool printIdealToo = task_.Option(kOptPrintIdealGas);
+  CorrectionMixer mixer;
+  double relaxation = 1;
 
   for (;;) {
     ui_.ProcessPendingInput();
@@ -566,11 +693,7 @@ Flow Runner::SolvePoint() {
     status_ = code;
     if (code != kSolveOk) return Flow::Done;
 
-    // The species of the non-ideal EOS follow the amounts for the first passes, then
-    // stay as they are: species hovering at the amount threshold would otherwise enter
-    // and leave on alternate passes, and the passes would cycle between two states
-    // instead of converging (dense explosive products do that).
-    if (pass < kEosSelectionPasses) SetEosFlags();
+    if (pass == 0) SetEosFlags();
     const double nGas = ws_.GasAmount();
     st_.gasPresent = nGas >= kGasPresentAmount;
 
@@ -578,7 +701,7 @@ Flow Runner::SolvePoint() {
                              (st_.c2 == kParamP && st_.value2 < kIdealGasPressureLimit);
     const bool finishIdeal = eos_ == 1 || lowPressure || !st_.gasPresent;
     if (finishIdeal || (pass == 0 && printIdealToo)) {
-      PrintIdealGas(nGas);
+      if (!PrintIdealGas(nGas)) return Flow::Done;
       if (finishIdeal) {
         WriteRecord();
         pointValid_ = true;
@@ -593,19 +716,22 @@ Flow Runner::SolvePoint() {
     if (pass > 0) {
       largest = 0;
       for (int k = 1; k <= K_; ++k)
-        if (ws_.species.eosFlag[k] == 2 && nGas > 0)
+        if (nGas > 0)
           largest = std::max(largest, std::fabs(ws_.species.n[k] - st_.previousAmounts[k]) / nGas);
       for (int j = 0; j < 6; ++j) {
-        double prev = st_.previousResults[j];
-        double change = std::fabs(now[j] - prev);
-        if (std::fabs(prev) > kRelativeChangeFloor) change /= std::fabs(prev);
-        largest = std::max(largest, change);
+        const double prev = st_.previousResults[j];
+        const double scale = j < 3 ? 0.0 : j == 3 ? kEntropyScale : kEnergyScale;
+        const double change = std::fabs(now[j] - prev) / std::max(std::fabs(prev), scale);
+        largest = std::max(largest, std::isfinite(change) ? change : 1.0);
       }
-      if (largest <= kNonIdealTolerance) break;
+      // A relaxed pass moves the state by only part of the way: its change is judged
+      // as the whole step would have been.
+      if (largest / relaxation <= kNonIdealTolerance) break;
     }
 
     // Non-ideal step: condensed volume and corrections, EOS volume and terms.
-    for (int k = 1; k <= K_; ++k) st_.previousAmounts[k] = float(ws_.species.n[k]);
+    const NonIdealCorrections used = ws_.corrections;
+    for (int k = 1; k <= K_; ++k) st_.previousAmounts[k] = ws_.species.n[k];
     double condensed = 0, pvSum = 0;
     int ordinal = 0;
     for (int k = 1; k <= K_; ++k) {
@@ -625,14 +751,11 @@ Flow Runner::SolvePoint() {
     solveShift_ = condensed;
     ComputeEosCorrections(s_, K_);
     ws_.corrections.Hc -= pvSum;
-    if (eos_ == 2 && st_.c1 != kParamV && st_.c2 != kParamV && pass > 0 && nGas > 0) {
-      double vPrev = st_.previousResults[2];
-      double u = vPrev * 1e6 / nGas;
-      double B = ws_.eos.B, C = ws_.eos.C;
-      double F = B / u + C / (u * u);
-      double dF = -F / u - C / (u * u * u);
-      ws_.corrections.Gc = -((ws_.results.V - vPrev) * dF * 1e6 + F * nGas);
-    }
+    // The corrections are those of the EOS volume just found (relaxed against the
+    // previous ones when the passes swing): a volume extrapolated from the previous
+    // pass would leave the gas-law row at a pressure other than the EOS's own.
+    relaxation = mixer.Mix(ws_.corrections, used, nGas, ws_.eos.gasCount,
+                           std::min(ordinal, kMaxUnknowns), pass == 0);
     st_.previousResults = {r.p, r.T, r.V, r.S, r.H, r.U};
     st_.startMode = 2;
     if (++pass >= kMaxNonIdealPasses) break;
@@ -644,14 +767,14 @@ Flow Runner::SolvePoint() {
     if (task_.Option(kOptSound)) ComputeSoundVelocity(s_, E_, K_, ions_);
     ComputeEosProperties(s_);
   }
-  if (pass == kMaxNonIdealPasses && largest > kNonIdealAcceptTolerance) {
+  if (pass == kMaxNonIdealPasses && largest / relaxation > kNonIdealAcceptTolerance) {
     // Not converged: the state is no result, so neither the report nor the table
     // receives it.
     ui_.Info(kMsgRealGasNotFound);
     return Flow::Done;
   }
   ws_.results.V += st_.condensedVolume;
-  WriteReport();
+  if (!WriteReport()) return Flow::Done;
   WriteRecord();
   pointValid_ = true;
   ++outcome_.pointsWritten;
@@ -704,6 +827,130 @@ void PrepareResultFiles(Session& session) {
   if (!f || std::fclose(f) != 0) throw RunWriteError("report");
   f = std::fopen(session.TablePath().c_str(), "wb");
   if (!f || std::fclose(f) != 0) throw RunWriteError("table");
+}
+
+// ---- Size of a run -----------------------------------------------------------------
+
+// Up to this many points a run starts without a question; above it the user is asked.
+constexpr double kPointsWithoutQuestion = 10000;
+// Largest number of points of one run.  Beyond it the run would go on for days and
+// its report would grow to many gigabytes.
+constexpr double kMaxRunPoints = 1000000;
+
+const char* const kParameterNames[] = {"", "first parameter", "second parameter",
+                                       "expansion parameter"};
+
+std::string PointCountText(double n) {
+  if (n < 1e15) return IntText(static_cast<long long>(n));
+  return "more than " + IntText(1000000000000000LL);
+}
+
+// Number of values list `l` yields, counted as the run walks them: exact up to the
+// largest run, an estimate beyond.
+double ListCount(const ValueList& l) {
+  const double estimate = l.Count();
+  if (!l.Ranged() || estimate > kMaxRunPoints) return estimate;
+  int i = 0;
+  float v = 0;
+  while (i <= kMaxRunPoints && l.Value(i + 1, v)) ++i;
+  return i;
+}
+
+// Number of source-composition variants the run walks.  A stepped component runs from
+// its first amount to its second (the variants end when one of them passes its end);
+// listed amounts give as many variants as the lists are long.
+double VariantCount(const Task& task) {
+  if (!task.variableComposition) return 1;
+  if (!task.steppedComposition) {
+    int v = 1;
+    for (; v < kMaxListValues; ++v) {
+      bool any = false;
+      for (int i = 1; i <= kMaxComponents; ++i)
+        if (task.components[i].amounts[v + 1] > 0) any = true;
+      if (!any) break;
+    }
+    return v;
+  }
+  double n = HUGE_VAL;
+  for (int i = 1; i <= kMaxComponents; ++i) {
+    const SourceComponent& c = task.components[i];
+    if (c.step == 0) continue;
+    const double span = (double(c.amounts[2]) - double(c.amounts[1])) / double(c.step);
+    double count = !std::isfinite(span) ? HUGE_VAL : span < -1 ? 0 : std::floor(span) + 2;
+    if (count <= kMaxRunPoints + 2) {
+      // Counted as the element balance walks the variants, in 32-bit floats.
+      count = 0;
+      for (;;) {
+        const float w = float(count * double(c.step) + double(c.amounts[1]));
+        if (c.step > 0 && double(w) - 5e-21 > c.amounts[2]) break;
+        if (c.step < 0 && double(w) + 5e-21 < c.amounts[2]) break;
+        ++count;
+      }
+    }
+    n = std::min(n, count);
+  }
+  return n;
+}
+
+// Points the Run command will calculate: every variant times every combination of
+// values, each with its throat and expansion points, or the template points.
+double RunPointCount(const Session& s) {
+  const Task& task = s.task;
+  const double variants = VariantCount(task);
+  if (task.firstCode == kParamTemplate) {
+    double perVariant = 0;
+    if (task.Option(kOptTemplateImpulse)) perVariant += task.Option(kOptThroat) ? 3 : 2;
+    if (task.Option(kOptTemplatePowder)) perVariant += 1;
+    if (task.Option(kOptTemplateHeat)) perVariant += 2;
+    return variants * perVariant;
+  }
+  const RunLists run = MakeRunLists(task, false);
+  double perCombination = 1;
+  if (task.Option(kOptThroat)) perCombination += 1;
+  if (run.expansionCode != kParamNone) perCombination += ListCount(run.lists[3]);
+  return variants * ListCount(run.lists[1]) * ListCount(run.lists[2]) * perCombination;
+}
+
+// Checks that the run can start and will end: every step of a range moves its value,
+// and the number of points is one a run can hold; above kPointsWithoutQuestion the
+// user decides.  False when refused (the message was shown).
+bool CheckRunSize(Session& s) {
+  const Task& task = s.task;
+  Interaction& ui = s.ui;
+  if (task.firstCode != kParamTemplate) {
+    const RunLists run = MakeRunLists(task, false);
+    for (int n = 1; n <= 3; ++n) {
+      if (n == 3 && run.expansionCode == kParamNone) continue;
+      if (!run.lists[n].StepMovesValues()) {
+        ui.Error(std::string("The step of the ") + kParameterNames[n] +
+                 " is too small to change its value.\nUse a larger step.");
+        return false;
+      }
+    }
+  }
+  for (int i = 1; i <= kMaxComponents; ++i) {
+    const SourceComponent& c = task.components[i];
+    if (c.step != 0 && !StepExceedsResolution(c.step, c.amounts[1], c.amounts[2])) {
+      ui.Error("The step of source component " + IntText(i) +
+               " is too small to change its amount.\nUse a larger step.");
+      return false;
+    }
+  }
+
+  const double points = RunPointCount(s);
+  if (!(points <= kMaxRunPoints)) {
+    ui.Error("The run would calculate " + PointCountText(points) + " points.\nAt most " +
+             PointCountText(kMaxRunPoints) +
+             " points can be calculated in one run.\nUse a larger step or fewer values.");
+    return false;
+  }
+  if (points > kPointsWithoutQuestion) {
+    return ui.AskYesNo(MessageKind::Confirmation,
+                       "The run will calculate " + PointCountText(points) +
+                           " points.\nIt will take long and its report will be large.\n"
+                           "Start calculation process ?");
+  }
+  return true;
 }
 
 // Reads the three value lists and their steps from the texts as typed.  False when a
@@ -878,6 +1125,9 @@ bool RunCommand(Session& session) {
 
     if (!BuildValueLists(session)) return false;
     if (!CollectFixedConcentrations(session)) return false;
+    // As when the component grid is read: a step belongs only to a row with two amounts.
+    ClearStepsWithoutRange(task);
+    if (!CheckVariants(task, ui)) return false;
 
     bool balanced = ComputeElementBalance(session, 1);
     if (!balanced || task.elementCount <= 0 || task.elements[1].amount <= 1e-22f) {
@@ -890,15 +1140,24 @@ bool RunCommand(Session& session) {
       return false;
     }
 
-    PrepareResultFiles(session);
-
+    // Every check that can refuse the run comes before the results of the last run
+    // are emptied: a refused run leaves them as they were.
     if (task.firstCode != kParamTemplate) {
-      int c1 = EffectiveCode(task.firstCode), c2 = EffectiveCode(task.secondCode);
-      if (c1 == 0 || c2 == 0 || task.slots[1].values[1] > 1e10f ||
+      if (!MakeRunLists(task, false).Valid() || task.slots[1].values[1] > 1e10f ||
           task.slots[2].values[1] > 1e10f) {
         ui.Error(kMsgEquilibriumNotSpecified);
         return false;
       }
+    } else if (!task.Option(kOptTemplateImpulse) && !task.Option(kOptTemplatePowder) &&
+               !task.Option(kOptTemplateHeat)) {
+      ui.Info(kMsgNoTemplates);
+      return false;
+    }
+    if (!CheckRunSize(session)) return false;
+
+    PrepareResultFiles(session);
+
+    if (task.firstCode != kParamTemplate) {
       int status = 0;
       ran = RunTaskWith(session, status, RunRequest{}).started;
     } else {

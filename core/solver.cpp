@@ -99,7 +99,7 @@ struct Layout {
   Array1<int, kMaxRunSpecies> phase;        // 1, 2 or 0 (no part)
   Array1<int, kMaxRunSpecies> condOrdinal;  // condensed species: 1..C
   Array1<int, kMaxUnknowns> condSpecies;    // species of condensed ordinal q
-  Array1<int, kMaxRunSpecies> eosOrdinal;   // gas species with EOS flag 2: 1..43, else 0
+  Array1<int, kMaxRunSpecies> eosOrdinal;   // gas species with EOS flag 2: 1, 2, ..., else 0
   Array1<bool, kMaxRunSpecies> fixed;
   Array1<double, kMaxRunSpecies> fixedAmount;
   // Coefficients of the element rows: gas species take their charge in the charge
@@ -179,6 +179,12 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
   // Gas law, balances, S, H, U rows: fixed parts.
   M(rowGas, 1) = -std::exp(-lambda0);
   M(rowGas, rhs) = cor.Gc;
+  // -p e^-lambda is linearised in lambda with p e^-lambda0 = n_gas - G_c, its value at
+  // the solution; the gas terms below bring the n_gas part.  Without the -G_c part a
+  // dense gas (p V/(n R T) of 3 and more) overshoots in lambda at every step, and the
+  // iteration at an assigned pressure rings for a hundred iterations without settling.
+  M(rowGas, 3) -= cor.Gc;
+  M(rowGas, rhs) -= cor.Gc * lambda0;
   for (int j = 1; j <= E; ++j) M(3 + j, rhs) = lay.b[j];
   M(rowS, 4) = -1.0;
   M(rowH, 5) = -1.0;
@@ -479,6 +485,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   session.ui.SetProgressPosition(0);
   res.gasVolume = res.soundSpeed = res.kEquilibrium = res.CpEquilibrium = 0;
   res.CvEquilibrium = res.CvFrozen = res.kFrozen = res.aFrozen = 0;
+  res.cpUnbounded = res.cvUnbounded = false;
   res.lambdaFrozen = res.lambdaReacting = res.viscosity = 0;
 
   ProgressLabels labels;
@@ -518,7 +525,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       lay.condOrdinal[k] = lay.C;
       if (lay.C <= kMaxUnknowns) lay.condSpecies[lay.C] = k;
     }
-    if (sp.eosFlag[k] == 2 && eosCount < kMaxUnknowns) lay.eosOrdinal[k] = ++eosCount;
+    if (sp.eosFlag[k] == 2 && eosCount < kMaxEosSpecies) lay.eosOrdinal[k] = ++eosCount;
     for (int f = 1; f <= lay.fixedCount; ++f) {
       if (task.fixed[f].name == ws.run.names[k] && task.fixed[f].value > 0) {
         lay.fixed[k] = true;

@@ -103,10 +103,16 @@ struct LinearWork {
 
 // ---- Non-ideal equation of state ----------------------------------------------
 
+// Gas species a non-ideal EOS can take: every gas species of a run.  A mixture whose
+// minor species were left out of the EOS would give them an ideal chemical potential
+// while their neighbours carry the dense-gas one, and the state would depend on which
+// species happened to lie above a cut-off on the way to it.
+inline constexpr int kMaxEosSpecies = kMaxRunSpecies;
+
 struct NonIdealCorrections {
   double Gc = 0, Sc = 0, Hc = 0, Uc = 0;  // right-hand sides of the gas-law, S, H, U rows
   double G2c = 0;                          // second gas-amount term (Kelmost)
-  Array1<double, kMaxUnknowns> phi;        // per EOS gas ordinal, corrections to ln n
+  Array1<double, kMaxEosSpecies> phi;      // per EOS gas ordinal, corrections to ln n
   Array1<double, kMaxUnknowns> gamma;      // per condensed species (condensed order)
 };
 
@@ -122,11 +128,12 @@ struct EosState {
   double C = 0;        // third virial coefficient, cm6/mol2
   double F = 1.90012;  // Kelmost hard-core factor
   int code = 0;        // EOS code the quantities were computed for (2, 3; 0 none)
+  double nAll = 0;     // whole gas amount (EOS species, ions and gases without LJ data)
   int gasCount = 0;    // gas species with EOS flag 2
-  Array1<int, kMaxUnknowns> speciesOfOrdinal;  // run species number of gas ordinal g
-  Array1<double, kMaxUnknowns> s3;
-  Array1<double, kMaxUnknowns> e3;
-  Array1<double, kMaxUnknowns> t;
+  Array1<int, kMaxEosSpecies> speciesOfOrdinal;  // run species number of gas ordinal g
+  Array1<double, kMaxEosSpecies> s3;
+  Array1<double, kMaxEosSpecies> e3;
+  Array1<double, kMaxEosSpecies> t;
 };
 
 // ---- Results of a solve and of the point ---------------------------------------
@@ -149,6 +156,10 @@ struct ResultsBlock {
   double kEquilibrium = 0;  // equilibrium isentropic exponent
   double CpEquilibrium = 0; // kJ/(kg*K)
   double CvEquilibrium = 0; // kJ/(kg*K)
+  // The state lies on a phase-change plateau: its equilibrium Cp is unbounded
+  // (CpEquilibrium is then 0 and is not a value to print).
+  bool cpUnbounded = false;
+  bool cvUnbounded = false;  // likewise Cv, on a melting plateau
   double CvFrozen = 0;      // kJ/(kg*K)
   double kFrozen = 0;
   double aFrozen = 0;       // m/s
@@ -195,7 +206,7 @@ struct RunState {
   float throatP = 0;             // MPa
   float throatK = 0;
   // Non-ideal passes.
-  Array1<float, kMaxRunSpecies> previousAmounts;
+  Array1<double, kMaxRunSpecies> previousAmounts;
   std::array<double, 6> previousResults{};  // p, T, V, S, H, U
   double condensedVolume = 0;    // m3/kg
   // Values the report leaves for the results table.

@@ -263,7 +263,7 @@ class PointWriter {
       line = Spaces(8) + "V =" + FormatReportNumber(r_.V * 1000.0) + " " + kUnitNames[6];
     else
       line = Spaces(8) + "V =" + FormatReportNumber(r_.V) + " " + kUnitNames[5];
-    if (r_.CvEquilibrium > 0)
+    if (r_.CvEquilibrium > 0 && r_.CpEquilibrium > 0 && !r_.cpUnbounded)
       line += Spaces(8) + "Cp\"/Cv\" =" + Fixed(r_.CpEquilibrium / r_.CvEquilibrium, 9, 5);
     out_.Line(line);
   }
@@ -330,18 +330,24 @@ class PointWriter {
     if (!on) return;
     out_.Line(Spaces(7) + "a\" =" + Fixed(r_.soundSpeed, 9, 1) + " m/s" + Spaces(19) +
               "k\" =" + Fixed(r_.kEquilibrium, 9, 5));
+    // On a phase-change plateau the equilibrium Cp has no finite value: said in words,
+    // in the field of the number.
+    auto value = [](bool unbounded, double v, const std::string& unit) {
+      if (unbounded) return std::string("unbounded") + std::string(unit.size() + 1, ' ');
+      return Fixed(v, 9, 5) + " " + unit;
+    };
     if (technical_) {
-      out_.Line(Spaces(6) + "Cp\" =" + Fixed(r_.CpEquilibrium * kKcalPerKJ, 9, 5) + " " +
-                kUnitNames[8] + Spaces(7) + "Cv\" =" + Fixed(r_.CvEquilibrium * kKcalPerKJ, 9, 5) +
-                " " + kUnitNames[8]);
+      out_.Line(Spaces(6) + "Cp\" =" +
+                value(r_.cpUnbounded, r_.CpEquilibrium * kKcalPerKJ, kUnitNames[8]) + Spaces(7) +
+                "Cv\" =" + value(r_.cvUnbounded, r_.CvEquilibrium * kKcalPerKJ, kUnitNames[8]));
       out_.Line(Spaces(7) + "Lt =" + Fixed(r_.lambdaFrozen * kKcalPerHourPerW, 9, 5) + " " +
                 kUnitNames[18] + Spaces(7) + "Lt\" =" +
                 Fixed(r_.LambdaEquilibrium() * kKcalPerHourPerW, 9, 5) + " " + kUnitNames[18]);
       out_.Write(Spaces(7) + "Mu =" + Fixed(r_.viscosity * kKpPerNewton, 12, 8) + " " +
                  kUnitNames[20]);
     } else {
-      out_.Line(Spaces(6) + "Cp\" =" + Fixed(r_.CpEquilibrium, 9, 5) + " " + kUnitNames[7] +
-                Spaces(10) + "Cv\" =" + Fixed(r_.CvEquilibrium, 9, 5) + " " + kUnitNames[7]);
+      out_.Line(Spaces(6) + "Cp\" =" + value(r_.cpUnbounded, r_.CpEquilibrium, kUnitNames[7]) +
+                Spaces(10) + "Cv\" =" + value(r_.cvUnbounded, r_.CvEquilibrium, kUnitNames[7]));
       out_.Line(Spaces(7) + "Lt =" + Fixed(r_.lambdaFrozen, 9, 5) + " " + kUnitNames[17] +
                 Spaces(13) + "Lt\" =" + Fixed(r_.LambdaEquilibrium(), 9, 5) + " " + kUnitNames[17]);
       out_.Write(Spaces(7) + "Mu =" + Fixed(r_.viscosity, 12, 8) + " " + kUnitNames[19]);
@@ -630,8 +636,57 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
   out.Line(std::string(kRuleWidth, '*'));
 }
 
+bool PointResultsRepresentable(const Session& session, int speciesCount) {
+  const ResultsBlock& r = session.ws.results;
+  const RunState& st = session.ws.state;
+  const double values[] = {r.p,
+                           r.T,
+                           r.V,
+                           r.S,
+                           r.H,
+                           r.U,
+                           r.Cp,
+                           r.nTotal,
+                           r.gasVolume,
+                           r.soundSpeed,
+                           r.kEquilibrium,
+                           r.CpEquilibrium,
+                           r.CvEquilibrium,
+                           r.CvFrozen,
+                           r.kFrozen,
+                           r.aFrozen,
+                           r.lambdaFrozen,
+                           r.lambdaReacting,
+                           r.viscosity,
+                           st.condensedVolume,
+                           double(st.chamberP),
+                           double(st.chamberH),
+                           st.chamberS,
+                           st.chamberT,
+                           st.chamberU,
+                           st.freezeP,
+                           st.freezeV,
+                           double(st.throatAreaPerFlow),
+                           double(st.throatP),
+                           double(st.throatK)};
+  for (double v : values)
+    if (!std::isfinite(v)) return false;
+  for (int k = 1; k <= speciesCount && k <= kMaxRunSpecies; ++k)
+    if (!std::isfinite(session.ws.species.n[k]) ||
+        !std::isfinite(double(session.ws.species.nSingle[k])))
+      return false;
+  return true;
+}
+
 void WritePointReport(Session& session, int elementCount, int speciesCount, float value1, int code1,
                       float value2, int code2) {
+  if (!PointResultsRepresentable(session, speciesCount)) {
+    session.report.Line(Spaces(5) + kPointNotRepresentable);
+    session.report.Line(std::string(kRuleWidth, '_'));
+    session.report.Line();
+    session.report.Flush();
+    return;
+  }
   PointWriter(session, elementCount, speciesCount).Write(value1, code1, value2, code2);
 }
 

@@ -33,9 +33,22 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
 // values of the point in SI units (MPa, K, m3/kg, kJ/(kg*K), kJ/kg; an area ratio as
 // is) and their parameter codes (1..6; 9 = area ratio as second code of an expansion
 // point).  Flushes the report after the element block, the equilibrium parameters and
-// at its end.
+// at its end.  A point that is not representable (PointResultsRepresentable) gets the
+// line kPointNotRepresentable and a rule instead of its block.
 void WritePointReport(Session& session, int elementCount, int speciesCount, float value1, int code1,
                       float value2, int code2);
+
+// True when every value of the current point that the report and the results table
+// read is a finite number: the state and the further values of ws.results, the amounts
+// of the `speciesCount` run species and the chamber, freezing and throat values of
+// ws.state.  A point that fails is no result: the run counts it as failed with a
+// message, and the writers below never print or store it.
+bool PointResultsRepresentable(const Session& session, int speciesCount);
+
+// Text of the run's message, and of the report line WritePointReport writes instead
+// of a block when the point is not representable.
+inline constexpr const char* kPointNotRepresentable =
+    "The results of this point are not finite numbers.";
 
 // 76 "_", line end, empty line.
 void WriteSeparatorLine(Session& session);

@@ -133,6 +133,10 @@ bool IsCount(double x, double max) {
 
 bool AppendResultsRecord(Session& session, int /*componentCount*/) {
   const std::vector<double> values = BuildRecord(session);
+  // A point whose values are not all finite numbers is no result (the run has told
+  // the user); nothing of it is stored.
+  for (double v : values)
+    if (!std::isfinite(v)) return true;
   std::vector<std::uint8_t> bytes(values.size() * 8);
   for (size_t i = 0; i < values.size(); ++i) PutLE<double>(bytes.data(), i * 8, values[i]);
 

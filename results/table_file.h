@@ -42,7 +42,9 @@ struct ResultsRecord {
 // `componentCount` is the caller's count of components with a formula; the record
 // always carries the count of the pairs it actually holds, so that it stays readable.
 // The record is written in one piece; on a failed write the file is cut back to its
-// previous size, so that no partial record is ever left.  False on failure.
+// previous size, so that no partial record is ever left.  False on failure.  A record
+// holding a value that is not a finite number is not written (true is returned: the
+// file is intact); the run refuses such a point before it gets here.
 bool AppendResultsRecord(Session& session, int componentCount);
 
 enum class TableReadStatus {

@@ -200,7 +200,9 @@ void ApplyRaw(Session& session, const RawDatafile& raw) {
     if (IsMoreThanBlank(stepText)) {
       c.stepText = stepText;
       double v = 0;
-      if (ParseNumber(stepText, v, ui)) c.step = static_cast<float>(v);
+      // A step beyond the range of a 32-bit value is no number: the row keeps no step.
+      if (ParseNumber(stepText, v, ui) && std::isfinite(static_cast<float>(v)))
+        c.step = static_cast<float>(v);
     }
   }
   task.comment = Cut(line(kCommentLine), kMaxTaskText);

@@ -6,6 +6,7 @@
 #include "common/interaction.h"
 #include "core/session.h"
 #include "task/datafile.h"
+#include "task/settings_fields.h"
 
 namespace kvil {
 
@@ -22,12 +23,15 @@ void SetDefaultOptions(std::array<std::uint8_t, 64>& options) {
 }
 
 // Reads the first record of a settings file.  Returns 0 when read, 1 when the file
-// does not open, 2 when it is shorter than one record.
+// does not open, 2 when it is shorter than one record or holds a value the settings
+// page would refuse (the record is then left as it was).
 int ReadSettingsRecord(const std::string& path, SettingsRecord& record) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(path, bytes)) return 1;
   if (bytes.size() < static_cast<std::size_t>(kSettingsRecordSize)) return 2;
-  record = DecodeSettings(bytes.data());
+  const SettingsRecord read = DecodeSettings(bytes.data());
+  if (!SettingsRecordValid(read)) return 2;
+  record = read;
   return 0;
 }
 

@@ -40,14 +40,16 @@ std::string SettingsPath(const Settings& settings, const std::string& name);
 void ResetTask(Task& task);
 
 // ResetTask, then reads kvil.cfg: missing -> defaults, no message; shorter than one
-// record -> error " Configuration file read error ! ", defaults, and kvil.cfg rewritten
-// with the default record.  Copies the record's options into the task, sets the
+// record, or a record that fails SettingsRecordValid (task/settings_fields.h) -> error
+// " Configuration file read error ! ", defaults, and kvil.cfg rewritten with the
+// default record.  Copies the record's options into the task, sets the
 // parameter choices from the record and refreshes the view.
 void ResetTaskAndReadConfiguration(Session& session);
 
 // Reads the current configuration file (settings.fileName) into the record and the
 // task options.  A file that does not open leaves the record as it is; a damaged one
-// shows the read error and sets the defaults (the file is not rewritten).  Returns
+// (short, or failing SettingsRecordValid) shows the read error and sets the defaults
+// (the file is not rewritten).  Returns
 // false when the file could not be read.
 bool LoadSettingsFile(Session& session);
 

@@ -1,5 +1,7 @@
 #include "task/value_lists.h"
 
+#include <cmath>
+
 #include "common/interaction.h"
 #include "common/numparse.h"
 #include "core/session.h"
@@ -19,6 +21,15 @@ bool IsAmountChar(char c) {
          c == 'E' || c == 'e';
 }
 
+// ParseNumber for a value kept as a 32-bit float: a number beyond the range of the
+// float (it would be kept as infinity) is no number either.
+bool ParseFloatNumber(const std::string& text, double& v, Interaction& ui) {
+  if (!ParseNumber(text, v, ui)) return false;
+  if (std::isfinite(static_cast<float>(v))) return true;
+  ui.Error("Invalid number: " + text);
+  return false;
+}
+
 }  // namespace
 
 bool IsMoreThanBlank(const std::string& text) {
@@ -35,7 +46,7 @@ bool ParseValueList(Task& task, const std::string& text, int slot, int code, Int
   auto complete = [&]() {
     if (token.empty()) return true;
     double v = 0;
-    if (!ParseNumber(token, v, ui)) {
+    if (!ParseFloatNumber(token, v, ui)) {
       ui.Warn("Here is an ERROR: " + token + " !");
       return false;
     }
@@ -68,7 +79,7 @@ bool ParseStep(Task& task, const std::string& text, int slot, Interaction& ui) {
   s.step = 0;
   if (!IsMoreThanBlank(text)) return true;
   double v = 0;
-  if (!ParseNumber(text, v, ui)) {
+  if (!ParseFloatNumber(text, v, ui)) {
     ui.Warn("Here is an ERROR: " + text + " !");
     return false;
   }
@@ -117,7 +128,7 @@ bool ParseAmountList(Task& task, int row, Interaction& ui) {
     if (ch != ' ') token += ch;
     if ((ch == ' ' || pos + 1 == text.size()) && !token.empty()) {
       double v = 0;
-      if (!ParseNumber(token, v, ui)) {
+      if (!ParseFloatNumber(token, v, ui)) {
         ui.Message(MessageKind::Plain, "   VarProc ERROR(2). Try again !     ");
         return false;
       }
@@ -201,7 +212,7 @@ CellResult ComponentStepCell(Task& task, int row, const std::string& text, Inter
     return CellResult::AmountNeedsFocus;
   }
   double v = 0;
-  if (!ParseNumber(text, v, ui)) {
+  if (!ParseFloatNumber(text, v, ui)) {
     ui.Error("    ERROR. Try again    !");
     return CellResult::Rejected;
   }
@@ -217,7 +228,7 @@ CellResult ComponentEnthalpyCell(Task& task, int row, const std::string& text, I
     return CellResult::Ok;
   }
   double v = 0;
-  if (!ParseNumber(text, v, ui)) {
+  if (!ParseFloatNumber(text, v, ui)) {
     ui.Error(" ERROR. Try again! ");
     return CellResult::Rejected;
   }

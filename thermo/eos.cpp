@@ -1,5 +1,6 @@
 #include "thermo/eos.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,9 +19,13 @@ constexpr double kB0Factor = 1.2615;        // (2/3) pi N_A 1e-24, sigma in A
 constexpr double kCFactor = 0.36028;        // C = 0.36028 S3^2
 constexpr double kSFactor = 1.2612;         // partial-derivative form of kB0Factor
 constexpr double kKelmostF = 1.90012;       // default hard-core factor
-constexpr double kVirialA = 3.500604;       // B/C per B*/S3
-constexpr double kVirialQ = 2.775617;       // 1/C per 1/S3^2
-constexpr double kKelmostPHigh = 7.482969;  // 0.9 R
+// The cubic in the density is p = rho R T (1 + B rho + C rho^2) divided by C, with
+// B and C exactly those of the corrections (B = kB0Factor S3 B*, C = kCFactor S3^2):
+// coefficients rounded on their own (3.500604 for B/C) put the cubic's volume 1e-4
+// away from the gas law the solver then satisfies, and p-assigned states never met
+// their own equation of state.
+constexpr double kVirialA = kB0Factor / kCFactor;  // B/C per B*/S3
+constexpr double kVirialQ = 1 / kCFactor;          // 1/C per 1/S3^2
 
 constexpr const char* kDensityTooHigh = " The density is too high! ";
 constexpr const char* kNoKelmostVolume = "No matching volume value for Kelmost EOS is found. ";
@@ -57,12 +62,12 @@ int Fail(Session& session, const std::string& text) {
   return kEosFailed;
 }
 
-// Kelmost hard-core factor from the mixture of the previous call.
-double KelmostFactor(const EosState& eos, double T, double rho) {
+// Kelmost hard-core factor for the co-volume b and mixture eps/k at T and rho.
+double KelmostRule(double b, double epsM, double T, double rho) {
   double F = kKelmostF;
-  if (eos.b > 0 && eos.epsM > 0 && std::fabs(eos.b * rho - 1) >= 0.001) {
-    const double Te = T / (1 - eos.b * rho);
-    const double tau = Te / eos.epsM;
+  if (b > 0 && epsM > 0 && std::fabs(b * rho - 1) >= 0.001) {
+    const double Te = T / (1 - b * rho);
+    const double tau = Te / epsM;
     if (tau > 0) F = 1.818671;
     if (tau > 1) {
       const double L = std::log(tau);
@@ -73,12 +78,78 @@ double KelmostFactor(const EosState& eos, double T, double rho) {
   return Finite(F) && F > 0 ? F : kKelmostF;
 }
 
-// Kelmost pressure (MPa) at molar density rho (mol/cm3).
-double KelmostPressure(const EosState& eos, double T, double rho, double* Bout) {
+// The hard-core factor of the state itself: F with F = rule(b1/F), b1 the co-volume
+// of F = 1.  Taking F from the previous pass instead lets a first pass (F = 1.90012
+// where the state has 2.5) find a density above 0.9/b that the state does not have.
+// F - rule(b1/F) has a second root close to rho b = 1, where the rule's polynomial
+// turns down; the state's factor is the largest root, the one that joins the
+// low-density value.  The rule stays below 4.2, so the root lies below that: it is
+// bracketed from above (from `start`, the factor of a neighbouring density, when that
+// brackets it) and found by regula falsi.  Without a root (only for rho b near 1) the
+// result keeps rho b at 0.999.
+double KelmostFactor(double b1, double epsM, double T, double rho, double start = 0) {
+  if (!(rho > 0) || !(b1 > 0)) return kKelmostF;
+  const double least = b1 * rho / 0.999;
+  auto h = [&](double F) { return F - KelmostRule(b1 / F, epsM, T, rho); };
+  double lo = 0, hi = 0, hLo = 0, hHi = 0;
+  bool bracketed = false;
+  if (start > least) {
+    lo = std::max(start * (1 - 1e-3), least);
+    hi = start * (1 + 1e-3);
+    hLo = h(lo);
+    hHi = h(hi);
+    bracketed = hLo <= 0 && hHi > 0;
+  }
+  if (!bracketed) {
+    hi = 4.5;
+    hHi = h(hi);
+    for (lo = hi - 0.05;; lo -= 0.05) {
+      if (lo <= least) return least;
+      hLo = h(lo);
+      if (hLo <= 0) break;
+      hi = lo;
+      hHi = hLo;
+    }
+  }
+  int side = 0;
+  for (int iteration = 0; iteration < 200 && hi - lo > 1e-13 * hi; ++iteration) {
+    double F = (lo * hHi - hi * hLo) / (hHi - hLo);
+    if (!(F > lo && F < hi)) F = (lo + hi) / 2;
+    const double hF = h(F);
+    if (hF == 0) return F;
+    if (hF < 0) {
+      lo = F;
+      hLo = hF;
+      if (side == -1) hHi /= 2;
+      side = -1;
+    } else {
+      hi = F;
+      hHi = hF;
+      if (side == 1) hLo /= 2;
+      side = 1;
+    }
+  }
+  return (lo + hi) / 2;
+}
+
+// Kelmost pressure (MPa) at molar density rho (mol/cm3) of the EOS species.  The gas
+// species outside the EOS (ions, gases without Lennard-Jones data) add their ideal
+// part: ideal = n_all/n.
+double KelmostPressure(const EosState& eos, double T, double rho, double ideal, double* Bout) {
   const double u = 1 - rho * eos.b;
   const double B = SecondVirial(eos.S3, T / (u * eos.epsM));
   if (Bout) *Bout = B;
-  return kEosR * T * rho * (1 + rho * B / u);
+  return kEosR * T * rho * (ideal + rho * B / u);
+}
+
+// Writes the lines of a Kelmost state denser than the equation allows and warns.
+void ReportDensityTooHigh(Session& session, double rho, double T, double beta) {
+  session.ui.Warn(kDensityTooHigh);
+  session.report.Line(std::string(10, ' ') + "Kelmost EOS:");
+  session.report.Line(std::string(5, ' ') + "density = " + Fixed(rho, 10, 6) + " mol/cm cub.");
+  session.report.Line(std::string(5, ' ') + "max. available density");
+  session.report.Line(std::string(5, ' ') + "at T = " + Fixed(T, 8, 1) + " K, is " +
+                      Fixed(0.9 * beta, 8, 6) + " mol/cm cub.");
 }
 
 }  // namespace
@@ -135,12 +206,13 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
 
   // Gas ordinals and the gas amount.
   int count = 0;
-  double n = 0;
-  Array1<int, kMaxUnknowns> ordinal;
+  double n = 0, nAll = 0;
+  Array1<int, kMaxEosSpecies> ordinal;
   for (int k = 1; k <= speciesCount; ++k) {
+    if (ws.run.Phase(k) == 2) nAll += ws.species.n[k];
     if (ws.species.eosFlag[k] != 2) continue;
-    if (count == kMaxUnknowns)
-      return Fail(session, std::string(kCannotApply) + "more than 43 gas species.");
+    if (count == kMaxEosSpecies)
+      return Fail(session, std::string(kCannotApply) + "too many gas species.");
     ordinal[++count] = k;
     n += ws.species.n[k];
   }
@@ -150,13 +222,10 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
 
   const double rhoState = (res.V > 0 && Finite(res.V)) ? n * 1e-6 / res.V : 0;
 
-  // 1. Hard-core factor (Kelmost only).
-  const double F = code == 3 ? KelmostFactor(eos, T, rhoState) : kKelmostF;
-  const double F13 = std::cbrt(F);
-
+  // 1. Pair sums; the hard-core terms with F = 1, divided by F below.
   // 2. Pair sums.
   double b = 0, S3 = 0, E3 = 0;
-  Array1<double, kMaxUnknowns> s3, e3, t;
+  Array1<double, kMaxEosSpecies> s3, e3, t;
   for (int i = 1; i <= count; ++i) {
     const int ki = ordinal[i];
     const double Ni = ws.species.n[ki];
@@ -166,7 +235,7 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
       const double Nj = ws.species.n[kj];
       const double sj = ws.run.sigma[kj], ej = ws.run.epsilon[kj];
       const LjPair pair = LennardJonesPair(si, sj, ei, ej);
-      const double sum = si / F13 + sj / F13;
+      const double sum = si + sj;
       const double hard = sum * sum * sum;
       b += Ni * Nj * hard;
       S3 += Ni * Nj * pair.sigma3;
@@ -182,11 +251,10 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
 
   // 3. Normalisation; the state record takes the new mixture.
   eos.code = code;
-  eos.F = F;
   eos.gasCount = count;
   eos.n = n;
-  eos.b = b / (8 * n * n);
-  eos.beta = 1 / eos.b;
+  eos.nAll = std::max(nAll, n);
+  const double b1 = b / (8 * n * n);
   eos.epsM = E3 / S3;
   eos.S3 = S3 / (n * n);
   eos.E3 = E3 / (n * n);
@@ -195,28 +263,36 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
     eos.speciesOfOrdinal[g] = ordinal[g];
     eos.s3[g] = s3[g];
     eos.e3[g] = e3[g];
-    eos.t[g] = t[g];
   }
-  for (int g = count + 1; g <= kMaxUnknowns; ++g) {
+  for (int g = count + 1; g <= kMaxEosSpecies; ++g) {
     eos.speciesOfOrdinal[g] = 0;
     eos.s3[g] = eos.e3[g] = eos.t[g] = 0;
   }
+  // The hard-core factor F sets b = b1/F and the per-ordinal sums t.
+  auto applyFactor = [&](double F) {
+    eos.F = F;
+    eos.b = b1 / F;
+    eos.beta = 1 / eos.b;
+    for (int g = 1; g <= count; ++g) eos.t[g] = t[g] / F;
+  };
+  const bool volumeAssigned = code1 == kParamV || code2 == kParamV;
+  applyFactor(code == 3 && volumeAssigned ? KelmostFactor(b1, eos.epsM, T, rhoState) : kKelmostF);
 
-  // 5. Kelmost density check.
+  // Gas species outside the EOS count as ideal gas in its pressure.
+  const double ideal = eos.nAll / n;
+
+  // 5. Kelmost density check.  With the volume assigned the state's density is known
+  // and is checked here; otherwise the density follows from p and T, and the volume
+  // search below finds whether it lies within the equation's range.
   double rho = rhoState;
-  if (code == 3 && rho > 0.9 * eos.beta) {
-    session.ui.Warn(kDensityTooHigh);
-    session.report.Line(std::string(10, ' ') + "Kelmost EOS:");
-    session.report.Line(std::string(5, ' ') + "density = " + Fixed(rho, 10, 6) + " mol/cm cub.");
-    session.report.Line(std::string(5, ' ') + "max. available density");
-    session.report.Line(std::string(5, ' ') + "at T = " + Fixed(T, 8, 1) + " K, is " +
-                        Fixed(0.9 * eos.beta, 8, 6) + " mol/cm cub.");
+  if (code == 3 && volumeAssigned && rho > 0.9 * eos.beta) {
+    ReportDensityTooHigh(session, rho, T, eos.beta);
     rho = 0.8 * eos.beta;
     res.V = n * 1e-6 / rho;
     return kEosFailed;
   }
 
-  if (code1 == kParamV || code2 == kParamV) {
+  if (volumeAssigned) {
     if (code == 2) eos.b = 0;
     eos.B = SecondVirial(eos.S3, T / eos.epsM);
     return 0;
@@ -229,8 +305,8 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
     const double Bstar = ReducedSecondVirial(T / eos.epsM);
     eos.B = kB0Factor * eos.S3 * Bstar;
     const double a = kVirialA * Bstar / eos.S3;
-    const double q = kVirialQ / (eos.S3 * eos.S3);
-    const double r = -p * q / (kEosR * T);
+    const double q = ideal * kVirialQ / (eos.S3 * eos.S3);
+    const double r = -p * kVirialQ / (eos.S3 * eos.S3 * kEosR * T);
     const double P = q - a * a / 3;
     const double Q = 2 * a * a * a / 27 - a * q / 3 + r;
     const double D = P * P * P / 27 + Q * Q / 4;
@@ -265,47 +341,74 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
     }
     if (!(chosen > 0) || !Finite(chosen))
       return Fail(session, std::string(kCannotApply) + "no positive density satisfies the EOS.");
+    // Newton steps take the root to full precision (the trigonometric form with its
+    // seven-digit constants leaves 1e-5): the gas-law row of the solver is then met
+    // exactly by the corrections of this volume.
+    for (int step = 0; step < 3; ++step) {
+      const double f = ((chosen + a) * chosen + q) * chosen + r;
+      const double df = (3 * chosen + 2 * a) * chosen + q;
+      if (!(df != 0) || !Finite(f / df)) break;
+      const double next = chosen - f / df;
+      if (!(next > 0)) break;
+      chosen = next;
+    }
     res.V = n * 1e-6 / chosen;
     return 0;
   }
 
-  // Kelmost: bisection on p_c(rho) - p.
+  // Kelmost: bisection on p_c(rho) - p over the densities where the equation holds,
+  // rho b < 0.9, with b = b1/F(rho) of each density tried.  A pressure above that of
+  // the densest of them belongs to a denser state: its density is found the same way
+  // up to rho b = 1, where p_c grows without bound, for the message.
+  if (!(p > 0)) return Fail(session, kNoKelmostVolume);
   double B = 0;
-  if (rho > 0) {
-    const double pc = KelmostPressure(eos, T, rho, &B);
-    if (std::fabs(p - pc) < 1e-6) {
-      eos.B = B;
-      return 0;
+  // Pressure at rho with its own factor; +inf beyond `limit` (as rho b).
+  auto pressure = [&](double r, double limit, double* Bout) {
+    applyFactor(KelmostFactor(b1, eos.epsM, T, r, eos.F));
+    if (!(r * eos.b < limit)) return HUGE_VAL;
+    return KelmostPressure(eos, T, r, ideal, Bout);
+  };
+  // Largest density with rho b below `limit`: rho b1/F(rho) grows with rho.
+  auto edge = [&](double limit) {
+    double lo = 0, hi = limit * 8 / b1;
+    for (int iteration = 0; iteration < 200 && (hi - lo) > 1e-13 * hi; ++iteration) {
+      const double mid = (lo + hi) / 2;
+      applyFactor(KelmostFactor(b1, eos.epsM, T, mid, eos.F));
+      if (mid * eos.b < limit)
+        lo = mid;
+      else
+        hi = mid;
     }
-  } else {
-    B = SecondVirial(eos.S3, T / eos.epsM);
-  }
-  double lo = 0, hi = 0.9 * eos.beta;
-  const double fLo = -p;
-  double pHi = kKelmostPHigh * T * (9 * B * eos.beta + 1) * eos.beta;
-  if (!(pHi > p)) pHi = 1.1 * p;
-  const double fHi = pHi - p;
-  if (fLo * fHi > 0 || !(p > 0)) return Fail(session, kNoKelmostVolume);
-  rho = 0.45 * eos.beta;
-  bool hiMoved = false;
-  double d = 0;
-  for (int iteration = 0; iteration < 200; ++iteration) {
-    d = KelmostPressure(eos, T, rho, &B) - p;
-    if (!Finite(d)) return Fail(session, kNoKelmostVolume);
-    if (d * fLo > 0) lo = rho;
-    if (d * fHi > 0) {
-      hi = rho;
-      hiMoved = true;
+    return lo;
+  };
+  // Root of p_c = p on (0, top); top itself when p_c(top) is still short of p.
+  auto root = [&](double top, double limit) {
+    double lo = 0, hi = top, r = top / 2, d = 0;
+    for (int iteration = 0; iteration < 200; ++iteration) {
+      d = pressure(r, limit, &B) - p;
+      if (d < 0)
+        lo = r;
+      else
+        hi = r;
+      if ((hi - lo) <= 1e-13 * hi || std::fabs(d) < 1e-12 * p) break;
+      r = (lo + hi) / 2;
     }
-    if (std::fabs((hi - lo) / hi) <= 1e-5 || std::fabs(d) < 1e-6) break;
-    rho = (lo + hi) / 2;
+    return r;
+  };
+  const double top = edge(0.9);
+  if (!(top > 0)) return Fail(session, kNoKelmostVolume);
+  const double pMax = pressure(top, 1.0, nullptr);
+  if (!Finite(pMax)) return Fail(session, kNoKelmostVolume);
+  if (!(pMax > p)) {
+    const double dense = root(edge(1.0), 1.0);
+    applyFactor(KelmostFactor(b1, eos.epsM, T, dense));
+    ReportDensityTooHigh(session, dense, T, eos.beta);
+    res.V = n * 1e-6 / (0.8 * eos.beta);
+    return kEosFailed;
   }
-  // With the raised upper pressure the bracket may hold no root: the search then
-  // creeps to 0.9/b with the pressure still short of p.
-  if (!hiMoved && !(std::fabs(d) < 1e-6)) {
-    const double pMax = KelmostPressure(eos, T, 0.9 * eos.beta, nullptr);
-    if (!(pMax > p)) return Fail(session, kNoKelmostVolume);
-  }
+  rho = root(top, 1.0);
+  pressure(rho, 1.0, &B);
+  if (!Finite(B)) return Fail(session, kNoKelmostVolume);
   eos.B = B;
   res.V = n * 1e-6 / rho;
   return 0;
@@ -318,7 +421,7 @@ int ComputeEosCorrections(Session& session, int /*speciesCount*/) {
   const int code = session.task.Eos();
   const double n = eos.n, T = ws.results.T, h = 1e6 * ws.results.V;
   cor.Gc = cor.Sc = cor.Hc = cor.Uc = cor.G2c = 0;
-  for (int g = 1; g <= kMaxUnknowns; ++g) cor.phi[g] = 0;
+  for (int g = 1; g <= kMaxEosSpecies; ++g) cor.phi[g] = 0;
   if ((code != 2 && code != 3) || eos.code != code || !(n > 0) || !(eos.S3 > 0) ||
       !(eos.epsM > 0) || !(h > 0) || !(T > 0) || !(eos.beta > 0) || !Finite(eos.beta))
     return kEosFailed;
@@ -355,7 +458,7 @@ int ComputeEosCorrections(Session& session, int /*speciesCount*/) {
   const double m = beta / n;
 
   double Gc, Uc, Sc, Hc, G2c = 0;
-  Array1<double, kMaxUnknowns> phi;
+  Array1<double, kMaxEosSpecies> phi;
   if (code == 2) {
     const double C = kCFactor * S3 * S3;
     eos.C = C;
@@ -519,11 +622,13 @@ EosPropertyValues EvaluateEosProperties(const Session& session) {
 
 void ComputeEosProperties(Session& session) {
   const EosPropertyValues values = EvaluateEosProperties(session);
-  if (!values.valid) return;
+  // Values that are no heat capacity or exponent (round-off near a singular state)
+  // are not taken: the ideal-gas ones stay.
+  if (!values.valid || !(values.Cv > 0) || !(values.k > 0)) return;
   ResultsBlock& res = session.ws.results;
   res.CvFrozen = values.Cv;
   res.kFrozen = values.k;
-  if (!values.soundValid) return;
+  if (!values.soundValid || !(values.CpPrime > 0)) return;
   res.aFrozen = values.a;
   res.Cp = values.CpPrime;
   res.viscosity *= values.fEta;

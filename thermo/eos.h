@@ -4,16 +4,21 @@
 // this runs.
 //
 // Inputs (session.ws): the gas species with EOS flag 2 in run order (their gas ordinal
-// g = 1, 2, ... numbers them, at most 43), their amounts N_k (mol/kg), sigma_k (A) and
-// epsilon_k/k (K) of the run tables, and the state of ws.results: p (MPa), T (K),
-// V (m3/kg).  Mixture quantities go to ws.eos (EosState), correction terms to
+// g = 1, 2, ... numbers them, at most kMaxEosSpecies), their amounts N_k (mol/kg),
+// sigma_k (A) and epsilon_k/k (K) of the run tables, the amount of the other gas
+// species (ions, gases without Lennard-Jones data: ideal gas in the pressure), and the
+// state of ws.results: p (MPa), T (K), V (m3/kg).  Mixture quantities go to ws.eos (EosState), correction terms to
 // ws.corrections (NonIdealCorrections), in the solver's calorie units.
 //
 //  - SolveEosVolume: recomputes the mixture quantities and solves the EOS for V at the
 //    state's p and T (virial: Cardano on the cubic in the molar density, "Roots:" lines
-//    to the report when the cubic has three real roots; Kelmost: bisection).  With
-//    volume assigned (code 3 among code1/code2) it stops after the mixture quantities
-//    and the Kelmost density check and leaves V alone.
+//    to the report when the cubic has three real roots, the root polished by Newton;
+//    Kelmost: bisection over rho b < 0.9).  The cubic's coefficients are exactly the
+//    B and C of the corrections, so that the volume meets the solver's gas-law row.
+//    The Kelmost hard-core factor F is that of the density itself (F = rule(b(F))),
+//    not that of the previous call.  With volume assigned (code 3 among code1/code2)
+//    it stops after the mixture quantities and the Kelmost density check of the
+//    state's density and leaves V alone.
 //  - ComputeEosCorrections: G_c, S_c, H_c, U_c, G2_c and phi_g from the mixture
 //    quantities at the current V and T.  Also transforms the per-ordinal sums of ws.eos
 //    into the forms the sound-velocity derivative terms use.
@@ -22,10 +27,12 @@
 //    dense-gas factors applied to the viscosity and the thermal conductivities.
 //
 // Failures (status kEosFailed = 7, always with a message to the user first):
-//  - Kelmost density above 0.9/b: warning " The density is too high! " and four report
-//    lines; V is set to the density 0.8/b.
-//  - No bracket for the Kelmost bisection, or no density below 0.9/b matches p:
-//    warning "No matching volume value for Kelmost EOS is found. ".
+//  - Kelmost state denser than 0.9/b: with V assigned its density, otherwise the
+//    density at which the equation gives p (above that of every density below 0.9/b):
+//    warning " The density is too high! " and four report lines with that density;
+//    V is set to the density 0.8/b.
+//  - No positive pressure to match, or the Kelmost pressure not finite: warning
+//    "No matching volume value for Kelmost EOS is found. ".
 //  - Degenerate mixture or state, which would otherwise give divisions by zero: no gas
 //    amount (n <= 0), sigma^3 or epsilon/k of the mixture not positive (species without
 //    Lennard-Jones data), T <= 0, virial p <= 0 or no positive root of the cubic:

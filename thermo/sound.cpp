@@ -21,6 +21,9 @@ constexpr double kSFactor = 1.2612;
 constexpr double kCFactor = 0.36028;
 constexpr double kLinearLimit = kMaxUnknowns - 1;  // unknowns of SolveLinearSystem
 constexpr double kTakePart = 1.0e-10;
+// An equilibrium Cp above this many times the frozen one belongs to a phase-change
+// plateau: the true value is unbounded, what the system gives is round-off.
+constexpr double kUnboundedCp = 50;
 
 using Vec = Array1<double, kMaxUnknowns>;
 
@@ -61,7 +64,7 @@ struct NonIdealTerms {
   bool active = false;
   int code = 0;
   double T1 = 0, T2 = 0, T3 = 0, T4 = 1, W1 = 0, W2 = 0, thetaE = 0;
-  Array1<double, kMaxUnknowns> Gamma;
+  Array1<double, kMaxEosSpecies> Gamma;
   // Sums kept for the second routine.
   double sumB = 0, sumC = 0;                     // virial: Sigma b, Sigma c
   double sumA = 0, sumCk = 0, sumEk = 0, u = 1;  // Kelmost: Sigma_A, Sigma_C, Sigma_E
@@ -345,7 +348,27 @@ Vec ReducedDerivatives(Session& session, const Layout& L) {
 
 void SetNotComputable(ResultsBlock& res) {
   res.soundSpeed = 1.0;
+  res.cpUnbounded = res.cvUnbounded = false;
   res.CpEquilibrium = res.CvEquilibrium = res.kEquilibrium = 0;
+}
+
+// Sound speed and exponent of the mixture without reactions (ideal gas, or the
+// non-ideal EOS in force).  False when they cannot be formed.
+bool FrozenSound(const Session& session, const Layout& L, ResultsBlock& res) {
+  if (NonIdealEosActive(session)) {
+    const EosPropertyValues values = EvaluateEosProperties(session);
+    if (!values.valid || !values.soundValid || !(values.k > 0)) return false;
+    res.kEquilibrium = values.k;
+    res.soundSpeed = values.a;
+    return true;
+  }
+  const double Cv = res.Cp - L.ng * kR * 0.001;
+  const double k = Cv > 0 ? res.Cp / Cv : 0;
+  const double a2 = k * kR * L.T * L.ng;
+  if (!(Cv > 0) || !(a2 > 1) || !std::isfinite(a2)) return false;
+  res.kEquilibrium = k;
+  res.soundSpeed = std::sqrt(a2);
+  return true;
 }
 
 }  // namespace
@@ -455,16 +478,36 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
     Cv += kCalPerJ * Ev;
     Cp += kCalPerJ * (L.p * Y1[m] + Ep - kR * L.ng - kR * L.T * Y1[1]);
     const double CpE = Cp * kCalToKJ, CvE = Cv * kCalToKJ;
+    // On a phase-change plateau heat goes into the change of phase without raising T,
+    // and the equilibrium Cp is unbounded.  A condensed species melting (within the
+    // blending band of its transition) leaves the systems regular: T is held, a
+    // compression is isothermal and the sound speed comes out as such (k = 1 for the
+    // gas); Cp and Cv are unbounded.  A gas in equilibrium with its own condensed
+    // phase (a metal boiling) makes the constant-p system singular, and what it gives
+    // for Cp is round-off of either sign: the sound speed and exponent are then those
+    // of the mixture without reactions, as NASA CEA gives them on such a plateau.
+    bool melting = false;
+    for (int i = 1; i <= std::min(ws.functions.transitionCount, kMaxTransitionList); ++i) {
+      const int k = ws.functions.transitions[i];
+      melting = melting || (k >= 1 && k <= K && L.takes[k]);
+    }
+    const bool singular = !(CpE > 0) || CpE > kUnboundedCp * res.Cp;
     double a2 = 1;
-    if (CpE > 0 && CvE > 0 && CpE > CvE && Y1[m] != 0) {
+    if (CvE > 0 && CpE > CvE && Y1[m] != 0) {
       a2 = CpE * Y2[m] / (CvE * Y1[m]) * L.h * L.h;
       if (!(a2 >= 0) || !std::isfinite(a2)) a2 = 1;
     }
-    double k = CvE != 0 ? CpE / CvE : 0;
+    double k = CvE > 0 ? CpE / CvE : 0;
     if (terms.active && a2 != 1) k = a2 / (L.p * L.V * 1e6);
-    if (AllFinite({CpE, CvE, k})) {
-      res.CpEquilibrium = CpE;
+    if (singular && CvE > 0 && std::isfinite(CvE) && FrozenSound(session, L, res)) {
+      res.cpUnbounded = true;
+      res.cvUnbounded = false;
+      res.CpEquilibrium = 0;
       res.CvEquilibrium = CvE;
+    } else if (!singular && AllFinite({CpE, CvE, k}) && CvE > 0 && k > 0) {
+      res.cpUnbounded = res.cvUnbounded = melting;
+      res.CpEquilibrium = melting ? 0 : CpE;
+      res.CvEquilibrium = melting ? 0 : CvE;
       res.kEquilibrium = k;
       res.soundSpeed = std::sqrt(a2);
     } else {
@@ -476,7 +519,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
     for (int k = 1; k <= K; ++k) ws.species.S[k] = 0;
     if (NonIdealEosActive(session)) {
       const EosPropertyValues values = EvaluateEosProperties(session);
-      if (values.valid) {
+      if (values.valid && values.CpPrime > 0 && values.Cv > 0 && values.k > 0) {
         // The non-ideal Cp of the same evaluation, so that Cp and Cv belong together.
         res.CpEquilibrium = values.CpPrime;
         res.CvEquilibrium = values.Cv;
@@ -489,6 +532,14 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
       const double Cv = res.Cp - L.ng * kR * 0.001;
       const double k = Cv > 0 ? res.Cp / Cv : 0;
       const double a2 = k * kR * L.T * L.ng;
+      if (!(Cv > 0)) {
+        SetNotComputable(res);
+        Y1 = ReducedDerivatives(session, L);
+        for (int i = 1; i <= K; ++i)
+          if (L.fixed[i]) ws.species.S[i] = 0;
+        ComputeTransportProperties(session, K, Y1, true);
+        return;
+      }
       res.CpEquilibrium = res.Cp;
       res.CvEquilibrium = Cv;
       res.kEquilibrium = k;

@@ -30,6 +30,13 @@ TEST(BStarSeries, CoefficientsAsTabulated) {
   EXPECT_GT(ReducedSecondVirial(10.0), 0.0);
 }
 
+// The Kelmost hard-core factor rule at T, with the co-volume b at the density rho.
+double HardCoreRule(double T, double b, double rho, double eps) {
+  const double L = std::log(T / (1 - b * rho) / eps);
+  return 1.818671 + 0.0398168 * L - 0.1192547 * L * L + 0.0554829 * L * L * L -
+         0.004662 * L * L * L * L;
+}
+
 class EosVolume : public EosFixture {
  protected:
   double IdealV() const {
@@ -48,8 +55,10 @@ TEST_F(EosVolume, SingleSpeciesMixtureQuantitiesWithVolumeAssigned) {
   const double s3 = std::pow(static_cast<double>(3.798f), 3);
   EXPECT_NEAR(eos.S3, s3, 1e-9 * s3);
   EXPECT_NEAR(eos.epsM, 71.4, 1e-4);
-  EXPECT_DOUBLE_EQ(eos.F, 1.90012);
-  EXPECT_NEAR(eos.b, s3 / 1.90012, 1e-9 * s3);
+  // The hard-core factor is that of the state: F = rule(b = s3/F) at its density.
+  const double rho = 35.7e-6 / V;
+  EXPECT_NEAR(eos.F, HardCoreRule(300, s3 / eos.F, rho, eos.epsM), 1e-10);
+  EXPECT_NEAR(eos.b, s3 / eos.F, 1e-9 * s3);
   EXPECT_NEAR(eos.beta * eos.b, 1.0, 1e-12);
   EXPECT_DOUBLE_EQ(session.ws.results.V, V);  // volume given: V stays
   EXPECT_TRUE(ReportLines().empty());
@@ -82,20 +91,22 @@ TEST_F(EosVolume, SplittingASpeciesLeavesTheMixtureUnchanged) {
   EXPECT_NEAR(two.n, 30.0, 1e-12);
 }
 
-TEST_F(EosVolume, KelmostHardCoreFactorFollowsThePreviousMixture) {
+TEST_F(EosVolume, KelmostHardCoreFactorIsThatOfTheStateDensity) {
+  // The factor belongs to the density found, already on a first call (no previous
+  // mixture), and a second call from that state finds the same state.
   SetEos(3);
   Add(Nitrogen(35.7));
   SetIdealState(3000, 200.0);
   ASSERT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), 0);
-  EXPECT_DOUBLE_EQ(session.ws.eos.F, 1.90012);  // first call: no previous mixture
-  const double b = session.ws.eos.b, eps = session.ws.eos.epsM;
-  const double rho = 35.7e-6 / session.ws.results.V;
+  const double s3 = std::pow(static_cast<double>(3.798f), 3);
+  const double F = session.ws.eos.F, V = session.ws.results.V;
+  const double rho = 35.7e-6 / V;
+  EXPECT_NEAR(F, HardCoreRule(3000, s3 / F, rho, session.ws.eos.epsM), 1e-10);
+  EXPECT_GT(F, 2.0);  // not the start value 1.90012
+  EXPECT_NEAR(session.ws.eos.b, s3 / F, 1e-9);
   ASSERT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), 0);
-  const double L = std::log(3000 / (1 - b * rho) / eps);
-  const double F = 1.818671 + 0.0398168 * L - 0.1192547 * L * L + 0.0554829 * L * L * L -
-                   0.004662 * L * L * L * L;
-  EXPECT_NEAR(session.ws.eos.F, F, 1e-12);
-  EXPECT_NEAR(session.ws.eos.b, std::pow(static_cast<double>(3.798f), 3) / F, 1e-9);
+  EXPECT_NEAR(session.ws.eos.F, F, 1e-10);
+  EXPECT_NEAR(session.ws.results.V, V, 1e-10 * V);
 }
 
 TEST_F(EosVolume, VirialCubicWithThreeRealRootsTakesTheSmallestPositive) {
@@ -117,9 +128,7 @@ TEST_F(EosVolume, VirialCubicWithThreeRealRootsTakesTheSmallestPositive) {
     const double root = std::stod(lines[i].substr(5, 23));
     // Each root satisfies the cubic rho^3 + (B/C) rho^2 + rho/C - p/(C R T) = 0.
     const double scale = 0.01 / (C * kR * 50);
-    const double residual = root * root * root +
-                            3.500604 * ReducedSecondVirial(0.5) / S3 * root * root +
-                            2.775617 / (S3 * S3) * root - scale;
+    const double residual = root * root * root + B / C * root * root + root / C - scale;
     // The trigonometric form with its seven-digit angle constants is accurate to a few
     // parts in 1e5 of the constant term.
     EXPECT_NEAR(residual / scale, 0.0, 1e-4);
@@ -127,10 +136,10 @@ TEST_F(EosVolume, VirialCubicWithThreeRealRootsTakesTheSmallestPositive) {
   }
   EXPECT_EQ(lines[4], "Selected value is " + FormatExp23(smallest));
   const double rho = eos.n * 1e-6 / session.ws.results.V;
-  EXPECT_NEAR(rho, smallest, 1e-12 * smallest);
-  // The chosen gas-like root satisfies the pressure equation (the cubic's constant
-  // 3.500604 corresponds to 1.2612 in B, the stored B uses 1.2615).
-  EXPECT_NEAR(rho * kR * 50 * (1 + B * rho + C * rho * rho) / 0.01, 1.0, 1e-4);
+  // The selected root, polished to full precision, satisfies the pressure equation with
+  // the B and C of the corrections.
+  EXPECT_NEAR(rho, smallest, 1e-4 * smallest);
+  EXPECT_NEAR(rho * kR * 50 * (1 + B * rho + C * rho * rho) / 0.01, 1.0, 1e-10);
 }
 
 TEST_F(EosVolume, BothFormsApproachTheIdealGasAtLowPressure) {
@@ -179,24 +188,29 @@ TEST_F(EosVolume, KelmostFailuresAreReportedWithStatus7) {
   EXPECT_EQ(ui.messages[0].kind, MessageKind::Warning);
   EXPECT_DOUBLE_EQ(session.ws.results.V, V);
 
-  // A pressure beyond the reach of densities below 0.9/b: the raised upper pressure of
-  // the bracket must not be taken for a solution.
+  // A pressure beyond the reach of densities below 0.9/b is a state denser than the
+  // equation allows: said so with the state's own density, whatever the start value.
   ui.Clear();
   session.ws.results.p = 1e7;
   EXPECT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), kEosFailed);
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "No matching volume value for Kelmost EOS is found. ");
-  EXPECT_DOUBLE_EQ(session.ws.results.V, V);
+  EXPECT_EQ(ui.messages[0].text, " The density is too high! ");
+  const auto lines = ReportLines();
+  ASSERT_EQ(lines.size(), 4u);
+  const double dense = std::stod(lines[1].substr(15, 10));
+  EXPECT_GT(dense, 0.9 * session.ws.eos.beta);
+  EXPECT_LT(dense, session.ws.eos.beta);
 }
 
 TEST_F(EosVolume, KelmostDensityTooHigh) {
   SetEos(3);
   Add(Nitrogen(35.7));
   SetIdealState(3000, 1.0);
-  const double b = std::pow(static_cast<double>(3.798f), 3) / 1.90012;
-  const double rho = 0.95 / b;
+  // Dense enough for any hard-core factor of the rule (it stays below 4.2).
+  const double rho = 0.95 * 4.2 / std::pow(static_cast<double>(3.798f), 3);
   session.ws.results.V = 35.7e-6 / rho;
   EXPECT_EQ(SolveEosVolume(session, 1, kParamV, kParamT), kEosFailed);
+  const double b = session.ws.eos.b;
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, " The density is too high! ");
   const auto lines = ReportLines();

@@ -16,6 +16,22 @@
 namespace kvil::testing {
 namespace {
 
+// The values a test spoils, kept to be put back.
+struct SessionSnapshot {
+  explicit SessionSnapshot(const Session& s)
+      : results(s.ws.results),
+        nSingle(s.ws.species.nSingle),
+        throat(s.ws.state.throatAreaPerFlow) {}
+  void Restore(Session& s) const {
+    s.ws.results = results;
+    s.ws.species.nSingle = nSingle;
+    s.ws.state.throatAreaPerFlow = throat;
+  }
+  ResultsBlock results;
+  decltype(SpeciesState::nSingle) nSingle;
+  float throat;
+};
+
 class TableFileTest : public ReportTest {
  protected:
   void SetUp() override {
@@ -71,6 +87,43 @@ class TableFileTest : public ReportTest {
     for (size_t i = 0; i < extraBytes; ++i) out.put('\0');
   }
 };
+
+TEST_F(TableFileTest, APointThatIsNotFiniteReachesNeitherReportNorTable) {
+  const double inf = HUGE_VAL, nan = std::nan("");
+  struct Case {
+    const char* what;
+    void (*spoil)(Session&, double);
+    double value;
+    bool inRecord;  // the table stores the value (the throat area only the report prints)
+  };
+  const Case cases[] = {
+      {"V", [](Session& s, double v) { s.ws.results.V = v; }, inf, true},
+      {"k", [](Session& s, double v) { s.ws.results.kEquilibrium = v; }, nan, true},
+      {"amount", [](Session& s, double v) { s.ws.species.nSingle[2] = float(v); }, -inf, true},
+      {"throat", [](Session& s, double v) { s.ws.state.throatAreaPerFlow = float(v); }, nan, false},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(PointResultsRepresentable(s, s.ws.run.count));
+    const SessionSnapshot saved(s);
+    c.spoil(s, c.value);
+    EXPECT_FALSE(PointResultsRepresentable(s, s.ws.run.count)) << c.what;
+    EXPECT_TRUE(AppendResultsRecord(s, 2)) << c.what;
+    EXPECT_EQ(std::filesystem::exists(s.TablePath()), !c.inRecord) << c.what;
+    std::filesystem::remove(s.TablePath());
+    WritePointReport(s, 2, s.ws.run.count, 4.0f, kParamP, 3000.0f, kParamT);
+    const std::string report = ReportText();
+    for (const char* bad : {"inf", "INF", "nan", "NAN", "Inf", "NaN"})
+      EXPECT_EQ(report.find(bad), std::string::npos) << c.what << ": " << report;
+    EXPECT_NE(report.find("     The results of this point are not finite numbers.\n"),
+              std::string::npos)
+        << c.what;
+    saved.Restore(s);
+  }
+  // Restored, the point is written.
+  EXPECT_TRUE(AppendResultsRecord(s, 2));
+  std::vector<ResultsRecord> records;
+  EXPECT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Ok);
+}
 
 TEST_F(TableFileTest, RecordLayoutIsExact) {
   s.task.options[kOptEos] = 2;  // virial: the covolume is kept

@@ -1,6 +1,7 @@
 // kvil-batch's calculation mode: files it writes, the CSV table, messages and exit status.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -90,11 +91,30 @@ TEST_F(BatchFixture, RunsTheTaskAndWritesReportTableAndCsv) {
 }
 
 TEST_F(BatchFixture, ExitStatusTellsRefusalFromBadUsage) {
+  // A refused run leaves the results of the run before it.
+  WriteTask();
+  ASSERT_EQ(RunKvilBatch(dir_, DbArg() + " t.dat").exitCode, 0);
+  const std::string table = ReadText(dir_ / "t.rst"), report = ReadText(dir_ / "t.txt");
+  ASSERT_FALSE(table.empty());
   task_.slots[1].valueText = " ";
   WriteTask();
   BatchResult r = RunKvilBatch(dir_, DbArg() + " t.dat");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.errors.find("error: Equilibrium is not specified !\n"), std::string::npos)
+      << r.errors;
+  EXPECT_EQ(ReadText(dir_ / "t.rst"), table);
+  EXPECT_EQ(ReadText(dir_ / "t.txt"), report);
+
+  // Ranges that would never end, or not for days, are refused before they start.
+  task_.slots[1].valueText = "1000 3000";
+  for (const char* step : {"1e-30", "0,001"}) {
+    task_.slots[1].stepText = step;
+    WriteTask();
+    r = RunKvilBatch(dir_, DbArg() + " t.dat");
+    EXPECT_EQ(r.exitCode, 1) << step;
+    EXPECT_EQ(ReadText(dir_ / "t.rst"), table) << step;
+  }
+  EXPECT_NE(r.errors.find("error: The run would calculate 2000000 points."), std::string::npos)
       << r.errors;
 
   BatchResult missing = RunKvilBatch(dir_, DbArg() + " missing.dat");
@@ -141,6 +161,18 @@ TEST_F(BatchFixture, ConfigurationFileGivesTheTemplateValues) {
   const auto rows = ParseCsv(ReadText(dir_ / "out.csv"));
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_NEAR(std::strtod(rows[1][Column(rows[0], "p, MPa")].c_str(), nullptr), 250, 1e-4);
+
+  // A record with a value the settings page refuses is not used: the defaults are.
+  rec.ambientP = std::nanf("");
+  const auto badBytes = EncodeSettings(rec);
+  std::ofstream(dir_ / "other.cfg", std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(badBytes.data()), badBytes.size());
+  const BatchResult bad = RunKvilBatch(dir_, DbArg() + " --cfg other.cfg --csv out.csv t.dat");
+  ASSERT_EQ(bad.exitCode, 0) << bad.errors;
+  EXPECT_NE(bad.errors.find(" Configuration file read error ! "), std::string::npos) << bad.errors;
+  const auto defaultRows = ParseCsv(ReadText(dir_ / "out.csv"));
+  ASSERT_EQ(defaultRows.size(), 2u);
+  EXPECT_NEAR(std::strtod(defaultRows[1][Column(rows[0], "p, MPa")].c_str(), nullptr), 300, 1e-4);
 }
 
 }  // namespace

@@ -249,6 +249,116 @@ TEST_F(RunFixture, ChecksRefuseTheRunWithTheirMessages) {
   EXPECT_EQ(points_.size(), 1u);  // only the one run that was allowed
 }
 
+TEST_F(RunFixture, ARefusedRunLeavesTheResultsOfTheLastRun) {
+  Stoichiometric();
+  Slot(1, kP, "1 10");
+  Slot(2, kT, "3000");
+  ASSERT_TRUE(Run());
+  const std::string table = [&] {
+    std::string t;
+    ReadWholeFile(session_->TablePath(), t);
+    return t;
+  }();
+  const std::string report = Report();
+  ASSERT_EQ(Table().size(), 2u);
+  auto unchanged = [&](const char* what) {
+    std::string t;
+    ReadWholeFile(session_->TablePath(), t);
+    EXPECT_EQ(t, table) << what;
+    EXPECT_EQ(Report(), report) << what;
+    EXPECT_EQ(points_.size(), 2u) << what;
+  };
+
+  // The second value line left blank.
+  Slot(2, kT, "");
+  ui_.Clear();
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(ui_.Saw("Equilibrium is not specified !"));
+  unchanged("second value blank");
+
+  // Templates with none chosen.
+  Slot(2, kT, "3000");
+  task().firstCode = kParamTemplate;
+  ui_.Clear();
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(ui_.Saw("No Template Options selected."));
+  unchanged("no template");
+
+  // Steps that cannot move their value, and a run refused by its size or by the user.
+  Slot(1, kP, "1000 3000", "1e-30");
+  ui_.Clear();
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(
+      ui_.Saw("The step of the first parameter is too small to change its value.\n"
+              "Use a larger step."));
+  unchanged("parameter step");
+
+  Slot(1, kP, "1");
+  Component(3, "N2", "10 20");
+  task().components[3].step = 1e-30f;
+  task().components[3].stepText = "1e-30";
+  ui_.Clear();
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(
+      ui_.Saw("The step of source component 3 is too small to change its amount.\n"
+              "Use a larger step."));
+  unchanged("component step");
+
+  Component(3, " ", "");
+  Slot(1, kP, "1000 3000", "0.001");
+  ui_.Clear();
+  EXPECT_FALSE(Run());
+  // The step 0.001 as a 32-bit float is a little above 0.001: 3000 is not reached.
+  EXPECT_TRUE(
+      ui_.Saw("The run would calculate 2000000 points.\nAt most 1000000 points can be "
+              "calculated in one run.\nUse a larger step or fewer values."));
+  unchanged("too many points");
+
+  Slot(1, kP, "1 10001", "1");
+  Slot(2, kT, "3000 3500");
+  ui_.Clear();
+  ui_.Script({Answer::No});
+  EXPECT_FALSE(Run());
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text,
+            "The run will calculate 20002 points.\nIt will take long and its report will be "
+            "large.\nStart calculation process ?");
+  EXPECT_EQ(ui_.messages[0].buttons, Buttons::YesNo);
+  unchanged("answered No");
+}
+
+TEST_F(RunFixture, PointsAreCountedAsTheRunWalksThem) {
+  // Stepped amounts are counted in the precision the variants are formed in: 10 .. 20
+  // by 0.001 gives 10001 variants, one point each.
+  Stoichiometric();
+  Component(1, "H2", "10 20");
+  task().components[1].step = 0.001f;
+  task().components[1].stepText = "0.001";
+  Slot(1, kP, "1");
+  Slot(2, kT, "3000");
+  ui_.Script({Answer::No});
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(
+      ui_.Saw("The run will calculate 10001 points.\nIt will take long and its report "
+              "will be large.\nStart calculation process ?"));
+  EXPECT_TRUE(points_.empty());
+
+  // A step on a row without two amounts is dropped, as when the grid is read; so is
+  // the variant it would have made.
+  Component(1, "H2", "11.19");
+  task().components[1].step = 0;
+  task().components[4].step = 1e-30f;
+  task().components[4].stepText = "1e-30";
+  Slot(1, kP, "1 5", "2");
+  Slot(2, kT, "3000");
+  Commit();
+  ui_.Clear();
+  ASSERT_TRUE(RunCommand(*session_));
+  EXPECT_EQ(task().components[4].step, 0.0f);
+  EXPECT_EQ(points_.size(), 3u);
+  EXPECT_EQ(Table().size(), 3u);
+}
+
 TEST_F(RunFixture, StopTakesEffectBetweenPointsAndTheRunEndsCleanly) {
   Stoichiometric();
   Slot(1, kT, "2000 2500 3000 3500");

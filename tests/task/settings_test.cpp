@@ -1,8 +1,12 @@
 #include "task/settings.h"
 
+#include <cmath>
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include "common/binio.h"
+#include "task/settings_fields.h"
 #include "task_fixture.h"
 
 namespace kvil {
@@ -143,6 +147,100 @@ TEST_F(ConfigurationTest, TemplatesLoadAndDamagedTemplatesStay) {
   EXPECT_TRUE(ui.Saw(" Configuration file read error ! "));
   EXPECT_EQ(session.settings.record.heatV, 0.01f);
   EXPECT_EQ(ReadText("damaged.cfg"), "short");
+}
+
+TEST(SettingsFields, TheFieldsTakeWhatTheirQuantityAllows) {
+  struct Case {
+    SettingsField field;
+    const char* text;
+    SettingsCheck expected;
+    double stored;  // the record's value afterwards
+  };
+  const Case cases[] = {
+      {SettingsField::ImpulseP, "7,5", SettingsCheck::Ok, 7.5},
+      {SettingsField::ImpulseP, "-1", SettingsCheck::NotPositive, 4},
+      {SettingsField::ImpulseP, "abc", SettingsCheck::WrongNumber, 4},
+      {SettingsField::ImpulseP, "1e39", SettingsCheck::WrongNumber, 4},  // beyond a float
+      {SettingsField::ImpulseP, "1e400", SettingsCheck::WrongNumber, 4},
+      {SettingsField::ImpulseH, "-250", SettingsCheck::Ok, -250},
+      {SettingsField::ImpulsePa, "0", SettingsCheck::NotPositive, 0.1f},
+      {SettingsField::PowderP, "0", SettingsCheck::NotPositive, 300},
+      {SettingsField::PowderU, "0", SettingsCheck::Ok, 0},
+      {SettingsField::HeatV, "-0.01", SettingsCheck::NotPositive, 0.01f},
+      {SettingsField::HeatU, "-3", SettingsCheck::Ok, -3},
+      {SettingsField::AmbientP, "0", SettingsCheck::NotPositive, 0.1f},
+      {SettingsField::FreezingT, "1e-50", SettingsCheck::NotPositive, 1500},  // 0 as a float
+      {SettingsField::FreezingT, "1800", SettingsCheck::Ok, 1800},
+      {SettingsField::Cutoff, "0", SettingsCheck::Ok, 0},
+      {SettingsField::Cutoff, "-1e-6", SettingsCheck::NotPositive, 1e-6},
+      {SettingsField::Cutoff, "1e-300", SettingsCheck::Ok, 1e-300},
+  };
+  for (const Case& c : cases) {
+    SettingsRecord r;
+    SetDefaultSettings(r);
+    RecordingInteraction ui;
+    EXPECT_EQ(AcceptSettingsField(r, c.field, c.text, ui), c.expected) << c.text;
+    EXPECT_EQ(SettingsFieldValue(r, c.field), c.stored) << c.text;
+    if (c.expected == SettingsCheck::Ok) {
+      EXPECT_TRUE(ui.messages.empty()) << c.text;
+    } else {
+      ASSERT_EQ(ui.messages.size(), 1u) << c.text;
+      EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
+      EXPECT_EQ(ui.messages[0].text, c.expected == SettingsCheck::WrongNumber
+                                         ? std::string("Wrong number: ") + c.text
+                                         : "This parameter must have the positive value.")
+          << c.text;
+    }
+  }
+}
+
+TEST_F(ConfigurationTest, ARecordTheSettingsPageWouldRefuseIsAReadError) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    SettingsField field;
+    double value;
+  } bad[] = {{SettingsField::ImpulseP, nan}, {SettingsField::ImpulsePa, -0.1},
+             {SettingsField::PowderP, inf},  {SettingsField::HeatV, 0},
+             {SettingsField::HeatU, nan},    {SettingsField::AmbientP, nan},
+             {SettingsField::AmbientP, -1},  {SettingsField::FreezingT, -inf},
+             {SettingsField::Cutoff, nan},   {SettingsField::Cutoff, -1}};
+  SettingsRecord defaults;
+  SetDefaultSettings(defaults);
+  const auto defaultBytes = EncodeSettings(defaults);
+  for (const auto& b : bad) {
+    SettingsRecord r;
+    SetDefaultSettings(r);
+    r.powderP = 123;
+    SetSettingsFieldValue(r, b.field, b.value);
+    EXPECT_FALSE(SettingsRecordValid(r));
+    const auto bytes = EncodeSettings(r);
+    const std::string text(bytes.begin(), bytes.end());
+
+    // kvil.cfg: the defaults, and the file is rewritten with them.
+    WriteText("kvil.cfg", text);
+    ui.Clear();
+    ResetTaskAndReadConfiguration(session);
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{" Configuration file read error ! "});
+    EXPECT_EQ(EncodeSettings(session.settings.record), defaultBytes);
+    EXPECT_EQ(ReadText("kvil.cfg"), std::string(defaultBytes.begin(), defaultBytes.end()));
+
+    // A template: the defaults; the file stays as it is.
+    WriteText("bad.cfg", text);
+    session.settings.fileName = "bad.cfg";
+    session.settings.record.powderP = 7;
+    ui.Clear();
+    EXPECT_FALSE(LoadSettingsFile(session));
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{" Configuration file read error ! "});
+    EXPECT_EQ(session.settings.record.powderP, 300.0f);
+    EXPECT_EQ(ReadText("bad.cfg"), text);
+  }
+  // Negative energies and entries out of range are no damage.
+  SettingsRecord r;
+  SetDefaultSettings(r);
+  r.impulseH = -1000;
+  r.firstChooser = -1;
+  EXPECT_TRUE(SettingsRecordValid(r));
 }
 
 TEST_F(ConfigurationTest, FailedWriteKeepsThePreviousFile) {

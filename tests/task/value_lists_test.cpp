@@ -39,6 +39,14 @@ TEST_F(ValueListTest, ValueListFailures) {
   EXPECT_FALSE(ParseValueList(session.task, "100 1,5,7", 1, kParamP, ui));
   EXPECT_EQ(ui.Texts(),
             (std::vector<std::string>{"Invalid number: 1,5,7", "Here is an ERROR: 1,5,7 !"}));
+  // A number a 32-bit value cannot hold is no number: it would be kept as infinity.
+  ui.Clear();
+  EXPECT_FALSE(ParseValueList(session.task, "100 1e39", 1, kParamH, ui));
+  EXPECT_EQ(ui.Texts(),
+            (std::vector<std::string>{"Invalid number: 1e39", "Here is an ERROR: 1e39 !"}));
+  ui.Clear();
+  EXPECT_FALSE(ParseStep(session.task, "-1e400", 1, ui));
+  EXPECT_EQ(ui.Texts().back(), "Here is an ERROR: -1e400 !");
 }
 
 TEST_F(ValueListTest, StepsAndAcceptedLists) {
@@ -100,6 +108,8 @@ TEST_F(AmountTest, AmountListFailuresArePlainMessages) {
   EXPECT_FALSE(Amounts(1, "1 2 3 4 5 6 7 8 9 10 11"));
   EXPECT_EQ(ui.messages.back().text, "     Too many parameters in the list !    ");
   EXPECT_FALSE(Amounts(1, "1 2e"));
+  EXPECT_EQ(ui.messages.back().text, "   VarProc ERROR(2). Try again !     ");
+  EXPECT_FALSE(Amounts(1, "1 5e38"));
   EXPECT_EQ(ui.messages.back().text, "   VarProc ERROR(2). Try again !     ");
 }
 

@@ -1,0 +1,70 @@
+// The numeric fields of the settings page and their checks, in one place for every
+// way a value reaches the SettingsRecord: the settings page calls AcceptSettingsField
+// when the user leaves a field, and every record read from a file (kvil.cfg, a
+// template, the configuration file named to kvil-batch) must pass SettingsRecordValid
+// before it is used.  So a value the page would refuse never reaches a run from disk.
+//
+// The rules (CheckSettingsValue):
+//  - every value is a finite number that fits its field: the cut-off a 64-bit float,
+//    the other fields 32-bit floats;
+//  - the cut-off is not negative (0 prints every concentration);
+//  - the pressures and the volume of the templates (specific impulse p and Pa, powder
+//    force p, heat of combustion V), the ambient pressure and the freezing point are
+//    positive;
+//  - the template enthalpy and energies (specific impulse H, powder force U, heat of
+//    combustion U) may be zero or negative.
+// Messages (error boxes, shown by AcceptSettingsField only): "Wrong number: " + text
+// for a text that is not such a number; "This parameter must have the positive
+// value." for a value the field does not take.
+#pragma once
+
+#include <string>
+
+#include "task/settings_record.h"
+
+namespace kvil {
+
+class Interaction;
+
+// The numeric fields of the record, in record order.
+enum class SettingsField {
+  Cutoff,     // cut-off for printed concentrations, mol/kg
+  ImpulseP,   // specific impulse: chamber pressure, MPa
+  ImpulseH,   // specific impulse: enthalpy, kJ/kg
+  ImpulsePa,  // specific impulse: expansion pressure, MPa
+  PowderP,    // powder force: pressure, MPa
+  PowderU,    // powder force: internal energy, kJ/kg
+  HeatV,      // heat of combustion: volume, m3/kg
+  HeatU,      // heat of combustion: internal energy, kJ/kg
+  AmbientP,   // ambient pressure of the specific impulse, MPa
+  FreezingT,  // freezing temperature of "frozen" expansion, K
+};
+inline constexpr int kSettingsFieldCount = 10;
+
+enum class SettingsCheck {
+  Ok,
+  WrongNumber,  // not a number, or not one the field can hold
+  NotPositive,  // a number the field does not take (see the rules above)
+};
+
+// The rule of `field` for `value`; no message.
+SettingsCheck CheckSettingsValue(SettingsField field, double value);
+
+// The field's value in the record (as a double), and the store of a checked value.
+double SettingsFieldValue(const SettingsRecord& record, SettingsField field);
+void SetSettingsFieldValue(SettingsRecord& record, SettingsField field, double value);
+
+// A settings field is left with `text`: the text is read as the user's numbers are
+// (ParseNumber, first ',' as the decimal point, without its own message), checked,
+// and on success stored into the record.  On refusal the record keeps its value, the
+// message above is shown and the caller gives the field the focus back, showing the
+// record's value again.
+SettingsCheck AcceptSettingsField(SettingsRecord& record, SettingsField field,
+                                  const std::string& text, Interaction& ui);
+
+// True when every numeric field of the record passes CheckSettingsValue.  The option
+// block, the colours and the chooser entries take any value (entries out of range
+// leave the parameter choice as it is).
+bool SettingsRecordValid(const SettingsRecord& record);
+
+}  // namespace kvil
