@@ -88,7 +88,7 @@ class ComponentPickerTest : public QObject {
       shown = dialog->windowTitle();
       kvil::uitest::SaveShot(dialog, "component_picker_all");
       auto* search = dialog->findChild<QLineEdit*>("search");
-      focused = search->hasFocus();
+      focused = dialog->focusWidget() == search;
       QTest::keyClicks(search, "ammonium");
       QTest::keyClick(search, Qt::Key_Down);
       QTest::keyClick(search, Qt::Key_Down);
