@@ -47,7 +47,10 @@ class OneState : public ::testing::Test {
  protected:
   DenseState Solve(const std::string& task, int eos, int c1, double v1, int c2, double v2) {
     const fs::path source = fs::path(KVIL_TEST_DATA_DIR) / "cea" / (task + ".dat");
-    dir_ = fs::temp_directory_path() / ("kvil_one_state_" + task);
+    // One folder per test and task: ctest runs the tests of this file side by side.
+    dir_ = fs::temp_directory_path() /
+           ("kvil_one_state_" + task + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
     fs::copy_file(source, dir_ / "case.dat", fs::copy_options::overwrite_existing);
     ui_ = std::make_unique<RecordingInteraction>(Answer::Yes);

@@ -23,7 +23,10 @@ constexpr int kItemP = 1, kItemT = 2, kItemPa = 23;
 class AnalysisRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::path(::testing::TempDir()) / "kvil_analysis";
+    // One folder per test: ctest runs the tests of this file side by side.
+    dir_ = fs::path(::testing::TempDir()) /
+           (std::string("kvil_analysis_") +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
