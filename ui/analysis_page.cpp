@@ -55,7 +55,7 @@ void AnalysisListModel::SetRows(const std::vector<std::string>& rows) {
 
 void AnalysisListModel::MarksChanged() {
   if (!withMarks_) return;
-  emit dataChanged(index(0, 0), index(rowCount() - 1, 0));
+  Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, 0));
 }
 
 int AnalysisListModel::rowCount(const QModelIndex& parent) const {

@@ -84,7 +84,7 @@ class AnalysisPage : public QWidget {
   // mark cell does.
   void ToggleMark(int row);
 
- public slots:
+ public Q_SLOTS:
   void ViewAsTable();  // BuildBTNClick
   void PlotChart();    // PlotBTNClick
 

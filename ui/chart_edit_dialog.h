@@ -36,7 +36,7 @@ class ChartEditDialog : public QDialog {
   QLineEdit* NameEdit(int i) const { return names_[i]; }
   QCheckBox* LegendBox() const { return legend_; }
 
- public slots:
+ public Q_SLOTS:
   void accept() override;
 
  private:

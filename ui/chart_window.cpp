@@ -137,7 +137,7 @@ void ChartLabel::paintEvent(QPaintEvent*) {
 
 void ChartLabel::mousePressEvent(QMouseEvent* e) {
   if (e->button() == Qt::RightButton) {
-    emit renameRequested(this);
+    Q_EMIT renameRequested(this);
     return;
   }
   if (e->button() == Qt::LeftButton) {

@@ -65,7 +65,7 @@ class ChartLabel : public QLabel {
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }
 
- signals:
+ Q_SIGNALS:
   void renameRequested(ChartLabel* label);
 
  protected:
@@ -136,7 +136,7 @@ class TGR_Form : public QDialog {
   Appearance CurrentAppearance() const;
   void ApplyAppearance(const Appearance& a);
 
- public slots:
+ public Q_SLOTS:
   void Rebuild();  // FormShow
   void ToggleLogX();
   void ToggleLogY();

@@ -61,7 +61,7 @@ class TViewForm : public QWidget {
   QPushButton* SaveButton() const { return saveButton_; }
   QPushButton* PlotButton() const { return plotButton_; }
 
- public slots:
+ public Q_SLOTS:
   void SaveTable();
   void Plot();
 

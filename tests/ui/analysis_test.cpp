@@ -159,7 +159,7 @@ class AnalysisWindowsTest : public QObject {
     table_->SetChartHook(nullptr);
   }
 
- private slots:
+ private Q_SLOTS:
   void init() {
     session_ = std::make_unique<Session>(ui_, view_);
     dir_ = uitest::ScratchDirectory("analysis");

@@ -72,7 +72,7 @@ float TableEnthalpy(const QString& file, const QString& name) {
 
 class ComponentPickerTest : public QObject {
   Q_OBJECT
- private slots:
+ private Q_SLOTS:
   void searchForRdxAndChooseIt() {
     const QString dir = ProgramDirectory("picker_rdx", KVIL_COMPONENTS_BUILD_DIR "/libCB.so");
     kvil::RecordingInteraction ui;

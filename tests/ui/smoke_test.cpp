@@ -6,7 +6,7 @@
 
 class SmokeTest : public QObject {
   Q_OBJECT
- private slots:
+ private Q_SLOTS:
   void showsWindow() {
     kvil::PlaceholderWindow window;
     window.show();
