@@ -1,0 +1,216 @@
+#include "task/file_commands.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "core/session.h"
+#include "task/datafile.h"
+#include "task/task.h"
+
+namespace kvil {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool CreateIfMissing(const std::string& path, std::string* error) {
+  std::error_code ec;
+  if (fs::exists(path, ec)) return true;
+  std::ofstream out(path, std::ios::binary);
+  if (!out) {
+    if (error) *error = "Cannot create file " + path;
+    return false;
+  }
+  return true;
+}
+
+bool Truncate(const std::string& path, std::string* error) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    if (error) *error = "Cannot write file " + path;
+    return false;
+  }
+  return true;
+}
+
+bool HasContent(const std::string& path) {
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
+  return !ec && size > 0;
+}
+
+// Moves `from` onto `to`, replacing it.  A rename that the file system refuses (another
+// device, say) is done as copy and remove; the source is removed only after the copy.
+bool MoveReplacing(const std::string& from, const std::string& to, std::string* error) {
+  std::error_code ec;
+  if (fs::equivalent(from, to, ec)) return true;
+  ec.clear();
+  fs::rename(from, to, ec);
+  if (!ec) return true;
+  ec.clear();
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    if (error) *error = "Cannot move " + from + " to " + to + ": " + ec.message();
+    return false;
+  }
+  fs::remove(from, ec);  // a copy that stays behind loses nothing
+  return true;
+}
+
+std::string Companion(const std::string& datafile, const char* ext) {
+  fs::path p(datafile);
+  p.replace_extension(ext);
+  return p.string();
+}
+
+// The task takes the datafile `path` as its own.
+void AdoptPath(Session& session, const std::string& path) {
+  session.datafilePath = path;
+  session.task.name = TaskNameOfPath(path);
+}
+
+}  // namespace
+
+std::string MainCaption(const std::string& taskName) {
+  return "Calculation of Equilibrium Composition  (" + taskName + ")";
+}
+
+std::string TaskNameOfPath(const std::string& path) { return fs::path(path).stem().string(); }
+
+std::string WithDatafileExtension(const std::string& path) {
+  if (path.empty()) return path;
+  return fs::path(path).has_extension() ? path : path + ".dat";
+}
+
+bool TaskWorthSaving(const Task& task) {
+  if (task.species.total > 0) return true;
+  for (int slot = 1; slot <= 2; ++slot) {
+    const ParameterSlot& s = task.slots[slot];
+    if (s.count > 0 && s.values[1] > 0 && s.values[1] < 1e30f) return true;
+  }
+  return false;
+}
+
+std::string SaveFirstQuestion(const Task& task) {
+  return "Save datafile " + task.name + ".dat";
+}
+
+bool BindDefaultFiles(Session& session) {
+  bool ok = true;
+  for (const char* ext : {".txt", ".tdf", ".rst"}) {
+    std::string error;
+    if (!Truncate(std::string(kNoName) + ext, &error)) {
+      session.ui.Error(error);
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+OpenOutcome OpenTaskFile(Session& session, const std::string& path) {
+  OpenOutcome out;
+  if (!CreateIfMissing(path, &out.error)) return out;
+  if (!CreateIfMissing(Companion(path, ".rst"), &out.error)) return out;
+  const ReadTaskResult read = ReadTaskFile(session, path);
+  if (read == ReadTaskResult::CannotOpen) {
+    out.error = "Cannot read " + path;
+    return out;
+  }
+  // A malformed datafile has been reported by the reader and left the defaults: the
+  // task is still this file's (a Save writes it anew).
+  if (!CreateIfMissing(session.ReportPath(), &out.error)) return out;
+  out.ok = true;
+  out.resultsExist = HasContent(session.ReportPath()) || HasContent(session.TablePath());
+  return out;
+}
+
+bool EmptyResultFiles(Session& session, std::string* error) {
+  const bool report = Truncate(session.ReportPath(), error);
+  const bool table = Truncate(session.TablePath(), error);
+  return report && table;
+}
+
+bool SaveNoNameTaskAs(Session& session, const std::string& path, const std::string& noNameDir,
+                      std::string* error) {
+  const std::string oldPath = session.datafilePath;
+  const std::string oldName = session.task.name;
+  AdoptPath(session, path);
+  if (!WriteTaskFile(session, path)) {
+    session.datafilePath = oldPath;
+    session.task.name = oldName;
+    if (error) *error = "Cannot write " + path;
+    return false;
+  }
+  const fs::path dir = noNameDir.empty() ? fs::path(".") : fs::path(noNameDir);
+  bool ok = true;
+  for (const char* ext : {".txt", ".rst"}) {
+    const std::string from = (dir / (std::string(kNoName) + ext)).string();
+    const std::string to = Companion(path, ext);
+    std::error_code ec;
+    if (!fs::exists(from, ec)) {
+      // Nothing computed yet: the task still gets an empty file of its own.
+      ok = CreateIfMissing(to, error) && ok;
+      continue;
+    }
+    ok = MoveReplacing(from, to, error) && ok;
+  }
+  return ok;
+}
+
+bool SaveTaskAs(Session& session, const std::string& path, std::string* error) {
+  const std::string oldPath = session.datafilePath;
+  const std::string oldName = session.task.name;
+  AdoptPath(session, path);
+  if (!WriteTaskFile(session, path)) {
+    session.datafilePath = oldPath;
+    session.task.name = oldName;
+    if (error) *error = "Cannot write " + path;
+    return false;
+  }
+  return EmptyResultFiles(session, error);
+}
+
+std::string DeleteTaskFiles(Session& session, const std::string& path, std::string* error) {
+  const fs::path chosen(path);
+  const std::string base = chosen.stem().string();
+  const fs::path folder = chosen.parent_path();
+  std::error_code ec;
+  const bool current =
+      !session.datafilePath.empty() &&
+      fs::weakly_canonical(fs::path(session.datafilePath), ec) ==
+          fs::weakly_canonical(folder / (base + ".dat"), ec);
+  if (current) {
+    for (const char* ext : {".rst", ".txt", ".tdf", ".dat"})
+      Truncate((folder / (base + ext)).string(), error);
+    return base;
+  }
+  ec.clear();
+  if (!fs::remove(chosen, ec) && ec && error) *error = "Cannot delete " + path;
+  for (const char* ext : {".rst", ".txt", ".tdf", ".dat"}) {
+    const fs::path file = folder / (base + ext);
+    ec.clear();
+    if (!fs::remove(file, ec) && ec && error) *error = "Cannot delete " + file.string();
+  }
+  return base;
+}
+
+std::string DeletedMessage(const std::string& name) {
+  return "Information about " + name + " is deleted.";
+}
+
+WindowSize InitialWindowSize(int screenWidth, int screenHeight, int designWidth,
+                             int designHeight) {
+  WindowSize size{designWidth, designHeight};
+  if (screenWidth > 0 && screenHeight > 0 && screenWidth != 800) {
+    size.width = screenWidth * designWidth / 800;
+    size.height = screenHeight * designHeight / 600;
+  }
+  // Never larger than the screen: a window manager would cut it.
+  if (screenWidth > 0) size.width = std::min(size.width, screenWidth);
+  if (screenHeight > 0) size.height = std::min(size.height, screenHeight);
+  return size;
+}
+
+}  // namespace kvil
