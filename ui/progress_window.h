@@ -6,6 +6,10 @@
 
 #include "ui/services.h"
 
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
 namespace kvil {
 
 struct Session;
@@ -22,9 +26,24 @@ class TShowState : public QDialog, public ProgressView {
                  const QString& parameterVariant, const QString& componentVariant) override;
   void SetPosition(int position) override;
 
+  // The STOP command: "Terminate calculations ?"; Yes sets the cancel flag.
+  void Stop();
+
+  QPushButton* stopButton() const { return stop_; }
+  QProgressBar* meter() const { return meter_; }
+  QString labelText(int which) const;  // 0 P1, 1 P2, 2 VarNo, 3 CVarNo
+
  protected:
+  void reject() override;  // Esc does not close the window
+  void closeEvent(QCloseEvent* event) override;
+
   Session& session_;
   Interaction& ui_;
+
+ private:
+  QLabel* labels_[4];
+  QProgressBar* meter_;
+  QPushButton* stop_;
 };
 
 }  // namespace kvil
