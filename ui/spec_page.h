@@ -4,6 +4,14 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStandardItemModel;
+class QTableView;
 
 namespace kvil {
 
@@ -28,6 +36,24 @@ class SpecPage : public QWidget {
   // Help context of the control entered last (5 to 11; 1 for none).
   int HelpContext() const { return helpContext_; }
 
+  // The component grid is left: the whole grid is taken into the task.  False with
+  // the focus on the refused cell.
+  bool LeaveGrid();
+  // "Data&base" / a double click on row `row` (1..20).
+  void PickComponent(int row);
+
+  // Controls, for the window tests.
+  QTableView* grid() const { return grid_; }
+  QComboBox* firstChooser() const { return choosers_[0]; }
+  QComboBox* secondChooser() const { return choosers_[1]; }
+  QComboBox* expansionChooser() const { return choosers_[2]; }
+  QLineEdit* valueField(int slot) const { return values_[slot - 1]; }
+  QLineEdit* stepField(int slot) const { return steps_[slot - 1]; }
+  QComboBox* unitChooser(int slot) const { return units_[slot - 1]; }
+  QLineEdit* commentField() const { return comment_; }
+  QPushButton* databaseButton() const { return database_; }
+  QString cellText(int row, int column) const;  // row 1..20, column 1 Formula .. 4
+
  Q_SIGNALS:
   void RunRequested();   // the page's "&Run" button
   void InfoRequested();  // the page's "&Info" button
@@ -36,9 +62,43 @@ class SpecPage : public QWidget {
   void TaskEdited();
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
   Session& session_;
   ComponentPicker* picker_;
   int helpContext_ = 1;
+
+ private:
+  void BuildGrid();
+  void BuildParameters();
+  void FirstChosen();
+  void SecondChosen();
+  void ExpansionChosen();
+  void ShowUnits(int slot);
+  void UpdateUnitChoosers();
+  void ShowTemplateState();
+  bool LeaveValue(int slot);
+  bool LeaveStep(int slot);
+  void LeaveUnit(int slot);
+  bool InGrid(QWidget* w) const;
+  void FocusChanged(QWidget* old, QWidget* now);
+  void Refocus(QWidget* w);
+  void ClearRow(int row);
+
+  QTableView* grid_ = nullptr;
+  QStandardItemModel* cells_ = nullptr;
+  std::array<QComboBox*, 3> choosers_{};
+  std::array<QLineEdit*, 3> values_{};
+  std::array<QLineEdit*, 3> steps_{};
+  std::array<QComboBox*, 3> units_{};
+  QLineEdit* comment_ = nullptr;
+  QLabel* date_ = nullptr;
+  QPushButton* run_ = nullptr;
+  QPushButton* info_ = nullptr;
+  QPushButton* database_ = nullptr;
+  bool busy_ = false;      // a leave handler is at work (its message box takes the focus)
+  bool showing_ = false;   // controls are being filled from the task
+  bool gridDirty_ = false; // cells typed into since the grid was last taken in
 };
 
 }  // namespace kvil
