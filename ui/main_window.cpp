@@ -550,6 +550,7 @@ bool TKVILForm::RunCalculation() {
   if (running_) return false;
   if (!ValidateAllFields()) return false;
   running_ = true;
+  const QPointer<QWidget> focus = QApplication::focusWidget();
   UpdateToolBar();
   tabs_->setEnabled(false);
   const bool ok = RunCommand(session_);
@@ -558,6 +559,8 @@ bool TKVILForm::RunCalculation() {
   UpdateToolBar();
   results_->ResultsChanged();
   analysis_->ResultsChanged();
+  activateWindow();
+  if (focus) focus->setFocus();
   return ok;
 }
 

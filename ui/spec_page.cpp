@@ -75,10 +75,8 @@ class ComponentGridView : public QTableView {
   using QTableView::QTableView;
   void CommitOpenEditor() {
     if (state() != EditingState) return;
-    if (QWidget* editor = indexWidget(currentIndex())) {
-      commitData(editor);
-      closeEditor(editor, QAbstractItemDelegate::NoHint);
-    }
+    // The delegate takes the text in when its editor loses the focus.
+    setFocus(Qt::OtherFocusReason);
   }
 };
 

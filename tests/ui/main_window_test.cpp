@@ -1,0 +1,432 @@
+// The main window as a user meets it: the frame, typing a task into the first page, the
+// parameter choosers, the file commands with scripted dialogs and answers, and a run
+// from the window with its progress window and report.
+#include "core/session.h"
+#include "results/table_file.h"
+#include "task/elements.h"
+#include "task/file_commands.h"
+#include "task/task.h"
+// clang-format off
+#include <QtTest>
+// clang-format on
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolBar>
+#include <fstream>
+
+#include "common/interaction.h"
+#include "core/run.h"
+#include "task/datafile.h"
+#include "task/settings.h"
+#include "thermo/species_catalog.h"
+#include "ui/main_window.h"
+#include "ui/progress_window.h"
+#include "ui/results_page.h"
+#include "ui/spec_page.h"
+#include "ui/support/scripted.h"
+#include "ui/support/shots.h"
+
+using namespace kvil;
+using namespace kvil::uitest;
+
+namespace {
+
+// Records every message and drives the real progress window, as the program's
+// interaction does; a hook runs whenever the run lets pending input through.
+class WindowInteraction : public RecordingInteraction {
+ public:
+  void ShowProgress(bool visible) override {
+    RecordingInteraction::ShowProgress(visible);
+    if (view) view->ShowProgress(visible);
+  }
+  void SetProgressLabels(const ProgressLabels& l) override {
+    RecordingInteraction::SetProgressLabels(l);
+    if (view) view->SetLabels(QString::fromStdString(l.parameter1),
+                              QString::fromStdString(l.parameter2),
+                              QString::fromStdString(l.parameterVariant),
+                              QString::fromStdString(l.componentVariant));
+  }
+  void SetProgressPosition(int p) override {
+    RecordingInteraction::SetProgressPosition(p);
+    if (view) view->SetPosition(p);
+  }
+  void ProcessPendingInput() override {
+    RecordingInteraction::ProcessPendingInput();
+    QCoreApplication::processEvents();
+    if (onPending) onPending();
+  }
+  ProgressView* view = nullptr;
+  std::function<void()> onPending;
+};
+
+std::string ReadAll(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int RecordCount(const std::string& path) {
+  std::vector<ResultsRecord> records;
+  const TableReadStatus status = ReadResultsTable(path, records);
+  if (status != TableReadStatus::Ok && status != TableReadStatus::Empty) return -1;
+  return static_cast<int>(records.size());
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+  QString home_;
+  int counter_ = 0;
+  WindowInteraction* ui_ = nullptr;
+  ScriptedFiles* files_ = nullptr;
+  RecordingHelp* help_ = nullptr;
+  FixedColour* colours_ = nullptr;
+  ScriptedPicker* picker_ = nullptr;
+  TKVILForm* window_ = nullptr;
+
+  // A started, shown and active main window in a fresh working folder that knows the
+  // species database.
+  void Open(bool withPicker = false) {
+    const QString dir = QDir(home_).filePath(QStringLiteral("scratch/main%1").arg(++counter_));
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    QDir::setCurrent(dir);
+    std::ofstream(QDir(dir).filePath("kvil.pth").toStdString()) << KVIL_DB_DIR << "/\n";
+    ui_ = new WindowInteraction;
+    files_ = new ScriptedFiles;
+    help_ = new RecordingHelp;
+    colours_ = new FixedColour;
+    picker_ = new ScriptedPicker;
+    MainWindowServices services{files_, colours_, help_, withPicker ? picker_ : nullptr};
+    window_ = new TKVILForm(*ui_, services);
+    ui_->view = &window_->progressWindow();
+    QVERIFY(window_->Start("", ""));
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowActive(window_));
+  }
+
+  void Close() {
+    if (window_) {
+      ui_->Script({Answer::No});  // "Save datafile ..." when asked
+      window_->close();
+    }
+    delete window_;
+    window_ = nullptr;
+    delete ui_;
+    delete files_;
+    delete help_;
+    delete colours_;
+    delete picker_;
+    QDir::setCurrent(home_);
+  }
+
+  SpecPage* Spec() { return window_->specPage(); }
+
+  // Types `text` into a cell of the component grid as a user does.
+  void TypeCell(int row, int column, const QString& text) {
+    QTableView* grid = Spec()->grid();
+    grid->setFocus();
+    const QModelIndex index = grid->model()->index(row - 1, column);
+    grid->setCurrentIndex(index);
+    grid->edit(index);
+    QWidget* editor = QApplication::focusWidget();
+    QVERIFY(editor && editor != grid);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+  }
+
+  void LeaveGrid() {
+    Spec()->commentField()->setFocus();
+    QApplication::processEvents();
+  }
+
+  void TypeField(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+  }
+
+  void Choose(QComboBox* box, int entry) {
+    box->setFocus();
+    box->setCurrentIndex(entry);
+    Q_EMIT box->activated(entry);
+  }
+
+  void LoadExample() {
+    const QString example = QStringLiteral(KVIL_SOURCE_DIR "/examples/propellant");
+    QFile::copy(example + ".dat", "propellant.dat");
+    QFile::copy(example + ".tdf", "propellant.tdf");
+    QVERIFY(window_->OpenDatafile(QDir::current().absoluteFilePath("propellant.dat")));
+  }
+
+ private Q_SLOTS:
+  void initTestCase() { home_ = QDir::currentPath(); }
+  void cleanup() { Close(); }
+
+  void frameShowsCaptionToolBarPagesAndStatus() {
+    Open();
+    QCOMPARE(window_->windowTitle(),
+             QStringLiteral("Calculation of Equilibrium Composition  (NoName)"));
+    QStringList captions;
+    for (QAction* a : window_->findChild<QToolBar*>("toolBar")->actions())
+      if (!a->text().isEmpty()) captions << a->text();
+    QCOMPARE(captions, QStringList({"&Open", "&Save", "&Info", "&Run", "&New", "Sa&veAs",
+                                    "&Delete", "&About", "&Help", "E&xit"}));
+    QCOMPARE(window_->action("actionRun")->statusTip(), QStringLiteral("Start calculation process."));
+    QTabWidget* tabs = window_->pages();
+    QCOMPARE(tabs->tabPosition(), QTabWidget::South);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("&1) Equilibrium specification"));
+    QCOMPARE(tabs->tabText(4), QStringLiteral("&5) Settings"));
+    QVERIFY(window_->optionSummary().startsWith("Ideal gas EOS"));
+    QVERIFY(!window_->fixedIndicatorVisible());
+    QCOMPARE(QApplication::focusWidget(), Spec()->FirstValueField());
+    for (const char* f : {"NoName.txt", "NoName.tdf", "NoName.rst"}) QVERIFY(QFile::exists(f));
+    SaveShot(window_, "main_spec_page");
+
+    // Alt+1..Alt+5 change pages; the page's Run and Info are the tool bar's commands.
+    for (int page = 5; page >= 1; --page) {
+      QTest::keyClick(window_, Qt::Key(Qt::Key_0 + page), Qt::AltModifier);
+      QCOMPARE(tabs->currentIndex(), page - 1);
+    }
+    QCOMPARE(Spec()->findChild<QPushButton*>("runButton")->shortcut(), QKeySequence());
+    QCOMPARE(window_->action("actionRun")->shortcut(), QKeySequence("Alt+R"));
+    QTest::keyClick(window_, Qt::Key_F1);
+    QCOMPARE(help_->contexts.size(), 1);
+  }
+
+  void typedComponentsGiveTheSystemsElements() {
+    Open();
+    TypeCell(1, 1, "C2H5NO3");
+    TypeCell(1, 2, "100");
+    LeaveGrid();
+    const Task& task = window_->session().task;
+    QStringList elements;
+    for (int i = 1; i <= task.elementCount; ++i)
+      elements << ElementSymbol(task.elements[i].index);
+    elements.sort();
+    QCOMPARE(elements, QStringList({"C", "H", "N", "O"}));
+    QCOMPARE(QString::fromStdString(task.components[1].formula), QStringLiteral("C2H5NO3"));
+    QVERIFY(ui_->messages.empty());
+
+    // A bracket is refused; the cell keeps the focus.
+    TypeCell(2, 1, "Ca(OH)2");
+    TypeCell(2, 2, "5");
+    LeaveGrid();
+    QVERIFY(ui_->Saw("Invalid formula: Ca(OH)2"));
+    QTRY_VERIFY(Spec()->grid()->hasFocus());
+    QCOMPARE(Spec()->grid()->currentIndex().row(), 1);
+    QCOMPARE(Spec()->grid()->currentIndex().column(), 1);
+    SaveShot(window_, "main_invalid_formula");
+
+    // Shift+click on a row clears it after the question.
+    ui_->Script({Answer::Yes});
+    QTableView* grid = Spec()->grid();
+    const QRect cell = grid->visualRect(grid->model()->index(1, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, cell.center());
+    QVERIFY(ui_->Saw("Clear all cells in current row?"));
+    QCOMPARE(Spec()->cellText(2, 1), QString());
+    QCOMPARE(Spec()->cellText(2, 2), QString());
+  }
+
+  void parameterChoosersAndTemplate() {
+    Open();
+    // The second parameter is T; T as the first as well is refused and cleared.
+    QCOMPARE(Spec()->secondChooser()->currentText(), QStringLiteral("T"));
+    Choose(Spec()->firstChooser(), 1);
+    QVERIFY(ui_->Saw("Equilibrium must be specified by different parameters !"));
+    QCOMPARE(Spec()->firstChooser()->currentIndex(), -1);
+    QCOMPARE(window_->session().task.firstCode, int(kParamNone));
+
+    // A refused value list keeps the focus and its text.
+    Choose(Spec()->firstChooser(), 0);  // p
+    TypeField(Spec()->valueField(1), "4 -7");
+    Spec()->commentField()->setFocus();
+    QVERIFY(ui_->Saw("Given parameter must have positive value!"));
+    QTRY_COMPARE(QApplication::focusWidget(), Spec()->valueField(1));
+    TypeField(Spec()->valueField(1), "4 7 10");
+    Spec()->commentField()->setFocus();
+    QCOMPARE(window_->session().task.slots[1].count, 3);
+    QVERIFY(Spec()->unitChooser(1)->isEnabled());
+    QCOMPARE(Spec()->unitChooser(1)->currentText(), QStringLiteral("MPa"));
+
+    Choose(Spec()->firstChooser(), 6);  // Template
+    for (int slot = 1; slot <= 3; ++slot) {
+      QVERIFY(!Spec()->valueField(slot)->isEnabled());
+      QVERIFY(Spec()->valueField(slot)->text().isEmpty());
+      QVERIFY(!Spec()->stepField(slot)->isEnabled());
+      QVERIFY(!Spec()->unitChooser(slot)->isEnabled());
+    }
+    QVERIFY(window_->templateIndicatorVisible());
+    QCOMPARE(window_->session().task.secondCode, int(kParamNone));
+    SaveShot(window_, "main_template");
+  }
+
+  void componentPickerFillsTheRow() {
+    Open(/*withPicker=*/true);
+    QVERIFY(Spec()->databaseButton()->isEnabled());
+    picker_->pick = PickedComponent{QStringLiteral("C3H6N6O6"), 301.4444f};
+    QTableView* grid = Spec()->grid();
+    const QRect cell = grid->visualRect(grid->model()->index(0, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QCOMPARE(picker_->picks, 1);
+    QCOMPARE(Spec()->cellText(1, 1), QStringLiteral("C3H6N6O6"));
+    QCOMPARE(Spec()->cellText(1, 4), QStringLiteral("301.444"));
+    // A filled row asks before it is replaced.
+    ui_->Script({Answer::No});
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QVERIFY(ui_->Saw("Replace information in this row?"));
+    QCOMPARE(picker_->picks, 1);
+    Close();
+    Open(/*withPicker=*/false);
+    QVERIFY(!Spec()->databaseButton()->isEnabled());
+  }
+
+  void saveOfANoNameTaskCarriesTheResultsOver() {
+    Open();
+    TypeCell(1, 1, "C2H5NO3");
+    TypeCell(1, 2, "100");
+    TypeField(Spec()->valueField(1), "5");
+    LeaveGrid();
+    std::ofstream("NoName.txt") << "results so far\n";
+    files_->answers << QDir::current().absoluteFilePath("Nitro");
+    QVERIFY(window_->SaveCommand());
+    QCOMPARE(files_->filters.last(), QStringList({"Data files (*.dat)"}));
+    QVERIFY(QFile::exists("Nitro.dat"));
+    QVERIFY(QFile::exists("Nitro.tdf"));
+    QCOMPARE(ReadAll("Nitro.txt"), std::string("results so far\n"));
+    QCOMPARE(window_->windowTitle(),
+             QStringLiteral("Calculation of Equilibrium Composition  (Nitro)"));
+    QCOMPARE(window_->statusMessage(), QStringLiteral("Information is saved."));
+
+    // Open of a name that does not exist makes a new task of that name.
+    ui_->Script({Answer::No});  // "Save datafile Nitro.dat"
+    files_->answers << QDir::current().absoluteFilePath("Fresh.dat");
+    QVERIFY(window_->OpenCommand());
+    QVERIFY(ui_->Saw("Save datafile Nitro.dat"));
+    QCOMPARE(QString::fromStdString(window_->session().task.name), QStringLiteral("Fresh"));
+    QVERIFY(QFile::exists("Fresh.dat"));
+    QCOMPARE(Spec()->cellText(1, 1), QString());
+  }
+
+  void deleteLeavesAnotherCaseAloneAndExitKeepsAnUnsavedTask() {
+    Open();
+    for (const char* f : {"Foo.dat", "Foo.txt", "foo.dat", "foo.txt"}) std::ofstream(f) << "x";
+    ui_->Script({Answer::Yes});
+    files_->answers << QDir::current().absoluteFilePath("Foo.dat");
+    QVERIFY(window_->DeleteCommand());
+    QVERIFY(ui_->Saw("All information related to Foo.dat will be deleted."));
+    QVERIFY(!QFile::exists("Foo.dat"));
+    QVERIFY(!QFile::exists("Foo.txt"));
+    QVERIFY(QFile::exists("foo.dat"));
+    QVERIFY(QFile::exists("foo.txt"));
+    QCOMPARE(window_->statusMessage(), QStringLiteral("Information about Foo is deleted."));
+
+    // Exit with a save that is cancelled in its dialog: the window stays.
+    TypeField(Spec()->valueField(1), "5");
+    Spec()->commentField()->setFocus();
+    ui_->Script({Answer::Yes});  // "Save datafile NoName.dat": Yes, then the dialog is cancelled
+    QVERIFY(!window_->close());
+    QVERIFY(window_->isVisible());
+  }
+
+  void runFromTheWindowShowsProgressAndTheReport() {
+    Open();
+    LoadExample();
+    int pending = 0;
+    bool closeRefused = false;
+    ui_->onPending = [&] {
+      ++pending;
+      if (pending == 1) {
+        QVERIFY(window_->progressWindow().isVisible());
+        QCOMPARE(window_->progressWindow().windowModality(), Qt::ApplicationModal);
+        SaveShot(&window_->progressWindow(), "progress_window");
+        // Closing the main window under the run is refused; so is a second run.
+        closeRefused = !window_->close() && window_->isVisible();
+        QVERIFY(!window_->RunCalculation());
+      }
+    };
+    QTest::keyClick(window_, Qt::Key_R, Qt::AltModifier);
+    QVERIFY(closeRefused);
+    QVERIFY(!window_->running());
+    QVERIFY(!window_->progressWindow().isVisible());
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window_));
+    Session& s = window_->session();
+    const int points = RecordCount(s.TablePath());
+    QVERIFY(points > 0);
+
+    // The same task through the engine alone, as kvil-batch runs it: the same points.
+    RecordingInteraction batchUi;
+    NullTaskView view;
+    Session batch(batchUi, view);
+    QDir().mkpath("batch");
+    QFile::copy("propellant.dat", "batch/propellant.dat");
+    QFile::copy("propellant.tdf", "batch/propellant.tdf");
+    batch.settings.directory = "batch";
+    QVERIFY(batch.database.Open(KVIL_DB_DIR));
+    ReadTaskFile(batch, "batch/propellant.dat");
+    QVERIFY(RunCommand(batch));
+    QCOMPARE(points, RecordCount(batch.TablePath()));
+
+    // The results page shows the report line for line.
+    QTest::keyClick(window_, Qt::Key_3, Qt::AltModifier);
+    QCOMPARE(window_->pages()->currentIndex(), int(TKVILForm::kResultsPage));
+    ResultsPage* results = window_->resultsPage();
+    const std::string report = ReadAll(QString::fromStdString(s.ReportPath()));
+    const int lines = static_cast<int>(std::count(report.begin(), report.end(), '\n'));
+    QCOMPARE(results->lineCount(), lines);
+    QVERIFY(!window_->action("actionSave")->isEnabled());
+    QCOMPARE(window_->action("actionOpen")->statusTip(), QStringLiteral("Open file of results"));
+    QTest::keyClicks(results->searchText(), "Oxygen balance");
+    QTest::keyClick(results->searchText(), Qt::Key_Return);
+    QVERIFY(!results->list()->selectionModel()->selectedIndexes().isEmpty());
+    const QString found = results->list()->selectionModel()->selectedIndexes().first().data().toString();
+    QVERIFY(found.contains("Oxygen balance"));
+    results->searchText()->setText("no such text");
+    results->Search();
+    QVERIFY(ui_->Saw("\"no such text\" not found"));
+    SaveShot(window_, "main_results_page");
+  }
+
+  void stopEndsTheRunBetweenPoints() {
+    Open();
+    LoadExample();
+    // Six pressures instead of three: enough points to stop between.
+    TypeField(Spec()->valueField(1), "2 4 6 8 10 12");
+    Spec()->commentField()->setFocus();
+    ui_->onPending = [&] {
+      if (ui_->pendingInputCalls == 2) {
+        ui_->Script({Answer::Yes});  // "Terminate calculations ?"
+        window_->progressWindow().stopButton()->click();
+      }
+    };
+    window_->RunCalculation();
+    QVERIFY(ui_->Saw("Terminate calculations ?"));
+    const int stopped = RecordCount(window_->session().TablePath());
+
+    ui_->pendingInputCalls = 0;
+    ui_->onPending = [&] {
+      if (ui_->pendingInputCalls == 2) {
+        ui_->Script({Answer::No});
+        window_->progressWindow().stopButton()->click();
+      }
+    };
+    window_->RunCalculation();
+    const int finished = RecordCount(window_->session().TablePath());
+
+    QVERIFY2(stopped < finished, qPrintable(QString("%1 vs %2").arg(stopped).arg(finished)));
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
