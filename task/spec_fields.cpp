@@ -146,9 +146,13 @@ std::array<ComponentCells, 20> ComponentGridCells(const Task& task) {
   return cells;
 }
 
-std::string FormatThreeDecimals(double value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.3f", std::round(value * 1000.0) / 1000.0);
+std::string FormatThreeDecimals(double value) { return FormatDecimals(value, 3); }
+
+std::string FormatDecimals(double value, int decimals) {
+  char buf[400];
+  const double scale = std::pow(10.0, decimals);
+  const double rounded = std::abs(value) < 1e300 / scale ? std::round(value * scale) / scale : value;
+  std::snprintf(buf, sizeof buf, "%.*f", decimals, rounded);
   std::string s = buf;
   if (s.find('.') != std::string::npos) {
     while (!s.empty() && s.back() == '0') s.pop_back();

@@ -69,5 +69,7 @@ std::array<ComponentCells, 20> ComponentGridCells(const Task& task);
 // A number as the components library's enthalpy is shown: "0.###" (at most three
 // decimals, no trailing zeros).
 std::string FormatThreeDecimals(double value);
+// The same with `decimals` places: "0.####" is FormatDecimals(v, 4).
+std::string FormatDecimals(double value, int decimals);
 
 }  // namespace kvil

@@ -4,6 +4,15 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
+#include <vector>
+
+#include "task/settings_fields.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
 
 namespace kvil {
 
@@ -26,18 +35,43 @@ class SettingsPage : public QWidget {
   // Help context of the control entered last (1 for none).
   int HelpContext() const { return helpContext_; }
 
+  // Controls, for the window tests.
+  QLineEdit* field(SettingsField f) const { return fields_[static_cast<int>(f)]; }
+  QCheckBox* specialBox(int number) const { return special_[number - 1]; }  // 1..6
+  QCheckBox* templateBox(int number) const { return templates_[number]; }  // 0 impulse, 1 powder, 2 heat
+  QButtonGroup* group(int option) const;  // by option position 19, 20, 14, 11, 60
+  QPushButton* highlightPanel() const { return highlight_; }
+  QPushButton* fontPanel() const { return font_; }
+
  Q_SIGNALS:
   // An option changed: the status panel's summary and "Template" indicator follow.
   void OptionsEdited();
   // The highlight or font colour changed: the program's palette follows.
   void ColoursChanged();
-  // The ion option changed: the species list has to be built again.
+  // The ion option changed: the species list has been built again.
   void IonsChanged();
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
   Session& session_;
   ColourDialog& colours_;
   int helpContext_ = 1;
+
+ private:
+  bool LeaveField(SettingsField f);
+  void SpecialToggled(int number, bool checked);
+  void ChooseColour(bool highlight);
+  void ShowColours();
+
+  std::array<QLineEdit*, kSettingsFieldCount> fields_{};
+  std::array<QCheckBox*, 6> special_{};
+  std::array<QCheckBox*, 3> templates_{};
+  std::vector<std::pair<int, QButtonGroup*>> groups_;
+  QPushButton* highlight_ = nullptr;
+  QPushButton* font_ = nullptr;
+  bool busy_ = false;
+  bool showing_ = false;
 };
 
 }  // namespace kvil

@@ -15,6 +15,8 @@
 #include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QStandardItemModel>
 #include <QTabBar>
 #include <QTabWidget>
@@ -30,6 +32,7 @@
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
 #include "ui/results_page.h"
+#include "ui/settings_page.h"
 #include "ui/spec_page.h"
 #include "ui/support/scripted.h"
 #include "ui/support/shots.h"
@@ -204,6 +207,70 @@ class MainWindowTest : public QObject {
     QCOMPARE(help_->contexts.size(), 1);
   }
 
+  void settingsPageChecksItsFields() {
+    Open();
+    QTest::keyClick(window_, Qt::Key_5, Qt::AltModifier);
+    SettingsPage* page = window_->settingsPage();
+    SettingsRecord& record = window_->session().settings.record;
+
+    // A negative powder-force pressure is refused and the old value shown again; a
+    // negative powder-force energy is accepted.
+    QLineEdit* pressure = page->field(SettingsField::PowderP);
+    QCOMPARE(pressure->text(), QStringLiteral("300"));
+    TypeField(pressure, "-5");
+    page->field(SettingsField::PowderU)->setFocus();
+    QVERIFY(ui_->Saw("This parameter must have the positive value."));
+    QCOMPARE(pressure->text(), QStringLiteral("300"));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(pressure));
+    QCOMPARE(record.powderP, 300.0f);
+    TypeField(page->field(SettingsField::PowderU), "-250.5");
+    page->field(SettingsField::HeatV)->setFocus();
+    QCOMPARE(record.powderU, -250.5f);
+    TypeField(page->field(SettingsField::Cutoff), "abc");
+    QVERIFY(!window_->ValidateAllFields());
+    QVERIFY(ui_->Saw("Wrong number: abc"));
+    TypeField(page->field(SettingsField::Cutoff), "1e-5");
+    QVERIFY(window_->ValidateAllFields());
+    QCOMPARE(record.cutoff, 1e-5);
+
+    // Sound velocity cannot be unticked while the throat is computed.
+    page->specialBox(3)->setChecked(true);
+    QVERIFY(page->specialBox(4)->isChecked());
+    page->specialBox(4)->click();
+    QVERIFY(ui_->Saw("Sound velocity must be computed to determine the throat parameters"));
+    QVERIFY(page->specialBox(4)->isChecked());
+
+    // Options go into the task and the summary.
+    page->group(kOptEos)->button(1)->click();
+    QCOMPARE(int(window_->session().task.options[kOptEos]), 2);
+    QVERIFY(window_->optionSummary().startsWith("Virial"));
+
+    // The colour panels go through the colour dialog into the record and the palette.
+    colours_->colour = QColor(10, 20, 30);
+    page->highlightPanel()->click();
+    QCOMPARE(record.highlightColor, 10 | (20 << 8) | (30 << 16));
+    QCOMPARE(QApplication::palette().color(QPalette::Highlight), QColor(10, 20, 30));
+    SaveShot(window_, "main_settings_page");
+  }
+
+  void ionsOffRemovesTheIonSpecies() {
+    Open();
+    LoadExample();
+    const auto ions = [&] {
+      int n = 0;
+      const SpeciesList& list = window_->session().task.species;
+      for (int i = 1; i <= list.total; ++i)
+        if (list.items[i].displayName.find_first_of("+-") != std::string::npos) ++n;
+      return n;
+    };
+    QCOMPARE(ions(), 0);
+    QTest::keyClick(window_, Qt::Key_5, Qt::AltModifier);
+    window_->settingsPage()->specialBox(2)->click();
+    QVERIFY(ions() > 0);
+    window_->settingsPage()->specialBox(2)->click();
+    QCOMPARE(ions(), 0);
+  }
+
   void typedComponentsGiveTheSystemsElements() {
     Open();
     TypeCell(1, 1, "C2H5NO3");
@@ -347,7 +414,7 @@ class MainWindowTest : public QObject {
     bool closeRefused = false;
     ui_->onPending = [&] {
       ++pending;
-      if (pending == 1) {
+      if (pending == 3) {
         QVERIFY(window_->progressWindow().isVisible());
         QCOMPARE(window_->progressWindow().windowModality(), Qt::ApplicationModal);
         SaveShot(&window_->progressWindow(), "progress_window");
