@@ -1,23 +1,17 @@
 #include "ui/formula_text.h"
 
-#include <QFontMetrics>
 #include <QPainter>
-#include <QRect>
+
+#include "ui/chem_formula.h"
 
 namespace kvil {
 
 int DrawFormulaText(QPainter& painter, const QRect& cell, int x, const QString& text, int top) {
-  painter.fillRect(cell, painter.brush());
-  const QFontMetrics fm(painter.font());
-  painter.save();
-  painter.setClipRect(cell);
-  painter.drawText(QPoint(x, top + fm.ascent()), text);
-  painter.restore();
-  return fm.horizontalAdvance(text);
+  return DrawChemFormula(painter, cell, x, text, top);
 }
 
 int FormulaTextWidth(QPainter& painter, const QString& text) {
-  return QFontMetrics(painter.font()).horizontalAdvance(text);
+  return ChemFormulaWidth(painter.font(), text);
 }
 
 }  // namespace kvil

@@ -27,7 +27,7 @@
 #include "task/spec_fields.h"
 #include "task/task.h"
 #include "task/value_lists.h"
-#include "ui/formula_text.h"
+#include "ui/chem_formula.h"
 #include "ui/services.h"
 
 namespace kvil {
@@ -39,35 +39,6 @@ enum Column { kNo = 0, kFormula = 1, kAmount = 2, kStep = 3, kEnthalpy = 4 };
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
-
-// Shows the Formula cells with real subscripts while they are not being edited.
-class FormulaDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  void paint(QPainter* painter, const QStyleOptionViewItem& option,
-             const QModelIndex& index) const override {
-    if (index.column() != kFormula) {
-      QStyledItemDelegate::paint(painter, option, index);
-      return;
-    }
-    QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
-    const QString text = opt.text;
-    opt.text.clear();
-    const QWidget* w = opt.widget;
-    QStyle* style = w ? w->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, w);
-    painter->save();
-    painter->setFont(opt.font);
-    painter->setBrush(Qt::NoBrush);
-    painter->setPen(opt.palette.color(opt.state & QStyle::State_Selected ? QPalette::HighlightedText
-                                                                          : QPalette::Text));
-    const QRect cell = opt.rect;
-    const int top = cell.top() + (cell.height() - opt.fontMetrics.height()) / 2;
-    DrawFormulaText(*painter, cell, cell.left() + 4, text, top);
-    painter->restore();
-  }
-};
 
 // The grid, able to take in the cell being typed into before the grid is read.
 class ComponentGridView : public QTableView {
@@ -114,7 +85,7 @@ void SpecPage::BuildGrid() {
   grid_ = new ComponentGridView(group);
   grid_->setObjectName(QStringLiteral("componentGrid"));
   grid_->setModel(cells_);
-  grid_->setItemDelegate(new FormulaDelegate(grid_));
+  grid_->setItemDelegate(new ChemFormulaDelegate({kFormula}, grid_));
   grid_->verticalHeader()->hide();
   grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 8);
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
