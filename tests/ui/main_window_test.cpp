@@ -33,6 +33,7 @@
 #include "ui/progress_window.h"
 #include "ui/results_page.h"
 #include "ui/settings_page.h"
+#include "ui/species_page.h"
 #include "ui/spec_page.h"
 #include "ui/support/scripted.h"
 #include "ui/support/shots.h"
@@ -269,6 +270,68 @@ class MainWindowTest : public QObject {
     QVERIFY(ions() > 0);
     window_->settingsPage()->specialBox(2)->click();
     QCOMPARE(ions(), 0);
+  }
+
+  void speciesPageMarksFixedAmountsAndSearch() {
+    Open();
+    LoadExample();
+    QTest::keyClick(window_, Qt::Key_2, Qt::AltModifier);
+    SpeciesPage* page = window_->speciesPage();
+    Session& s = window_->session();
+    page->Reread();
+    const int total = s.task.species.total;
+    QVERIFY(total > 20);
+    for (int i = 1; i <= total; ++i) QCOMPARE(int(s.task.species.items[i].entry.selected), 1);
+    QVERIFY2(page->countsText().contains(QString("Total: %1").arg(total)), qPrintable(page->countsText()));
+    QVERIFY(page->countsText().contains(QString("selected: %1").arg(total)));
+    QCOMPARE(page->shownRows(), total);
+
+    // Unmark the first three by clicks in the Mark column, then show the selected only.
+    QTableView* grid = page->grid();
+    for (int r = 0; r < 3; ++r) {
+      const QRect cell = grid->visualRect(grid->model()->index(r, 1));
+      QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    }
+    QCOMPARE(int(s.task.species.items[2].entry.selected), 0);
+    QVERIFY(page->countsText().contains(QString("selected: %1").arg(total - 3)));
+
+    // A fixed amount typed on the species "H2O" stays with it through both views.
+    int waterRow = -1;
+    for (int r = 0; r < grid->model()->rowCount(); ++r)
+      if (grid->model()->index(r, 3).data().toString() == "H2O") waterRow = r;
+    QVERIFY(waterRow > 3);
+    page->ToggleShowSelected();
+    QCOMPARE(page->shownRows(), total - 3);
+    QCOMPARE(page->showButton()->text(), QStringLiteral("Sho&w All"));
+    int shownWater = -1;
+    for (int r = 0; r < grid->model()->rowCount(); ++r)
+      if (grid->model()->index(r, 3).data().toString() == "H2O") shownWater = r;
+    QCOMPARE(shownWater, waterRow - 3);
+    grid->model()->setData(grid->model()->index(shownWater, 4), "1.5");
+    SaveShot(window_, "main_species_page_selected");
+    page->ToggleShowSelected();
+    QCOMPARE(grid->model()->index(waterRow, 4).data().toString(), QStringLiteral("1.5"));
+    QCOMPARE(grid->model()->index(waterRow - 3, 4).data().toString(), QString());
+    QTest::keyClick(window_, Qt::Key_1, Qt::AltModifier);  // leaving collects the amounts
+    QCOMPARE(s.task.fixedCount, 1);
+    QCOMPARE(QString::fromStdString(s.task.fixed[1].name), QStringLiteral("H2O"));
+    QCOMPARE(s.task.fixed[1].value, 1.5f);
+    QVERIFY(window_->fixedIndicatorVisible());
+
+    // A refused amount keeps the user on the page.
+    QTest::keyClick(window_, Qt::Key_2, Qt::AltModifier);
+    grid->model()->setData(grid->model()->index(waterRow, 4), "x1");
+    QTest::keyClick(window_, Qt::Key_1, Qt::AltModifier);
+    QCOMPARE(window_->pages()->currentIndex(), int(TKVILForm::kSpeciesPage));
+    grid->model()->setData(grid->model()->index(waterRow, 4), "");
+
+    // Formula search.
+    page->searchText()->setText("CO2");
+    QCOMPARE(grid->currentIndex().data().toString(), QStringLiteral("CO2"));
+    page->searchText()->setText("NoSuchThing");
+    page->FindNext();
+    QVERIFY(ui_->Saw("Substring: NoSuchThing not found."));
+    SaveShot(window_, "main_species_page");
   }
 
   void typedComponentsGiveTheSystemsElements() {
