@@ -72,7 +72,7 @@ TKVILForm::TKVILForm(Interaction& ui, const MainWindowServices& services, QWidge
   statusBar()->setObjectName(QStringLiteral("statusLine"));
 
   progress_ = std::make_unique<TShowState>(session_, ui, this);
-  info_ = std::make_unique<TInfo>(session_, this);
+  info_ = std::make_unique<TInfo>(session_, *services_.files, this);
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();

@@ -33,6 +33,7 @@
 #include "ui/progress_window.h"
 #include "ui/results_page.h"
 #include "ui/settings_page.h"
+#include "ui/elemental_window.h"
 #include "ui/species_page.h"
 #include "ui/spec_page.h"
 #include "ui/support/scripted.h"
@@ -332,6 +333,43 @@ class MainWindowTest : public QObject {
     page->FindNext();
     QVERIFY(ui_->Saw("Substring: NoSuchThing not found."));
     SaveShot(window_, "main_species_page");
+  }
+
+  void infoShowsTheElementalCompositionOfEveryVariant() {
+    Open();
+    TypeCell(1, 1, "C2H5NO3");
+    TypeCell(1, 2, "100 50");
+    TypeCell(2, 1, "C7H8");
+    TypeCell(2, 2, "0 50");
+    LeaveGrid();
+    QTest::keyClick(window_, Qt::Key_I, Qt::AltModifier);
+    TInfo* info = window_->findChild<TInfo*>();
+    QVERIFY(info && info->isVisible());
+    QCOMPARE(info->windowTitle(), QStringLiteral("Elemental composition"));
+    QCOMPARE(info->cellText(0, 1).trimmed(), QStringLiteral("1"));
+    QCOMPARE(info->cellText(0, 2).trimmed(), QStringLiteral("2"));
+    // Oxidizer/fuel ratio by hand from the element amounts: N is inert, O has valence 2,
+    // C 4 and H 1.
+    for (int variant = 1; variant <= 2; ++variant) {
+      double b[128] = {};
+      int ratioRow = -1;
+      for (int r = 1; r < info->table()->model()->rowCount(); ++r) {
+        const QString caption = info->cellText(r, 0).trimmed();
+        if (caption == "Oxidizer/Fuel") ratioRow = r;
+        if (caption.size() <= 2) b[caption.at(0).toLatin1()] = info->cellText(r, variant).toDouble();
+      }
+      QVERIFY(ratioRow > 0);
+      const double expected = 2 * b['O'] / (4 * b['C'] + b['H']);
+      QVERIFY(std::abs(info->cellText(ratioRow, variant).toDouble() - expected) < 1e-3);
+    }
+    SaveShot(info, "elemental_window");
+    files_->answers << QDir::current().absoluteFilePath("info.txt")
+                    << QDir::current().absoluteFilePath("info.txt");
+    QVERIFY(info->Save());
+    QVERIFY(info->Save());
+    const std::string text = ReadAll("info.txt");
+    QCOMPARE(std::count(text.begin(), text.end(), '\\'), 2L);  // the header twice
+    info->close();
   }
 
   void typedComponentsGiveTheSystemsElements() {
