@@ -17,6 +17,13 @@
 #include <functional>
 
 #include "common/interaction.h"
+#include "core/session.h"
+#include "task/spec_fields.h"
+#include "ui/main_window.h"
+#include "ui/spec_page.h"
+#include "ui/support/scripted.h"
+#include <QTableView>
+#include <fstream>
 #include "ui/component_library.h"
 #include "ui/support/shots.h"
 
@@ -241,6 +248,49 @@ class ComponentPickerTest : public QObject {
     QVERIFY(!library.Pick(nullptr).has_value());
     QCOMPARE(ui.Texts(), std::vector<std::string>{"Can not find DB on components"});
     QCOMPARE(ui.messages.front().kind, kvil::MessageKind::Error);
+  }
+  void theGridsDoubleClickPicksThroughTheLibrary() {
+    const QString dir = ProgramDirectory("picker_window", KVIL_COMPONENTS_BUILD_DIR "/libCB.so");
+    const QString home = QDir::currentPath();
+    QDir::setCurrent(dir);
+    std::ofstream("kvil.pth") << KVIL_DB_DIR << "/\n";
+    kvil::RecordingInteraction ui;
+    kvil::uitest::ScriptedFiles files;
+    kvil::uitest::FixedColour colours;
+    kvil::uitest::RecordingHelp help;
+    kvil::ComponentLibrary library(dir, ui);
+    QVERIFY(library.Available());
+    {
+      kvil::TKVILForm window(ui, {&files, &colours, &help, &library});
+      QVERIFY(window.Start("", ""));
+      window.show();
+      QVERIFY(QTest::qWaitForWindowActive(&window));
+      kvil::SpecPage* page = window.specPage();
+      QVERIFY(page->databaseButton()->isEnabled());
+      WhenDialogShows([&](QWidget* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("search"), "RDX");
+        kvil::uitest::SaveShot(dialog, "component_picker_from_grid");
+        QTest::keyClick(dialog->findChild<QLineEdit*>("search"), Qt::Key_Return);
+      });
+      QTableView* grid = page->grid();
+      const QRect cell = grid->visualRect(grid->model()->index(0, 1));
+      QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+      QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+      QCOMPARE(page->cellText(1, 1), QString("C3H6N6O6"));
+      const float enthalpy = TableEnthalpy(dir + "/Components/Compons.dat", "RDX");
+      QCOMPARE(page->cellText(1, 4), QString::fromStdString(kvil::FormatThreeDecimals(enthalpy)));
+      window.close();
+    }
+    // Without the folder the button is disabled.
+    const QString bare = kvil::uitest::ScratchDirectory("picker_window_bare");
+    kvil::ComponentLibrary none(bare, ui);
+    QVERIFY(!none.Available());
+    {
+      kvil::TKVILForm window(ui, {&files, &colours, &help, nullptr});
+      QVERIFY(window.Start("", ""));
+      QVERIFY(!window.specPage()->databaseButton()->isEnabled());
+    }
+    QDir::setCurrent(home);
   }
 };
 
