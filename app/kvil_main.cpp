@@ -19,7 +19,6 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("KVIL"));
-  QApplication::setApplicationDisplayName(QStringLiteral("KVIL"));
   QFont font(QStringLiteral("DejaVu Sans"));
   font.setPointSize(10);
   QApplication::setFont(font);

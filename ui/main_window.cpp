@@ -314,11 +314,16 @@ void TKVILForm::ShowStatus(const QString& text) { statusBar()->showMessage(text)
 void TKVILForm::PageChanged(int index) {
   if (changingPage_) return;
   const int leaving = currentPage_;
-  if (leaving == kSpeciesPage && !species_->LeavePage()) {
-    // Refused fixed amounts: the user stays to correct them.
+  // A field refused as the page was left (its message has been shown), or refused fixed
+  // amounts: the user stays on the page to correct them.
+  QWidget* refused = leaving == kSpecPage       ? spec_->RefusedField()
+                     : leaving == kSettingsPage ? settings_->RefusedField()
+                                                : nullptr;
+  if (refused || (leaving == kSpeciesPage && !species_->LeavePage())) {
     changingPage_ = true;
     tabs_->setCurrentIndex(leaving);
     changingPage_ = false;
+    if (refused) refused->setFocus(Qt::OtherFocusReason);
     return;
   }
   if (leaving == kSettingsPage) BuildOptionSummary(session_);

@@ -293,12 +293,14 @@ bool SettingsPage::LeaveField(SettingsField f) {
       AcceptSettingsField(session_.settings.record, f, edit->text().toStdString(), session_.ui);
   busy_ = false;
   if (check == SettingsCheck::Ok) {
+    if (refused_ == edit) refused_ = nullptr;
     if (f == SettingsField::Cutoff) session_.settings.cutoff = session_.settings.record.cutoff;
     if (f == SettingsField::AmbientP) BuildOptionSummary(session_);
     return true;
   }
   if (check == SettingsCheck::NotPositive)
     edit->setText(FieldText(f, SettingsFieldValue(session_.settings.record, f)));
+  refused_ = edit;
   edit->setFocus(Qt::OtherFocusReason);
   QTimer::singleShot(0, edit, [edit] { edit->setFocus(Qt::OtherFocusReason); });
   return false;

@@ -42,6 +42,8 @@ class SettingsPage : public QWidget {
   QButtonGroup* group(int option) const;  // by option position 19, 20, 14, 11, 60
   QPushButton* highlightPanel() const { return highlight_; }
   QPushButton* fontPanel() const { return font_; }
+  // The field whose text was refused last, while it is not corrected (null when none).
+  QWidget* RefusedField() const { return refused_; }
 
  Q_SIGNALS:
   // An option changed: the status panel's summary and "Template" indicator follow.
@@ -70,6 +72,7 @@ class SettingsPage : public QWidget {
   std::vector<std::pair<int, QButtonGroup*>> groups_;
   QPushButton* highlight_ = nullptr;
   QPushButton* font_ = nullptr;
+  QWidget* refused_ = nullptr;
   bool busy_ = false;
   bool showing_ = false;
 };

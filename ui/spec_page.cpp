@@ -378,9 +378,11 @@ bool SpecPage::LeaveValue(int slot) {
   const bool ok = AcceptValueList(session_.task, slot, S(values_[slot - 1]->text()), session_.ui);
   busy_ = false;
   if (!ok) {
+    refused_ = values_[slot - 1];
     Refocus(values_[slot - 1]);
     return false;
   }
+  if (refused_ == values_[slot - 1]) refused_ = nullptr;
   steps_[slot - 1]->setText(Q(session_.task.slots[slot].stepText).trimmed());
   ShowUnits(slot);
   Q_EMIT TaskEdited();
@@ -392,7 +394,12 @@ bool SpecPage::LeaveStep(int slot) {
   const bool ok =
       AcceptStepField(session_.task, slot, S(steps_[slot - 1]->text()), session_.ui);
   busy_ = false;
-  if (!ok) Refocus(steps_[slot - 1]);
+  if (!ok) {
+    refused_ = steps_[slot - 1];
+    Refocus(steps_[slot - 1]);
+  } else if (refused_ == steps_[slot - 1]) {
+    refused_ = nullptr;
+  }
   return ok;
 }
 
@@ -422,10 +429,12 @@ bool SpecPage::LeaveGrid() {
   if (!result.ok) {
     const QModelIndex cell = cells_->index(result.row - 1, static_cast<int>(result.column));
     grid_->setCurrentIndex(cell);
+    refused_ = grid_;
     Refocus(grid_);
     gridDirty_ = true;
     return false;
   }
+  if (refused_ == grid_) refused_ = nullptr;
   gridDirty_ = false;
   Q_EMIT TaskEdited();
   return true;

@@ -53,6 +53,9 @@ class SpecPage : public QWidget {
   QLineEdit* commentField() const { return comment_; }
   QPushButton* databaseButton() const { return database_; }
   QString cellText(int row, int column) const;  // row 1..20, column 1 Formula .. 4
+  // The control whose leave handler refused its text last, while it is not corrected
+  // (null when none): the window does not leave the page then.
+  QWidget* RefusedField() const { return refused_; }
 
  Q_SIGNALS:
   void RunRequested();   // the page's "&Run" button
@@ -96,6 +99,7 @@ class SpecPage : public QWidget {
   QPushButton* run_ = nullptr;
   QPushButton* info_ = nullptr;
   QPushButton* database_ = nullptr;
+  QWidget* refused_ = nullptr;
   bool busy_ = false;      // a leave handler is at work (its message box takes the focus)
   bool showing_ = false;   // controls are being filled from the task
   bool gridDirty_ = false; // cells typed into since the grid was last taken in

@@ -421,6 +421,13 @@ class MainWindowTest : public QObject {
     Spec()->commentField()->setFocus();
     QVERIFY(ui_->Saw("Given parameter must have positive value!"));
     QTRY_COMPARE(QApplication::focusWidget(), Spec()->valueField(1));
+    // Changing the page with a refused value keeps the page and the focus.
+    TypeField(Spec()->valueField(1), "4 7 10x");
+    ui_->Clear();
+    QTest::keyClick(window_, Qt::Key_3, Qt::AltModifier);
+    QVERIFY(ui_->Saw("Invalid number: 10x"));
+    QCOMPARE(window_->pages()->currentIndex(), int(TKVILForm::kSpecPage));
+    QTRY_COMPARE(QApplication::focusWidget(), Spec()->valueField(1));
     TypeField(Spec()->valueField(1), "4 7 10");
     Spec()->commentField()->setFocus();
     QCOMPARE(window_->session().task.slots[1].count, 3);
