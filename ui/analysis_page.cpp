@@ -131,12 +131,12 @@ AnalysisPage::AnalysisPage(Session& session, TViewForm& tableView, QWidget* pare
   yList_->installEventFilter(this);
   yList_->viewport()->installEventFilter(this);
 
-  auto* xCaption = new QLabel("&Argument (X)", this);
+  auto* xCaption = new QLabel("Ar&gument (X)", this);
   auto* yCaption = new QLabel("&Functions (Y)", this);
   xCaption->setBuddy(xList_);
   yCaption->setBuddy(yList_);
 
-  buildButton_ = new QPushButton("&View As Table", this);
+  buildButton_ = new QPushButton("View As &Table", this);
   plotButton_ = new QPushButton("&Plot the Chart", this);
   buildButton_->setStatusTip("View selected values in the table.");
   plotButton_->setStatusTip("Plot curves for the selected argument and function values.");

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QButtonGroup>
+#include <QGroupBox>
 #include <QCheckBox>
 #include <QStandardItemModel>
 #include <QTabBar>
@@ -33,6 +34,7 @@
 #include "ui/progress_window.h"
 #include "ui/results_page.h"
 #include "ui/settings_page.h"
+#include "ui/analysis_page.h"
 #include "ui/elemental_window.h"
 #include "ui/species_page.h"
 #include "ui/spec_page.h"
@@ -131,6 +133,11 @@ class MainWindowTest : public QObject {
     delete help_;
     delete colours_;
     delete picker_;
+    ui_ = nullptr;
+    files_ = nullptr;
+    help_ = nullptr;
+    colours_ = nullptr;
+    picker_ = nullptr;
     QDir::setCurrent(home_);
   }
 
@@ -372,6 +379,33 @@ class MainWindowTest : public QObject {
     info->close();
   }
 
+  void everyMnemonicOfAPageIsUnique() {
+    Open(/*withPicker=*/true);
+    const auto mnemonic = [](const QString& text) -> QChar {
+      const int at = text.indexOf('&');
+      return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toLower() : QChar();
+    };
+    for (int page = 0; page < 5; ++page) {
+      window_->pages()->setCurrentIndex(page);
+      QMap<QChar, QString> seen;
+      const auto add = [&](const QString& text) {
+        const QChar m = mnemonic(text);
+        if (m.isNull()) return;
+        QVERIFY2(!seen.contains(m), qPrintable(QString("page %1: %2 and %3 share Alt+%4")
+                                                   .arg(page + 1).arg(seen[m], text, m)));
+        seen[m] = text;
+      };
+      for (QAction* a : window_->findChild<QToolBar*>("toolBar")->actions()) add(a->text());
+      for (int t = 0; t < 5; ++t) add(window_->pages()->tabText(t));
+      QWidget* current = window_->pages()->currentWidget();
+      for (QAbstractButton* b : current->findChildren<QAbstractButton*>())
+        if (!b->shortcut().isEmpty()) add(b->text());
+      for (QLabel* l : current->findChildren<QLabel*>())
+        if (l->buddy()) add(l->text());
+      for (QGroupBox* g : current->findChildren<QGroupBox*>()) add(g->title());
+    }
+  }
+
   void typedComponentsGiveTheSystemsElements() {
     Open();
     TypeCell(1, 1, "C2H5NO3");
@@ -571,6 +605,40 @@ class MainWindowTest : public QObject {
     results->Search();
     QVERIFY(ui_->Saw("\"no such text\" not found"));
     SaveShot(window_, "main_results_page");
+
+    // The analysis page offers the new run's results.
+    QTest::keyClick(window_, Qt::Key_4, Qt::AltModifier);
+    QCOMPARE(window_->pages()->currentIndex(), int(TKVILForm::kAnalysisPage));
+    QVERIFY(window_->analysisPage()->XList()->model()->rowCount() > 5);
+    SaveShot(window_, "main_analysis_page");
+  }
+
+  void withoutADatabaseTheUserChoosesOneOrQuits() {
+    const QString dir = QDir(home_).filePath(QStringLiteral("scratch/nodb"));
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    QDir::setCurrent(dir);
+    WindowInteraction ui;
+    ScriptedFiles files;
+    RecordingHelp help;
+    FixedColour colours;
+    {
+      TKVILForm window(ui, {&files, &colours, &help, nullptr});
+      ui.Script({Answer::No, Answer::Yes});  // "Quit KVIL": No shows the dialog again, Yes quits
+      QVERIFY(!window.Start("", ""));
+      QCOMPARE(files.filters.size(), 2);
+      QCOMPARE(files.filters[0], QStringList({"Database (*.bas)"}));
+      QCOMPARE(ui.Texts(), (std::vector<std::string>{"Quit KVIL", "Quit KVIL"}));
+    }
+    {
+      // A chosen database is remembered in kvil.pth.
+      TKVILForm window(ui, {&files, &colours, &help, nullptr});
+      files.answers << QStringLiteral(KVIL_DB_DIR "/Demo_1a.bas");
+      QVERIFY(window.Start("", ""));
+      QVERIFY(window.session().database.IsOpen());
+      QVERIFY(QString::fromStdString(ReadAll("kvil.pth")).startsWith(KVIL_DB_DIR));
+    }
+    QDir::setCurrent(home_);
   }
 
   void stopEndsTheRunBetweenPoints() {
