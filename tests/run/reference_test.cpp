@@ -67,9 +67,12 @@ TEST_P(ReferenceCases, BatchRunReproducesTheStatesOfCea) {
   ASSERT_EQ(rows.size(), states.items.size() + 1) << r.errors;
   const auto& header = rows[0];
 
+  // The plasma cases hold the enthalpy to 0.2 %: above 6000 K it is all in the species
+  // data (ionisation and excitation), which is what they check.
+  const bool hot = name.find("-hot-") != std::string::npos;
   const Column columns[] = {{"T, K", "T", 0.002},
                             {"V, cub.m/kg", "V", 0.005},
-                            {"H, kJ/kg", "H", 0.005},
+                            {"H, kJ/kg", "H", hot ? 0.002 : 0.005},
                             {"U, kJ/kg", "U", 0.005},
                             {"S, kJ/(kg*K)", "S", 0.005}};
   for (std::size_t i = 0; i < states.items.size(); ++i) {
@@ -106,7 +109,9 @@ TEST_P(ReferenceCases, BatchRunReproducesTheStatesOfCea) {
 
 INSTANTIATE_TEST_SUITE_P(Cea, ReferenceCases,
                          ::testing::Values("ch4-air-hp", "air-ions-tp", "h2lox-rocket", "h2o2-tp",
-                                           "nitromethane-uv"),
+                                           "nitromethane-uv", "air-ions-hot-tp",
+                                           "argon-ions-hot-tp", "h2o2-ions-hot-tp",
+                                           "air-ions-hot-hp"),
                          [](const auto& info) {
                            std::string n = info.param;
                            std::replace(n.begin(), n.end(), '-', '_');

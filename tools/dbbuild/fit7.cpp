@@ -230,12 +230,12 @@ bool FitInterval(const ThermoFunction& target, double ta, double tb, const FitTo
 
 std::vector<Fit7> FitRange(const ThermoFunction& target, double ta, double tb,
                            const FitTolerance& tol, const std::vector<double>& candidates,
-                           bool& ok) {
+                           bool& ok, const Fit7* before) {
   ok = true;
   std::vector<Fit7> out;
   double start = ta;
   while (start < tb - 1e-6) {
-    const Fit7* previous = out.empty() ? nullptr : &out.back();
+    const Fit7* previous = out.empty() ? before : &out.back();
     Fit7 fit;
     FitDeviation dev;
     if (FitInterval(target, start, tb, tol, previous, fit, dev)) {

@@ -59,7 +59,9 @@ bool FitInterval(const ThermoFunction& target, double ta, double tb, const FitTo
 // interval starts where the previous one ends and reaches the farthest candidate up to
 // which a fit stays accurate.  `ok` is set false when some interval could not meet the
 // tolerance even up to the nearest candidate (the best attempt is kept).
+// `previous` (may be null) is the interval that ends at ta, for continuity.
 std::vector<Fit7> FitRange(const ThermoFunction& target, double ta, double tb,
-                           const FitTolerance& tol, const std::vector<double>& ends, bool& ok);
+                           const FitTolerance& tol, const std::vector<double>& ends, bool& ok,
+                           const Fit7* previous = nullptr);
 
 }  // namespace kvil::dbbuild

@@ -7,9 +7,11 @@
 //   lennard-jones-estimates.csv  estimated sigma, epsilon/k where no tabulated value exists
 //   condensed-densities.csv      molar volumes of condensed species
 //
-// Every NASA temperature interval up to 6000 K is refitted to the 7-coefficient form of
-// the database (see fit7.h), with interval bounds from a small set common to all species
-// (kIntervalBounds); a fit report lists the largest deviations per interval.
+// Every NASA temperature interval (up to 20000 K for the atoms, ions and small molecules
+// whose data reach so far, else up to the end of the data) is refitted to the
+// 7-coefficient form of the database (see fit7.h), with interval bounds from a small set
+// common to all species (kIntervalBounds, kHotIntervalBounds); a fit report lists the
+// largest deviations per interval.
 // The same inputs always give byte-identical files.
 //
 // Usage: kvil-dbbuild --sources DIR --out DIR [--thermo FILE] [--report FILE] [--map FILE]
@@ -38,6 +40,7 @@ namespace kvil::dbbuild {
 namespace {
 
 constexpr double kTopTemperature = 6000.0;    // the program continues every species to here
+constexpr double kDataTopTemperature = 20000.0;  // NASA data are fitted up to here
 constexpr double kBottomTemperature = 200.0;  // data below are not fitted
 // Entropy of an ideal gas at the standard pressure 1 atm minus that at 1 bar (NASA's
 // standard state): -R ln(101325 Pa / 100000 Pa), J/(mol K).  The program's equilibrium
@@ -67,6 +70,13 @@ constexpr int kPolynomialRecordBytes = 37;
 // alone give no accurate fit, at a smooth bound of the NASA records.
 const std::vector<double> kIntervalBounds = {250, 300, 350,  400,  500, 600,
                                              700, 800, 1000, 2000, 4000};
+// Above 6000 K (atoms, ions and small molecules of the plasma), fitted separately from the
+// range below so that the fits up to 6000 K do not depend on the data above: intervals
+// start at 6000 K and end at these bounds.  The heat capacities of the ions and atoms
+// rise and fall over this range with their electronic excitation, so 7-coefficient
+// fits need a bound every few thousand kelvin.
+const std::vector<double> kHotIntervalBounds = {7000, 8000, 9000, 10000, 11000, 12000, 13000,
+                                                14000, 15000, 16000, 17000, 18000, 19000};
 
 struct Options {
   std::string thermo = "/usr/lib/python3/dist-packages/rocketcea/thermo.inp";
@@ -361,7 +371,7 @@ std::vector<PhaseRange> PhaseRanges(const BuiltSpecies& s) {
   std::vector<PhaseRange> out;
   for (const NasaSpecies* r : s.records) {
     PhaseRange p{r, std::max(r->intervals.front().tmin, kBottomTemperature),
-                 std::min(r->intervals.back().tmax, kTopTemperature)};
+                 std::min(r->intervals.back().tmax, kDataTopTemperature)};
     if (p.tb <= p.ta) continue;
     if (!out.empty()) {
       PhaseRange& q = out.back();
@@ -430,7 +440,17 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol, const std::vector<doub
     }
     pieces.push_back({r.ta, r.tb, {r}});
   }
-  if (pieces.empty()) Fail(s.name + ": no data between 200 and 6000 K");
+  if (pieces.empty()) Fail(s.name + ": no data between 200 and 20000 K");
+  // Data above 6000 K are fitted on their own, continuing the fit that ends at 6000 K.
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (pieces[i].ta < kTopTemperature - 1e-6 && pieces[i].tb > kTopTemperature + 1e-6) {
+      Piece hot = pieces[i];
+      hot.ta = kTopTemperature;
+      pieces[i].tb = kTopTemperature;
+      pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1, hot);
+      ++i;
+    }
+  }
   // The data of one piece with the entropy shifted by `shift`.
   auto PieceTarget = [](const Piece& p, double shift) -> ThermoFunction {
     return [&p, shift](double T) {
@@ -462,12 +482,16 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol, const std::vector<doub
     // Intervals end at the common bounds; the smooth joins of the NASA intervals (where
     // the heat capacity may have a kink) are further candidates only where the common
     // bounds alone do not give an accurate fit.
-    std::vector<double> withJoins = bounds;
+    const bool hot = p.ta >= kTopTemperature - 1e-6;
+    const std::vector<double>& ends = hot ? kHotIntervalBounds : bounds;
+    std::vector<double> withJoins = ends;
     for (std::size_t k = 1; k < p.recs.size(); ++k) withJoins.push_back(p.recs[k].ta);
+    // The hot range continues the fit below it, without a step in H or S at 6000 K.
+    const Fit7* before = hot && !s.fits.empty() ? &s.fits.back() : nullptr;
     auto fitRange = [&](double tb, bool& rangeOk) {
-      auto fits = FitRange(target, p.ta, tb, tol, bounds, rangeOk);
-      if (!rangeOk && withJoins.size() > bounds.size())
-        fits = FitRange(target, p.ta, tb, tol, withJoins, rangeOk);
+      auto fits = FitRange(target, p.ta, tb, tol, ends, rangeOk, before);
+      if (!rangeOk && withJoins.size() > ends.size())
+        fits = FitRange(target, p.ta, tb, tol, withJoins, rangeOk, before);
       return fits;
     };
     bool okA = true;
@@ -479,7 +503,8 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol, const std::vector<doub
     }
     // The last piece: fitted over its own range, or through the constant-Cp
     // continuation up to 6000 K when that needs fewer reserve slots in the program.
-    if (a.back().ConstantCp()) a.back().tmax = static_cast<float>(kTopTemperature);
+    if (a.back().ConstantCp() && a.back().tmax < kTopTemperature)
+      a.back().tmax = static_cast<float>(kTopTemperature);
     std::vector<Fit7> chosen = a;
     bool chosenOk = okA;
     s.extended = false;
@@ -688,7 +713,7 @@ int Run(const Options& opt) {
     << "Gas entropies are stored for the standard pressure 1 atm (NASA: 1 bar), i.e. NASA's S "
        "minus R ln(1.01325) = 0.10944 J/(mol K); the deviations below are against that.\n"
     << "Deviations are the largest |fit - NASA| on a 1 K grid over each interval's part of "
-       "the NASA range\n(up to 6000 K), with the coefficients rounded to 32-bit floats as "
+       "the NASA range\n(up to 20000 K), with the coefficients rounded to 32-bit floats as "
        "stored.\n"
     << "Worst: Cp " << Fixed(100 * wCpRel, 3) << " % (" << nCp << "), H " << Fixed(wH, 2)
     << " J/mol (" << nH << "), S " << Fixed(wS, 4) << " J/(mol K) (" << nS << ")\n"
