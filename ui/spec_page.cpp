@@ -45,9 +45,13 @@ class ComponentGridView : public QTableView {
  public:
   using QTableView::QTableView;
   void CommitOpenEditor() {
+    // A cell still being typed into (Alt+R straight from the cell, say): its text is
+    // taken in and the editor closed before the grid is read.
     if (state() != EditingState) return;
-    // The delegate takes the text in when its editor loses the focus.
-    setFocus(Qt::OtherFocusReason);
+    if (QWidget* editor = indexWidget(currentIndex())) {
+      commitData(editor);
+      closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
   }
 };
 
