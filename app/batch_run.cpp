@@ -35,6 +35,7 @@ void PrintUsage() {
                "directory)\n"
                "  --answer yes|no  answer to every question of the run (default: yes)\n"
                "  --csv FILE       also write the results table as CSV\n"
+               "  --fresh-start    solve every point from scratch, not from the previous one\n"
                "       kvil-batch --info TASK.dat [--db DIR]\n"
                "  --info TASK.dat  print the elemental composition table of the task\n");
 }
@@ -63,6 +64,7 @@ class ProgressInteraction : public BatchInteraction {
 
 struct Options {
   std::string db, cfg, csv, datafile;
+  bool freshStart = false;
   Answer answer = Answer::Yes;
 };
 
@@ -78,6 +80,8 @@ bool ParseArguments(int argc, char** argv, Options& o) {
       if (!value(o.db)) return false;
     } else if (std::strcmp(a, "--cfg") == 0) {
       if (!value(o.cfg)) return false;
+    } else if (std::strcmp(a, "--fresh-start") == 0) {
+      o.freshStart = true;
     } else if (std::strcmp(a, "--csv") == 0) {
       if (!value(o.csv)) return false;
     } else if (std::strcmp(a, "--answer") == 0) {
@@ -236,6 +240,7 @@ int RunBatch(int argc, char** argv) {
     session.settings.cutoff = cfgRecord.cutoff;
   }
 
+  session.settings.freshStart = opt.freshStart;
   const bool ran = RunCommand(session);
 
   if (ran && !opt.csv.empty()) {

@@ -321,6 +321,11 @@ class Runner {
   bool WriteReport();
   void WriteRecord();
   int CodeWord() const { return SolverCodeWord(st_.startMode, st_.c1, st_.c2, ions_); }
+  // Whether the chamber point being solved may start from the previous point's state:
+  // the ideal gas, whose equilibrium is unique, after a converged point of the variant.
+  bool ContinuesFromPreviousPoint() const {
+    return continuation_ && eos_ == 1 && ws_.pointStart.valid && !st_.frozenComposition;
+  }
 
   Session& s_;
   Task& task_;
@@ -336,6 +341,7 @@ class Runner {
   int K_ = 0, E_ = 0;
   bool ions_ = false;
   int eos_ = 1;
+  bool continuation_ = true;
   double mixtureEnthalpy_ = 0;  // kJ/kg
   bool pointValid_ = false;     // the last chamber point left a written state
   double solveShift_ = 0;       // condensed volume taken off an assigned V for the solve
@@ -408,6 +414,7 @@ void Runner::VariantLoop() {
     st_.expansionFlag = false;
     st_.startMode = 1;
     st_.index1 = st_.index2 = 1;
+    ws_.pointStart.valid = false;
     K_ = ws_.run.count;
     E_ = task_.elementCount;
     if (K_ <= 0 || E_ <= 0) {
@@ -687,11 +694,36 @@ Flow Runner::SolvePoint() {
       // found on the entropy directly; the Newton system of the solver would treat the
       // gas amounts as moving and leave a state that breaks the gas law.
       SolveFrozenAtEntropy(s_, v2, st_.c1, v1, code);
+    } else if (pass == 0 && st_.rowKind == 0 && ContinuesFromPreviousPoint()) {
+      // A later point of the variant starts from the last converged chamber state; when
+      // that does not converge the point is solved afresh, so no point is lost.
+      PointStart& start = ws_.pointStart;
+      ws_.X = start.X;
+      ws_.species.n = start.n;
+      ws_.species.lnn = start.lnn;
+      st_.startMode = 2;
+      code = CodeWord();
+      st_.quietFailure = true;
+      st_.quietFailed = false;
+      SolveEquilibrium(s_, v1, v2, code, K_, E_);
+      st_.quietFailure = false;
+      if (code != kSolveOk && (code == kSolveNotConverged || st_.quietFailed)) {
+        st_.startMode = 1;
+        code = CodeWord();
+        SolveEquilibrium(s_, v1, v2, code, K_, E_);
+      }
     } else {
       SolveEquilibrium(s_, v1, v2, code, K_, E_);
     }
     status_ = code;
     if (code != kSolveOk) return Flow::Done;
+    if (pass == 0 && st_.rowKind == 0 && eos_ == 1 && !st_.frozenComposition) {
+      PointStart& start = ws_.pointStart;
+      start.X = ws_.X;
+      start.n = ws_.species.n;
+      start.lnn = ws_.species.lnn;
+      start.valid = true;
+    }
 
     if (pass == 0) SetEosFlags();
     const double nGas = ws_.GasAmount();
@@ -792,6 +824,7 @@ RunOutcome Runner::Run() {
   ions_ = task_.Option(kOptIons);
   // Only 2 (virial) and 3 (Kelmost) are non-ideal; any other stored value is the ideal gas.
   eos_ = task_.Eos() == 2 || task_.Eos() == 3 ? task_.Eos() : 1;
+  continuation_ = !s_.settings.freshStart;
 
   // PrepareRunSpecies reorders the species list; the run gives it back as it was.
   // Cleanup runs on every way out, exceptions included.

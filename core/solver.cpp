@@ -706,6 +706,12 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     const double check = CheckValue(ws, lay);
     const double balance = static_cast<double>(BalanceError(ws, task, lay.E0, lay.K));
     bool yes = false;
+    if (ws.state.quietFailure) {
+      ws.state.quietFailed = true;
+      code = kSolveNotConverged;
+      Finish(session);
+      return code;
+    }
     if (change < 0.5 && check < 1.0 && balance < 0.1) {
       yes = session.ui.AskYesNo(
           MessageKind::Confirmation,
@@ -758,14 +764,18 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     long double nSum = 0;
     for (int k = 1; k <= lay.K; ++k) nSum += sp.n[k];
     if (!(nSum >= kMinSolutionAmount)) {
-      session.ui.Message(MessageKind::Error, "Solution not found.");
+      if (ws.state.quietFailure)
+        ws.state.quietFailed = true;
+      else
+        session.ui.Message(MessageKind::Error, "Solution not found.");
       code = kSolveNoSolution;
       Finish(session);
       return code;
     }
     const double balance = static_cast<double>(BalanceError(ws, task, lay.E0, lay.K));
     if (balance > kBalanceErrorLimit) {
-      const bool keep = session.ui.AskYesNo(
+      if (ws.state.quietFailure) ws.state.quietFailed = true;
+      const bool keep = !ws.state.quietFailure && session.ui.AskYesNo(
           MessageKind::Confirmation, "Maximum material balance error is " +
                                          FormatPicture(balance, "0.###") + ". Accept the result?");
       if (!keep) {

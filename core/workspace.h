@@ -213,9 +213,21 @@ struct RunState {
   double reportGasAmount = 0;    // n_gas, mol/kg
   double reportFlowVelocity = 0; // w, m/s
   double reportExpansionPressure = 0;  // MPa
+  // A solve that starts from the previous point's state: a failure there is silent (the
+  // run then solves the point afresh), so no question or message comes from it.
+  bool quietFailure = false;
+  bool quietFailed = false;  // such a solve failed where it would have asked or told
   // Set once the report has shown the messages of the oxidizer/fuel balance in this run
   // (cleared by the report header), so that they are not repeated for every point.
   bool reportBalanceMessagesShown = false;
+};
+
+// The converged chamber state of the last point of a source-composition variant, from
+// which the next point of the same variant starts (ideal gas).
+struct PointStart {
+  bool valid = false;
+  Array1<double, kMaxUnknowns> X;
+  Array1<double, kMaxRunSpecies> n, lnn;
 };
 
 struct CalcWorkspace {
@@ -229,6 +241,7 @@ struct CalcWorkspace {
   EosState eos;
   ResultsBlock results;
   RunState state;
+  PointStart pointStart;
 
   // Amount of the gas phase (gas species and ions), mol/kg.
   double GasAmount() const {

@@ -43,6 +43,9 @@ struct Settings {
   std::string fileName = "kvil.cfg";  // current configuration file
   std::string directory;  // where kvil.cfg is looked up; "" = the working directory
   double cutoff = 1e-6;
+  // Every point of a value list solved from scratch instead of from the previous point
+  // (kvil-batch --fresh-start, for comparisons and measurements).
+  bool freshStart = false;
 };
 
 }  // namespace kvil

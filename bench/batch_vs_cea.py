@@ -1,0 +1,93 @@
+"""Marginal cost per point of kvil-batch and of NASA CEA on the same points, side by side
+in one run (developer script, not part of the build; needs Debian's rocketcea and
+/usr/bin/python3):
+
+    /usr/bin/python3 bench/batch_vs_cea.py build/kvil-batch
+
+The cases (bench/cases, written with the project's datafile layout): a 10 x 10 TP grid of
+CH4/air (T 1500..3300 K by 200 K, p 0.1..15 MPa), HP at 10 pressures of CH4/air and of
+AP/Al/HTPB, and a rocket with throat and expansion to 0.1 MPa at 10 chamber pressures;
+each with a one-point twin.  Marginal cost = (median time of the N-point run - median
+time of the one-point run) / (N - 1), 15 runs each, the runs of both programs interleaved.
+kvil-batch is timed as a user runs it (process start, database, report, table); it is
+timed twice: solving every point from scratch (--fresh-start) and continuing from the
+previous point (the default).  CEA writes its full output with transport properties
+("full") or its plain output ("plain").  CEA's rocket problem cannot hold one exit
+pressure for several chamber pressures, so the rocket case has no CEA figure."""
+import os, shutil, statistics, subprocess, sys, tempfile, time
+
+import rocketcea
+import rocketcea.py_cea as py_cea
+
+KB = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else 'build/kvil-batch')
+CASES = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'cases')
+WORK = tempfile.mkdtemp(prefix='kvil_bench_') + '/'
+for f in os.listdir(CASES):
+    shutil.copy(os.path.join(CASES, f), WORK)
+LIB = os.path.dirname(rocketcea.__file__)
+for lib in ('thermo.lib', 'trans.lib', 'f.inp'):
+    shutil.copy(os.path.join(LIB, lib), WORK)
+REPS = 15
+
+
+def kvil(name, fresh):
+    for ext in ('.txt', '.rst'):
+        if os.path.exists(WORK + name + ext):
+            os.remove(WORK + name + ext)
+    args = [KB] + (['--fresh-start'] if fresh else []) + [name + '.dat']
+    t0 = time.perf_counter()
+    subprocess.run(args, cwd=WORK, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    return time.perf_counter() - t0
+
+
+def cea(lines):
+    for i, ln in enumerate(lines):
+        py_cea.setinpline(i, ln + ' ')
+    for i in range(len(lines), len(lines) + 40):
+        py_cea.setinpline(i, '    ')
+    t0 = time.perf_counter()
+    py_cea.py_cea(WORK, 'f.inp ', 1, 1)
+    return time.perf_counter() - t0
+
+
+def deck(reac, prob, output):
+    return [' ', 'reac'] + ['  ' + r + ' ' for r in reac] + ['prob case=b ' + prob + ' ', output, 'end ']
+
+
+CH4AIR = ['name CH4 wt%=5.5 t,k=298.15 h,kj/mol=-74.6 C 1 H 4',
+          'name O2 wt%=22 t,k=298.15 h,kj/mol=0 O 2', 'name N2 wt%=72.5 t,k=298.15 h,kj/mol=0 N 2']
+APAL = ['name AP wt%=68 t,k=298.15 h,kj/mol=-295.767 N 1 H 4 CL 1 O 4',
+        'name AL wt%=18 t,k=298.15 h,kj/mol=0 AL 1',
+        'name HTPB wt%=14 t,k=298.15 h,kj/mol=0.7 C 7.3165 H 10.336 O 0.1063']
+PB = 'p,bar=1,2,5,10,20,30,50,70,100,150'
+TK = 't,k=' + ','.join(str(t) for t in range(1500, 3301, 200))
+SETS = [  # name, one-point twin, points, CEA reactants, CEA problem (N points), (1 point)
+    ('tp-grid', 'tp-one', 100, CH4AIR, 'tp ' + PB + ' ' + TK, 'tp p,bar=1 t,k=1500'),
+    ('hp-ch4', 'hp-ch4-one', 10, CH4AIR, 'hp ' + PB, 'hp p,bar=1'),
+    ('hp-apal', 'hp-apal-one', 10, APAL, 'hp ' + PB, 'hp p,bar=1'),
+    ('rocket', 'rocket-one', 10, None, None, None),
+]
+
+
+def marginal(big, one, n):
+    return (statistics.median(big) - statistics.median(one)) / (n - 1) * 1e6
+
+
+print('marginal cost per point, us (medians of %d; ratio = kvil-batch continued / CEA)' % REPS)
+for name, one, n, reac, big_prob, one_prob in SETS:
+    t = {k: ([], []) for k in ('fresh', 'cont', 'full', 'plain')}
+    for _ in range(REPS):
+        for k in ('fresh', 'cont'):
+            t[k][0].append(kvil(name, k == 'fresh'))
+            t[k][1].append(kvil(one, k == 'fresh'))
+        if reac:
+            for k, out in (('full', 'output siunits transport '), ('plain', 'output siunits ')):
+                t[k][0].append(cea(deck(reac, big_prob, out)))
+                t[k][1].append(cea(deck(reac, one_prob, out)))
+    m = {k: marginal(v[0], v[1], n) for k, v in t.items() if v[0]}
+    line = '%-8s kvil fresh %6.0f  continued %6.0f' % (name, m['fresh'], m['cont'])
+    if 'full' in m:
+        line += '  CEA full %6.0f  plain %6.0f  ratio full %.2f  plain %.2f' % (
+            m['full'], m['plain'], m['cont'] / m['full'], m['cont'] / m['plain'])
+    print(line, flush=True)
+shutil.rmtree(WORK, ignore_errors=True)
