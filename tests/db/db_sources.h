@@ -113,9 +113,14 @@ inline std::vector<MappedSpecies> ReadSpeciesMap() {
   std::getline(in, line);
   while (std::getline(in, line)) {
     MappedSpecies m;
-    std::size_t a = line.find(','), b = line.find(',', a + 1), c = line.find(',', b + 1);
+    std::size_t a = line.find(',');
+    // The stored name is quoted when it holds a comma ("C3H4,allene(g)").
+    std::size_t b = line.compare(a + 1, 1, "\"") == 0 ? line.find("\",", a + 2) + 1
+                                                      : line.find(',', a + 1);
+    std::size_t c = line.find(',', b + 1);
     m.record = std::atoi(line.substr(0, a).c_str());
     m.name = line.substr(a + 1, b - a - 1);
+    if (m.name.size() >= 2 && m.name.front() == '"') m.name = m.name.substr(1, m.name.size() - 2);
     m.kind = std::atoi(line.substr(b + 1, c - b - 1).c_str());
     std::string names = line.substr(c + 1);
     if (names.size() >= 2 && names.front() == '"') names = names.substr(1, names.size() - 2);

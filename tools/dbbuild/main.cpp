@@ -750,7 +750,9 @@ int Run(const Options& opt) {
     std::ostringstream m;
     m << "record,name,kind,nasa_names\n";
     for (std::size_t i = 0; i < species.size(); ++i) {
-      m << i << "," << species[i].name << "," << species[i].kindCode << ",\"";
+      const std::string& name = species[i].name;  // quoted when it holds a comma
+      m << i << "," << (name.find(',') != std::string::npos ? "\"" + name + "\"" : name) << ","
+        << species[i].kindCode << ",\"";
       for (std::size_t k = 0; k < species[i].nasaNames.size(); ++k)
         m << (k ? ";" : "") << species[i].nasaNames[k];
       m << "\"\n";
