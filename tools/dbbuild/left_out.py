@@ -89,6 +89,7 @@ with open('data/left-out-species.txt', 'w') as f:
     f.write('# NASA thermo.inp product species of the covered elements that the species\n')
     f.write('# database does not ship, and why.  Written by tools/dbbuild/left_out.py.\n')
     f.write('# Covered elements: ' + ' '.join(sorted(covered)) + '\n')
+    f.write('# Survey: tests/db/cea_survey_species.txt (mole fraction >= 1e-5 in CEA results).\n')
     f.write('# %d species left out of %d products of these elements.\n' % (
         len(out), len(out) + len(shipped)))
     for name, ph, why in out:
