@@ -49,17 +49,7 @@ for name, formula, phase in species:
     if name in shipped:
         shipped_formulas.setdefault((tuple(sorted(formula)), phase > 0), name)
 
-# Species CEA uses in the systems of the field that are still out, with what stands in
-# the way.
-pending = {
-    'C2F2': 'CEA uses it (traces in Mg/PTFE); with it the Mg/PTFE HP solve ends with a '
-            'material balance error of 2e-5, above the 1e-5 the solver tests demand: to be '
-            'added together with a look at that convergence',
-    'C3H4,allene': 'CEA uses the C3H4 isomers (up to 0.008 mol/kg in TNT at 1 g/cm3); three '
-                   'species of one formula need names that keep them apart in the species '
-                   'list, the report and the comparisons with CEA: to be added',
-}
-pending['C3H4,propyne'] = pending['C3H4,cyclo-'] = pending['C3H4,allene']
+pending = {}  # species CEA uses that are still out, with what stands in the way
 
 out = []
 for name, formula, phase in species:
