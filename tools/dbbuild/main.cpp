@@ -88,6 +88,9 @@ struct CuratedEntry {
   std::vector<std::string> nasaNames;
   std::string name;  // explicit name, or empty
   int line = 0;
+  // "scale=N": the stored formula unit is N NASA formula units, for a NASA formula with
+  // fractional counts (wustite, Fe0.95O in thermo.inp, stored as Fe19O20 with N = 20).
+  int scale = 1;
 };
 
 struct Properties {
@@ -105,6 +108,7 @@ struct BuiltSpecies {
   std::vector<Fit7> fits;
   std::vector<FitDeviation> deviations;
   bool extended = false;  // last interval fitted through the constant-Cp continuation
+  int scale = 1;          // formula units of NASA's per stored formula unit
   bool fitOk = true;
 };
 
@@ -167,7 +171,14 @@ std::vector<CuratedEntry> ReadCuratedList(const std::string& path) {
       line = line.substr(0, arrow);
     }
     std::istringstream ss(line);
-    for (std::string w; ss >> w;) e.nasaNames.push_back(w);
+    for (std::string w; ss >> w;) {
+      if (w.rfind("scale=", 0) == 0) {
+        e.scale = std::atoi(w.c_str() + 6);
+        if (e.scale < 1 || e.scale > 100) Fail(path + ":" + std::to_string(n) + ": bad " + w);
+        continue;
+      }
+      e.nasaNames.push_back(w);
+    }
     if (e.nasaNames.empty()) Fail(path + ":" + std::to_string(n) + ": no NASA name");
     out.push_back(e);
   }
@@ -241,10 +252,11 @@ float ToFloat(const std::string& text, const std::string& where) {
 // the species cannot be stored (unknown element, fractional or oversized count, more
 // than five elements).
 bool Composition(const NasaSpecies& sp, std::vector<std::pair<int, int>>& comp, int& charge,
-                 std::string& why) {
+                 std::string& why, int scale = 1) {
   comp.clear();
   charge = 0;
-  for (const auto& [sym, count] : sp.formula) {
+  for (const auto& [sym, unscaled] : sp.formula) {
+    const double count = unscaled * scale;
     if (std::fabs(count - std::round(count)) > 1e-6) {
       why = "non-integer count of " + sym;
       return false;
@@ -452,10 +464,14 @@ void FitSpecies(BuiltSpecies& s, const FitTolerance& tol, const std::vector<doub
     }
   }
   // The data of one piece with the entropy shifted by `shift`.
-  auto PieceTarget = [](const Piece& p, double shift) -> ThermoFunction {
-    return [&p, shift](double T) {
+  const double scale = s.scale;
+  auto PieceTarget = [scale](const Piece& p, double shift) -> ThermoFunction {
+    return [&p, shift, scale](double T) {
       NasaValues v = PieceValues(p.recs, T);
       v.s -= shift;
+      v.cp *= scale;
+      v.h *= scale;
+      v.s *= scale;
       return v;
     };
   };
@@ -592,7 +608,8 @@ int Run(const Options& opt) {
     });
     int charge = 0;
     std::string why;
-    if (!Composition(*s.records.front(), s.composition, charge, why)) {
+    s.scale = e.scale;
+    if (!Composition(*s.records.front(), s.composition, charge, why, e.scale)) {
       skipped.push_back(e.nasaNames.front() + ": " + why);
       continue;
     }
@@ -600,7 +617,7 @@ int Run(const Options& opt) {
     for (const NasaSpecies* r : s.records) {
       std::vector<std::pair<int, int>> c;
       int q = 0;
-      if (!Composition(*r, c, q, why) || c != s.composition || q != charge ||
+      if (!Composition(*r, c, q, why, e.scale) || c != s.composition || q != charge ||
           (r->phase != 0) != condensed)
         Fail(where + ": " + r->name + " differs in composition or phase from " +
              s.records.front()->name);
@@ -617,7 +634,7 @@ int Run(const Options& opt) {
       for (const NasaSpecies* r : s.records) {
         auto it = solidVolume.find(r->name);
         if (it != solidVolume.end()) {
-          s.properties.at92 = it->second.first;
+          s.properties.at92 = it->second.first * static_cast<float>(e.scale);
           s.properties.source = "condensed-densities.csv: " + it->second.second;
           break;
         }
@@ -626,7 +643,7 @@ int Run(const Options& opt) {
         for (const NasaSpecies* r : s.records) {
           auto it = liquidVolume.find(r->name);
           if (it != liquidVolume.end()) {
-            s.properties.at92 = it->second.first;
+            s.properties.at92 = it->second.first * static_cast<float>(e.scale);
             s.properties.source = "condensed-densities.csv: " + it->second.second;
             break;
           }
