@@ -70,13 +70,14 @@ ElementalTable BuildElementalTable(Session& session) {
   const int E = task.elementCount > 0 ? std::min(task.elementCount, kMaxSystemElements) : 0;
 
   ElementalTable table;
-  table.cells.assign(E + 4, std::vector<std::string>(2));
+  table.cells.assign(E + 5, std::vector<std::string>(2));
   table.cells[0][0] = "Elements \\ No";
   for (int e = 1; e <= E; ++e)
     table.cells[e][0] = std::string(" ") + ElementSymbol(task.elements[e].index);
   table.cells[E + 1][0] = " Enthalpy";
   table.cells[E + 2][0] = " Sum of parts";
   table.cells[E + 3][0] = " Oxidizer/Fuel";
+  table.cells[E + 4][0] = " Oxygen balance";  // percent
 
   const bool variable = task.variableComposition;
   for (int v = 1;;) {
@@ -96,6 +97,7 @@ ElementalTable BuildElementalTable(Session& session) {
     const OxidizerFuel of = OxidizerFuelBalance(task, v == 1 ? session.ui : silent);
     table.cells[E + 3][v] =
         of.fuel <= kMinFuel ? " 0" : " " + FormatPicture(of.oxidizer / of.fuel, "0.###");
+    table.cells[E + 4][v] = " " + FormatPicture(of.oxygenBalance, "0.##");
 
     if (!variable) break;
     ++v;

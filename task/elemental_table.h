@@ -3,7 +3,8 @@
 // sum of the mass parts and the oxidizer/fuel ratio, as cell texts.
 //
 // Row 0 is the header ("Elements \ No", " 1", " 2", ...); rows 1..E the elements
-// (" " + symbol), then " Enthalpy", " Sum of parts", " Oxidizer/Fuel".  Column 0 holds
+// (" " + symbol), then " Enthalpy", " Sum of parts", " Oxidizer/Fuel" and " Oxygen
+// balance" (percent, "0.##").  Column 0 holds
 // the row captions, columns 1.. the variants.  Amounts are formatted "0.######" up to
 // 0.001 and "0.###" above; enthalpy, sum and ratio "0.###"; each with a leading blank.
 //

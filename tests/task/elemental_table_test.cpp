@@ -51,7 +51,7 @@ TEST_F(ElementalTableTest, SingleCompositionTextAndAppend) {
   SetComponent(2, "O2", "8");
   Prepare();
   const ElementalTable table = BuildElementalTable(session);
-  ASSERT_EQ(table.Rows(), 6);
+  ASSERT_EQ(table.Rows(), 7);
   ASSERT_EQ(table.Columns(), 2);
   const std::string expected =
       "\r\n"
@@ -60,7 +60,8 @@ TEST_F(ElementalTableTest, SingleCompositionTextAndAppend) {
       "              O         55.558\r\n"
       "       Enthalpy          1.111\r\n"
       "   Sum of parts              9\r\n"
-      "  Oxidizer/Fuel          1.008\r\n";
+      "  Oxidizer/Fuel          1.008\r\n"
+      " Oxygen balance            0.7\r\n";  // 1.6 (b_O - b_H / 2) = 0.704
   EXPECT_EQ(ElementalTableText(table), expected);
 
   ASSERT_TRUE(AppendElementalTable(Path("t.txt"), table));
@@ -84,7 +85,7 @@ TEST_F(ElementalTableTest, ListVariantsEndAfterTheLastListPosition) {
   const ElementalTable table = BuildElementalTable(session);
   ASSERT_EQ(table.Columns(), 4);
   EXPECT_EQ(Cell(table, 0, 3), " 3");
-  EXPECT_EQ(Cell(table, table.Rows() - 2, 3), " 100");
+  EXPECT_EQ(Cell(table, table.Rows() - 3, 3), " 100");
   // The task's balance is that of variant 1 again.
   EXPECT_FLOAT_EQ(session.task.massSum, 90);
 }
@@ -107,7 +108,7 @@ TEST_F(ElementalTableTest, SteppedVariantsRunToTheEndOfTheRange) {
   ASSERT_TRUE(ComputeElementBalance(session, 1));
   ElementalTable table = BuildElementalTable(session);
   ASSERT_EQ(table.Columns(), 6);  // 10, 10.5, 11, 11.5, 12
-  EXPECT_EQ(Cell(table, table.Rows() - 2, 5), " 13");
+  EXPECT_EQ(Cell(table, table.Rows() - 3, 5), " 13");
 
   // A range of more than 200 steps stops at column 200 and an empty 201st.
   session.task.components[1].step = 0.001f;
@@ -130,7 +131,7 @@ TEST_F(ElementalTableTest, UnclassedElementIsReportedForTheFirstVariantOnly) {
   const ElementalTable table = BuildElementalTable(session);
   EXPECT_EQ(table.Columns(), 4);
   EXPECT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(Cell(table, table.Rows() - 1, 3), " 0");
+  EXPECT_EQ(Cell(table, table.Rows() - 2, 3), " 0");
 }
 
 }  // namespace
