@@ -6,6 +6,8 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "common/interaction.h"
 #include "components/catalog.h"
@@ -79,6 +81,12 @@ bool SameComposition(const Composition& a, const Composition& b) {
   return true;
 }
 
+// Rows that share their composition with a reactant of thermo.inp but are other
+// substances: polymers, isomers, other phases.
+const std::set<std::string> kOtherSubstances = {
+    "PEG (polyethylene glycol)", "Polyvinyl alcohol", "Polyisobutylene", "Polystyrene",
+    "Isopropyl nitrate", "Turpentine", "Quadricyclane", "Dimethyl ether (liquid)"};
+
 TEST(ShippedComponents, EveryRowIsUsableAndNasaReactantsCarryNasaEnthalpies) {
   kvilcb::Catalog catalog;
   std::vector<std::string> messages;
@@ -123,19 +131,72 @@ TEST(ShippedComponents, EveryRowIsUsableAndNasaReactantsCarryNasaEnthalpies) {
 
     // A row citing a thermo.inp entry has its composition and its enthalpy.
     const std::string tag = "NASA thermo.inp \"";
+    const bool citesNasa = c.source.find(tag) != std::string::npos;
+    std::vector<const NasaEntry*> mixed;  // the thermo.inp entries a mixture row names
+    // The names after the tag: "A", or "A" and "B".
+    std::vector<std::string> citedNames;
     for (auto at = c.source.find(tag); at != std::string::npos; at = c.source.find(tag, at + 1)) {
-      const auto start = at + tag.size();
-      const std::string name = c.source.substr(start, c.source.find('"', start) - start);
+      auto start = at + tag.size();
+      for (;;) {
+        const auto end = c.source.find('"', start);
+        ASSERT_NE(end, std::string::npos) << c.source;
+        citedNames.push_back(c.source.substr(start, end - start));
+        if (c.source.compare(end + 1, 6, " and \"") != 0) break;
+        start = end + 7;
+      }
+    }
+    for (const std::string& name : citedNames) {
       const auto entry = nasa.find(name);
       ASSERT_NE(entry, nasa.end()) << name;
       cited.insert(name);
       if (c.source.find("by mass") != std::string::npos ||
-          c.source.find("mixture") != std::string::npos)
+          c.source.find("mixture") != std::string::npos) {
+        mixed.push_back(&entry->second);
         continue;
+      }
       EXPECT_TRUE(SameComposition(moles, entry->second.composition)) << name;
       EXPECT_NEAR(c.enthalpy, entry->second.enthalpy,
                   std::max(10.0, 0.01 * std::abs(entry->second.enthalpy)))
           << name;
+    }
+
+    // A mixture of two thermo.inp entries (peroxide strengths, blends) is their
+    // mass-weighted sum in composition and in enthalpy.
+    if (mixed.size() == 2) {
+      const NasaEntry& a = *mixed[0];
+      const NasaEntry& b = *mixed[1];
+      std::set<std::string> symbols;
+      const Composition* parts[] = {&moles, &a.composition, &b.composition};
+      for (const Composition* m : parts)
+        for (const auto& [symbol, amount] : *m) symbols.insert(symbol);
+      auto at = [](const Composition& m, const std::string& symbol) {
+        const auto it = m.find(symbol);
+        return it == m.end() ? 0.0 : it->second;
+      };
+      double num = 0, den = 0;
+      for (const auto& symbol : symbols) {
+        const double d = at(a.composition, symbol) - at(b.composition, symbol);
+        num += (at(moles, symbol) - at(b.composition, symbol)) * d;
+        den += d * d;
+      }
+      const double w = num / den;  // mass fraction of the first entry
+      EXPECT_GT(w, 0.0);
+      EXPECT_LT(w, 1.0);
+      for (const auto& symbol : symbols) {
+        const double blend = w * at(a.composition, symbol) + (1 - w) * at(b.composition, symbol);
+        EXPECT_NEAR(at(moles, symbol), blend, 2e-3 * blend + 1e-3) << symbol;
+      }
+      const double h = w * a.enthalpy + (1 - w) * b.enthalpy;
+      EXPECT_NEAR(c.enthalpy, h, std::max(10.0, 0.01 * std::abs(h)));
+    }
+
+    // A row with the composition of a thermo.inp reactant is that reactant, cited
+    // with NASA's value, unless it is another substance of the same composition.
+    if (!citesNasa && !kOtherSubstances.count(c.name)) {
+      for (const auto& [name, entry] : nasa) {
+        EXPECT_FALSE(entry.reactant && SameComposition(moles, entry.composition))
+            << "same composition as " << name << " but cites another source";
+      }
     }
   }
   for (const auto& cls : catalog.classes) EXPECT_TRUE(usedClasses.count(cls.name)) << cls.name;
