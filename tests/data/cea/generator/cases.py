@@ -88,4 +88,9 @@ visible = [
     dict(name='mg-ptfe-rich-hp', components=[['Mg', '60', 0.0], ['C2F4', '40', -8275.50]],
          first=[1, '0.1 5', ''], second=[5, '0', ''],
          cea=dict(prob='hp p,bar=1,50', insert='MgF2(L)')),
+    # Thermite with iron oxide in excess: wustite (NASA Fe.947O, formula Fe0.95O) holds
+    # 72 % of the mass; a little nitrogen gives the gas phase CEA needs.
+    dict(name='fe2o3-al-n2-tp', components=[['Fe2O3', '85', -5161.3], ['Al', '10', 0.0], ['N2', '5', 0.0]],
+         first=[2, '1200 1500 1800', ''], second=[1, '0.1', ''],
+         cea=dict(prob='tp p,bar=1 t,k=1200,1500,1800')),
 ]
