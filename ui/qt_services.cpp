@@ -7,6 +7,10 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+// The help pages are compiled into the windows' static library: their resource has to be
+// registered by hand (outside any namespace).
+static void InitHelpResource() { Q_INIT_RESOURCE(help); }
+
 namespace kvil {
 
 QString QtFileDialogs::OpenFile(QWidget* parent, const QString& title, const QString& directory,
@@ -40,6 +44,7 @@ QString HelpAddress(int context) {
 }
 
 HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent), browser_(new QTextBrowser(this)) {
+  InitHelpResource();
   setWindowTitle(QStringLiteral("KVIL Help"));
   setObjectName(QStringLiteral("helpWindow"));
   browser_->setOpenExternalLinks(true);

@@ -22,6 +22,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <fstream>
 
@@ -34,6 +35,8 @@
 #include "ui/progress_window.h"
 #include "ui/results_page.h"
 #include "ui/settings_page.h"
+#include "ui/qt_services.h"
+#include "ui/about_window.h"
 #include "ui/analysis_page.h"
 #include "ui/elemental_window.h"
 #include "ui/species_page.h"
@@ -407,6 +410,30 @@ class MainWindowTest : public QObject {
         if (l->buddy()) add(l->text());
       for (QGroupBox* g : current->findChildren<QGroupBox*>()) add(g->title());
     }
+  }
+
+  void helpOpensAtTheFieldEnteredLastAndAboutCloses() {
+    Open();
+    Spec()->stepField(2)->setFocus();
+    QTest::keyClick(window_, Qt::Key_F1);
+    QCOMPARE(help_->contexts.last(), 8);  // step fields
+    Spec()->grid()->setFocus();
+    QTest::keyClick(window_, Qt::Key_F1);
+    QCOMPARE(help_->contexts.last(), 11);  // component grid
+    // The help pages built into the program open at that context.
+    HelpWindow help;
+    help.ShowHelp(window_, 8);
+    QVERIFY(help.CurrentAddress().endsWith("#ctx8"));
+    QVERIFY(help.findChild<QTextBrowser*>()->toPlainText().contains("Step value"));
+    QVERIFY(QTest::qWaitForWindowExposed(&help));
+    SaveShot(&help, "help_window");
+    help.close();
+    TAboutForm about;
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    SaveShot(&about, "about_window");
+    QTest::keyClick(&about, Qt::Key_Space);
+    QVERIFY(!about.isVisible());
   }
 
   void typedComponentsGiveTheSystemsElements() {
