@@ -2,7 +2,7 @@
 in one run (developer script, not part of the build; needs Debian's rocketcea and
 /usr/bin/python3):
 
-    /usr/bin/python3 bench/batch_vs_cea.py build/kvil-batch
+    /usr/bin/python3 bench/batch_vs_cea.py build/kvil-batch [OTHER_KVIL_BATCH]
 
 The cases (bench/cases, written with the project's datafile layout): a 10 x 10 TP grid of
 CH4/air (T 1500..3300 K by 200 K, p 0.1..15 MPa), HP at 10 pressures of CH4/air and of
@@ -12,7 +12,8 @@ time of the one-point run) / (N - 1), 15 runs each, the runs of both programs in
 kvil-batch is timed as a user runs it (process start, database, report, table); it is
 timed twice: solving every point from scratch (--fresh-start) and continuing from the
 previous point (the default).  CEA writes its full output with transport properties
-("full") or its plain output ("plain").  CEA's rocket problem cannot hold one exit
+("full") or its plain output ("plain").  An optional second kvil-batch (an earlier build,
+say) is timed in the same runs, continuing, as "other", for a before/after figure.  CEA's rocket problem cannot hold one exit
 pressure for several chamber pressures, so the rocket case has no CEA figure."""
 import os, shutil, statistics, subprocess, sys, tempfile, time
 
@@ -20,6 +21,7 @@ import rocketcea
 import rocketcea.py_cea as py_cea
 
 KB = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else 'build/kvil-batch')
+OTHER = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
 CASES = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'cases')
 WORK = tempfile.mkdtemp(prefix='kvil_bench_') + '/'
 for f in os.listdir(CASES):
@@ -30,11 +32,11 @@ for lib in ('thermo.lib', 'trans.lib', 'f.inp'):
 REPS = 15
 
 
-def kvil(name, fresh):
+def kvil(name, fresh, program=None):
     for ext in ('.txt', '.rst'):
         if os.path.exists(WORK + name + ext):
             os.remove(WORK + name + ext)
-    args = [KB] + (['--fresh-start'] if fresh else []) + [name + '.dat']
+    args = [program or KB] + (['--fresh-start'] if fresh else []) + [name + '.dat']
     t0 = time.perf_counter()
     subprocess.run(args, cwd=WORK, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
     return time.perf_counter() - t0
@@ -75,17 +77,22 @@ def marginal(big, one, n):
 
 print('marginal cost per point, us (medians of %d; ratio = kvil-batch continued / CEA)' % REPS)
 for name, one, n, reac, big_prob, one_prob in SETS:
-    t = {k: ([], []) for k in ('fresh', 'cont', 'full', 'plain')}
+    t = {k: ([], []) for k in ('fresh', 'cont', 'other', 'full', 'plain')}
     for _ in range(REPS):
         for k in ('fresh', 'cont'):
             t[k][0].append(kvil(name, k == 'fresh'))
             t[k][1].append(kvil(one, k == 'fresh'))
+        if OTHER:
+            t['other'][0].append(kvil(name, False, OTHER))
+            t['other'][1].append(kvil(one, False, OTHER))
         if reac:
             for k, out in (('full', 'output siunits transport '), ('plain', 'output siunits ')):
                 t[k][0].append(cea(deck(reac, big_prob, out)))
                 t[k][1].append(cea(deck(reac, one_prob, out)))
     m = {k: marginal(v[0], v[1], n) for k, v in t.items() if v[0]}
     line = '%-8s kvil fresh %6.0f  continued %6.0f' % (name, m['fresh'], m['cont'])
+    if 'other' in m:
+        line += '  other %6.0f' % m['other']
     if 'full' in m:
         line += '  CEA full %6.0f  plain %6.0f  ratio full %.2f  plain %.2f' % (
             m['full'], m['plain'], m['cont'] / m['full'], m['cont'] / m['plain'])

@@ -833,6 +833,7 @@ RunOutcome Runner::Run() {
     SpeciesList saved;
     ~Cleanup() {
       r.s_.report.Close();
+      r.s_.table.Close();
       r.ui_.ShowProgress(false);
       r.task_.species = saved;
     }
@@ -840,6 +841,8 @@ RunOutcome Runner::Run() {
 
   s_.report.ClearFailure();
   if (!s_.report.Open(s_.ReportPath())) throw RunWriteError("report");
+  // A table that cannot be opened here is reported by the first record written to it.
+  s_.table.Open(s_.TablePath());
 
   if (!SetUp()) return outcome_;
   outcome_.started = true;

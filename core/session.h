@@ -12,6 +12,7 @@
 #include "common/interaction.h"
 #include "core/workspace.h"
 #include "results/report_file.h"
+#include "results/table_file.h"
 #include "task/settings_record.h"
 #include "task/species_list.h"
 #include "task/task.h"
@@ -32,6 +33,7 @@ struct Session {
   SpeciesGrid grid;
   CalcWorkspace ws;
   ReportFile report;  // the results report, open for appending during a run
+  ResultsTableFile table;  // the results table, open for appending during a run
 
   // Files of the current task: datafile path (empty for a task never saved) and the
   // directory in which the companion files live ("" = working directory).

@@ -32,9 +32,7 @@ void ReportFile::Line(const std::string& text) {
 }
 
 void ReportFile::Flush() {
-  if (!file_) return;
-  Close();
-  Open(path_);
+  if (file_ && std::fflush(file_) != 0) failed_ = true;
 }
 
 }  // namespace kvil

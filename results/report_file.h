@@ -2,8 +2,9 @@
 //
 // Every writer of the report (the report writer, the solver's notes, the EOS lines,
 // the run's heat-of-combustion line) writes through the one ReportFile of the
-// Session.  Lines end with CR LF.  Flush() closes and reopens the file for appending,
-// so that what was written so far is on disk while a long run goes on.  A failed
+// Session.  Lines end with CR LF.  Flush() hands what was written so far to the system,
+// so that a partly written report can be read while a long run goes on; the file stays
+// open until Close().  A failed
 // open, write or flush sets failed(); the run then ends with "Calculation failed !".
 #pragma once
 

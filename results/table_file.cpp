@@ -141,18 +141,42 @@ bool AppendResultsRecord(Session& session, int /*componentCount*/) {
   for (size_t i = 0; i < values.size(); ++i) PutLE<double>(bytes.data(), i * 8, values[i]);
 
   const std::string path = session.TablePath();
-  std::FILE* f = std::fopen(path.c_str(), "ab");
-  if (!f) return false;
-  bool ok = std::fseek(f, 0, SEEK_END) == 0;
-  const long previous = ok ? std::ftell(f) : -1;
+  if (session.table.IsOpen() && session.table.path() == path)
+    return session.table.Append(bytes.data(), bytes.size());
+  ResultsTableFile once;
+  return once.Open(path) && once.Append(bytes.data(), bytes.size());
+}
+
+bool ResultsTableFile::Open(const std::string& path) {
+  Close();
+  path_ = path;
+  file_ = std::fopen(path.c_str(), "ab");
+  return file_ != nullptr;
+}
+
+void ResultsTableFile::Close() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+}
+
+bool ResultsTableFile::Append(const void* bytes, size_t size) {
+  if (!file_) return false;
+  bool ok = std::fseek(file_, 0, SEEK_END) == 0;
+  const long previous = ok ? std::ftell(file_) : -1;
   ok = ok && previous >= 0;
-  ok = ok && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = ok && std::fflush(f) == 0;
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok && previous >= 0) {
-    // Cut a partly written record away so that readers never see it.
-    std::error_code ec;
-    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(previous), ec);
+  ok = ok && std::fwrite(bytes, 1, size, file_) == size;
+  ok = ok && std::fflush(file_) == 0;
+  if (!ok) {
+    // Closing drops whatever of the record the stream still holds; then a partly
+    // written record is cut away so that readers never see it, and the table is opened
+    // again for the points that follow.
+    std::fclose(file_);
+    file_ = nullptr;
+    if (previous >= 0) {
+      std::error_code ec;
+      std::filesystem::resize_file(path_, static_cast<std::uintmax_t>(previous), ec);
+    }
+    file_ = std::fopen(path_.c_str(), "ab");
   }
   return ok;
 }

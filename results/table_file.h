@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,7 +46,31 @@ struct ResultsRecord {
 // previous size, so that no partial record is ever left.  False on failure.  A record
 // holding a value that is not a finite number is not written (true is returned: the
 // file is intact); the run refuses such a point before it gets here.
+// While session.table is open on session.TablePath() (the run keeps it open from its
+// first point to its last), the record goes through that handle instead of an open and
+// close per point; it is flushed after every record, so readers see whole records only.
 bool AppendResultsRecord(Session& session, int componentCount);
+
+// The results table held open for appending during a run.
+class ResultsTableFile {
+ public:
+  ResultsTableFile() = default;
+  ResultsTableFile(const ResultsTableFile&) = delete;
+  ResultsTableFile& operator=(const ResultsTableFile&) = delete;
+  ~ResultsTableFile() { Close(); }
+
+  bool Open(const std::string& path);  // for appending, creating it when missing
+  bool IsOpen() const { return file_ != nullptr; }
+  void Close();
+  const std::string& path() const { return path_; }
+  // Appends `bytes` in one piece and flushes; on failure the file is cut back to its
+  // previous size.  False on failure.
+  bool Append(const void* bytes, size_t size);
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string path_;
+};
 
 enum class TableReadStatus {
   Ok,          // at least one record, all complete

@@ -311,5 +311,37 @@ TEST_F(TableFileTest, AppendThatRunsOutOfSpaceLeavesOnlyWholeRecords) {
   EXPECT_EQ(records.size(), 1u);
 }
 
+// During a run the table stays open: every record is on disk as soon as it is
+// appended, a record that does not fit is cut away without leaving bytes of it in the
+// stream, and the points after it are appended whole.
+TEST_F(TableFileTest, HeldOpenTableKeepsWholeRecordsAcrossAFailedAppend) {
+  ASSERT_TRUE(s.table.Open(s.TablePath()));
+  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  const auto oneRecord = std::filesystem::file_size(s.TablePath());
+  std::vector<ResultsRecord> records;
+  EXPECT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Ok);
+  EXPECT_EQ(records.size(), 1u);
+
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = oneRecord + 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const bool appended = AppendResultsRecord(s, 2);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_FALSE(appended);
+  EXPECT_EQ(std::filesystem::file_size(s.TablePath()), oneRecord);
+
+  s.ws.results.T = 2500.0;
+  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  EXPECT_EQ(std::filesystem::file_size(s.TablePath()), 2 * oneRecord);
+  s.table.Close();
+  EXPECT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Ok);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].parameters[1], 2500.0);
+}
+
 }  // namespace
 }  // namespace kvil::testing
