@@ -1,5 +1,7 @@
 #include "common/numfmt.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,149 +10,163 @@ namespace kvil {
 
 namespace {
 
-// Splits a picture into the mantissa part and the exponent part.
-struct Picture {
-  int intZeros = 0;        // '0' placeholders before the point
-  int intPlaces = 0;       // '0' and '#' placeholders before the point
-  bool thousands = false;  // ',' among the integer placeholders
-  int fracZeros = 0;       // '0' placeholders after the point
-  int fracPlaces = 0;      // '0' and '#' placeholders after the point
-  bool hasPoint = false;
-  bool scientific = false;
-  char expChar = 'e';
-  bool expAlwaysSign = false;
-  int expDigits = 0;
-  std::string prefix, middle, suffix;  // literal text around the number
+// "%.*f" of a finite value into buf: to_chars renders exactly as printf does.
+int FixedChars(char* buf, int size, double value, int decimals) {
+  const auto r = std::to_chars(buf, buf + size, value, std::chars_format::fixed, decimals);
+  if (r.ec == std::errc()) return static_cast<int>(r.ptr - buf);
+  return std::snprintf(buf, size, "%.*f", decimals, value);
+}
+
+constexpr int kBufSize = 512;
+
+// The digits of |value| with `decimals` decimals, split at the point, optional trailing
+// zeros of the fraction dropped down to `fracZeros`.
+struct FixedDigits {
+  char buf[kBufSize];
+  const char* intBegin;
+  int intLen;
+  const char* fracBegin;
+  int fracLen;
 };
 
-Picture ParsePicture(const std::string& p) {
-  Picture pic;
+void SplitFixed(FixedDigits& d, double absValue, int decimals, int fracZeros) {
+  const int len = std::min(FixedChars(d.buf, kBufSize, absValue, decimals), kBufSize - 1);
+  int dot = 0;
+  while (dot < len && d.buf[dot] != '.') ++dot;
+  d.intBegin = d.buf;
+  d.intLen = dot;
+  d.fracBegin = dot < len ? d.buf + dot + 1 : d.buf + len;
+  d.fracLen = dot < len ? len - dot - 1 : 0;
+  while (d.fracLen > fracZeros && d.fracBegin[d.fracLen - 1] == '0') --d.fracLen;
+}
+
+}  // namespace
+
+NumberPicture::NumberPicture(std::string_view p) {
   size_t i = 0;
   const size_t n = p.size();
   auto isPlace = [](char c) { return c == '0' || c == '#'; };
   // Literal prefix up to the first placeholder or point.
-  while (i < n && !isPlace(p[i]) && p[i] != '.' && p[i] != ',') pic.prefix += p[i++];
+  while (i < n && !isPlace(p[i]) && p[i] != '.' && p[i] != ',') prefix_ += p[i++];
   // Integer placeholders.
   while (i < n && (isPlace(p[i]) || p[i] == ',')) {
-    if (p[i] == ',') pic.thousands = true;
-    else {
-      ++pic.intPlaces;
-      if (p[i] == '0') ++pic.intZeros;
+    if (p[i] == ',') {
+      thousands_ = true;
+    } else {
+      ++intPlaces_;
+      if (p[i] == '0') ++intZeros_;
     }
     ++i;
   }
   if (i < n && p[i] == '.') {
-    pic.hasPoint = true;
     ++i;
     while (i < n && isPlace(p[i])) {
-      ++pic.fracPlaces;
-      if (p[i] == '0') ++pic.fracZeros;
+      ++fracPlaces_;
+      if (p[i] == '0') ++fracZeros_;
       ++i;
     }
   }
   // Literal text, then an optional exponent.
   while (i < n) {
-    char c = p[i];
+    const char c = p[i];
     if ((c == 'e' || c == 'E') && i + 1 < n && (p[i + 1] == '+' || p[i + 1] == '-')) {
-      pic.scientific = true;
-      pic.expChar = c;
-      pic.expAlwaysSign = p[i + 1] == '+';
+      scientific_ = true;
+      expChar_ = c;
+      expAlwaysSign_ = p[i + 1] == '+';
       i += 2;
       while (i < n && isPlace(p[i])) {
-        if (p[i] == '0') ++pic.expDigits;
+        if (p[i] == '0') ++expDigits_;
         ++i;
       }
-      while (i < n) pic.suffix += p[i++];
+      suffix_.append(p.substr(i));
       break;
     }
-    pic.middle += c;
+    middle_ += c;
     ++i;
   }
-  if (pic.expDigits == 0 && pic.scientific) pic.expDigits = 1;
-  return pic;
+  if (expDigits_ == 0 && scientific_) expDigits_ = 1;
 }
 
-std::string GroupThousands(const std::string& digits) {
-  std::string out;
-  int count = 0;
-  for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
-    if (count > 0 && count % 3 == 0) out.insert(out.begin(), ',');
-    out.insert(out.begin(), *it);
-    ++count;
+void NumberPicture::Append(std::string& out, double value) const {
+  if (std::isnan(value)) {
+    out += "NAN";
+    return;
   }
-  return out;
-}
-
-// Renders |value| with `decimals` decimals, then trims optional trailing zeros.
-// Returns integer digits and fraction digits separately.
-void FixedParts(double absValue, const Picture& pic, std::string& intPart,
-                std::string& fracPart) {
-  char buf[512];
-  std::snprintf(buf, sizeof buf, "%.*f", pic.fracPlaces, absValue);
-  std::string s = buf;
-  size_t dot = s.find('.');
-  intPart = dot == std::string::npos ? s : s.substr(0, dot);
-  fracPart = dot == std::string::npos ? "" : s.substr(dot + 1);
-  while (static_cast<int>(fracPart.size()) > pic.fracZeros && !fracPart.empty() &&
-         fracPart.back() == '0')
-    fracPart.pop_back();
-  // Integer part: drop a lone leading zero when no '0' placeholder asks for it,
-  // pad with zeros up to the number of '0' placeholders.
-  if (intPart == "0" && pic.intZeros == 0) intPart.clear();
-  while (static_cast<int>(intPart.size()) < pic.intZeros) intPart.insert(intPart.begin(), '0');
-}
-
-}  // namespace
-
-std::string FormatPicture(double value, const std::string& pattern) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  Picture pic = ParsePicture(pattern);
-  bool negative = value < 0;
-  double a = std::fabs(value);
-  std::string intPart, fracPart, expText;
-  if (pic.scientific) {
-    int exponent = 0;
+  if (std::isinf(value)) {
+    out += value < 0 ? "-INF" : "INF";
+    return;
+  }
+  const bool negative = value < 0;
+  const double a = std::fabs(value);
+  FixedDigits d;
+  int exponent = 0;
+  if (scientific_) {
+    double m = 0.0;
     if (a != 0) {
-      // Mantissa with one integer digit; rounding may carry to 10.
-      int digitsBefore = pic.intPlaces > 0 ? pic.intPlaces : 1;
+      // Mantissa with intPlaces integer digits; rounding may carry to the next power.
+      const int digitsBefore = intPlaces_ > 0 ? intPlaces_ : 1;
       exponent = static_cast<int>(std::floor(std::log10(a))) - (digitsBefore - 1);
-      double m = a / std::pow(10.0, exponent);
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "%.*f", pic.fracPlaces, m);
-      if (std::atof(buf) >= std::pow(10.0, digitsBefore)) {
+      m = a / std::pow(10.0, exponent);
+      SplitFixed(d, m, fracPlaces_, fracPlaces_);
+      int significant = d.intLen;
+      for (int k = 0; k < d.intLen && d.intBegin[k] == '0'; ++k) --significant;
+      if (significant > digitsBefore) {
         ++exponent;
         m = a / std::pow(10.0, exponent);
-      } else if (std::atof(buf) < std::pow(10.0, digitsBefore - 1)) {
+      } else if (significant < digitsBefore) {
         --exponent;
         m = a / std::pow(10.0, exponent);
       }
-      FixedParts(m, pic, intPart, fracPart);
-    } else {
-      FixedParts(0.0, pic, intPart, fracPart);
     }
-    if (intPart.empty() && fracPart.empty()) intPart = "0";
-    char ebuf[32];
-    std::snprintf(ebuf, sizeof ebuf, "%0*d", pic.expDigits, std::abs(exponent));
-    expText = std::string(1, pic.expChar);
-    if (exponent < 0) expText += '-';
-    else if (pic.expAlwaysSign) expText += '+';
-    expText += ebuf;
+    SplitFixed(d, m, fracPlaces_, fracZeros_);
   } else {
-    FixedParts(a, pic, intPart, fracPart);
-    if (intPart.empty() && fracPart.empty()) intPart = "0";
-    if (pic.thousands) intPart = GroupThousands(intPart);
+    SplitFixed(d, a, fracPlaces_, fracZeros_);
   }
-  bool zero = intPart.find_first_not_of("0,") == std::string::npos &&
-              fracPart.find_first_not_of('0') == std::string::npos;
-  std::string out = pic.prefix;
+  // Integer part: a lone leading zero goes when no '0' placeholder asks for it; zeros
+  // pad it up to the number of '0' placeholders.
+  if (d.intLen == 1 && d.intBegin[0] == '0' && intZeros_ == 0) d.intLen = 0;
+  const int pad = std::max(0, intZeros_ - d.intLen);
+  bool zero = true;
+  for (int k = 0; k < d.intLen && zero; ++k) zero = d.intBegin[k] == '0';
+  for (int k = 0; k < d.fracLen && zero; ++k) zero = d.fracBegin[k] == '0';
+
+  out += prefix_;
   if (negative && !zero) out += '-';
-  out += intPart;
-  if (!fracPart.empty()) out += '.' + fracPart;
-  out += pic.middle;
-  out += expText;
-  out += pic.suffix;
-  return out;
+  if (d.intLen == 0 && pad == 0 && d.fracLen == 0) {
+    out += '0';
+  } else {
+    if (thousands_ && !scientific_) {
+      const int len = d.intLen + pad;
+      for (int k = 0; k < len; ++k) {
+        out += k < pad ? '0' : d.intBegin[k - pad];
+        const int after = len - k - 1;  // digits still to come
+        if (after > 0 && after % 3 == 0) out += ',';
+      }
+    } else {
+      out.append(pad, '0');
+      out.append(d.intBegin, d.intLen);
+    }
+  }
+  if (d.fracLen > 0) {
+    out += '.';
+    out.append(d.fracBegin, d.fracLen);
+  }
+  out += middle_;
+  if (scientific_) {
+    out += expChar_;
+    if (exponent < 0) out += '-';
+    else if (expAlwaysSign_) out += '+';
+    char ebuf[16];
+    const auto r = std::to_chars(ebuf, ebuf + sizeof ebuf, std::abs(exponent));
+    const int len = static_cast<int>(r.ptr - ebuf);
+    if (len < expDigits_) out.append(expDigits_ - len, '0');
+    out.append(ebuf, len);
+  }
+  out += suffix_;
+}
+
+std::string FormatPicture(double value, const std::string& pattern) {
+  return NumberPicture(pattern).Format(value);
 }
 
 std::string Sci(double value, int width) {
@@ -158,39 +174,62 @@ std::string Sci(double value, int width) {
   if (significant < 2) significant = 2;
   if (significant > 18) significant = 18;
   if (std::isnan(value) || std::isinf(value)) return PadLeft(std::isnan(value) ? "NAN" : "INF", width);
+  // d.ddddE+xx, then the exponent rewritten with four digits.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*E", significant - 1, std::fabs(value));
-  // buf: d.ddddE+xx  -> rewrite exponent with four digits
-  std::string s = buf;
-  size_t e = s.find('E');
-  std::string mant = s.substr(0, e);
-  int exponent = std::atoi(s.c_str() + e + 1);
+  const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                               std::chars_format::scientific, significant - 1);
+  const char* e = buf;
+  while (e < r.ptr && *e != 'e') ++e;
+  int exponent = 0;
+  std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, exponent);
+  std::string out;
+  out.reserve(std::max(width, 24));
+  const int length = static_cast<int>(e - buf) + 7;
+  if (length < width) out.append(width - length, ' ');
+  out += value < 0 ? '-' : ' ';
+  out.append(buf, e - buf);
+  out += 'E';
+  out += exponent < 0 ? '-' : '+';
   char ebuf[16];
-  std::snprintf(ebuf, sizeof ebuf, "%c%04d", exponent < 0 ? '-' : '+', std::abs(exponent));
-  std::string out = (value < 0 ? "-" : " ") + mant + "E" + ebuf;
-  return PadLeft(out, width);
+  const auto er = std::to_chars(ebuf, ebuf + sizeof ebuf, std::abs(exponent));
+  const int elen = static_cast<int>(er.ptr - ebuf);
+  if (elen < 4) out.append(4 - elen, '0');
+  out.append(ebuf, elen);
+  return out;
 }
 
 std::string Fixed(double value, int width, int decimals) {
   if (std::isnan(value) || std::isinf(value) || std::fabs(value) >= 1e36) return Sci(value, width);
   char buf[128];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-  std::string s = buf;
+  const int len = std::min(FixedChars(buf, sizeof buf, value, decimals), int(sizeof buf) - 1);
+  const char* s = buf;
+  int n = len;
   // "-0.000" is written without its sign.
-  if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
-  return PadLeft(s, width);
+  if (buf[0] == '-') {
+    bool allZero = true;
+    for (int k = 1; k < len && allZero; ++k) allZero = buf[k] == '0' || buf[k] == '.';
+    if (allZero) ++s, --n;
+  }
+  std::string out;
+  if (n < width) out.append(width - n, ' ');
+  out.append(s, n);
+  return out;
 }
 
 std::string FormatExp23(double value) { return Sci(value, 23); }
 
 std::string PadLeft(const std::string& text, int width) {
   if (static_cast<int>(text.size()) >= width) return text;
-  return std::string(width - text.size(), ' ') + text;
+  std::string out(width - text.size(), ' ');
+  out += text;
+  return out;
 }
 
 std::string PadRight(const std::string& text, int width) {
   if (static_cast<int>(text.size()) >= width) return text;
-  return text + std::string(width - text.size(), ' ');
+  std::string out = text;
+  out.append(width - text.size(), ' ');
+  return out;
 }
 
 std::string IntText(long long value) { return std::to_string(value); }

@@ -16,11 +16,38 @@
 //  - FormatExp23(v): the 23-character exponent form of the task datafile and of the
 //    virial EOS report lines (= Sci(v, 23), 15 significant digits).
 //  - PadLeft / PadRight: right- or left-align a text in a field, never truncating.
+//
+// A picture used for many numbers is parsed once into a NumberPicture, whose Append
+// writes a number to the end of a text without temporary strings.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kvil {
+
+class NumberPicture {
+ public:
+  explicit NumberPicture(std::string_view pattern);
+  void Append(std::string& out, double value) const;
+  std::string Format(double value) const {
+    std::string out;
+    Append(out, value);
+    return out;
+  }
+
+ private:
+  int intZeros_ = 0;        // '0' placeholders before the point
+  int intPlaces_ = 0;       // '0' and '#' placeholders before the point
+  bool thousands_ = false;  // ',' among the integer placeholders
+  int fracZeros_ = 0;       // '0' placeholders after the point
+  int fracPlaces_ = 0;      // '0' and '#' placeholders after the point
+  bool scientific_ = false;
+  char expChar_ = 'e';
+  bool expAlwaysSign_ = false;
+  int expDigits_ = 0;
+  std::string prefix_, middle_, suffix_;  // literal text around the number
+};
 
 std::string FormatPicture(double value, const std::string& pattern);
 std::string Fixed(double value, int width, int decimals);

@@ -533,20 +533,24 @@ std::string FormatReportNumber(double value) {
 }
 
 std::string FormatConcentration(double value, bool dominant) {
-  std::string text;
-  if (!dominant) {
-    text = FormatPicture(value, "0.#####e-00");
-  } else {
+  static const NumberPicture kAll("0.#####e-00"), kSmall("0.####e-00"), kLarge("0.#####"),
+      kFraction("0.#######");
+  const NumberPicture* picture = &kAll;
+  if (dominant) {
     const double a = std::fabs(value);
     if (value == 0) return "     0      ";
-    if (a < 1e-6)
-      text = FormatPicture(value, "0.####e-00");
-    else if (a >= 1)
-      text = FormatPicture(value, "0.#####");
-    else
-      text = FormatPicture(value, "0.#######");
+    picture = a < 1e-6 ? &kSmall : a >= 1 ? &kLarge : &kFraction;
   }
-  return PadLeft(Cut(text, 12), 12);
+  // Right-aligned in 12 places, cut to 12.
+  std::string text;
+  picture->Append(text, value);
+  if (text.size() >= 12) {
+    text.resize(12);
+    return text;
+  }
+  std::string out(12 - text.size(), ' ');
+  out += text;
+  return out;
 }
 
 void WriteReportHeader(Session& session, int firstCode, int secondCode, int expansionCode) {
