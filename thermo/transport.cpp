@@ -113,18 +113,25 @@ void ComputeTransportProperties(Session& session, int speciesCount,
   LinearWork& lw = ws.linear;
   for (int r = 1; r <= P; ++r)
     for (int c = 1; c <= P + 1; ++c) lw.augmented(r, c) = 0;
+  // The collision integral and the mass factor of D are the same for both orders of
+  // a pair and formed once; only the polar term takes the first species' delta.
   for (int a = 1; a <= P; ++a) {
     const int i = gas[a], ki = sel[i];
-    for (int b = 1; b <= P; ++b) {
-      if (b == a) continue;
+    const double di = run.delta[ki];
+    for (int b = a + 1; b <= P; ++b) {
       const int j = gas[b], kj = sel[j];
+      const double dj = run.delta[kj];
       const double sij = (run.sigma[ki] + run.sigma[kj]) / 2;
       const double Tr = T / std::sqrt(static_cast<double>(run.epsilon[ki]) * run.epsilon[kj]);
-      const double di = run.delta[ki];
-      const double D = 2.614e-7 * std::sqrt(T * T * T * (M[i] + M[j]) / (2 * M[i] * M[j])) /
-                       (kMPaToAtm * p * sij * sij * (Omega11(Tr) + 0.2 * di * di / Tr));
-      lw.augmented(a, b) += mg * n[i] / (D * M[j]);
-      lw.augmented(a, a) -= mg * n[j] / (D * M[i]);
+      const double omega = Omega11(Tr);
+      const double num = 2.614e-7 * std::sqrt(T * T * T * (M[i] + M[j]) / (2 * M[i] * M[j]));
+      const double den = kMPaToAtm * p * sij * sij;
+      const double Dab = num / (den * (omega + 0.2 * di * di / Tr));  // i first
+      const double Dba = num / (den * (omega + 0.2 * dj * dj / Tr));  // j first
+      lw.augmented(a, b) += mg * n[i] / (Dab * M[j]);
+      lw.augmented(a, a) -= mg * n[j] / (Dab * M[i]);
+      lw.augmented(b, a) += mg * n[j] / (Dba * M[i]);
+      lw.augmented(b, b) -= mg * n[i] / (Dba * M[j]);
     }
     lw.augmented(a, P + 1) = (ng * sp.S[ki] - n[i] * y1[1]) / gasVolume;
   }
