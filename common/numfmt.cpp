@@ -110,15 +110,16 @@ void NumberPicture::Append(std::string& out, double value) const {
       SplitFixed(d, m, fracPlaces_, fracPlaces_);
       int significant = d.intLen;
       for (int k = 0; k < d.intLen && d.intBegin[k] == '0'; ++k) --significant;
-      if (significant > digitsBefore) {
-        ++exponent;
+      if (significant != digitsBefore) {
+        exponent += significant > digitsBefore ? 1 : -1;
         m = a / std::pow(10.0, exponent);
-      } else if (significant < digitsBefore) {
-        --exponent;
-        m = a / std::pow(10.0, exponent);
+        SplitFixed(d, m, fracPlaces_, fracZeros_);
+      } else {
+        while (d.fracLen > fracZeros_ && d.fracBegin[d.fracLen - 1] == '0') --d.fracLen;
       }
+    } else {
+      SplitFixed(d, m, fracPlaces_, fracZeros_);
     }
-    SplitFixed(d, m, fracPlaces_, fracZeros_);
   } else {
     SplitFixed(d, a, fracPlaces_, fracZeros_);
   }

@@ -22,7 +22,8 @@ constexpr double kStartAmount = 4.48169;     // e^1.5 as rounded for the start
 constexpr double kStartPotential = -15.0;    // element potentials and condensed ln n
 constexpr double kStageSwitchChange = 1e-4;  // stage 0 -> 1, and quiet iterations
 constexpr double kConvergedChange = 1e-6;
-constexpr double kTraceLnAmount = -20.0;     // ln n below which a species is a trace
+constexpr double kTraceLnAmount = -20.0;
+constexpr int kMaxElementRows = kMaxSystemElements + 1;  // with the charge row     // ln n below which a species is a trace
 constexpr int kAveragedIterations = 10;
 constexpr double kRegularisation = 0.001;     // condensed rows in stage 0
 constexpr double kCleanupResidual = 0.1;      // chemical-potential residual
@@ -104,8 +105,20 @@ struct Layout {
   Array1<bool, kMaxRunSpecies> fixed;
   Array1<double, kMaxRunSpecies> fixedAmount;
   // Coefficients of the element rows: gas species take their charge in the charge
-  // row, condensed species the stored code.
-  Matrix1<double, kMaxUnknowns, kMaxRunSpecies> a;
+  // row, condensed species the stored code.  Only the rows in use are filled (the
+  // block is not cleared: a solve would otherwise spend more on clearing it than on a
+  // Newton iteration); the non-zero ones of each species are also listed, in row order.
+  struct Coefficients {
+    double data[kMaxElementRows * kMaxRunSpecies];
+    double& operator()(int j, int k) { return data[(j - 1) * kMaxRunSpecies + (k - 1)]; }
+    double operator()(int j, int k) const { return data[(j - 1) * kMaxRunSpecies + (k - 1)]; }
+  } a;
+  struct NonZero {
+    int count;
+    int row[kMaxElementRows];
+    double value[kMaxElementRows];
+  } nonZero[kMaxRunSpecies];  // of species k at k - 1
+  const NonZero& Atoms(int k) const { return nonZero[k - 1]; }
   Array1<double, kMaxUnknowns> b;  // right-hand sides of the element rows
 };
 
@@ -144,10 +157,18 @@ void Finish(Session& session) {
   session.ui.SetProgressPosition(100);
 }
 
-// Assembles the Newton system at the current iterate into ws.linear.system.
+// The Newton system in the flat work matrix of the factorisation, column by column,
+// the right-hand side in column N + 1: assembled where it is factorised, no copy.
+struct SystemView {
+  double* m;
+  int n;
+  double& operator()(int r, int c) const { return m[(c - 1) * n + (r - 1)]; }
+};
+
+// Assembles the Newton system at the current iterate into the flat work matrix.
 void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2],
               const double converted[2], double volume) {
-  auto& M = ws.linear.system;
+  const SystemView M{ws.linear.flat.data(), lay.N};
   const auto& sp = ws.species;
   const auto& X = ws.X;
   const auto& cor = ws.corrections;
@@ -161,8 +182,7 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
   const double T0 = X[2];
   const double lambda0 = X[3];
 
-  for (int r = 1; r <= N; ++r)
-    for (int c = 1; c <= rhs; ++c) M(r, c) = 0.0;
+  std::fill_n(ws.linear.flat.data(), N * rhs, 0.0);
 
   // Rows 1, 2: the assigned parameters.
   for (int i = 0; i < 2; ++i) {
@@ -194,13 +214,14 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
   M(rowH, rhs) = cor.Hc;
   M(rowU, rhs) = cor.Uc;
 
-  double pcoef[kMaxUnknowns + 1];
+  double pcoef[kMaxElementRows];  // of the non-zero coefficients of the species
   for (int k = 1; k <= lay.K; ++k) {
     const double n0 = sp.n[k];
     const double ln0 = sp.lnn[k];
     const double H = sp.H[k];
     const double S = sp.S[k];
     const double Cp = sp.Cp[k];
+    const auto& nz = lay.Atoms(k);
     if (lay.phase[k] == kPhaseGas) {
       // n ~ c + t T + l lambda + sum_j p_j pi_j
       double c, t, l;
@@ -208,13 +229,13 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
         c = lay.fixedAmount[k];
         t = 0;
         l = 0;
-        for (int j = 1; j <= E; ++j) pcoef[j] = 0;
+        for (int i = 0; i < nz.count; ++i) pcoef[i] = 0;
       } else {
         const double phi = lay.eosOrdinal[k] ? cor.phi[lay.eosOrdinal[k]] : 0.0;
         t = n0 * H * invR / (T0 * T0);
         c = n0 * (S * invR - 2.0 * H * invR / T0 + 1.0 - ln0) + n0 * phi;
         l = -n0;
-        for (int j = 1; j <= E; ++j) pcoef[j] = lay.a(j, k) * n0 * invR;
+        for (int i = 0; i < nz.count; ++i) pcoef[i] = nz.value[i] * n0 * invR;
       }
       // Gas law: the species' own -n0 lambda and its share n0 of p e^-lambda0.  (With
       // twice n0 here the lambda column is off by n_gas, the step in lambda comes out
@@ -222,23 +243,22 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
       // 13 iterations for a point that takes 5 with the true derivative.)
       M(rowGas, 2) += t;
       M(rowGas, 3) += l + n0;
-      for (int j = 1; j <= E; ++j) M(rowGas, 6 + j) += pcoef[j];
+      for (int i = 0; i < nz.count; ++i) M(rowGas, 6 + nz.row[i]) += pcoef[i];
       M(rowGas, rhs) += -c + n0 * lambda0;
       // Element and charge balances.
-      for (int j = 1; j <= E; ++j) {
-        const double aj = lay.a(j, k);
-        if (aj == 0.0) continue;
-        const int r = 3 + j;
+      for (int i = 0; i < nz.count; ++i) {
+        const double aj = nz.value[i];
+        const int r = 3 + nz.row[i];
         M(r, 2) += aj * t;
         M(r, 3) += aj * l;
-        for (int m = 1; m <= E; ++m) M(r, 6 + m) += aj * pcoef[m];
+        for (int m = 0; m < nz.count; ++m) M(r, 6 + nz.row[m]) += aj * pcoef[m];
         M(r, rhs) -= aj * c;
       }
       // Entropy.
       const double tau = S - R * (ln0 + 1.0 + lambda0);
       M(rowS, 2) += tau * t + n0 * Cp / T0;
       M(rowS, 3) += tau * l - n0 * R;
-      for (int j = 1; j <= E; ++j) M(rowS, 6 + j) += tau * pcoef[j];
+      for (int i = 0; i < nz.count; ++i) M(rowS, 6 + nz.row[i]) += tau * pcoef[i];
       M(rowS, rhs) += n0 * (Cp - R * (lambda0 + 1.0)) - tau * c;
       // Enthalpy and energy.
       const double U = H - R * T0;
@@ -250,9 +270,9 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
       const double cpU = Cp - R;
       M(rowU, 2) += U * t + n0 * cpU;
       M(rowU, 3) += U * l;
-      for (int j = 1; j <= E; ++j) {
-        M(rowH, 6 + j) += H * pcoef[j];
-        M(rowU, 6 + j) += U * pcoef[j];
+      for (int i = 0; i < nz.count; ++i) {
+        M(rowH, 6 + nz.row[i]) += H * pcoef[i];
+        M(rowU, 6 + nz.row[i]) += U * pcoef[i];
       }
       M(rowH, rhs) += n0 * Cp * T0 - H * c;
       M(rowU, rhs) += n0 * cpU * T0 - U * c;
@@ -261,11 +281,10 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
       const int col = E + 6 + q;
       const int row = E + 6 + q;
       // n_k ~ n_k0 (1 + ln n_k - ln n_k0) in the balances and the S, H, U rows.
-      for (int j = 1; j <= E; ++j) {
-        const double aj = lay.a(j, k);
-        if (aj == 0.0) continue;
-        M(3 + j, col) += aj * n0;
-        M(3 + j, rhs) += (ln0 - 1.0) * aj * n0;
+      for (int i = 0; i < nz.count; ++i) {
+        const double aj = nz.value[i];
+        M(3 + nz.row[i], col) += aj * n0;
+        M(3 + nz.row[i], rhs) += (ln0 - 1.0) * aj * n0;
       }
       M(rowS, col) += S * n0;
       M(rowS, rhs) += (ln0 - 1.0) * S * n0 + 3.0 * Cp * n0;
@@ -382,10 +401,8 @@ double UpdateFromSolution(CalcWorkspace& ws, const Layout& lay, int stage, doubl
           const double H = sp.H[k];
           y = H * invR / (T0 * T0) * Y[2] - Y[3] + sp.S[k] * invR - 2.0 * H * invR / T0;
           if (lay.eosOrdinal[k]) y += ws.corrections.phi[lay.eosOrdinal[k]];
-          for (int j = 1; j <= E; ++j) {
-            const double aj = lay.a(j, k);
-            if (aj != 0.0) y += aj * Y[6 + j] * invR;
-          }
+          const auto& nz = lay.Atoms(k);
+          for (int i = 0; i < nz.count; ++i) y += nz.value[i] * Y[6 + nz.row[i]] * invR;
         }
         const double old = sp.lnn[k];
         // A trace species (below e^-20, outside the convergence test) takes its value
@@ -560,6 +577,15 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       lay.a(j, k) = (chargeRow && lay.phase[k] == kPhaseGas) ? ChargeOf(stored) : stored;
     }
   }
+  for (int k = 1; k <= lay.K; ++k) {
+    auto& nz = lay.nonZero[k - 1];
+    nz.count = 0;
+    for (int j = 1; j <= lay.E; ++j) {
+      if (lay.a(j, k) == 0.0) continue;
+      nz.row[nz.count] = j;
+      nz.value[nz.count++] = lay.a(j, k);
+    }
+  }
   // The fixed concentrations count only when they name a run species.
   bool anyFixed = false;
   for (int k = 1; k <= lay.K; ++k) anyFixed = anyFixed || lay.fixed[k];
@@ -657,14 +683,10 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     const double T0 = X[2];
     Assemble(ws, lay, stage, codes, converted, volume);
 
-    // Linear solve on the flat column-major copy; unknowns without a pivot keep
-    // their values.
+    // Linear solve; unknowns without a pivot keep their values.
     auto& lin = ws.linear;
-    for (int c = 1; c <= N; ++c) {
-      double* column = lin.flat.data() + static_cast<std::size_t>(c - 1) * N;
-      for (int r = 1; r <= N; ++r) column[r - 1] = lin.system(r, c);
-    }
-    for (int r = 1; r <= N; ++r) rhsColumn[r] = lin.system(r, N + 1);
+    const double* assembledRhs = lin.flat.data() + static_cast<std::size_t>(N) * N;
+    for (int r = 1; r <= N; ++r) rhsColumn[r] = assembledRhs[r - 1];
     for (int i = 1; i <= N; ++i) Y[i] = X[i];
     const int pivots = FactorFullPivot(lin, N, N);
     SolveFactored(lin, rhsColumn, pivots, N, Y);

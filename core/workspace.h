@@ -89,11 +89,9 @@ struct SpeciesFunctionContext {
 // ---- Linear algebra work space ---------------------------------------------------
 
 struct LinearWork {
-  // Solver system: row r, columns 1..N and the right-hand side in column N+1.
-  Matrix1<double, kMaxUnknowns, kMaxUnknowns + 1> system;
   // Flat work matrix of FactorFullPivot, column by column (element (r, c) at
-  // (c-1)*rows + (r-1)).
-  std::array<double, kMaxUnknowns * kMaxUnknowns> flat{};
+  // (c-1)*rows + (r-1)); the solver assembles its right-hand side as column N + 1.
+  std::array<double, kMaxUnknowns * (kMaxUnknowns + 1)> flat{};
   Array1<int, kMaxUnknowns> rowOrder;
   Array1<int, kMaxUnknowns> colOrder;
   // Augmented matrix of SolveLinearSystem: n <= 42 unknowns, right-hand side in
