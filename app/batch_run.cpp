@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -36,6 +38,7 @@ void PrintUsage() {
                "  --answer yes|no  answer to every question of the run (default: yes)\n"
                "  --csv FILE       also write the results table as CSV\n"
                "  --fresh-start    solve every point from scratch, not from the previous one\n"
+               "  --stats          print the solver's work on stderr at the end of the run\n"
                "       kvil-batch --info TASK.dat [--db DIR]\n"
                "  --info TASK.dat  print the elemental composition table of the task\n");
 }
@@ -65,6 +68,7 @@ class ProgressInteraction : public BatchInteraction {
 struct Options {
   std::string db, cfg, csv, datafile;
   bool freshStart = false;
+  bool stats = false;
   Answer answer = Answer::Yes;
 };
 
@@ -82,6 +86,8 @@ bool ParseArguments(int argc, char** argv, Options& o) {
       if (!value(o.cfg)) return false;
     } else if (std::strcmp(a, "--fresh-start") == 0) {
       o.freshStart = true;
+    } else if (std::strcmp(a, "--stats") == 0) {
+      o.stats = true;
     } else if (std::strcmp(a, "--csv") == 0) {
       if (!value(o.csv)) return false;
     } else if (std::strcmp(a, "--answer") == 0) {
@@ -104,10 +110,16 @@ bool ParseArguments(int argc, char** argv, Options& o) {
   return !o.datafile.empty();
 }
 
-std::string Number17(double v) {
+// "%.17g" of v at the end of out (to_chars renders exactly as printf does).
+void AppendNumber17(std::string& out, double v) {
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 17);
+  if (r.ec == std::errc()) {
+    out.append(buf, r.ptr - buf);
+  } else {
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    out += buf;
+  }
 }
 
 // Columns keyed by an integer, in order of first appearance.
@@ -154,27 +166,36 @@ std::string ResultsTableCsv(const std::vector<ResultsRecord>& records,
   }
 
   std::string out;
-  auto emit = [&out](const std::vector<std::string>& row) {
-    for (std::size_t i = 0; i < row.size(); ++i) {
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    if (i) out += ',';
+    out += CsvField(header[i]);
+  }
+  out += "\r\n";
+  // Numbers need no quoting: each row is written straight into the text, a field
+  // left empty where the record has no value for its column.
+  const std::size_t columns = header.size();
+  std::vector<double> value(columns);
+  std::vector<char> present(columns);
+  for (const ResultsRecord& r : records) {
+    std::fill(present.begin(), present.end(), 0);
+    auto set = [&](std::size_t column, double v) {
+      value[column] = v;
+      present[column] = 1;
+    };
+    set(0, r.kind);
+    for (int i = 0; i < kResultsParameterCount && i < int(r.parameters.size()); ++i)
+      set(1 + i, r.parameters[i]);
+    std::size_t base = 1 + kResultsParameterCount;
+    for (const auto& e : r.elements) set(base + elements.position[e.first], e.second);
+    base += elements.keys.size();
+    for (const auto& c : r.components) set(base + components.position[c.second], c.first);
+    base += components.keys.size();
+    for (const auto& sp : r.species) set(base + species.position[sp.first], sp.second);
+    for (std::size_t i = 0; i < columns; ++i) {
       if (i) out += ',';
-      out += CsvField(row[i]);
+      if (present[i]) AppendNumber17(out, value[i]);
     }
     out += "\r\n";
-  };
-  emit(header);
-  for (const ResultsRecord& r : records) {
-    std::vector<std::string> row(header.size());
-    row[0] = Number17(r.kind);
-    for (int i = 0; i < kResultsParameterCount && i < int(r.parameters.size()); ++i)
-      row[1 + i] = Number17(r.parameters[i]);
-    std::size_t base = 1 + kResultsParameterCount;
-    for (const auto& e : r.elements) row[base + elements.position[e.first]] = Number17(e.second);
-    base += elements.keys.size();
-    for (const auto& c : r.components)
-      row[base + components.position[c.second]] = Number17(c.first);
-    base += components.keys.size();
-    for (const auto& s : r.species) row[base + species.position[s.first]] = Number17(s.second);
-    emit(row);
   }
   return out;
 }
@@ -242,6 +263,9 @@ int RunBatch(int argc, char** argv) {
 
   session.settings.freshStart = opt.freshStart;
   const bool ran = RunCommand(session);
+  if (opt.stats)
+    std::fprintf(stderr, "stats: %lld equilibrium solves, %lld Newton iterations\n",
+                 session.ws.state.solvesTotal, session.ws.state.solverIterationsTotal);
 
   if (ran && !opt.csv.empty()) {
     std::vector<ResultsRecord> records;

@@ -732,6 +732,8 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     previousChange = change;
   }
   ws.state.solverIterations = iterations;
+  ws.state.solverIterationsTotal += iterations;
+  ++ws.state.solvesTotal;
   ws.state.solverChange = change;
 
   // The iteration limit: the user may accept a nearly converged state.

@@ -184,6 +184,8 @@ struct RunState {
   int rowKind = 0;               // results table record kind: 0 point, 1 throat, 2 expansion
   bool cancel = false;           // set by STOP
   int solverIterations = 0;      // Newton iterations of the last SolveEquilibrium
+  long long solverIterationsTotal = 0;  // and of all since the session began
+  long long solvesTotal = 0;            // calls of SolveEquilibrium since then
   double solverChange = 0;       // largest relative change of its last iteration
   bool gasPresent = false;       // gas amount >= 0.1 mol/kg after the solve
   bool frozenComposition = false;  // FrozenComposition: the solver keeps the amounts
