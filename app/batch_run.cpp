@@ -122,6 +122,18 @@ void AppendNumber17(std::string& out, double v) {
   }
 }
 
+// The largest resident set of this process so far (Linux), 0 where unknown.
+long PeakMemoryKb() {
+  std::FILE* f = std::fopen("/proc/self/status", "r");
+  if (!f) return 0;
+  char line[256];
+  long kb = 0;
+  while (std::fgets(line, sizeof line, f))
+    if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1) break;
+  std::fclose(f);
+  return kb;
+}
+
 // Columns keyed by an integer, in order of first appearance.
 struct ColumnSet {
   std::vector<int> keys;
@@ -263,9 +275,13 @@ int RunBatch(int argc, char** argv) {
 
   session.settings.freshStart = opt.freshStart;
   const bool ran = RunCommand(session);
-  if (opt.stats)
-    std::fprintf(stderr, "stats: %lld equilibrium solves, %lld Newton iterations\n",
+  if (opt.stats) {
+    std::fprintf(stderr, "stats: %lld equilibrium solves, %lld Newton iterations",
                  session.ws.state.solvesTotal, session.ws.state.solverIterationsTotal);
+    const long peak = PeakMemoryKb();
+    if (peak > 0) std::fprintf(stderr, ", peak memory %ld kB", peak);
+    std::fprintf(stderr, "\n");
+  }
 
   if (ran && !opt.csv.empty()) {
     std::vector<ResultsRecord> records;

@@ -14,8 +14,13 @@ timed twice: solving every point from scratch (--fresh-start) and continuing fro
 previous point (the default).  CEA writes its full output with transport properties
 ("full") or its plain output ("plain").  An optional second kvil-batch (an earlier build,
 say) is timed in the same runs, continuing, as "other", for a before/after figure.  CEA's rocket problem cannot hold one exit
-pressure for several chamber pressures, so the rocket case has no CEA figure."""
-import os, shutil, statistics, subprocess, sys, tempfile, time
+pressure for several chamber pressures, so the rocket case has no CEA figure.
+
+Also per case: Newton iterations per point (kvil-batch --stats: the N-point run minus the
+one-point run over N - 1; CEA: its debug listing of points 1 to 10, the mean of points 2
+to 10, which continue from the point before) and peak memory (maximum resident set of the
+process; CEA runs inside a Python process, whose own size without CEA is printed too)."""
+import os, re, shutil, statistics, subprocess, sys, tempfile, time
 
 import rocketcea
 import rocketcea.py_cea as py_cea
@@ -29,7 +34,7 @@ for f in os.listdir(CASES):
 LIB = os.path.dirname(rocketcea.__file__)
 for lib in ('thermo.lib', 'trans.lib', 'f.inp'):
     shutil.copy(os.path.join(LIB, lib), WORK)
-REPS = 15
+REPS = int(os.environ.get('KVIL_BENCH_REPS', '15'))
 
 
 def kvil(name, fresh, program=None):
@@ -71,6 +76,48 @@ SETS = [  # name, one-point twin, points, CEA reactants, CEA problem (N points),
 ]
 
 
+def kvil_stats(name):
+    """Newton iterations of a continued run and the peak memory of its process, kB."""
+    err = subprocess.run([KB, '--stats', name + '.dat'], cwd=WORK, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, text=True).stderr
+    m = re.search(r'stats: (\d+) equilibrium solves, (\d+) Newton iterations, peak memory (\d+)', err)
+    return int(m.group(2)), int(m.group(3))
+
+
+CEA_CHILD = """import os, sys, rocketcea.py_cea as py_cea
+lines = sys.stdin.read().split('\\n')
+if lines != ['']:
+    for i, ln in enumerate(lines):
+        py_cea.setinpline(i, ln)
+    for i in range(len(lines), len(lines) + 40):
+        py_cea.setinpline(i, '    ')
+    py_cea.py_cea(sys.argv[1], 'f.inp ', 1, 1)
+for line in open('/proc/self/status'):
+    if line.startswith('VmHWM:'):
+        print(line.split()[1])
+"""
+
+
+def cea_child(lines):
+    """Peak memory (kB) of a Python process running the deck (no deck: Python alone)."""
+    out = subprocess.run(['/usr/bin/python3', '-c', CEA_CHILD, WORK], text=True,
+                         input='\n'.join(ln + ' ' for ln in lines) if lines else '',
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+    return int(out.split()[-1])
+
+
+def cea_iterations(reac, prob):
+    """CEA's iterations per point, points 2 to 10, from its debug listing."""
+    cea(deck(reac, prob, 'output siunits transport debug=1,2,3,4,5,6,7,8,9,10 '))
+    text = open(WORK + 'f.out').read()
+    counts = []
+    for it in (int(x) for x in re.findall(r'ITERATION\s+(\d+)\s+MATRIX', text)):
+        if it == 1:
+            counts.append(0)
+        counts[-1] = it
+    return statistics.mean(counts[1:10]) if len(counts) > 1 else float('nan')
+
+
 def marginal(big, one, n):
     return (statistics.median(big) - statistics.median(one)) / (n - 1) * 1e6
 
@@ -96,5 +143,14 @@ for name, one, n, reac, big_prob, one_prob in SETS:
     if 'full' in m:
         line += '  CEA full %6.0f  plain %6.0f  ratio full %.2f  plain %.2f' % (
             m['full'], m['plain'], m['cont'] / m['full'], m['cont'] / m['plain'])
+    print(line, flush=True)
+    (itN, memN), (it1, _) = kvil_stats(name), kvil_stats(one)
+    line = '%-8s   iterations per point: kvil %.1f' % ('', (itN - it1) / (n - 1))
+    if reac:
+        line += '  CEA %.1f' % cea_iterations(reac, big_prob)
+    line += ';  peak memory, MB: kvil %.1f' % (memN / 1024)
+    if reac:
+        line += '  CEA in Python %.1f (Python alone %.1f)' % (
+            cea_child(deck(reac, big_prob, 'output siunits transport ')) / 1024, cea_child(None) / 1024)
     print(line, flush=True)
 shutil.rmtree(WORK, ignore_errors=True)
