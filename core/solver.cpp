@@ -22,6 +22,11 @@ constexpr double kStartAmount = 4.48169;     // e^1.5 as rounded for the start
 constexpr double kStartPotential = -15.0;    // element potentials and condensed ln n
 constexpr double kStageSwitchChange = 1e-4;  // stage 0 -> 1, and quiet iterations
 constexpr double kConvergedChange = 1e-6;
+// Heat-capacity factor of a condensed species in the T column of the S, H, U rows.  A
+// factor of 3 (a damping once used here) makes T converge only linearly whenever
+// condensed products carry much of the heat capacity (aluminised propellants: 8.6
+// iterations per HP point instead of 6.7); the true derivative converges everywhere.
+constexpr double kCondensedCp = 1.0;
 constexpr double kTraceLnAmount = -20.0;
 constexpr int kMaxElementRows = kMaxSystemElements + 1;  // with the charge row     // ln n below which a species is a trace
 constexpr int kAveragedIterations = 10;
@@ -287,14 +292,14 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
         M(3 + nz.row[i], rhs) += (ln0 - 1.0) * aj * n0;
       }
       M(rowS, col) += S * n0;
-      M(rowS, rhs) += (ln0 - 1.0) * S * n0 + 3.0 * Cp * n0;
-      M(rowS, 2) += 3.0 * Cp * n0 / T0;
+      M(rowS, rhs) += (ln0 - 1.0) * S * n0 + kCondensedCp * Cp * n0;
+      M(rowS, 2) += kCondensedCp * Cp * n0 / T0;
       M(rowH, col) += H * n0;
-      M(rowH, rhs) += (ln0 - 1.0) * H * n0 + 3.0 * Cp * n0 * T0;
-      M(rowH, 2) += 3.0 * Cp * n0;
+      M(rowH, rhs) += (ln0 - 1.0) * H * n0 + kCondensedCp * Cp * n0 * T0;
+      M(rowH, 2) += kCondensedCp * Cp * n0;
       M(rowU, col) += H * n0;
-      M(rowU, rhs) += (ln0 - 1.0) * H * n0 + 3.0 * Cp * n0 * T0;
-      M(rowU, 2) += 3.0 * Cp * n0;
+      M(rowU, rhs) += (ln0 - 1.0) * H * n0 + kCondensedCp * Cp * n0 * T0;
+      M(rowU, 2) += kCondensedCp * Cp * n0;
       // Its own row: the phase equilibrium, or its fixed amount.
       if (lay.fixed[k]) {
         M(row, col) = 1.0;
