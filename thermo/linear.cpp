@@ -23,10 +23,12 @@ int SolveLinearSystem(LinearWork& work, Array1<double, kMaxUnknowns>& y, int n) 
     }
     const double pivot = a(k, k);
     if (pivot == 0.0) return 1;
+    const double* __restrict pivotRowData = &a(k, 1);
     for (int i = k + 1; i <= n; ++i) {
       const double m = a(i, k) / pivot;
       if (m == 0.0) continue;
-      for (int c = k; c <= n + 1; ++c) a(i, c) -= m * a(k, c);
+      double* __restrict row = &a(i, 1);
+      for (int c = k - 1; c <= n; ++c) row[c] -= m * pivotRowData[c];
     }
   }
   for (int r = n; r >= 1; --r) {
@@ -89,14 +91,26 @@ int FactorFullPivot(LinearWork& work, int rows, int cols) {
     const double pivot = at(k, k);
     double* pivotColumn = m + static_cast<std::size_t>(k - 1) * rows;
     for (int r = k + 1; r <= rows; ++r) pivotColumn[r - 1] /= pivot;
+    // Update the remaining columns and find the next pivot in the same pass, in the
+    // scan order of LargestRemaining.
+    largest = -1.0;
+    pr = pc = k + 1;
     for (int c = k + 1; c <= cols; ++c) {
-      double* column = m + static_cast<std::size_t>(c - 1) * rows;
+      double* __restrict column = m + static_cast<std::size_t>(c - 1) * rows;
+      const double* __restrict lower = pivotColumn;
       const double u = column[k - 1];
-      if (u == 0.0) continue;
-      for (int r = k + 1; r <= rows; ++r) column[r - 1] -= pivotColumn[r - 1] * u;
+      if (u != 0.0)
+        for (int r = k; r < rows; ++r) column[r] -= lower[r] * u;
+      for (int r = k; r < rows; ++r) {
+        const double v = std::fabs(column[r]);
+        if (v > largest) {
+          largest = v;
+          pr = r + 1;
+          pc = c;
+        }
+      }
     }
     if (k == limit) break;
-    largest = LargestRemaining(m, rows, cols, k + 1, pr, pc);
   }
   return pivots;
 }
