@@ -358,12 +358,14 @@ class PointWriter {
 
   // Lays out items three to a line: one blank after the first and second, a line end
   // after the third.
-  void Item(const std::string& text, int& count) {
+  void Item(std::string& text, int& count) {
     ++count;
-    if (count % 3 == 0)
+    if (count % 3 == 0) {
       out_.Line(text);
-    else
-      out_.Write(text + " ");
+    } else {
+      text += ' ';
+      out_.Write(text);
+    }
   }
 
   void GasList() {
@@ -379,7 +381,12 @@ class PointWriter {
       double value = n;
       if (concUnit_ == 2) value = n / nGas_;
       if (concUnit_ == 3) value = n * double(ws_.run.molarMass[k]) * kKgPerGram;
-      Item(PadLeft(ws_.run.names[k], 12) + FormatConcentration(value, dominant_), count);
+      item_.clear();
+      const std::string& name = ws_.run.names[k];
+      if (name.size() < 12) item_.append(12 - name.size(), ' ');
+      item_ += name;
+      AppendConcentration(item_, value, dominant_);
+      Item(item_, count);
     }
   }
 
@@ -402,7 +409,8 @@ class PointWriter {
         field = Fixed(value, 12, value != 0 && position == 3 ? 8 : 6);
       else
         field = Fixed(value, 12, position == 3 ? 8 : 9);
-      Item(PadLeft(ws_.run.names[k], 12) + field, count);
+      std::string text = PadLeft(ws_.run.names[k], 12) + field;
+      Item(text, count);
     }
     if (count % 3 != 0) out_.Line();
   }
@@ -489,6 +497,7 @@ class PointWriter {
   CalcWorkspace& ws_;
   const ResultsBlock& r_;
   ReportFile& out_;
+  std::string item_;  // text of one item of the species lists
   int elementCount_;
   int speciesCount_;
   bool technical_;
@@ -532,25 +541,32 @@ std::string FormatReportNumber(double value) {
   return Cut(text, 12);
 }
 
-std::string FormatConcentration(double value, bool dominant) {
+void AppendConcentration(std::string& out, double value, bool dominant) {
   static const NumberPicture kAll("0.#####e-00"), kSmall("0.####e-00"), kLarge("0.#####"),
       kFraction("0.#######");
   const NumberPicture* picture = &kAll;
   if (dominant) {
     const double a = std::fabs(value);
-    if (value == 0) return "     0      ";
+    if (value == 0) {
+      out += "     0      ";
+      return;
+    }
     picture = a < 1e-6 ? &kSmall : a >= 1 ? &kLarge : &kFraction;
   }
   // Right-aligned in 12 places, cut to 12.
+  const std::size_t start = out.size();
+  picture->Append(out, value);
+  const std::size_t length = out.size() - start;
+  if (length >= 12)
+    out.resize(start + 12);
+  else
+    out.insert(start, 12 - length, ' ');
+}
+
+std::string FormatConcentration(double value, bool dominant) {
   std::string text;
-  picture->Append(text, value);
-  if (text.size() >= 12) {
-    text.resize(12);
-    return text;
-  }
-  std::string out(12 - text.size(), ' ');
-  out += text;
-  return out;
+  AppendConcentration(text, value, dominant);
+  return text;
 }
 
 void WriteReportHeader(Session& session, int firstCode, int secondCode, int expansionCode) {

@@ -57,6 +57,8 @@ void WriteSeparatorLine(Session& session);
 std::string FormatReportNumber(double value);
 // 12-character field for gas concentrations (dominant = the PrDom option).
 std::string FormatConcentration(double value, bool dominant);
+// The same, appended to out.
+void AppendConcentration(std::string& out, double value, bool dominant);
 
 // Unit name for a unit code 1..20 (odd SI, even technical); "" outside that range.
 const std::string& ReportUnitName(int unitCode);

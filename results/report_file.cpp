@@ -28,7 +28,7 @@ void ReportFile::Write(const std::string& text) {
 
 void ReportFile::Line(const std::string& text) {
   Write(text);
-  Write("\r\n");
+  if (file_ && std::fwrite("\r\n", 1, 2, file_) != 2) failed_ = true;
 }
 
 void ReportFile::Flush() {
