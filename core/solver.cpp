@@ -28,6 +28,7 @@ constexpr double kConvergedChange = 1e-6;
 // iterations per HP point instead of 6.7); the true derivative converges everywhere.
 constexpr double kCondensedCp = 1.0;
 constexpr double kTraceLnAmount = -20.0;
+constexpr double kTraceSettleChange = 1e-2;  // change after which trace species move freely
 constexpr int kMaxElementRows = kMaxSystemElements + 1;  // with the charge row     // ln n below which a species is a trace
 constexpr int kAveragedIterations = 10;
 constexpr double kRegularisation = 0.001;     // condensed rows in stage 0
@@ -148,6 +149,14 @@ double CheckValue(const CalcWorkspace& ws, const Layout& lay) {
   long double v = static_cast<long double>(X[5]) / X[2] - X[4];
   for (int j = 1; j <= lay.E0; ++j) v -= static_cast<long double>(X[6 + j]) * lay.b[j];
   return static_cast<double>(std::fabs(v));
+}
+
+// A condensed species whose unknown ln n is not pinned far below (stage 1 keeps the
+// regularisation of the phase rows below -10).
+bool AnyCondensedPresent(const CalcWorkspace& ws, const Layout& lay) {
+  for (int q = 1; q <= lay.C; ++q)
+    if (ws.X[lay.E + 6 + q] >= -10.0) return true;
+  return false;
 }
 
 void EvaluateAllFunctions(CalcWorkspace& ws, const Layout& lay, double T) {
@@ -383,7 +392,8 @@ int SolveFrozenMixture(Session& session, const Layout& lay, int c1, int c2, doub
 // of the iteration and returns the largest relative change.  T0 is the temperature at
 // which the system was assembled.
 double UpdateFromSolution(CalcWorkspace& ws, const Layout& lay, int stage, double T0,
-                          bool limitTemperatureToBounds) {
+                          bool limitTemperatureToBounds, bool traceFree, bool& amountStepCut) {
+  amountStepCut = false;
   auto& sp = ws.species;
   auto& X = ws.X;
   auto& Y = ws.Y;
@@ -411,14 +421,15 @@ double UpdateFromSolution(CalcWorkspace& ws, const Layout& lay, int stage, doubl
         }
         const double old = sp.lnn[k];
         // A trace species (below e^-20, outside the convergence test) takes its value
-        // from the potentials without step limits once the iteration is close
-        // (stage 1): its amount does not weigh in the balances, and with the limits it
-        // would still be on its way when the potentials have converged.
-        const bool trace = stage == 1 && old < kTraceLnAmount;
+        // from the potentials without step limits once the iteration is close (stage
+        // 1, or a small change before): its amount does not weigh in the balances, and
+        // with the limits it would still be on its way when the potentials have
+        // converged.
+        const bool trace = (stage == 1 || traceFree) && old < kTraceLnAmount;
         if (!trace) {
           const double up = old < -7.0 ? 5.0 : 1.0;
-          if (y - old > up) y = old + up;
-          if (y - old < -3.0) y = old - 3.0;
+          if (y - old > up) y = old + up, amountStepCut = true;
+          if (y - old < -3.0) y = old - 3.0, amountStepCut = true;
         }
         y = std::clamp(y, -50.0, 10.0);
         sp.n[k] = stage == 0 || trace ? std::exp(y) : std::exp(old) * (1.0 + y - old);
@@ -670,6 +681,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   int iterations = 0;
   int quiet = 0;
   double previousChange = 1.0;
+  double lastChange = 1.0;  // of the iteration before, in either stage
   double change = 1.0;
   bool functionsEvaluated = false;
   Array1<double, kMaxUnknowns> sumX;
@@ -708,7 +720,10 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
         for (int k = 1; k <= lay.K; ++k) sumN[k] = 0;
       }
     }
-    change = UpdateFromSolution(ws, lay, stage, T0, energyAssigned && !tAssigned);
+    bool amountStepCut = false;
+    change = UpdateFromSolution(ws, lay, stage, T0, energyAssigned && !tAssigned,
+                                lastChange <= kTraceSettleChange, amountStepCut);
+    lastChange = change;
 
     ++iterations;
     session.ui.SetProgressPosition(iterations);
@@ -717,6 +732,17 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     // below 1e-6 or ten quiet iterations are averaged.
     if (iterations >= kMaxSolverIterations) break;
     if (change <= kStageSwitchChange) {
+      // Stage 0 differs from stage 1 only in the rows of condensed species present
+      // (their regularisation) and in how a gas amount follows its logarithm; without
+      // such condensed species a stage-0 iterate that has converged is the solution,
+      // and the confirming stage-1 iteration would move it by round-off only (unless a
+      // species, a trace one below the convergence test say, was still held back by the
+      // step limits).
+      if (stage == 0 && change <= kConvergedChange && !amountStepCut &&
+          !AnyCondensedPresent(ws, lay)) {
+        accepted = true;
+        break;
+      }
       if (stage == 0) {
         stage = 1;
         previousChange = 1.0;
