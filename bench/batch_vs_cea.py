@@ -7,8 +7,10 @@ in one run (developer script, not part of the build; needs Debian's rocketcea an
 The cases (bench/cases, written with the project's datafile layout): a 10 x 10 TP grid of
 CH4/air (T 1500..3300 K by 200 K, p 0.1..15 MPa), HP at 10 pressures of CH4/air and of
 AP/Al/HTPB, and a rocket with throat and expansion to 0.1 MPa at 10 chamber pressures;
-each with a one-point twin.  Marginal cost = (median time of the N-point run - median
-time of the one-point run) / (N - 1), 15 runs each, the runs of both programs interleaved.
+each with a one-point twin.  Marginal cost = median over the rounds of (N-point run -
+one-point run) / (N - 1), 15 rounds (KVIL_BENCH_REPS), the runs of both programs
+interleaved; times are CPU times (user + system) of the work, kvil-batch's of its process,
+CEA's of its call (KVIL_BENCH_CLOCK=wall for the wall clock).
 kvil-batch is timed as a user runs it (process start, database, report, table); it is
 timed twice: solving every point from scratch (--fresh-start) and continuing from the
 previous point (the default).  CEA writes its full output with transport properties
@@ -35,6 +37,9 @@ LIB = os.path.dirname(rocketcea.__file__)
 for lib in ('thermo.lib', 'trans.lib', 'f.inp'):
     shutil.copy(os.path.join(LIB, lib), WORK)
 REPS = int(os.environ.get('KVIL_BENCH_REPS', '15'))
+# CPU time (user + system) of the process by default: on a shared machine it is far
+# steadier than the wall clock; KVIL_BENCH_CLOCK=wall times the wall clock instead.
+CPU = os.environ.get('KVIL_BENCH_CLOCK', 'cpu') != 'wall'
 
 
 def kvil(name, fresh, program=None):
@@ -43,8 +48,13 @@ def kvil(name, fresh, program=None):
             os.remove(WORK + name + ext)
     args = [program or KB] + (['--fresh-start'] if fresh else []) + [name + '.dat']
     t0 = time.perf_counter()
-    subprocess.run(args, cwd=WORK, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-    return time.perf_counter() - t0
+    proc = subprocess.Popen(args, cwd=WORK, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.perf_counter() - t0
+    proc.returncode = 0
+    if status != 0:
+        raise RuntimeError('%s failed' % ' '.join(args))
+    return usage.ru_utime + usage.ru_stime if CPU else wall
 
 
 def cea(lines):
@@ -52,9 +62,9 @@ def cea(lines):
         py_cea.setinpline(i, ln + ' ')
     for i in range(len(lines), len(lines) + 40):
         py_cea.setinpline(i, '    ')
-    t0 = time.perf_counter()
+    t0, c0 = time.perf_counter(), time.process_time()
     py_cea.py_cea(WORK, 'f.inp ', 1, 1)
-    return time.perf_counter() - t0
+    return time.process_time() - c0 if CPU else time.perf_counter() - t0
 
 
 def deck(reac, prob, output):
@@ -119,10 +129,12 @@ def cea_iterations(reac, prob):
 
 
 def marginal(big, one, n):
-    return (statistics.median(big) - statistics.median(one)) / (n - 1) * 1e6
+    """Median of the paired differences (the N-point and one-point runs of one round are
+    timed next to each other, so slow drifts of the machine cancel)."""
+    return statistics.median(b - o for b, o in zip(big, one)) / (n - 1) * 1e6
 
 
-print('marginal cost per point, us (medians of %d; ratio = kvil-batch continued / CEA)' % REPS)
+print('marginal cost per point, us of %s time (medians of %d; ratio = kvil-batch continued / CEA)' % ('CPU' if CPU else 'wall', REPS))
 for name, one, n, reac, big_prob, one_prob in SETS:
     t = {k: ([], []) for k in ('fresh', 'cont', 'other', 'full', 'plain')}
     for _ in range(REPS):
