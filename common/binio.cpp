@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include <unistd.h>
@@ -24,19 +23,41 @@ void PutShortString(std::uint8_t* bytes, std::size_t offset, int capacity,
   std::memcpy(bytes + offset + 1, text.data(), len);
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+namespace {
+
+// The file in large blocks (one read for a file of known size), not byte by byte.
+template <class Container>
+bool ReadAll(const std::string& path, Container& out) {
+  out.clear();
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::size_t have = 0;
+  std::size_t want = 1 << 16;
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    const long size = std::ftell(f);
+    if (size > 0) want = static_cast<std::size_t>(size) + 1;  // + 1: the end seen at once
+    std::rewind(f);
+  }
+  for (;;) {
+    out.resize(have + want);
+    const std::size_t got = std::fread(out.data() + have, 1, want, f);
+    have += got;
+    if (got < want) break;
+    want = std::max<std::size_t>(want, 1 << 16);
+  }
+  const bool ok = !std::ferror(f);
+  std::fclose(f);
+  out.resize(have);
+  return ok;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out) {
+  return ReadAll(path, out);
 }
+
+bool ReadWholeFile(const std::string& path, std::string& out) { return ReadAll(path, out); }
 
 bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size,
                          std::string* error) {

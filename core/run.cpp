@@ -326,6 +326,12 @@ class Runner {
   bool ContinuesFromPreviousPoint() const {
     return continuation_ && eos_ == 1 && ws_.pointStart.valid && !st_.frozenComposition;
   }
+  // Whether an equilibrium expansion point may start from the state in the workspace,
+  // which the chamber point and its throat left there (ideal gas).
+  bool ExpansionContinues() const {
+    return continuation_ && eos_ == 1 && st_.rowKind == 2 && st_.startMode == 1 &&
+           !st_.frozenComposition && ws_.pointStart.valid;
+  }
 
   Session& s_;
   Task& task_;
@@ -414,7 +420,7 @@ void Runner::VariantLoop() {
     st_.expansionFlag = false;
     st_.startMode = 1;
     st_.index1 = st_.index2 = 1;
-    ws_.pointStart.valid = false;
+    ws_.pointStart.valid = ws_.rowStart.valid = false;
     K_ = ws_.run.count;
     E_ = task_.elementCount;
     if (K_ <= 0 || E_ <= 0) {
@@ -666,6 +672,7 @@ Flow Runner::SolvePoint() {
   const bool printIdealToo = task_.Option(kOptPrintIdealGas);
   CorrectionMixer mixer;
   double relaxation = 1;
+  bool startedFromRow = false;
 
   for (;;) {
     ui_.ProcessPendingInput();
@@ -694,13 +701,27 @@ Flow Runner::SolvePoint() {
       // found on the entropy directly; the Newton system of the solver would treat the
       // gas amounts as moving and leave a state that breaks the gas law.
       SolveFrozenAtEntropy(s_, v2, st_.c1, v1, code);
-    } else if (pass == 0 && st_.rowKind == 0 && ContinuesFromPreviousPoint()) {
-      // A later point of the variant starts from the last converged chamber state; when
-      // that does not converge the point is solved afresh, so no point is lost.
-      PointStart& start = ws_.pointStart;
-      ws_.X = start.X;
-      ws_.species.n = start.n;
-      ws_.species.lnn = start.lnn;
+    } else if (pass == 0 && (st_.rowKind == 0 ? ContinuesFromPreviousPoint()
+                                              : ExpansionContinues())) {
+      // A later point of the variant starts from the last converged chamber state, an
+      // expansion point from the state in the workspace (the throat, or the expansion
+      // point before); when that does not converge the point is solved afresh, so no
+      // point is lost.  In a grid the first point of a row lies next to the first point
+      // of the row before, not to the last point solved: the start is the row start
+      // when that is as close in both assigned values and closer in one.
+      if (st_.rowKind == 0) {
+        const PointStart& last = ws_.pointStart;
+        const PointStart& row = ws_.rowStart;
+        const double d1 = std::fabs(st_.value1 - last.value1);
+        const double d2 = std::fabs(st_.value2 - last.value2);
+        const double r1 = std::fabs(st_.value1 - row.value1);
+        const double r2 = std::fabs(st_.value2 - row.value2);
+        startedFromRow = row.valid && r1 <= d1 && r2 <= d2 && (r1 < d1 || r2 < d2);
+        const PointStart& start = startedFromRow ? row : last;
+        ws_.X = start.X;
+        ws_.species.n = start.n;
+        ws_.species.lnn = start.lnn;
+      }
       st_.startMode = 2;
       code = CodeWord();
       st_.quietFailure = true;
@@ -722,7 +743,10 @@ Flow Runner::SolvePoint() {
       start.X = ws_.X;
       start.n = ws_.species.n;
       start.lnn = ws_.species.lnn;
+      start.value1 = st_.value1;
+      start.value2 = st_.value2;
       start.valid = true;
+      if (startedFromRow || !ws_.rowStart.valid) ws_.rowStart = start;
     }
 
     if (pass == 0) SetEosFlags();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -27,9 +28,17 @@ constexpr double kConvergedChange = 1e-6;
 // condensed products carry much of the heat capacity (aluminised propellants: 8.6
 // iterations per HP point instead of 6.7); the true derivative converges everywhere.
 constexpr double kCondensedCp = 1.0;
-constexpr double kTraceLnAmount = -20.0;
+constexpr double kTraceLnAmount = -20.0;      // ln n below which a species is a trace
 constexpr double kTraceSettleChange = 1e-2;  // change after which trace species move freely
-constexpr int kMaxElementRows = kMaxSystemElements + 1;  // with the charge row     // ln n below which a species is a trace
+// Newton's iteration converges quadratically near the solution: a step of c after a
+// step of c0 of the same stage leaves the iterate some c^3 / c0^2 from the solution.
+// An iterate whose step is below kQuadraticChange and whose estimated remaining change
+// is below kQuadraticRemainder is taken as converged without one more iteration to
+// confirm it (that iteration would move it by less than the remainder).
+constexpr double kQuadraticChange = 1e-5;
+constexpr double kQuadraticRemainder = 1e-10;
+constexpr double kUnknownChange = 1e30;  // no step of the stage yet
+constexpr int kMaxElementRows = kMaxSystemElements + 1;  // with the charge row
 constexpr int kAveragedIterations = 10;
 constexpr double kRegularisation = 0.001;     // condensed rows in stage 0
 constexpr double kCleanupResidual = 0.1;      // chemical-potential residual
@@ -321,6 +330,7 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
       }
     }
   }
+
 }
 
 // The frozen mixture at assigned T and p or V: no iteration.
@@ -388,12 +398,71 @@ int SolveFrozenMixture(Session& session, const Layout& lay, int c1, int c2, doub
   return kSolveOk;
 }
 
+// In a cool gas every charged species is a trace, and the charge balance is carried by
+// them alone: its row is of the order of their amounts (below the pivot tolerance when
+// they are some e^-45), and Newton's step, linear in the amounts, moves them by at most
+// a factor e per iteration towards neutrality, so that from a start far off (a fresh
+// start, or the point before at a far higher temperature) the ions are still on their
+// way when everything else has converged.  Neutrality is then restored directly: the
+// charge potential is moved by the R*d that makes sum q_k n_k e^(q_k d) = 0, and the
+// charged species with it.  With ions above the trace level Newton's step is kept.
+void BalanceTraceCharges(CalcWorkspace& ws, const Layout& lay) {
+  auto& sp = ws.species;
+  const int row = lay.E;
+  double top = -std::numeric_limits<double>::infinity();
+  bool positive = false, negative = false;
+  for (int k = 1; k <= lay.K; ++k) {
+    if (lay.phase[k] != kPhaseGas || lay.fixed[k]) continue;
+    const double q = lay.a(row, k);
+    if (q == 0) continue;
+    if (sp.lnn[k] >= kTraceLnAmount) return;
+    positive = positive || q > 0;
+    negative = negative || q < 0;
+    top = std::max(top, sp.lnn[k]);
+  }
+  if (!positive || !negative) return;
+  // g(d) = ln(sum over cations) - ln(sum over anions), increasing in d: Newton's
+  // iteration (one step when every charge is +-1).
+  double d = 0;
+  for (int step = 0; step < 50; ++step) {
+    double plus = 0, minus = 0, plus2 = 0, minus2 = 0;
+    for (int k = 1; k <= lay.K; ++k) {
+      if (lay.phase[k] != kPhaseGas || lay.fixed[k]) continue;
+      const double q = lay.a(row, k);
+      if (q == 0) continue;
+      const double e = std::exp(std::clamp(sp.lnn[k] + q * d - top, -700.0, 700.0));
+      if (q > 0) {
+        plus += q * e;
+        plus2 += q * q * e;
+      } else {
+        minus -= q * e;
+        minus2 += q * q * e;
+      }
+    }
+    if (!(plus > 0) || !(minus > 0)) return;
+    const double delta = -(std::log(plus) - std::log(minus)) / (plus2 / plus + minus2 / minus);
+    if (!std::isfinite(delta)) return;
+    d += delta;
+    if (std::fabs(delta) < 1e-12) break;
+  }
+  ws.X[6 + row] += d / kInvGasConstantCal;
+  for (int k = 1; k <= lay.K; ++k) {
+    if (lay.phase[k] != kPhaseGas || lay.fixed[k]) continue;
+    const double q = lay.a(row, k);
+    if (q == 0) continue;
+    sp.lnn[k] = std::clamp(sp.lnn[k] + q * d, -50.0, 10.0);
+    sp.n[k] = std::exp(sp.lnn[k]);
+  }
+}
+
 // Takes the Newton solution Y into the amounts and the unknowns X with the step limits
 // of the iteration and returns the largest relative change.  T0 is the temperature at
 // which the system was assembled.
 double UpdateFromSolution(CalcWorkspace& ws, const Layout& lay, int stage, double T0,
-                          bool limitTemperatureToBounds, bool traceFree, bool& amountStepCut) {
+                          bool limitTemperatureToBounds, bool traceFree, bool& amountStepCut,
+                          double& traceChange) {
   amountStepCut = false;
+  traceChange = 0;
   auto& sp = ws.species;
   auto& X = ws.X;
   auto& Y = ws.Y;
@@ -434,7 +503,10 @@ double UpdateFromSolution(CalcWorkspace& ws, const Layout& lay, int stage, doubl
         y = std::clamp(y, -50.0, 10.0);
         sp.n[k] = stage == 0 || trace ? std::exp(y) : std::exp(old) * (1.0 + y - old);
         sp.lnn[k] = y;
-        if (std::fabs(y) >= 0.5 && y >= kTraceLnAmount) change = std::max(change, std::fabs((y - old) / y));
+        if (std::fabs(y) >= 0.5 && y >= kTraceLnAmount)
+          change = std::max(change, std::fabs((y - old) / y));
+        else if (y < kTraceLnAmount)
+          traceChange = std::max(traceChange, std::fabs((y - old) / y));
       }
     }
   }
@@ -480,6 +552,7 @@ double UpdateFromSolution(CalcWorkspace& ws, const Layout& lay, int stage, doubl
 
   // Element potentials take the new solution as it is.
   for (int j = 1; j <= E; ++j) X[6 + j] = Y[6 + j];
+  if (lay.ions && !lay.frozen) BalanceTraceCharges(ws, lay);
 
   // Condensed unknowns ln n.
   for (int q = 1; q <= lay.C; ++q) {
@@ -670,6 +743,12 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       sp.lnn[k] = -50.0;
     }
   }
+  // A continued start at another assigned pressure: the previous composition at the
+  // new pressure, lambda = ln(p / n_gas) moved by the ratio of the pressures (otherwise
+  // the first step linearises e^-lambda over the whole pressure ratio).
+  if (!fresh)
+    for (int i = 0; i < 2; ++i)
+      if (codes[i] == 1 && X[1] > 0 && converted[i] > 0) X[3] += std::log(converted[i] / X[1]);
   for (int i = 0; i < 2; ++i) {
     if (codes[i] == 3)
       X[3] = std::log(X[2] * kGasConstantVolAtmStart / volume);
@@ -682,6 +761,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   int quiet = 0;
   double previousChange = 1.0;
   double lastChange = 1.0;  // of the iteration before, in either stage
+  double stageChange = kUnknownChange;  // of the iteration before in the same stage
   double change = 1.0;
   bool functionsEvaluated = false;
   Array1<double, kMaxUnknowns> sumX;
@@ -721,9 +801,17 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       }
     }
     bool amountStepCut = false;
+    double traceChange = 0;
     change = UpdateFromSolution(ws, lay, stage, T0, energyAssigned && !tAssigned,
-                                lastChange <= kTraceSettleChange, amountStepCut);
+                                lastChange <= kTraceSettleChange, amountStepCut, traceChange);
     lastChange = change;
+    // The trace species stay out of the change that steers the stages, but an iterate
+    // is taken only when they have settled too: an element (or the charge) carried by
+    // trace species alone, the ions of a cool gas say, has its potential fixed by them.
+    const double settled = std::max(change, traceChange);
+    const bool quadratic = settled <= kQuadraticChange && !amountStepCut &&
+                           settled * settled * settled <= kQuadraticRemainder * stageChange * stageChange;
+    stageChange = settled;
 
     ++iterations;
     session.ui.SetProgressPosition(iterations);
@@ -738,7 +826,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       // and the confirming stage-1 iteration would move it by round-off only (unless a
       // species, a trace one below the convergence test say, was still held back by the
       // step limits).
-      if (stage == 0 && change <= kConvergedChange && !amountStepCut &&
+      if (stage == 0 && (settled <= kConvergedChange || quadratic) && !amountStepCut &&
           !AnyCondensedPresent(ws, lay)) {
         accepted = true;
         break;
@@ -746,9 +834,10 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       if (stage == 0) {
         stage = 1;
         previousChange = 1.0;
+        stageChange = kUnknownChange;
         continue;
       }
-      if (change <= kConvergedChange) {
+      if (settled <= kConvergedChange || quadratic) {
         accepted = true;
         break;
       }

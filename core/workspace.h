@@ -222,10 +222,11 @@ struct RunState {
   bool reportBalanceMessagesShown = false;
 };
 
-// The converged chamber state of the last point of a source-composition variant, from
-// which the next point of the same variant starts (ideal gas).
+// A converged chamber state of a source-composition variant, from which a later point
+// of the same variant starts (ideal gas), with the assigned values it was solved at.
 struct PointStart {
   bool valid = false;
+  float value1 = 0, value2 = 0;
   Array1<double, kMaxUnknowns> X;
   Array1<double, kMaxRunSpecies> n, lnn;
 };
@@ -241,7 +242,8 @@ struct CalcWorkspace {
   EosState eos;
   ResultsBlock results;
   RunState state;
-  PointStart pointStart;
+  PointStart pointStart;  // the last point solved
+  PointStart rowStart;    // the first point of the current row of a grid
 
   // Amount of the gas phase (gas species and ions), mol/kg.
   double GasAmount() const {
