@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,8 @@
 #include "core/run.h"
 #include "core/session.h"
 #include "results/table_file.h"
+#include "support/json.h"
+#include "thermo/species_db.h"
 #include "task/datafile.h"
 #include "task/task_view.h"
 
@@ -77,6 +81,39 @@ INSTANTIATE_TEST_SUITE_P(Lists, Continuation,
                              if (c == '-') c = '_';
                            return n;
                          });
+
+// Cooling CH4/air with ions: below some 2300 K every charged species is a trace and the
+// charge balance rests on them alone.  From a fresh start and continued from the hotter
+// point before, the main ions come out as CEA has them.
+TEST(ContinuationIons, TraceIonsReachTheAmountsOfCea) {
+  const std::string name = "ch4-air-ions-cool-tp";
+  std::ifstream in(std::string(KVIL_TEST_DATA_DIR) + "/cea/" + name + ".json");
+  std::stringstream text;
+  text << in.rdbuf();
+  const auto cea = testjson::ParseJson(text.str())["cea"];
+  SpeciesDatabase db;
+  ASSERT_TRUE(db.Open(KVIL_DB_DIR));
+  for (bool fresh : {true, false}) {
+    std::vector<std::string> messages;
+    const auto records = RunCase(name, fresh, messages);
+    ASSERT_EQ(records.size(), cea.items.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      int checked = 0;
+      for (const auto& [record, amount] : records[i].species) {
+        SpeciesRecord species;
+        ASSERT_TRUE(db.ReadSpecies(record, species));
+        const std::string shown = SpeciesDisplayName(species.name);
+        const std::string key = shown == "NO(+)" ? "NO+" : shown == "H3O(+)" ? "H3O+" : "";
+        if (key.empty()) continue;
+        const double expected = cea[i]["species_mol_per_kg"][key].number;
+        EXPECT_NEAR(amount, expected, 0.02 * expected)
+            << key << " at point " << i + 1 << (fresh ? ", fresh start" : ", continued");
+        ++checked;
+      }
+      EXPECT_EQ(checked, 2);
+    }
+  }
+}
 
 }  // namespace
 }  // namespace kvil

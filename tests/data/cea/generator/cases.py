@@ -93,4 +93,10 @@ visible = [
     dict(name='fe2o3-al-n2-tp', components=[['Fe2O3', '85', -5161.3], ['Al', '10', 0.0], ['N2', '5', 0.0]],
          first=[2, '1200 1500 1800', ''], second=[1, '0.1', ''],
          cea=dict(prob='tp p,bar=1 t,k=1200,1500,1800')),
+    # Stoichiometric CH4/air with ions, cooling: from 2300 K down every charged species
+    # is a trace (below 2e-9 mol/kg) and the charge balance rests on them alone.
+    dict(name='ch4-air-ions-cool-tp', components=[['CH4', '5.5', -4650.07], ['O2', '22', 0.0],
+                                                  ['N2', '72.5', 0.0]],
+         first=[2, '3000 2300 2200 2100', ''], second=[1, '0.1', ''], options={'22': 1},
+         cea=dict(prob='tp ions p,bar=1 t,k=3000,2300,2200,2100')),
 ]
