@@ -17,14 +17,6 @@ double Omega22(double Tr) {
   return omega;
 }
 
-double Omega11(double Tr) {
-  double omega = 1.06036 * std::pow(Tr, -0.1561);
-  if (Tr < 15)
-    omega += 0.193 * std::exp(-0.47635 * Tr) + 1.03587 * std::exp(-1.52996 * Tr) +
-             1.76474 * std::exp(-3.89411 * Tr);
-  return omega;
-}
-
 }  // namespace
 
 void ComputeTransportProperties(Session& session, int speciesCount,
@@ -61,7 +53,7 @@ void ComputeTransportProperties(Session& session, int speciesCount,
   if (count == 0) return;
 
   // 3. Pure species.
-  Array1<double, kMaxTransportSpecies> eta, lam1, lam2, M, n;
+  Array1<double, kMaxTransportSpecies> eta, lam1, lam2, M, n, r, invR, sqrtM;
   for (int i = 1; i <= count; ++i) {
     const int k = sel[i];
     const double sigma = run.sigma[k], delta = run.delta[k];
@@ -72,20 +64,31 @@ void ComputeTransportProperties(Session& session, int speciesCount,
              (sigma * sigma * (Omega22(Tr) + 0.2 * delta * delta / Tr));
     lam1[i] = 31199 * eta[i] / M[i];
     lam2[i] = (0.17713 * sp.Cp[k] - 0.88) * lam1[i];
+    sqrtM[i] = std::sqrt(M[i]);
+    r[i] = std::sqrt(eta[i] / sqrtM[i]);  // sqrt(eta) / M^(1/4)
+    invR[i] = 1 / r[i];
   }
 
-  // 4. Wilke mixing.
+  // 4. Wilke mixing: phi_ij = (1 + sqrt(eta_i / eta_j) (M_j / M_i)^(1/4))^2 /
+  // (2.8284 sqrt(1 + M_i / M_j)), the first factor from r_i / r_j and the second from
+  // sqrt(M_j) / sqrt(M_i + M_j), whose root is formed once for both orders of a pair.
   double viscosity = 0, lambdaFrozen = 0;
+  double rootSum[kMaxTransportSpecies][kMaxTransportSpecies];
+  for (int i = 1; i <= count; ++i)
+    for (int j = i; j <= count; ++j)
+      rootSum[i - 1][j - 1] = rootSum[j - 1][i - 1] = 2.8284 * std::sqrt(M[i] + M[j]);
   for (int i = 1; i <= count; ++i) {
     double f = 0, g = 0;
     for (int j = 1; j <= count; ++j) {
-      const double a = 1 + std::sqrt(eta[i] / eta[j]) * std::sqrt(std::sqrt(M[j] / M[i]));
-      const double phi = a * a / (2.8284 * std::sqrt(1 + M[i] / M[j]));
+      const double a = 1 + r[i] * invR[j];
+      const double phi = a * a * sqrtM[j] / rootSum[i - 1][j - 1];
       const double sum = M[i] + M[j];
       const double psi = phi * (1 + 2.41 * (M[i] - M[j]) * (M[i] - 0.142 * M[j]) / (sum * sum));
-      f += phi * n[j] / n[i];
-      g += psi * n[j] / n[i];
+      f += phi * n[j];
+      g += psi * n[j];
     }
+    f /= n[i];
+    g /= n[i];
     viscosity += eta[i] / f;
     lambdaFrozen += lam1[i] / g + lam2[i] / f;
   }
@@ -115,6 +118,17 @@ void ComputeTransportProperties(Session& session, int speciesCount,
     for (int c = 1; c <= P + 1; ++c) lw.augmented(r, c) = 0;
   // The collision integral and the mass factor of D are the same for both orders of
   // a pair and formed once; only the polar term takes the first species' delta.
+  // With Tr = T / sqrt(eps_i eps_j) the power term of the collision integral is
+  // T^-0.1561 (eps_i eps_j)^0.07805: one power per species, not per pair.
+  Array1<double, kMaxTransportSpecies> epsPower, invRootEps;
+  for (int a = 1; a <= P; ++a) {
+    const double eps = run.epsilon[sel[gas[a]]];
+    epsPower[a] = std::pow(eps, 0.07805);
+    invRootEps[a] = 1 / std::sqrt(eps);
+  }
+  const double powerT = 1.06036 * std::pow(T, -0.1561);
+  const double rootT3 = 2.614e-7 * T * std::sqrt(T);
+  const double pressureAtm = kMPaToAtm * p;
   for (int a = 1; a <= P; ++a) {
     const int i = gas[a], ki = sel[i];
     const double di = run.delta[ki];
@@ -122,10 +136,13 @@ void ComputeTransportProperties(Session& session, int speciesCount,
       const int j = gas[b], kj = sel[j];
       const double dj = run.delta[kj];
       const double sij = (run.sigma[ki] + run.sigma[kj]) / 2;
-      const double Tr = T / std::sqrt(static_cast<double>(run.epsilon[ki]) * run.epsilon[kj]);
-      const double omega = Omega11(Tr);
-      const double num = 2.614e-7 * std::sqrt(T * T * T * (M[i] + M[j]) / (2 * M[i] * M[j]));
-      const double den = kMPaToAtm * p * sij * sij;
+      const double Tr = T * invRootEps[a] * invRootEps[b];
+      double omega = powerT * epsPower[a] * epsPower[b];
+      if (Tr < 15)
+        omega += 0.193 * std::exp(-0.47635 * Tr) + 1.03587 * std::exp(-1.52996 * Tr) +
+                 1.76474 * std::exp(-3.89411 * Tr);
+      const double num = rootT3 * std::sqrt((M[i] + M[j]) / (2 * M[i] * M[j]));
+      const double den = pressureAtm * sij * sij;
       const double Dab = num / (den * (omega + 0.2 * di * di / Tr));  // i first
       const double Dba = num / (den * (omega + 0.2 * dj * dj / Tr));  // j first
       lw.augmented(a, b) += mg * n[i] / (Dab * M[j]);
