@@ -102,7 +102,20 @@ void NumberPicture::Append(std::string& out, double value) const {
   int exponent = 0;
   if (scientific_) {
     double m = 0.0;
-    if (a != 0) {
+    if (a != 0 && intPlaces_ <= 1) {
+      // One digit before the point: the shortest way is the library's own scientific
+      // form, correctly rounded, "d.ddddde-xx".
+      const auto r = std::to_chars(d.buf, d.buf + kBufSize - 1, a, std::chars_format::scientific,
+                                   fracPlaces_);
+      const char* e = d.buf;
+      while (e < r.ptr && *e != 'e') ++e;
+      d.intBegin = d.buf;
+      d.intLen = 1;
+      d.fracBegin = d.buf + 2;
+      d.fracLen = d.buf[1] == '.' ? static_cast<int>(e - d.buf) - 2 : 0;
+      while (d.fracLen > fracZeros_ && d.fracBegin[d.fracLen - 1] == '0') --d.fracLen;
+      std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, exponent);
+    } else if (a != 0) {
       // Mantissa with intPlaces integer digits; rounding may carry to the next power.
       const int digitsBefore = intPlaces_ > 0 ? intPlaces_ : 1;
       exponent = static_cast<int>(std::floor(std::log10(a))) - (digitsBefore - 1);

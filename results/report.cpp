@@ -545,6 +545,10 @@ void AppendConcentration(std::string& out, double value, bool dominant) {
   static const NumberPicture kAll("0.#####e-00"), kSmall("0.####e-00"), kLarge("0.#####"),
       kFraction("0.#######");
   const NumberPicture* picture = &kAll;
+  if (value == 0 && !dominant) {  // the common case of a species list: most are absent
+    out += "        0e00";
+    return;
+  }
   if (dominant) {
     const double a = std::fabs(value);
     if (value == 0) {
