@@ -84,6 +84,9 @@ struct SpeciesFunctionContext {
   double smallestTmax = 100000; // smallest upper bound of the intervals in use
   int transitionCount = 0;      // condensed species near an interval bound
   Array1<int, kMaxTransitionList> transitions;
+  // 1/x and ln x of the reduced temperature x = T/10000 last evaluated at.
+  double reducedT = -1;
+  long double reducedInv = 0, reducedLn = 0;
 };
 
 // ---- Linear algebra work space ---------------------------------------------------

@@ -34,17 +34,29 @@ struct Values {
 // The three functions of one interval at x = T/10000, nested (Horner) form in extended
 // precision.  Units follow the coefficients (H per mol in the coefficients' energy
 // unit times 1, i.e. J/mol or cal/mol).
-inline Values EvaluateInterval(const std::array<float, 7>& phi, long double x) {
+// The powers of x that every species shares at one temperature.
+struct Reduced {
+  long double x, inv, lnx;
+};
+
+inline Reduced Reduce(long double x) { return {x, 1.0L / x, std::log(x)}; }
+
+inline Values EvaluateInterval(const std::array<float, 7>& phi, const Reduced& r) {
   const long double p1 = phi[0], p2 = phi[1], p3 = phi[2], p4 = phi[3], p5 = phi[4], p6 = phi[5],
                     p7 = phi[6];
-  const long double inv = 1.0L / x;
+  const long double x = r.x;
+  const long double inv = r.inv;
   const long double inv2 = inv * inv;
   Values v;
-  v.S = p1 + p2 * (std::log(x) + 1.0L) - p3 * inv2 +
+  v.S = p1 + p2 * (r.lnx + 1.0L) - p3 * inv2 +
         x * (2.0L * p5 + x * (3.0L * p6 + x * (4.0L * p7)));
   v.H = 1.0e4L * (x * (p2 + x * (p5 + x * (2.0L * p6 + x * (3.0L * p7)))) - 2.0L * p3 * inv - p4);
   v.Cp = p2 + 2.0L * p3 * inv2 + x * (2.0L * p5 + x * (6.0L * p6 + x * (12.0L * p7)));
   return v;
+}
+
+inline Values EvaluateInterval(const std::array<float, 7>& phi, long double x) {
+  return EvaluateInterval(phi, Reduce(x));
 }
 
 inline bool Contains(const PolyInterval& iv, double T) {
@@ -150,8 +162,16 @@ void EvaluateSpeciesFunctions(CalcWorkspace& ws, int k, double T) {
     return;
   }
 
+  // ln x and 1/x once per temperature, not per species (x87 logarithm and division).
   const long double x = static_cast<long double>(T) / 10000.0L;
-  const Values v0 = EvaluateInterval(current->phi, x);
+  if (!(fc.reducedT == T)) {
+    const Reduced fresh = Reduce(x);
+    fc.reducedT = T;
+    fc.reducedInv = fresh.inv;
+    fc.reducedLn = fresh.lnx;
+  }
+  const Reduced reduced{x, fc.reducedInv, fc.reducedLn};
+  const Values v0 = EvaluateInterval(current->phi, reduced);
   if (fc.mode == 1) {
     fc.largestTmin = std::max(fc.largestTmin, static_cast<double>(current->tmin));
     fc.smallestTmax = std::min(fc.smallestTmax, static_cast<double>(current->tmax));
@@ -193,7 +213,7 @@ void EvaluateSpeciesFunctions(CalcWorkspace& ws, int k, double T) {
   }
 
   fc.mode = 2;
-  const Values v1 = EvaluateInterval(neighbour->phi, x);
+  const Values v1 = EvaluateInterval(neighbour->phi, reduced);
   const long double w = T >= neighbour->tmax - dT
                             ? (static_cast<long double>(neighbour->tmax) + dT - T) / (2.0L * dT)
                             : (static_cast<long double>(T) - (neighbour->tmin - dT)) / (2.0L * dT);
