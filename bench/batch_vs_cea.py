@@ -6,7 +6,8 @@ in one run (developer script, not part of the build; needs Debian's rocketcea an
 
 The cases (bench/cases, written with the project's datafile layout): a 10 x 10 TP grid of
 CH4/air (T 1500..3300 K by 200 K, p 0.1..15 MPa), HP at 10 pressures of CH4/air and of
-AP/Al/HTPB, and a rocket with throat and expansion to 0.1 MPa at 10 chamber pressures;
+AP/Al/HTPB, and a rocket of AP/Al/HTPB with throat and expansion to an area ratio of 10
+at 10 chamber pressures (CEA: rocket equilibrium, supar=10);
 each with a one-point twin.  Marginal cost = median over the rounds of (N-point run -
 one-point run) / (N - 1), 15 rounds (KVIL_BENCH_REPS), the runs of both programs
 interleaved; times are CPU times (user + system) of the work, kvil-batch's of its process,
@@ -15,12 +16,13 @@ kvil-batch is timed as a user runs it (process start, database, report, table); 
 timed twice: solving every point from scratch (--fresh-start) and continuing from the
 previous point (the default).  CEA writes its full output with transport properties
 ("full") or its plain output ("plain").  An optional second kvil-batch (an earlier build,
-say) is timed in the same runs, continuing, as "other", for a before/after figure.  CEA's rocket problem cannot hold one exit
-pressure for several chamber pressures, so the rocket case has no CEA figure.
+say) is timed in the same runs, continuing, as "other", for a before/after figure.
 
 Also per case: Newton iterations per point (kvil-batch --stats: the N-point run minus the
 one-point run over N - 1; CEA: its debug listing of points 1 to 10, the mean of points 2
-to 10, which continue from the point before) and peak memory (maximum resident set of the
+to 10, which continue from the point before; for the rocket, whose chamber, throat and
+exit each count as a point, the iterations of a run at 1 and 2 bar minus those of a run
+at 1 bar) and peak memory (maximum resident set of the
 process; CEA runs inside a Python process, whose own size without CEA is printed too)."""
 import os, re, shutil, statistics, subprocess, sys, tempfile, time
 
@@ -76,13 +78,16 @@ CH4AIR = ['name CH4 wt%=5.5 t,k=298.15 h,kj/mol=-74.6 C 1 H 4',
 APAL = ['name AP wt%=68 t,k=298.15 h,kj/mol=-295.767 N 1 H 4 CL 1 O 4',
         'name AL wt%=18 t,k=298.15 h,kj/mol=0 AL 1',
         'name HTPB wt%=14 t,k=298.15 h,kj/mol=0.7 C 7.3165 H 10.336 O 0.1063']
+# The rocket case's HTPB: 50.21 kJ/kg (RPL's R-45 card)
+APAL_ROCKET = APAL[:2] + ['name HTPB wt%=14 t,k=298.15 h,kj/mol=5.021 C 7.3165 H 10.336 O 0.1063']
 PB = 'p,bar=1,2,5,10,20,30,50,70,100,150'
 TK = 't,k=' + ','.join(str(t) for t in range(1500, 3301, 200))
 SETS = [  # name, one-point twin, points, CEA reactants, CEA problem (N points), (1 point)
     ('tp-grid', 'tp-one', 100, CH4AIR, 'tp ' + PB + ' ' + TK, 'tp p,bar=1 t,k=1500'),
     ('hp-ch4', 'hp-ch4-one', 10, CH4AIR, 'hp ' + PB, 'hp p,bar=1'),
     ('hp-apal', 'hp-apal-one', 10, APAL, 'hp ' + PB, 'hp p,bar=1'),
-    ('rocket', 'rocket-one', 10, None, None, None),
+    ('rocket', 'rocket-one', 10, APAL_ROCKET, 'rocket equilibrium ' + PB + ' supar=10',
+     'rocket equilibrium p,bar=70 supar=10'),
 ]
 
 
@@ -118,6 +123,13 @@ def cea_child(lines):
 
 def cea_iterations(reac, prob):
     """CEA's iterations per point, points 2 to 10, from its debug listing."""
+    if prob.startswith('rocket'):
+        counts = []
+        for p in ('p,bar=1', 'p,bar=1,2'):
+            cea(deck(reac, re.sub(r'p,bar=\S+', p, prob),
+                     'output siunits transport debug=1,2,3,4,5,6,7,8,9,10 '))
+            counts.append(len(re.findall(r'ITERATION\s+\d+\s+MATRIX', open(WORK + 'f.out').read())))
+        return counts[1] - counts[0]
     cea(deck(reac, prob, 'output siunits transport debug=1,2,3,4,5,6,7,8,9,10 '))
     text = open(WORK + 'f.out').read()
     counts = []
