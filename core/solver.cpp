@@ -112,6 +112,9 @@ struct Layout {
   int N = 0;   // unknowns
   bool ions = false;
   bool frozen = false;
+  // Started from a converged state (a continuation): the condensed species present
+  // enter stage 0 without the regularisation of a fresh start (see Assemble).
+  bool continued = false;
   int fixedCount = 0;
   Array1<int, kMaxRunSpecies> phase;        // 1, 2 or 0 (no part)
   Array1<int, kMaxRunSpecies> condOrdinal;  // condensed species: 1..C
@@ -326,7 +329,13 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
         for (int j = 1; j <= E; ++j) M(row, 6 + j) = lay.a(j, k);
         M(row, 2) = H / (T0 * T0);
         M(row, rhs) = 2.0 * H / T0 - S - cor.gamma[q];
-        if (stage == 0 || X[col] < -10.0) M(row, col) = -kRegularisation;
+        // Stage 0 regularises the rows of the condensed species, which keeps the
+        // first steps from a fresh start moderate but leaves its fixed point a little
+        // off the phase equilibrium (stage 1 then moves it by some 1e-4 and needs a
+        // further iteration to confirm).  A start from a converged state has the
+        // potentials near already: there, only the species pinned far below are.
+        const bool regularise = stage == 0 && !lay.continued;
+        if (regularise || X[col] < -10.0) M(row, col) = -kRegularisation;
       }
     }
   }
@@ -724,6 +733,9 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   for (int i = 1; i <= N && !fresh; ++i) fresh = !std::isfinite(X[i]);
   for (int k = 1; k <= lay.K && !fresh && !lay.frozen; ++k)
     fresh = !std::isfinite(sp.n[k]) || !std::isfinite(sp.lnn[k]);
+  // (Ideal gas only: the passes of a non-ideal EOS start from the pass before, under
+  // corrections that have moved, and keep the regularised start.)
+  lay.continued = !fresh && session.task.Eos() == 1;
   if (fresh) {
     if (!lay.frozen) {
       for (int k = 1; k <= lay.K; ++k) {
@@ -770,6 +782,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   for (int k = 1; k <= lay.K; ++k) sumN[k] = 0;
   Array1<double, kMaxUnknowns> rhsColumn;
   bool accepted = false;
+  bool takenEarly = false;  // on the estimate of quadratic convergence
 
   for (;;) {
     // Species functions: once with T assigned, else at every iteration.
@@ -829,6 +842,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       if (stage == 0 && (settled <= kConvergedChange || quadratic) && !amountStepCut &&
           !AnyCondensedPresent(ws, lay)) {
         accepted = true;
+        takenEarly = settled > kConvergedChange;
         break;
       }
       if (stage == 0) {
@@ -839,6 +853,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       }
       if (settled <= kConvergedChange || quadratic) {
         accepted = true;
+        takenEarly = settled > kConvergedChange;
         break;
       }
       if (quiet == kAveragedIterations) {
@@ -851,6 +866,16 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     }
     previousChange = change;
   }
+  // The amounts of the condensed species follow their unknowns one iteration late (the
+  // update takes them before it moves the unknowns).  An iterate taken on the estimate
+  // of quadratic convergence moved them by up to 1e-4 in its last step: the amounts
+  // are brought to the unknowns taken.
+  if (takenEarly && !lay.frozen)
+    for (int q = 1; q <= lay.C && q <= kMaxUnknowns; ++q) {
+      const int k = lay.condSpecies[q];
+      sp.lnn[k] = X[E + 6 + q];
+      sp.n[k] = std::exp(sp.lnn[k]);
+    }
   ws.state.solverIterations = iterations;
   ws.state.solverIterationsTotal += iterations;
   ++ws.state.solvesTotal;
