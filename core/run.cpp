@@ -321,10 +321,12 @@ class Runner {
   bool WriteReport();
   void WriteRecord();
   int CodeWord() const { return SolverCodeWord(st_.startMode, st_.c1, st_.c2, ions_); }
-  // Whether the chamber point being solved may start from the previous point's state:
-  // the ideal gas, whose equilibrium is unique, after a converged point of the variant.
+  // Whether the first (ideal-gas) pass of the chamber point being solved may start from
+  // the first pass of a point before: the ideal gas, whose equilibrium is unique, after
+  // a converged point of the variant.  With a non-ideal EOS the later passes start from
+  // the first as before.
   bool ContinuesFromPreviousPoint() const {
-    return continuation_ && eos_ == 1 && ws_.pointStart.valid && !st_.frozenComposition;
+    return continuation_ && ws_.pointStart.valid && !st_.frozenComposition;
   }
   // Whether an equilibrium expansion point may start from the state in the workspace,
   // which the chamber point and its throat left there (ideal gas).
@@ -738,7 +740,7 @@ Flow Runner::SolvePoint() {
     }
     status_ = code;
     if (code != kSolveOk) return Flow::Done;
-    if (pass == 0 && st_.rowKind == 0 && eos_ == 1 && !st_.frozenComposition) {
+    if (pass == 0 && st_.rowKind == 0 && !st_.frozenComposition) {
       PointStart& start = ws_.pointStart;
       start.X = ws_.X;
       start.n = ws_.species.n;
