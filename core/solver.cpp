@@ -339,7 +339,6 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
       }
     }
   }
-
 }
 
 // The frozen mixture at assigned T and p or V: no iteration.
@@ -418,15 +417,16 @@ int SolveFrozenMixture(Session& session, const Layout& lay, int c1, int c2, doub
 void BalanceTraceCharges(CalcWorkspace& ws, const Layout& lay) {
   auto& sp = ws.species;
   const int row = lay.E;
+  Array1<int, kMaxRunSpecies> charged;  // free gas species with a charge
+  int count = 0;
   double top = -std::numeric_limits<double>::infinity();
   bool positive = false, negative = false;
   for (int k = 1; k <= lay.K; ++k) {
-    if (lay.phase[k] != kPhaseGas || lay.fixed[k]) continue;
-    const double q = lay.a(row, k);
-    if (q == 0) continue;
+    if (lay.phase[k] != kPhaseGas || lay.fixed[k] || lay.a(row, k) == 0) continue;
     if (sp.lnn[k] >= kTraceLnAmount) return;
-    positive = positive || q > 0;
-    negative = negative || q < 0;
+    charged[++count] = k;
+    positive = positive || lay.a(row, k) > 0;
+    negative = negative || lay.a(row, k) < 0;
     top = std::max(top, sp.lnn[k]);
   }
   if (!positive || !negative) return;
@@ -435,10 +435,9 @@ void BalanceTraceCharges(CalcWorkspace& ws, const Layout& lay) {
   double d = 0;
   for (int step = 0; step < 50; ++step) {
     double plus = 0, minus = 0, plus2 = 0, minus2 = 0;
-    for (int k = 1; k <= lay.K; ++k) {
-      if (lay.phase[k] != kPhaseGas || lay.fixed[k]) continue;
+    for (int i = 1; i <= count; ++i) {
+      const int k = charged[i];
       const double q = lay.a(row, k);
-      if (q == 0) continue;
       const double e = std::exp(std::clamp(sp.lnn[k] + q * d - top, -700.0, 700.0));
       if (q > 0) {
         plus += q * e;
@@ -455,11 +454,9 @@ void BalanceTraceCharges(CalcWorkspace& ws, const Layout& lay) {
     if (std::fabs(delta) < 1e-12) break;
   }
   ws.X[6 + row] += d / kInvGasConstantCal;
-  for (int k = 1; k <= lay.K; ++k) {
-    if (lay.phase[k] != kPhaseGas || lay.fixed[k]) continue;
-    const double q = lay.a(row, k);
-    if (q == 0) continue;
-    sp.lnn[k] = std::clamp(sp.lnn[k] + q * d, -50.0, 10.0);
+  for (int i = 1; i <= count; ++i) {
+    const int k = charged[i];
+    sp.lnn[k] = std::clamp(sp.lnn[k] + lay.a(row, k) * d, -50.0, 10.0);
     sp.n[k] = std::exp(sp.lnn[k]);
   }
 }

@@ -31,16 +31,16 @@ struct Values {
   long double S, H, Cp;
 };
 
-// The three functions of one interval at x = T/10000, nested (Horner) form in extended
-// precision.  Units follow the coefficients (H per mol in the coefficients' energy
-// unit times 1, i.e. J/mol or cal/mol).
-// The powers of x that every species shares at one temperature.
+// The terms in x = T/10000 that every species shares at one temperature.
 struct Reduced {
   long double x, inv, lnx;
 };
 
 inline Reduced Reduce(long double x) { return {x, 1.0L / x, std::log(x)}; }
 
+// The three functions of one interval at x = T/10000, nested (Horner) form in extended
+// precision.  Units follow the coefficients (H per mol in the coefficients' energy
+// unit times 1, i.e. J/mol or cal/mol).
 inline Values EvaluateInterval(const std::array<float, 7>& phi, const Reduced& r) {
   const long double p1 = phi[0], p2 = phi[1], p3 = phi[2], p4 = phi[3], p5 = phi[4], p6 = phi[5],
                     p7 = phi[6];
