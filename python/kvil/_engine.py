@@ -200,6 +200,10 @@ class _Prepared:
                 list(options[4]), options[5], options[6], options[7], options[8])
         species = self.calc.species()
         self.names = [s[0] for s in species]
+        # Column names of the species in tables: a gas species named like a property
+        # (the atoms H, S, V, U) is written with its phase, "H(g)".
+        self.columns = [n + "(g)" if n in PARAMETERS or n in ("point", "mixture", "error")
+                        else n for n in self.names]
         self.molar_mass = [s[4] for s in species]
         self.ambient_p = options.ambient_p
 

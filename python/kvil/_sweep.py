@@ -19,6 +19,7 @@ from ._errors import Error, InputError, translated
 _EXPANSION_KEYS = {"pe": 7, "va": 8, "area_ratio": 9}
 _FIGURES = ("Isp", "Isp_vac", "c_star", "Cf", "area_ratio", "Mach")
 _EXIT_PREFIX = "exit_"
+_EXIT_VALUES = ("p", "T", "V", "a", "Wa")
 
 
 def _point_codes(point):
@@ -48,23 +49,30 @@ def _point_codes(point):
     return c1, v1, c2, v2, e[0], e[1]
 
 
-def _run_chunk(items, options):
-    """Runs ``items`` -- (position, mixture rows, point) -- and returns their rows.
+def _failed_frame(positions, errors):
+    import pandas as pd
 
-    Consecutive points of one mixture with the same assigned codes (and expansion
-    code) go through one run of the program, each later point starting from the one
-    before, as kvil-batch runs a value list."""
-    out = []
+    return pd.DataFrame({"point": list(positions), "error": list(errors)})
+
+
+def _run_chunk(items, options):
+    """Runs ``items`` -- (position, mixture rows, point) -- and returns their rows as a
+    list of DataFrames.
+
+    Consecutive points of one mixture with the same assigned codes (and expansion)
+    go through one run of the program, each later point starting from the one before,
+    as kvil-batch runs a value list."""
+    frames = []
     i = 0
     while i < len(items):
         position, rows, point = items[i]
         try:
             codes = _point_codes(point)
         except Error as e:
-            out.append((position, str(e), None, None))
+            frames.append(_failed_frame([position], [str(e)]))
             i += 1
             continue
-        group = [(position, point, codes)]
+        group = [(position, codes)]
         j = i + 1
         while j < len(items) and items[j][1] == rows:
             try:
@@ -75,16 +83,16 @@ def _run_chunk(items, options):
                 break
             if codes[4] and c[5] != codes[5]:
                 break
-            group.append((items[j][0], items[j][2], c))
+            group.append((items[j][0], c))
             j += 1
-        out.extend(_run_group(rows, options, group))
+        frames.append(_run_group(rows, options, group))
         i = j
-    return out
+    return frames
 
 
 def _run_group(rows, options, group):
-    c1, _, c2, _, ecode, evalue = group[0][2]
-    values = [(c[1], c[3]) for _, _, c in group]
+    c1, _, c2, _, ecode, evalue = group[0][1]
+    values = [(c[1], c[3]) for _, c in group]
     try:
         with _Borrowed(rows, options) as prepared:
             with translated():
@@ -92,51 +100,65 @@ def _run_group(rows, options, group):
                                            expansion_values=[evalue] if ecode else [],
                                            throat=bool(ecode), frozen=False,
                                            fresh_start=False)
-            return _rows_of(prepared, result, group)
+            return _group_frame(prepared, result, group)
     except Error as e:
-        return [(position, str(e), None, None) for position, _, _ in group]
+        return _failed_frame([p for p, _ in group], [str(e)] * len(group))
 
 
-def _rows_of(prepared, result, group):
-    """(position, error, values, composition) of each point of a run."""
-    out = []
+def _group_frame(prepared, result, group):
+    """The rows of one run: point, error, the properties, the rocket figures of rocket
+    points, and the amounts of the species."""
+    import numpy as np
+    import pandas as pd
+
+    n = len(group)
+    ok = np.asarray(result["point_ok"], dtype=bool)
+    first = np.asarray(result["point_first_record"], dtype=np.int64)
+    messages = result["point_message"]
+    errors = ["" if ok[k] else (messages[k] or "No equilibrium is found.") for k in range(n)]
+    params = np.full((n, len(PARAMETERS)), np.nan)
+    amounts = np.full((n, len(prepared.names)), np.nan)
+    good = np.nonzero(ok)[0]
+    if len(good):
+        params[good] = result["parameters"][first[good]]
+        amounts[good] = result["amounts"][first[good]]
+    parts = [pd.DataFrame({"point": [p for p, _ in group], "error": errors}),
+             pd.DataFrame(params, columns=PARAMETERS)]
+    if group[0][1][4]:
+        parts.append(_rocket_columns(prepared, result, ok, errors))
+    parts.append(pd.DataFrame(amounts, columns=prepared.columns))
+    return pd.concat(parts, axis=1)
+
+
+def _rocket_columns(prepared, result, ok, errors):
+    """Exit figures of rocket points (the last expansion record of each point)."""
+    import numpy as np
+    import pandas as pd
+
     params = result["parameters"]
-    amounts = result["amounts"]
-    names = prepared.names
-    for k, (position, _, codes) in enumerate(group):
-        ok = bool(result["point_ok"][k])
-        message = result["point_message"][k]
-        if not ok:
-            out.append((position, message or "No equilibrium is found.", None, None))
+    columns = list(_FIGURES) + [_EXIT_PREFIX + n for n in _EXIT_VALUES]
+    out = np.full((len(ok), len(columns)), np.nan)
+    for k in range(len(ok)):
+        if not ok[k]:
             continue
         first = int(result["point_first_record"][k])
         count = int(result["point_records"][k])
-        values = dict(zip(PARAMETERS, params[first].tolist()))
-        if codes[4]:
-            # A rocket point: the figures of its exit (the last expansion record).
-            throat = None
-            exit_row = None
-            for row in range(first + 1, first + count):
-                if int(result["record_kind"][row]) == 1:
-                    throat = row
-                else:
-                    exit_row = row
-            if exit_row is None:
-                out.append((position, message or "Expansion parameters cannot be calculated",
-                            None, None))
-                continue
-            figures = _kvil.rocket_figures(
-                params[exit_row].tolist(), params[first].tolist(),
-                params[throat].tolist() if throat is not None else [], prepared.ambient_p)
-            for name in _FIGURES:
-                values[name] = figures[name]
-            exit_values = dict(zip(PARAMETERS, params[exit_row].tolist()))
-            exit_values["p"] = exit_values["Pa"]
-            for name in ("p", "T", "V", "a", "Wa"):
-                values[_EXIT_PREFIX + name] = exit_values[name]
-        composition = {n: a for n, a in zip(names, amounts[first].tolist())}
-        out.append((position, "", values, composition))
-    return out
+        throat = exit_row = None
+        for row in range(first + 1, first + count):
+            if int(result["record_kind"][row]) == 1:
+                throat = row
+            else:
+                exit_row = row
+        if exit_row is None:
+            errors[k] = result["point_message"][k] or "Expansion parameters cannot be calculated"
+            continue
+        figures = _kvil.rocket_figures(
+            params[exit_row].tolist(), params[first].tolist(),
+            params[throat].tolist() if throat is not None else [], prepared.ambient_p)
+        exit_values = dict(zip(PARAMETERS, params[exit_row].tolist()))
+        exit_values["p"] = exit_values["Pa"]
+        out[k] = [figures[f] for f in _FIGURES] + [exit_values[n] for n in _EXIT_VALUES]
+    return pd.DataFrame(out, columns=columns)
 
 
 def sweep(mixture, points, executor=None, *, chunk_size=64, **options):
@@ -159,10 +181,10 @@ def sweep(mixture, points, executor=None, *, chunk_size=64, **options):
 
     Columns: ``point`` (position in ``points``), ``mixture`` (position in the sequence
     of mixtures, when one was given), the keys of the points that are not properties
-    (``pe``, ``Va``), ``error`` (empty
-    where the point succeeded, else the program's message), the state's properties
-    (``PARAMETERS``) and the amounts of every candidate species in mol/kg.  A failed
-    point keeps its row with empty values.
+    (``pe``, ``Va``), ``error`` (empty where the point succeeded, else the program's
+    message), the state's properties (``PARAMETERS``) and the amounts of the candidate
+    species in mol/kg (a gas species named like a property, such as the atom H, as
+    "H(g)").  A failed point keeps its row with empty (NaN) values.
     """
     import pandas as pd
 
@@ -189,45 +211,29 @@ def sweep(mixture, points, executor=None, *, chunk_size=64, **options):
         futures = [executor.submit(_run_chunk, c, opts) for c in chunks]
         results = [f.result() for f in futures]
 
-    rows = [r for chunk in results for r in chunk]
-    rows.sort(key=lambda r: r[0])
+    frames = [f for chunk in results for f in chunk]
+    if not frames:
+        return pd.DataFrame(columns=["point", "error"] + list(PARAMETERS))
+    frame = pd.concat(frames, ignore_index=True, sort=False)
+    frame = frame.sort_values("point", kind="stable").reset_index(drop=True)
+    # Properties of failed points are NaN; the columns every frame has come first.
+    head = ["point"]
+    if mixtures is not None:
+        frame.insert(1, "mixture", frame["point"])
+        head.append("mixture")
     keys = []
     for p in points:
         for k in (p if isinstance(p, dict) else {}):
-            if k not in keys:
-                keys.append(k)
-    value_columns = list(PARAMETERS)
-    if any(r[2] and "Isp" in r[2] for r in rows):
-        value_columns += list(_FIGURES) + [_EXIT_PREFIX + n for n in ("p", "T", "V", "a", "Wa")]
-    # Assigned keys are columns of their own only where no property has that name.
-    inputs = [k for k in keys if str(k) not in value_columns and str(k) not in PARAMETERS]
-    species = []
-    seen = set()
-    for r in rows:
-        if r[3]:
-            for n in r[3]:
-                if n not in seen:
-                    seen.add(n)
-                    species.append(n)
-    records = []
-    for position, error, values, composition in rows:
-        rec = {"point": position}
-        if mixtures is not None:
-            rec["mixture"] = position
-        p = points[position]
-        if isinstance(p, dict):
-            for k in inputs:
-                rec[k] = p.get(k, math.nan)
-        rec["error"] = error
-        if values:
-            rec.update(values)
-        if composition:
-            rec.update(composition)
-        records.append(rec)
-    columns = ["point"] + (["mixture"] if mixtures is not None else []) + [str(k) for k in inputs]
-    columns += ["error"] + value_columns + species
-    frame = pd.DataFrame.from_records(records, columns=columns)
-    return frame
+            if str(k) not in keys and str(k) not in frame.columns and str(k) not in PARAMETERS:
+                keys.append(str(k))
+    for k in keys:
+        frame[k] = [points[i].get(k, math.nan) if isinstance(points[i], dict) else math.nan
+                    for i in frame["point"]]
+    for name in PARAMETERS:
+        if name not in frame.columns:
+            frame[name] = math.nan
+    rest = [c for c in frame.columns if c not in head + keys + ["error"]]
+    return frame[head + keys + ["error"] + rest]
 
 
 def _run_one_task(datafile, kwargs):
