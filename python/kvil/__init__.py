@@ -8,7 +8,7 @@ amounts in mol/kg.
     >>> m = kvil.Mixture([("NH4ClO4", 68, -2517.2), ("Al", 18, 0), ("C7.3H10.9O0.1", 14, 50)])
     >>> s = kvil.equilibrate(m, p=7, H=m.enthalpy)
     >>> round(s.T)
-    3401
+    3391
 
 * :class:`Mixture` -- source components (formula, mass parts, enthalpy kJ/kg), or names of
   the components library with their parts.
