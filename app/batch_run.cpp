@@ -14,6 +14,7 @@
 
 #include "app/batch_interaction.h"
 #include "common/binio.h"
+#include "core/point_log.h"
 #include "core/run.h"
 #include "core/session.h"
 #include "task/datafile.h"
@@ -30,13 +31,14 @@ namespace {
 void PrintUsage() {
   std::fprintf(stderr,
                "usage: kvil-batch [--db DIR] [--cfg FILE] [--answer yes|no] [--csv FILE] "
-               "TASK.dat\n"
+               "[--json FILE] TASK.dat\n"
                "  --db DIR         species database directory (default: kvil.pth, then the\n"
                "                   database shipped with the program)\n"
                "  --cfg FILE       configuration file (default: kvil.cfg of the working "
                "directory)\n"
                "  --answer yes|no  answer to every question of the run (default: yes)\n"
                "  --csv FILE       also write the results table as CSV\n"
+               "  --json FILE      also write every point of the run as one JSON object a line\n"
                "  --fresh-start    solve every point from scratch, not from the previous one\n"
                "  --stats          print the solver's work on stderr at the end of the run\n"
                "       kvil-batch --info TASK.dat [--db DIR]\n"
@@ -65,14 +67,7 @@ class ProgressInteraction : public BatchInteraction {
   std::string last_;
 };
 
-struct Options {
-  std::string db, cfg, csv, datafile;
-  bool freshStart = false;
-  bool stats = false;
-  Answer answer = Answer::Yes;
-};
-
-bool ParseArguments(int argc, char** argv, Options& o) {
+bool ParseArguments(int argc, char** argv, BatchOptions& o) {
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     auto value = [&](std::string& out) {
@@ -90,6 +85,8 @@ bool ParseArguments(int argc, char** argv, Options& o) {
       o.stats = true;
     } else if (std::strcmp(a, "--csv") == 0) {
       if (!value(o.csv)) return false;
+    } else if (std::strcmp(a, "--json") == 0) {
+      if (!value(o.json)) return false;
     } else if (std::strcmp(a, "--answer") == 0) {
       std::string v;
       if (!value(v)) return false;
@@ -213,15 +210,29 @@ std::string ResultsTableCsv(const std::vector<ResultsRecord>& records,
 }
 
 int RunBatch(int argc, char** argv) {
-  Options opt;
+  BatchOptions opt;
   if (!ParseArguments(argc, argv, opt)) {
     PrintUsage();
     return kExitUsage;
   }
-
   ProgressInteraction ui(opt.answer, isatty(STDERR_FILENO) != 0);
+  BatchOutput out;
+  const int status = RunBatchTask(opt, ui, out);
+  if (opt.stats && out.commandRun) {
+    std::fprintf(stderr, "stats: %lld equilibrium solves, %lld Newton iterations", out.solves,
+                 out.iterations);
+    const long peak = PeakMemoryKb();
+    if (peak > 0) std::fprintf(stderr, ", peak memory %ld kB", peak);
+    std::fprintf(stderr, "\n");
+  }
+  return status;
+}
+
+int RunBatchTask(const BatchOptions& opt, Interaction& shown, BatchOutput& out) {
+  PointLog ui(shown);
   NullTaskView view;
   Session session(ui, view);
+  auto error = [&ui](const std::string& text) { ui.Message(MessageKind::Error, text, Buttons::Ok); };
 
   // A configuration file named on the command line replaces kvil.cfg of the working
   // directory; it is read after the task, as kvil.cfg would have been before it.
@@ -229,7 +240,7 @@ int RunBatch(int argc, char** argv) {
   if (!opt.cfg.empty()) {
     std::vector<std::uint8_t> bytes;
     if (!ReadWholeFile(opt.cfg, bytes) || bytes.size() < std::size_t(kSettingsRecordSize)) {
-      ui.Message(MessageKind::Error, "Cannot read the configuration file " + opt.cfg, Buttons::Ok);
+      error("Cannot read the configuration file " + opt.cfg);
       return kExitUsage;
     }
     cfgRecord = DecodeSettings(bytes.data());
@@ -244,15 +255,14 @@ int RunBatch(int argc, char** argv) {
 
   if (!opt.db.empty()) {
     if (!session.database.Open(opt.db)) {
-      ui.Message(MessageKind::Error, "Species database not found in " + opt.db, Buttons::Ok);
+      error("Species database not found in " + opt.db);
       return kExitUsage;
     }
   } else {
-    DatabaseLocation where = LocateSpeciesDatabase(session.database, "", CurrentExecutablePath());
+    const std::string beside = opt.executable.empty() ? CurrentExecutablePath() : opt.executable;
+    DatabaseLocation where = LocateSpeciesDatabase(session.database, "", beside);
     if (!where.found) {
-      ui.Message(MessageKind::Error,
-                 "Species database not found (kvil.pth, shipped database); use --db DIR",
-                 Buttons::Ok);
+      error("Species database not found (kvil.pth, shipped database); use --db DIR");
       return kExitUsage;
     }
   }
@@ -274,32 +284,43 @@ int RunBatch(int argc, char** argv) {
   }
 
   session.settings.freshStart = opt.freshStart;
-  const bool ran = RunCommand(session);
-  if (opt.stats) {
-    std::fprintf(stderr, "stats: %lld equilibrium solves, %lld Newton iterations",
-                 session.ws.state.solvesTotal, session.ws.state.solverIterationsTotal);
-    const long peak = PeakMemoryKb();
-    if (peak > 0) std::fprintf(stderr, ", peak memory %ld kB", peak);
-    std::fprintf(stderr, "\n");
-  }
+  out.reportPath = session.ReportPath();
+  out.tablePath = session.TablePath();
+  std::error_code ec;
+  const auto reportSize = std::filesystem::file_size(out.reportPath, ec);
+  out.reportOffset = ec ? 0 : reportSize;
+  RunOptions runOptions;
+  runOptions.observer = &ui;
+  const bool ran = RunCommand(session, runOptions);
+  out.commandRun = true;
+  out.solves = session.ws.state.solvesTotal;
+  out.iterations = session.ws.state.solverIterationsTotal;
+  out.ran = ran;
 
-  if (ran && !opt.csv.empty()) {
+  if (ran && (!opt.csv.empty() || !opt.json.empty() || opt.keepTables)) {
     std::vector<ResultsRecord> records;
     TableReadStatus status = ReadResultsTable(session.TablePath(), records);
     if (status != TableReadStatus::Ok && status != TableReadStatus::Empty) {
-      ui.Message(MessageKind::Error, "Cannot read the results table " + session.TablePath(),
-                 Buttons::Ok);
+      error("Cannot read the results table " + session.TablePath());
       return kExitUsage;
     }
     std::vector<std::pair<int, std::string>> names;
     const SpeciesList& list = session.task.species;
     for (int i = 1; i <= list.total; ++i)
       names.emplace_back(list.items[i].entry.record, list.items[i].displayName);
-    const std::string csv = ResultsTableCsv(records, names);
-    std::string error;
-    if (!WriteFileAtomically(opt.csv, csv, &error)) {
-      ui.Message(MessageKind::Error, "Cannot write " + opt.csv + ": " + error, Buttons::Ok);
-      return kExitUsage;
+    auto write = [&](const std::string& path, const std::string& text) {
+      std::string why;
+      if (WriteFileAtomically(path, text, &why)) return true;
+      error("Cannot write " + path + ": " + why);
+      return false;
+    };
+    if (!opt.csv.empty() || opt.keepTables) {
+      out.csv = ResultsTableCsv(records, names);
+      if (!opt.csv.empty() && !write(opt.csv, out.csv)) return kExitUsage;
+    }
+    if (!opt.json.empty() || opt.keepTables) {
+      out.json = PointLogJson(ui, records, names, session.settings.record.ambientP);
+      if (!opt.json.empty() && !write(opt.json, out.json)) return kExitUsage;
     }
   }
   return ran ? kExitOk : kExitRefused;

@@ -1,6 +1,6 @@
 // kvil-batch's calculation mode: runs a task datafile exactly as the Run command does.
 //
-//   kvil-batch [--db DIR] [--cfg FILE] [--answer yes|no] [--csv FILE] TASK.dat
+//   kvil-batch [--db DIR] [--cfg FILE] [--answer yes|no] [--csv FILE] [--json FILE] TASK.dat
 //
 // Reads the configuration (kvil.cfg of the working directory, or FILE), opens the
 // species database (DIR, else as the program finds it: kvil.pth, then the database
@@ -9,8 +9,10 @@
 // TASK.rst is written anew.  A missing or empty species list is built from the
 // database with every candidate selected.  Messages go to standard error, one line
 // each ("<kind>: <text>"); every question is answered by --answer (default yes).
-// --csv FILE also writes the results table as CSV.  With standard error on a terminal
-// a progress line per point is shown.
+// --csv FILE also writes the results table as CSV, --json FILE every point of the run
+// as one JSON object a line (PointLogJson, core/point_log.h): the same numbers as the
+// CSV, and the chamber points that failed with their messages.  With standard error on
+// a terminal a progress line per point is shown.
 //
 // Exit status: 0 the run ran (even when some points failed), 1 a check refused the
 // run or the run failed, 2 bad usage or a file that cannot be read or written.
@@ -19,14 +21,40 @@
 #include <string>
 #include <vector>
 
+#include "common/interaction.h"
 #include "results/table_file.h"
 
 namespace kvil {
 
 struct Session;
 
+struct BatchOptions {
+  std::string db, cfg, csv, json, datafile;
+  bool freshStart = false;
+  bool stats = false;
+  Answer answer = Answer::Yes;
+  // The CSV and JSON texts are made (BatchOutput) even when no file is named for them.
+  bool keepTables = false;
+  // Where the shipped species database is looked for ("" = beside this executable).
+  std::string executable;
+};
+
+struct BatchOutput {
+  bool commandRun = false;  // the Run command was reached
+  bool ran = false;         // and ran
+  std::string reportPath, tablePath;
+  unsigned long long reportOffset = 0;  // size of the report before the run
+  std::string csv, json;
+  long long solves = 0, iterations = 0;
+};
+
 // The calculation mode's entry; argv[0] is the program.
 int RunBatch(int argc, char** argv);
+
+// The run of kvil-batch for parsed options: messages and questions go to `shown` (the
+// questions answered as it answers them).  Returns the exit status.  The Python
+// package runs a task datafile through this function.
+int RunBatchTask(const BatchOptions& options, Interaction& shown, BatchOutput& out);
 
 // The results table as CSV text (RFC 4180, lines ended by CR LF): the header "kind",
 // the 23 parameter names, "[X]" per element X, "component N" per component and the

@@ -286,6 +286,7 @@ class CorrectionMixer {
 // Options of one RunTask call made by the Run command.
 struct RunRequest {
   bool internalUnits = false;  // template runs: values are already in internal units
+  const RunOptions* options = nullptr;  // explicit points, observer
 };
 
 struct RunOutcome {
@@ -448,9 +449,19 @@ void Runner::VariantLoop() {
 
 Flow Runner::ParameterLoop() {
   // The first parameter varies fastest; the loop ends when the second is exhausted.
+  // An explicit sequence of points replaces the two lists.
+  const std::vector<std::pair<float, float>>* points =
+      request_.options && !request_.options->points.empty() ? &request_.options->points
+                                                            : nullptr;
   int i1 = 1, i2 = 1;
   float v1 = 0, v2 = 0;
-  if (!lists_[1].Value(i1, v1) || !lists_[2].Value(i2, v2)) return Flow::Done;
+  if (points) {
+    v1 = (*points)[0].first;
+    v2 = (*points)[0].second;
+  } else if (!lists_[1].Value(i1, v1) || !lists_[2].Value(i2, v2)) {
+    return Flow::Done;
+  }
+  RunObserver* observer = request_.options ? request_.options->observer : nullptr;
   for (;;) {
     st_.index1 = i1;
     st_.index2 = i2;
@@ -458,22 +469,46 @@ Flow Runner::ParameterLoop() {
     st_.c2 = secondCode_;
     // H or U given as 0 (the first value of its list) is the enthalpy of the mixture.
     auto enthalpy = [&](int code, int n, int index, float v) {
-      if ((code == kParamH || code == kParamU) && index == 1 && lists_[n].values[1] == 0.0f)
-        return float(mixtureEnthalpy_);
+      const bool first = points ? v == 0.0f : index == 1 && lists_[n].values[1] == 0.0f;
+      if ((code == kParamH || code == kParamU) && first) return float(mixtureEnthalpy_);
       return v;
     };
     st_.value1 = enthalpy(st_.c1, 1, i1, v1);
     st_.value2 = enthalpy(st_.c2, 2, i2, v2);
+    st_.chamberValue1Assigned = st_.value1;
+    st_.chamberValue2Assigned = st_.value2;
     st_.startMode = 1;
     ++st_.parameterVariant;
     st_.frozenComposition = false;
 
+    const long long recordsBefore = st_.recordsWritten;
     Flow f = ChamberPoint();
     st_.frozenComposition = false;
     st_.expansionFlag = false;
     st_.frozenFlag = false;
+    if (observer && !(f == Flow::EndRun && st_.cancel)) {
+      PointDone done;
+      done.componentVariant = st_.componentVariant;
+      done.index1 = i1;
+      done.index2 = i2;
+      done.c1 = firstCode_;
+      done.c2 = secondCode_;
+      done.value1 = st_.chamberValue1Assigned;
+      done.value2 = st_.chamberValue2Assigned;
+      done.written = pointValid_;
+      done.status = status_;
+      done.records = int(st_.recordsWritten - recordsBefore);
+      observer->ChamberPointDone(s_, done);
+    }
     if (f != Flow::Done) return f;
 
+    if (points) {
+      if (i1 >= int(points->size())) break;
+      v1 = (*points)[i1].first;
+      v2 = (*points)[i1].second;
+      ++i1;
+      continue;
+    }
     if (!lists_[1].Value(++i1, v1)) {
       i1 = 1;
       lists_[1].Value(i1, v1);
@@ -885,6 +920,10 @@ RunOutcome RunTaskWith(Session& session, int& status, const RunRequest& request)
 // Creates the report when it is missing and empties the results table.  Throws when
 // either cannot be written.
 void PrepareResultFiles(Session& session) {
+  if (session.table.InMemory()) {
+    session.table.ClearValues();
+    return;
+  }
   std::FILE* f = std::fopen(session.ReportPath().c_str(), "ab");
   if (!f || std::fclose(f) != 0) throw RunWriteError("report");
   f = std::fopen(session.TablePath().c_str(), "wb");
@@ -1040,7 +1079,7 @@ void SetSingleValue(ParameterSlot& slot, float value) {
 }
 
 // B. Template calculations.  Returns false when none is chosen or none could start.
-bool RunTemplates(Session& s) {
+bool RunTemplates(Session& s, const RunOptions& options) {
   Task& task = s.task;
   RunState& st = s.ws.state;
   const bool impulse = task.Option(kOptTemplateImpulse);
@@ -1077,6 +1116,7 @@ bool RunTemplates(Session& s) {
 
   RunRequest request;
   request.internalUnits = true;
+  request.options = &options;
   int status = 0;
   bool started = false;
 
@@ -1122,6 +1162,7 @@ bool RunTemplates(Session& s) {
       o = RunTaskWith(s, status, request);
       if (status == kSolveOk && !o.cancelled && o.pointsWritten > 0) {
         q -= s.ws.results.H;
+        if (options.observer) options.observer->HeatOfCombustion(s, q);
         ReportFile& rep = s.report;
         rep.ClearFailure();
         if (!rep.Open(s.ReportPath())) throw RunWriteError("report");
@@ -1144,7 +1185,9 @@ void RunTask(Session& session, int& status) {
   RunTaskWith(session, status, RunRequest{});
 }
 
-bool RunCommand(Session& session) {
+bool RunCommand(Session& session) { return RunCommand(session, RunOptions{}); }
+
+bool RunCommand(Session& session, const RunOptions& options) {
   Task& task = session.task;
   Interaction& ui = session.ui;
   RunState& st = session.ws.state;
@@ -1221,9 +1264,11 @@ bool RunCommand(Session& session) {
 
     if (task.firstCode != kParamTemplate) {
       int status = 0;
-      ran = RunTaskWith(session, status, RunRequest{}).started;
+      RunRequest request;
+      request.options = &options;
+      ran = RunTaskWith(session, status, request).started;
     } else {
-      ran = RunTemplates(session);
+      ran = RunTemplates(session, options);
     }
   } catch (...) {
     ui.ShowProgress(false);

@@ -15,13 +15,51 @@
 // kJ/kg; the task's own values are not changed.
 #pragma once
 
+#include <utility>
+#include <vector>
+
 namespace kvil {
 
 struct Session;
 
+// One chamber point of a run, told to a RunObserver when the point is done: its
+// throat and expansion points (and the frozen state) are done too.
+struct PointDone {
+  int componentVariant = 1;
+  int index1 = 0, index2 = 0;   // positions in the value lists (in RunOptions::points: index1)
+  int c1 = 0, c2 = 0;           // codes of the assigned values
+  float value1 = 0, value2 = 0; // assigned values, MPa, K, m3/kg, kJ/(kg K), kJ/kg
+  bool written = false;         // the chamber point reached the report and the table
+  int status = 0;               // the solver's last status (0 = success)
+  int records = 0;              // records the point added to the results table
+};
+
+// Told of every chamber point of a run, whether it succeeded or failed, and of the
+// heat of combustion of the template.  kvil-batch's point list (--json) and the
+// Python package's sweeps are built on it.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  virtual void ChamberPointDone(const Session& session, const PointDone& point) = 0;
+  // q: heat of combustion (kJ/kg) of the variant just run by the template.
+  virtual void HeatOfCombustion(const Session&, double /*q*/) {}
+};
+
+// How the Run command runs a task beyond what the task says.
+struct RunOptions {
+  // When not empty: the points of the run are these pairs of assigned values, in this
+  // order and in internal units (MPa, K, m3/kg, kJ/(kg K), kJ/kg), instead of the
+  // combinations of the two value lists; the task's parameter codes still say what
+  // they are.  As for the first value of a list, an H or U of 0 is the enthalpy of
+  // the components.
+  std::vector<std::pair<float, float>> points;
+  RunObserver* observer = nullptr;
+};
+
 // Returns false when a check refused the run (its message was shown) or the run
 // failed ("Calculation failed !"); true when the run ran, even if some points failed.
 bool RunCommand(Session& session);
+bool RunCommand(Session& session, const RunOptions& options);
 
 // status: the last solver status (0 = success).  The report is opened and closed
 // here; the species list is given back in its order of before the run, the progress

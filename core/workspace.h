@@ -189,6 +189,7 @@ struct RunState {
   int solverIterations = 0;      // Newton iterations of the last SolveEquilibrium
   long long solverIterationsTotal = 0;  // and of all since the session began
   long long solvesTotal = 0;            // calls of SolveEquilibrium since then
+  long long recordsWritten = 0;         // results table records written since then
   double solverChange = 0;       // largest relative change of its last iteration
   bool gasPresent = false;       // gas amount >= 0.1 mol/kg after the solve
   bool frozenComposition = false;  // FrozenComposition: the solver keeps the amounts
@@ -201,6 +202,9 @@ struct RunState {
   double chamberS = 0;           // kJ/(kg*K)
   double chamberT = 0, chamberU = 0;
   float chamberValue1 = 0, chamberValue2 = 0;
+  // Assigned values of the chamber point being run (H or U of 0 already replaced by the
+  // enthalpy of the components), kept for the run's observer.
+  float chamberValue1Assigned = 0, chamberValue2Assigned = 0;
   // Freezing state.
   double freezeP = 0;            // MPa
   double freezeV = 0;            // m3/kg

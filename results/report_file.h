@@ -6,6 +6,10 @@
 // so that a partly written report can be read while a long run goes on; the file stays
 // open until Close().  A failed
 // open, write or flush sets failed(); the run then ends with "Calculation failed !".
+//
+// Kept in memory (KeepInMemory), the report is not a file: Open only starts writing,
+// whatever the path, and every line goes to a text the caller reads with text().  The
+// Python package runs tasks so, without files.
 #pragma once
 
 #include <cstdio>
@@ -22,7 +26,7 @@ class ReportFile {
 
   // Opens `path` for appending (creating it when missing).
   bool Open(const std::string& path);
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file_ != nullptr || openInMemory_; }
   void Close();
   // Writes text without a line end.
   void Write(const std::string& text);
@@ -33,8 +37,21 @@ class ReportFile {
   void ClearFailure() { failed_ = false; }
   const std::string& path() const { return path_; }
 
+  // Switches to (true) or from (false) a report kept in memory; the text is emptied.
+  void KeepInMemory(bool inMemory) {
+    Close();
+    inMemory_ = inMemory;
+    text_.clear();
+  }
+  bool InMemory() const { return inMemory_; }
+  const std::string& text() const { return text_; }
+  void ClearText() { text_.clear(); }
+
  private:
   std::FILE* file_ = nullptr;
+  bool inMemory_ = false;
+  bool openInMemory_ = false;
+  std::string text_;  // the report kept in memory
   std::string path_;
   bool failed_ = false;
 };

@@ -137,24 +137,40 @@ bool AppendResultsRecord(Session& session, int /*componentCount*/) {
   // the user); nothing of it is stored.
   for (double v : values)
     if (!std::isfinite(v)) return true;
+  if (session.table.InMemory()) {
+    if (!session.table.IsOpen()) return false;
+    session.table.AppendValues(values);
+    ++session.ws.state.recordsWritten;
+    return true;
+  }
   std::vector<std::uint8_t> bytes(values.size() * 8);
   for (size_t i = 0; i < values.size(); ++i) PutLE<double>(bytes.data(), i * 8, values[i]);
 
   const std::string path = session.TablePath();
-  if (session.table.IsOpen() && session.table.path() == path)
-    return session.table.Append(bytes.data(), bytes.size());
-  ResultsTableFile once;
-  return once.Open(path) && once.Append(bytes.data(), bytes.size());
+  bool ok;
+  if (session.table.IsOpen() && session.table.path() == path) {
+    ok = session.table.Append(bytes.data(), bytes.size());
+  } else {
+    ResultsTableFile once;
+    ok = once.Open(path) && once.Append(bytes.data(), bytes.size());
+  }
+  if (ok) ++session.ws.state.recordsWritten;
+  return ok;
 }
 
 bool ResultsTableFile::Open(const std::string& path) {
   Close();
   path_ = path;
+  if (inMemory_) {
+    openInMemory_ = true;
+    return true;
+  }
   file_ = std::fopen(path.c_str(), "ab");
   return file_ != nullptr;
 }
 
 void ResultsTableFile::Close() {
+  openInMemory_ = false;
   if (file_) std::fclose(file_);
   file_ = nullptr;
 }

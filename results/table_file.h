@@ -51,7 +51,10 @@ struct ResultsRecord {
 // close per point; it is flushed after every record, so readers see whole records only.
 bool AppendResultsRecord(Session& session, int componentCount);
 
-// The results table held open for appending during a run.
+// The results table held open for appending during a run.  Kept in memory
+// (KeepInMemory), the records are not written to a file but to values() (one double
+// per 8 bytes of the file, as ParseResultsTable reads them); Open then only starts
+// appending, whatever the path.
 class ResultsTableFile {
  public:
   ResultsTableFile() = default;
@@ -60,16 +63,33 @@ class ResultsTableFile {
   ~ResultsTableFile() { Close(); }
 
   bool Open(const std::string& path);  // for appending, creating it when missing
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file_ != nullptr || openInMemory_; }
   void Close();
   const std::string& path() const { return path_; }
   // Appends `bytes` in one piece and flushes; on failure the file is cut back to its
   // previous size.  False on failure.
   bool Append(const void* bytes, size_t size);
 
+  // Switches to (true) or from (false) a table kept in memory; the values are emptied.
+  void KeepInMemory(bool inMemory) {
+    Close();
+    inMemory_ = inMemory;
+    values_.clear();
+  }
+  bool InMemory() const { return inMemory_; }
+  // Appends a record's values (in memory only).
+  void AppendValues(const std::vector<double>& values) {
+    values_.insert(values_.end(), values.begin(), values.end());
+  }
+  const std::vector<double>& values() const { return values_; }
+  void ClearValues() { values_.clear(); }
+
  private:
   std::FILE* file_ = nullptr;
   std::string path_;
+  bool inMemory_ = false;
+  bool openInMemory_ = false;
+  std::vector<double> values_;  // the table kept in memory
 };
 
 enum class TableReadStatus {

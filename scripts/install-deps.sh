@@ -10,6 +10,9 @@ packages=(
   qt6-base-dev qt6-charts-dev qt6-svg-dev
   libqt6opengl6-dev    # Qt Charts' CMake package needs it when recommends are not installed
   fonts-dejavu-core    # the fixed-pitch and sans fonts of the windows
+  # the Python package, its tests, sweeps on a Dask cluster and the example's plot
+  pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest
+  python3-distributed python3-matplotlib
 )
 
 missing=()
