@@ -1,6 +1,7 @@
 #include "results/analysis.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <optional>
 
@@ -298,9 +299,12 @@ bool CheckTableForPlot(const ResultsTable& table, Interaction& ui) {
     ui.Error("No values in the table. Graph cannot be plotted !");
     return false;
   }
+  // Every cell a finite number, and of a size an axis can span: beyond that the range
+  // of an axis, its widening and its ticks would overflow the doubles.
   for (const auto& row : table.rows) {
     for (const std::string& cell : row) {
-      if (!TryParseNumber(cell)) {
+      const std::optional<double> v = TryParseNumber(cell);
+      if (!v || !std::isfinite(*v) || std::fabs(*v) > kMaxPlotMagnitude) {
         ui.Error("Invalid value in the table. Graph cannot be plotted !");
         return false;
       }
