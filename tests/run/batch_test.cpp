@@ -133,13 +133,16 @@ TEST_F(BatchFixture, ExitStatusTellsRefusalFromBadUsage) {
 TEST_F(BatchFixture, QuestionsAreAnsweredAsToldAndShownOnOneLine) {
   task_.options[kOptCheckSum] = 1;
   WriteTask();
+  // No to the question of the first variant refuses the run before its files are
+  // touched: status 1, no table.
   BatchResult r = RunKvilBatch(dir_, DbArg() + " --answer no --csv out.csv t.dat");
-  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_EQ(r.exitCode, 1) << r.errors;
   EXPECT_NE(
       r.errors.find("confirmation: Sum of mass parts is 100.00. Start calculation process ?\n"),
       std::string::npos)
       << r.errors;
-  EXPECT_EQ(ParseCsv(ReadText(dir_ / "out.csv")).size(), 1u);  // the header only
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "out.csv"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "t.rst"));
 
   r = RunKvilBatch(dir_, DbArg() + " --csv out.csv t.dat");
   EXPECT_EQ(r.exitCode, 0) << r.errors;
@@ -162,17 +165,34 @@ TEST_F(BatchFixture, ConfigurationFileGivesTheTemplateValues) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_NEAR(std::strtod(rows[1][Column(rows[0], "p, MPa")].c_str(), nullptr), 250, 1e-4);
 
-  // A record with a value the settings page refuses is not used: the defaults are.
+  // A named file holding a value the settings page refuses is an error naming it: no
+  // run, and the file stays as it is, even when it is called kvil.cfg.
   rec.ambientP = std::nanf("");
   const auto badBytes = EncodeSettings(rec);
-  std::ofstream(dir_ / "other.cfg", std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(badBytes.data()), badBytes.size());
-  const BatchResult bad = RunKvilBatch(dir_, DbArg() + " --cfg other.cfg --csv out.csv t.dat");
-  ASSERT_EQ(bad.exitCode, 0) << bad.errors;
-  EXPECT_NE(bad.errors.find(" Configuration file read error ! "), std::string::npos) << bad.errors;
-  const auto defaultRows = ParseCsv(ReadText(dir_ / "out.csv"));
-  ASSERT_EQ(defaultRows.size(), 2u);
-  EXPECT_NEAR(std::strtod(defaultRows[1][Column(rows[0], "p, MPa")].c_str(), nullptr), 300, 1e-4);
+  const std::string badText(badBytes.begin(), badBytes.end());
+  std::filesystem::create_directories(dir_ / "sub");
+  for (const char* name : {"other.cfg", "sub/kvil.cfg"}) {
+    std::ofstream(dir_ / name, std::ios::binary | std::ios::trunc) << badText;
+    const std::string before = ReadText(dir_ / "t.rst");
+    const BatchResult bad =
+        RunKvilBatch(dir_, DbArg() + " --cfg " + name + " --csv out.csv t.dat");
+    EXPECT_EQ(bad.exitCode, 2) << bad.errors;
+    EXPECT_NE(bad.errors.find(std::string(" Configuration file read error ! ") +
+                              " The configuration file " + name +
+                              " cannot be used: the ambient pressure holds nan"),
+              std::string::npos)
+        << bad.errors;
+    EXPECT_EQ(ReadText(dir_ / name), badText) << name;
+    EXPECT_EQ(ReadText(dir_ / "t.rst"), before) << name;
+  }
+  // A damaged kvil.cfg beside a good template that no option named is left alone.
+  std::ofstream(dir_ / "sub" / "good.cfg", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const BatchResult good = RunKvilBatch(dir_, DbArg() + " --cfg sub/good.cfg t.dat");
+  EXPECT_EQ(good.exitCode, 0) << good.errors;
+  EXPECT_EQ(good.errors.find("Configuration file read error"), std::string::npos) << good.errors;
+  EXPECT_EQ(ReadText(dir_ / "sub" / "kvil.cfg"), badText);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "sub" / "kvil.cfg.damaged"));
 }
 
 }  // namespace
