@@ -1,6 +1,7 @@
 #include "task/datafile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -131,7 +132,17 @@ bool ParseRaw(const std::string& content, RawDatafile& raw) {
 
   raw.fixedCount = raw.options[kOptFixedCount];
   if (raw.fixedCount > kMaxFixedConcentrations) return false;
-  if (static_cast<int>(raw.lines.size()) < kCommentLine + 2 * raw.fixedCount) return false;
+  const int lastLine = kCommentLine + 2 * raw.fixedCount;
+  if (static_cast<int>(raw.lines.size()) < lastLine) return false;
+  // Lines the format does not hold, or a formula where an amount belongs, mean lines
+  // added or lost (more than 20 formula lines shift every amount by one): the columns
+  // would be read shifted.  Blank lines after the end are harmless.
+  for (std::size_t l = lastLine; l < raw.lines.size(); ++l)
+    if (IsMoreThanBlank(raw.lines[l])) return false;
+  for (int i = 1; i <= kMaxComponents; ++i) {
+    for (char c : raw.lines[kFirstAmountLine + 2 * (i - 1) - 1])
+      if (std::isalpha(static_cast<unsigned char>(c)) && c != 'E' && c != 'e') return false;
+  }
   for (int f = 1; f <= raw.fixedCount; ++f) {
     const std::string& name = raw.lines[kCommentLine + 2 * (f - 1)];
     const std::vector<std::string> value = SplitWhiteSpace(raw.lines[kCommentLine + 2 * f - 1]);
@@ -185,17 +196,28 @@ void ApplyRaw(Session& session, const RawDatafile& raw) {
   for (int n = 1; n <= 3; ++n) {
     task.slots[n].stepText = line(4 + n);
     ParseStep(task, task.slots[n].stepText, n, ui);
+    // A range that makes none is reported; the run refuses it.
+    if (codes[n] > 0) {
+      const std::string problem = RangeProblem(task, n);
+      if (!problem.empty()) ui.Warn(problem);
+    }
   }
 
+  // A row that is no component (two formulas in one line, an element without atoms)
+  // keeps its text as stored, so that the run refuses it instead of reading it as some
+  // other formula.
   for (int i = 1; i <= kMaxComponents; ++i) {
     SourceComponent& c = task.components[i];
     c.formula = line(kFirstFormulaLine + i - 1);
-    if (IsMoreThanBlank(c.formula)) ParseFormula(task, i, c.formula, ui);
+    if (IsMoreThanBlank(c.formula) && ComponentFormulaProblem(i, c.formula).empty())
+      ParseFormula(task, i, c.formula, ui);
   }
+  Array1<bool, kMaxComponents> amountsRead;
+  amountsRead.Fill(true);
   for (int i = 1; i <= kMaxComponents; ++i) {
     SourceComponent& c = task.components[i];
     c.amountText = Cut(line(kFirstAmountLine + 2 * (i - 1)), kMaxTaskText);
-    if (IsMoreThanBlank(c.amountText)) ParseAmountList(task, i, ui);
+    if (IsMoreThanBlank(c.amountText)) amountsRead[i] = ParseAmountList(task, i, ui);
     const std::string& stepText = line(kFirstAmountLine + 2 * (i - 1) + 1);
     if (IsMoreThanBlank(stepText)) {
       c.stepText = stepText;
@@ -204,6 +226,11 @@ void ApplyRaw(Session& session, const RawDatafile& raw) {
       if (ParseNumber(stepText, v, ui) && std::isfinite(static_cast<float>(v)))
         c.step = static_cast<float>(v);
     }
+  }
+  for (int i = 1; i <= kMaxComponents; ++i) {
+    // An amount list already refused has had its message.
+    const std::string problem = amountsRead[i] ? ComponentProblem(task, i) : std::string();
+    if (!problem.empty()) ui.Warn(problem);
   }
   task.comment = Cut(line(kCommentLine), kMaxTaskText);
 

@@ -92,7 +92,7 @@ TEST_F(AmountTest, AmountLists) {
   EXPECT_FLOAT_EQ(A(1, 2), 1e-21f);
   EXPECT_FLOAT_EQ(A(1, 3), -1);
   EXPECT_EQ(AmountCount(session.task, 1), 2);
-  ASSERT_TRUE(Amounts(1, "1,5 2.5e1 -3"));
+  ASSERT_TRUE(Amounts(1, "1,5 2.5e1 0"));
   EXPECT_FLOAT_EQ(A(1, 1), 1.5f);
   EXPECT_FLOAT_EQ(A(1, 2), 25);
   EXPECT_FLOAT_EQ(A(1, 3), 1e-21f);
