@@ -145,8 +145,7 @@ TEST_F(RunFixture, RangesRunFromStartToEndInTheDirectionOfTheStep) {
   };
   const Case cases[] = {{"1 5", "2", {1, 3, 5}},
                         {"5 1", "-2", {5, 3, 1}},
-                        {"0.1 0.5", "0.1", {0.1f, 0.2f, 0.3f, 0.4f, 0.5f}},
-                        {"1 5", "-2", {1}}};
+                        {"0.1 0.5", "0.1", {0.1f, 0.2f, 0.3f, 0.4f, 0.5f}}};
   for (const Case& c : cases) {
     points_.clear();
     Slot(1, kP, c.values, c.step);
@@ -157,6 +156,13 @@ TEST_F(RunFixture, RangesRunFromStartToEndInTheDirectionOfTheStep) {
       EXPECT_NEAR(points_[i].v1, c.expected[i], 1e-6) << c.values << " #" << i;
     EXPECT_EQ(Table().size(), c.expected.size());
   }
+  // A step leading away from the end computes no lone first point: the run is refused.
+  points_.clear();
+  ui_.Clear();
+  Slot(1, kP, "1 5", "-2");
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(points_.empty());
+  EXPECT_TRUE(ui_.Saw("The step of the first parameter, -2, does not lead from 1 to 5."));
   // The task keeps the values as typed.
   EXPECT_EQ(task().slots[1].values[1], 1.0f);
   EXPECT_EQ(task().slots[1].step, -2.0f);
@@ -456,9 +462,12 @@ TEST_F(RunFixture, AReportOrTableThatCannotBeWrittenEndsTheRunAsFailed) {
   Stoichiometric();
   Slot(1, kP, "1");
   Slot(2, kT, "3000");
+  // The message names the file and the reason.
   fs::create_directories(session_->TablePath());  // a directory where the table goes
   EXPECT_FALSE(Run());
-  EXPECT_TRUE(ui_.Saw("Calculation failed !"));
+  EXPECT_TRUE(ui_.Saw("Calculation failed !\nThe results table " + session_->TablePath() +
+                      " cannot be written: Is a directory."))
+      << ui_.Texts()[0];
   EXPECT_TRUE(points_.empty());
   fs::remove_all(session_->TablePath());
 
@@ -466,7 +475,9 @@ TEST_F(RunFixture, AReportOrTableThatCannotBeWrittenEndsTheRunAsFailed) {
   fs::remove(session_->ReportPath());
   fs::create_directories(session_->ReportPath());
   EXPECT_FALSE(Run());
-  EXPECT_TRUE(ui_.Saw("Calculation failed !"));
+  EXPECT_TRUE(ui_.Saw("Calculation failed !\nThe results report " + session_->ReportPath() +
+                      " cannot be written: Is a directory."))
+      << ui_.Texts()[0];
   EXPECT_FALSE(ui_.progressVisible);
 }
 
