@@ -9,8 +9,17 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+
 namespace kvilcb {
 namespace {
+
+// Only regular files are read: a directory or a FIFO named like a table would read as
+// nothing, or block waiting for a writer.
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 
 std::string Join(const std::string& directory, const char* file) {
   if (directory.empty()) return file;
@@ -69,8 +78,9 @@ std::string Where(const char* file, int line) {
 // Reads the lines of a table; false when it cannot be opened or has no header.
 bool ReadTable(const std::string& path, const char* file, const std::string& header,
                std::vector<std::string>& lines, std::vector<std::string>& messages) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::ifstream in;
+  if (IsRegularFile(path)) in.open(path, std::ios::binary);
+  if (!in.is_open() || !in) {
     messages.push_back(std::string(file) + ": cannot be opened");
     return false;
   }
@@ -126,6 +136,7 @@ bool WriteAtomically(const std::string& path, const std::string& text, std::stri
 
 // Size and FNV-1a hash of a file's bytes, as written in the first line of an index.
 bool Signature(const std::string& path, std::string& signature) {
+  if (!IsRegularFile(path)) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::uint64_t hash = 1469598103934665603ull, size = 0;
@@ -331,7 +342,7 @@ bool WriteIndex(const std::string& tablePath, const std::string& indexPath,
 
 bool IndexIsCurrent(const std::string& tablePath, const std::string& indexPath) {
   std::string signature;
-  if (!Signature(tablePath, signature)) return false;
+  if (!Signature(tablePath, signature) || !IsRegularFile(indexPath)) return false;
   std::ifstream in(indexPath, std::ios::binary);
   std::string first;
   return in && std::getline(in, first) && first == signature;

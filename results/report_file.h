@@ -30,13 +30,22 @@ class ReportFile {
   void Line(const std::string& text = std::string());
   void Flush();
   bool failed() const { return failed_; }
-  void ClearFailure() { failed_ = false; }
+  void ClearFailure() {
+    failed_ = false;
+    error_.clear();
+  }
   const std::string& path() const { return path_; }
+  // Why the first failure since ClearFailure happened ("Permission denied"); empty
+  // while nothing failed.
+  const std::string& error() const { return error_; }
 
  private:
+  void Fail();
+
   std::FILE* file_ = nullptr;
   std::string path_;
   bool failed_ = false;
+  std::string error_;
 };
 
 }  // namespace kvil

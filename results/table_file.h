@@ -51,6 +51,9 @@ struct ResultsRecord {
 // close per point; it is flushed after every record, so readers see whole records only.
 bool AppendResultsRecord(Session& session, int componentCount);
 
+// The message of a failed AppendResultsRecord: the table's path and the reason.
+std::string ResultsTableWriteError(const Session& session);
+
 // The results table held open for appending during a run.
 class ResultsTableFile {
  public:
@@ -66,16 +69,20 @@ class ResultsTableFile {
   // Appends `bytes` in one piece and flushes; on failure the file is cut back to its
   // previous size.  False on failure.
   bool Append(const void* bytes, size_t size);
+  // Why the last Open or Append failed ("Permission denied", "Is a directory").
+  const std::string& error() const { return error_; }
 
  private:
   std::FILE* file_ = nullptr;
   std::string path_;
+  std::string error_;
 };
 
 enum class TableReadStatus {
   Ok,          // at least one record, all complete
   Empty,       // the file holds no record: no results exist
-  Corrupted,   // a count cannot be followed or the file ends inside a record
+  Corrupted,   // a count cannot be followed, a value is not a finite number (the
+               // writer never stores one), or the file ends inside a record
   Unreadable,  // the file is missing or cannot be read
 };
 
