@@ -19,6 +19,7 @@
 #include "task/datafile.h"
 #include "task/elemental_table.h"
 #include "task/task_view.h"
+#include "task/value_lists.h"
 
 namespace {
 
@@ -69,6 +70,8 @@ int RunInfo(int argc, char** argv) {
     case kvil::ReadTaskResult::Ok:
       break;
   }
+  // A row that is no component is refused as the run refuses it.
+  if (!kvil::ComponentsUsable(session.task, ui)) return kExitRefused;
   if (session.task.elementCount <= 0) {
     ui.Message(kvil::MessageKind::Information, "Elements or their amount are not specified.",
                kvil::Buttons::Ok);

@@ -1260,13 +1260,7 @@ bool RunCommand(Session& session) {
   try {
     // A row that is no component (two formulas in one cell, an element without atoms,
     // a negative amount, a step that makes no range) refuses the run first.
-    for (int i = 1; i <= kMaxComponents; ++i) {
-      const std::string problem = ComponentProblem(task, i);
-      if (!problem.empty()) {
-        ui.Error(problem);
-        return false;
-      }
-    }
+    if (!ComponentsUsable(task, ui)) return false;
 
     // The species list is rebuilt from the database when the element set differs from
     // the one the list was made for, or when elements exist but the list is empty.

@@ -196,28 +196,23 @@ void ApplyRaw(Session& session, const RawDatafile& raw) {
   for (int n = 1; n <= 3; ++n) {
     task.slots[n].stepText = line(4 + n);
     ParseStep(task, task.slots[n].stepText, n, ui);
-    // A range that makes none is reported; the run refuses it.
-    if (codes[n] > 0) {
-      const std::string problem = RangeProblem(task, n);
-      if (!problem.empty()) ui.Warn(problem);
-    }
   }
 
-  // A row that is no component (two formulas in one line, an element without atoms)
-  // keeps its text as stored, so that the run refuses it instead of reading it as some
-  // other formula.
+  // A row that is no component (two formulas in one line, an element without atoms, a
+  // negative amount) and a range that makes none keep their texts as stored: they are
+  // not read as something else, and the run, the grid and Info refuse them with one
+  // message naming the row (ComponentProblem, RangeProblem).
   for (int i = 1; i <= kMaxComponents; ++i) {
     SourceComponent& c = task.components[i];
     c.formula = line(kFirstFormulaLine + i - 1);
     if (IsMoreThanBlank(c.formula) && ComponentFormulaProblem(i, c.formula).empty())
       ParseFormula(task, i, c.formula, ui);
   }
-  Array1<bool, kMaxComponents> amountsRead;
-  amountsRead.Fill(true);
   for (int i = 1; i <= kMaxComponents; ++i) {
     SourceComponent& c = task.components[i];
     c.amountText = Cut(line(kFirstAmountLine + 2 * (i - 1)), kMaxTaskText);
-    if (IsMoreThanBlank(c.amountText)) amountsRead[i] = ParseAmountList(task, i, ui);
+    if (IsMoreThanBlank(c.amountText) && !HasNegativeAmount(c.amountText))
+      ParseAmountList(task, i, ui);
     const std::string& stepText = line(kFirstAmountLine + 2 * (i - 1) + 1);
     if (IsMoreThanBlank(stepText)) {
       c.stepText = stepText;
@@ -226,11 +221,6 @@ void ApplyRaw(Session& session, const RawDatafile& raw) {
       if (ParseNumber(stepText, v, ui) && std::isfinite(static_cast<float>(v)))
         c.step = static_cast<float>(v);
     }
-  }
-  for (int i = 1; i <= kMaxComponents; ++i) {
-    // An amount list already refused has had its message.
-    const std::string problem = amountsRead[i] ? ComponentProblem(task, i) : std::string();
-    if (!problem.empty()) ui.Warn(problem);
   }
   task.comment = Cut(line(kCommentLine), kMaxTaskText);
 

@@ -49,6 +49,22 @@ std::string NegativeAmountText(int row, const std::string& token) {
          " is negative.\nAmounts are mass parts of 0 or more.";
 }
 
+// The first token of an amount text that reads as a negative number; empty if none.
+std::string NegativeAmountOf(const std::string& text) {
+  std::string token;
+  for (std::size_t pos = 0; pos <= text.size(); ++pos) {
+    const char ch = pos < text.size() ? text[pos] : ' ';
+    if (static_cast<unsigned char>(ch) > ' ') {
+      token += ch;
+      continue;
+    }
+    const std::optional<double> v = token.empty() ? std::nullopt : TryParseNumber(token);
+    if (v && *v < 0) return token;
+    token.clear();
+  }
+  return {};
+}
+
 // A step text that reads as 0: it makes no range.
 bool StepTextIsZero(const std::string& text) {
   if (!IsMoreThanBlank(text)) return false;
@@ -151,17 +167,8 @@ std::string ComponentProblem(const Task& task, int row) {
   const std::string formula = ComponentFormulaProblem(row, c.formula);
   if (!formula.empty()) return formula;
   // The amounts as typed: a negative one is refused, not read as 0.
-  std::string token;
-  for (std::size_t pos = 0; pos <= c.amountText.size(); ++pos) {
-    const char ch = pos < c.amountText.size() ? c.amountText[pos] : ' ';
-    if (static_cast<unsigned char>(ch) > ' ') {
-      token += ch;
-      continue;
-    }
-    const std::optional<double> v = token.empty() ? std::nullopt : TryParseNumber(token);
-    if (v && *v < 0) return NegativeAmountText(row, token);
-    token.clear();
-  }
+  const std::string negative = NegativeAmountOf(c.amountText);
+  if (!negative.empty()) return NegativeAmountText(row, negative);
   // A step left on a row without amounts is dropped with it (ClearStepsWithoutRange).
   const int amounts = AmountCount(task, row);
   if (c.step != 0 && amounts != 2 && amounts > 0)
@@ -169,6 +176,17 @@ std::string ComponentProblem(const Task& task, int row) {
   if (c.step != 0 || (amounts == 2 && StepTextIsZero(c.stepText)))
     return ComponentStepProblem(row, c, c.step);
   return {};
+}
+
+bool ComponentsUsable(const Task& task, Interaction& ui) {
+  for (int row = 1; row <= kMaxComponents; ++row) {
+    const std::string problem = ComponentProblem(task, row);
+    if (!problem.empty()) {
+      ui.Error(problem);
+      return false;
+    }
+  }
+  return true;
 }
 
 bool ParseStep(Task& task, const std::string& text, int slot, Interaction& ui) {
@@ -242,6 +260,10 @@ bool ParseAmountList(Task& task, int row, Interaction& ui) {
     }
   }
   return true;
+}
+
+bool HasNegativeAmount(const std::string& amountText) {
+  return !NegativeAmountOf(amountText).empty();
 }
 
 int AmountCount(const Task& task, int row) {

@@ -64,6 +64,10 @@ bool ParseAmountList(Task& task, int row, Interaction& ui);
 // amount or more than two, a step of 0 typed for two amounts, a step that leads away
 // from the end of the range.  Pure: nothing is shown or changed.
 std::string ComponentProblem(const Task& task, int row);
+// ComponentProblem for rows 1..20: shows the first problem as an error and returns
+// false; true when every row is a component or empty.  The run and Info call it.
+bool ComponentsUsable(const Task& task, Interaction& ui);
+
 // The formula part of ComponentProblem for row `row`: a blank inside, an element
 // without atoms.
 std::string ComponentFormulaProblem(int row, const std::string& formula);
@@ -73,6 +77,9 @@ std::string ComponentFormulaProblem(int row, const std::string& formula);
 // with a step: a step text that reads as 0 ("it makes no range"), a step that leads
 // away from the second value (1 to 20 with step -1, 20 to 1 with step 1).
 std::string RangeProblem(const Task& task, int slot);
+
+// True when a token of the amount text reads as a negative number.
+bool HasNegativeAmount(const std::string& amountText);
 
 // Number of amounts of component `row` above 1e-22.
 int AmountCount(const Task& task, int row);
