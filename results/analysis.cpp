@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "common/constants.h"
 #include "common/interaction.h"
@@ -288,8 +289,9 @@ ResultsTable FillResultsTableFromFile(const std::string& tablePath, const TableC
                                       Interaction& ui) {
   std::vector<ResultsRecord> records;
   const TableReadStatus status = ReadResultsTable(tablePath, records);
+  std::error_code ec;
   if (status == TableReadStatus::Corrupted ||
-      (status == TableReadStatus::Unreadable && std::filesystem::exists(tablePath)))
+      (status == TableReadStatus::Unreadable && std::filesystem::exists(tablePath, ec)))
     ui.Error("File of results is corrupted !");
   return FillResultsTable(records, choice, ui);
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <system_error>
 #include <vector>
 
 #include "common/binio.h"
@@ -318,7 +319,8 @@ ReadTaskResult ReadTaskFile(Session& session, const std::string& path) {
   if (!ReadSpeciesListFile(tdf, entries)) {
     entries.clear();
     std::string error;
-    if (!std::filesystem::exists(tdf) && !WriteFileAtomically(tdf, "", &error))
+    std::error_code ec;
+    if (!std::filesystem::exists(tdf, ec) && !ec && !WriteFileAtomically(tdf, "", &error))
       session.ui.Error(error);
   }
   if (static_cast<int>(entries.size()) > kMaxCandidateSpecies) return fail();
