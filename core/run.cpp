@@ -5,10 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <exception>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include "common/binio.h"
 #include "common/constants.h"
