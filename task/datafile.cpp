@@ -297,9 +297,11 @@ ReadTaskResult ReadTaskFile(Session& session, const std::string& path) {
   session.task.name = std::filesystem::path(path).stem().string();
   ShowSpeciesCounts(session);
 
-  std::string content;
-  if (!ReadWholeFile(path, content)) {
-    session.ui.Error(kDatafileReadError);
+  // A file that cannot be read (a directory or a FIFO among them) is named with the
+  // reason under the read error.
+  std::string content, reason;
+  if (!ReadWholeFile(path, content, &reason)) {
+    session.ui.Error(std::string(kDatafileReadError) + "\n" + path + ": " + reason);
     return ReadTaskResult::CannotOpen;
   }
   if (content.empty()) return ReadTaskResult::Empty;

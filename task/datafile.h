@@ -44,7 +44,8 @@ bool WriteTaskFile(Session& session, const std::string& path);
 enum class ReadTaskResult {
   Ok,          // the task was read
   Empty,       // the datafile is empty: a new task with the defaults
-  CannotOpen,  // the datafile cannot be opened: error kDatafileReadError, defaults
+  CannotOpen,  // the datafile cannot be read: error kDatafileReadError, a line break,
+               // the path and the reason; defaults
   ReadError,   // malformed content: error kDatafileReadError, defaults
 };
 

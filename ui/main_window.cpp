@@ -427,7 +427,7 @@ bool TKVILForm::OpenDatafile(const QString& path) {
   const OpenOutcome out = OpenTaskFile(session_, S(path));
   UpdateCaption();
   if (!out.ok) {
-    session_.ui.Error(out.error);
+    if (!out.error.empty()) session_.ui.Error(out.error);
     return false;
   }
   if (out.resultsExist &&

@@ -295,10 +295,13 @@ TEST_F(DatafileTest, WhatIsNotARegularFileIsAnUnreadableDatafile) {
   for (const char* name : {"dir.dat", "fifo.dat"}) {
     ui.Clear();
     EXPECT_EQ(ReadTaskFile(session, Path(name)), ReadTaskResult::CannotOpen) << name;
-    EXPECT_EQ(ui.Texts(), std::vector<std::string>{"    Datafile read error !    "});
-    std::string content, reason;
-    EXPECT_FALSE(ReadWholeFile(Path(name), content, &reason));
-    EXPECT_EQ(reason, name == std::string("dir.dat") ? "Is a directory" : "not a regular file");
+    const std::string reason =
+        name == std::string("dir.dat") ? "Is a directory" : "not a regular file";
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{"    Datafile read error !    \n" +
+                                                   Path(name) + ": " + reason});
+    std::string content, why;
+    EXPECT_FALSE(ReadWholeFile(Path(name), content, &why));
+    EXPECT_EQ(why, reason);
   }
 }
 
