@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/binio.h"
+
 namespace kvil {
 
 std::string BatchMessageLine(MessageKind kind, const std::string& text) {
@@ -22,10 +24,17 @@ Answer BatchInteraction::Message(MessageKind kind, const std::string& text, Butt
 }
 
 bool TaskDatafileReadable(Interaction& ui, const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  // A directory, a FIFO or a device is refused before it is opened: opening a FIFO
+  // would wait for a writer.
+  std::string reason;
+  std::FILE* f = nullptr;
+  if (IsRegularFile(path, &reason)) {
+    f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) reason = std::strerror(errno);
+  }
   if (f == nullptr) {
-    ui.Message(MessageKind::Error,
-               "Cannot open the task datafile " + path + ": " + std::strerror(errno), Buttons::Ok);
+    ui.Message(MessageKind::Error, "Cannot open the task datafile " + path + ": " + reason,
+               Buttons::Ok);
     return false;
   }
   std::fclose(f);

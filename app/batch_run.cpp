@@ -20,7 +20,6 @@
 #include "task/datafile.h"
 #include "task/elements.h"
 #include "task/settings.h"
-#include "task/settings_fields.h"
 #include "task/task_view.h"
 #include "thermo/db_location.h"
 
@@ -235,27 +234,26 @@ int RunBatchTask(const BatchOptions& opt, Interaction& shown, BatchOutput& out) 
   auto error = [&ui](const std::string& text) { ui.Message(MessageKind::Error, text, Buttons::Ok); };
 
   // A configuration file named on the command line replaces kvil.cfg of the working
-  // directory; it is read after the task, as kvil.cfg would have been before it.
-  SettingsRecord cfgRecord;
+  // directory and is only read: one that cannot be read, or is damaged, is an error.
   if (!opt.cfg.empty()) {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(opt.cfg, bytes) || bytes.size() < std::size_t(kSettingsRecordSize)) {
-      error("Cannot read the configuration file " + opt.cfg);
+    SettingsRecord cfgRecord;
+    std::string problem;
+    if (!ReadSettingsFile(opt.cfg, cfgRecord, problem)) {
+      ui.Message(MessageKind::Error,
+                 std::string(kConfigurationReadError) + "\nThe configuration file " + opt.cfg +
+                     " cannot be used: " + problem + ".",
+                 Buttons::Ok);
       return kExitUsage;
     }
-    cfgRecord = DecodeSettings(bytes.data());
-    // A record the settings page would refuse is not used: the defaults are.
-    if (!SettingsRecordValid(cfgRecord)) {
-      ui.Error(kConfigurationReadError);
-      SetDefaultSettings(cfgRecord);
-    }
-    std::filesystem::path dir = std::filesystem::path(opt.cfg).parent_path();
-    session.settings.directory = dir.empty() ? "." : dir.string();
+    session.settings.commandLineFile = opt.cfg;
   }
 
   if (!opt.db.empty()) {
     if (!session.database.Open(opt.db)) {
-      error("Species database not found in " + opt.db);
+      ui.Message(MessageKind::Error,
+                 "Species database not found in " + opt.db + " (" +
+                     session.database.OpenError() + ")",
+                 Buttons::Ok);
       return kExitUsage;
     }
   } else {
@@ -273,14 +271,8 @@ int RunBatchTask(const BatchOptions& opt, Interaction& shown, BatchOutput& out) 
     case ReadTaskResult::ReadError:
       return kExitUsage;
     case ReadTaskResult::Empty:
-      if (!opt.cfg.empty()) session.task.options = cfgRecord.options;
-      break;
     case ReadTaskResult::Ok:
       break;
-  }
-  if (!opt.cfg.empty()) {
-    session.settings.record = cfgRecord;
-    session.settings.cutoff = cfgRecord.cutoff;
   }
 
   session.settings.freshStart = opt.freshStart;

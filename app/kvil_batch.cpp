@@ -6,8 +6,9 @@
 //       output exactly as the elemental composition window saves it.
 //
 // Every message of the engine goes to standard error as one line "<kind>: <text>".
-// Exit status: 0 success, 1 when a message refused the work, 2 for bad usage or a
-// file that cannot be read.
+// Exit status: 0 success, 1 when a message refused the work (or an internal error
+// ended it), 2 for bad usage or a file that cannot be read (a damaged datafile or
+// configuration file included).
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,6 +19,7 @@
 #include "task/datafile.h"
 #include "task/elemental_table.h"
 #include "task/task_view.h"
+#include "task/value_lists.h"
 
 namespace {
 
@@ -54,19 +56,22 @@ int RunInfo(int argc, char** argv) {
   kvil::Session session(ui, view);
   if (!dbDir.empty() && !session.database.Open(dbDir))
     ui.Message(kvil::MessageKind::Warning,
-               "Species database not found in " + dbDir + "; continuing without it.",
+               "Species database not found in " + dbDir + " (" +
+                   session.database.OpenError() + "); continuing without it.",
                kvil::Buttons::Ok);
 
   if (!kvil::TaskDatafileReadable(ui, datafile)) return kExitUsage;
+  // A damaged datafile is a file that cannot be read, as in a run.
   switch (kvil::ReadTaskFile(session, datafile)) {
     case kvil::ReadTaskResult::CannotOpen:
-      return kExitUsage;
     case kvil::ReadTaskResult::ReadError:
-      return kExitRefused;
+      return kExitUsage;
     case kvil::ReadTaskResult::Empty:
     case kvil::ReadTaskResult::Ok:
       break;
   }
+  // A row that is no component is refused as the run refuses it.
+  if (!kvil::ComponentsUsable(session.task, ui)) return kExitRefused;
   if (session.task.elementCount <= 0) {
     ui.Message(kvil::MessageKind::Information, "Elements or their amount are not specified.",
                kvil::Buttons::Ok);
@@ -81,7 +86,22 @@ int RunInfo(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "--info") == 0) return RunInfo(argc, argv);
-  // Anything else is a calculation run (app/batch_run.h).
-  return kvil::RunBatch(argc, argv);
+  // The last resort: an exception nothing else caught is reported as one error line
+  // and ends the program with a failure status.
+  try {
+    if (argc >= 2 && std::strcmp(argv[1], "--info") == 0) return RunInfo(argc, argv);
+    // Anything else is a calculation run (app/batch_run.h).
+    return kvil::RunBatch(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n",
+                 kvil::BatchMessageLine(kvil::MessageKind::Error,
+                                        std::string("Internal error: ") + e.what())
+                     .c_str());
+  } catch (...) {
+    std::fprintf(stderr, "%s\n",
+                 kvil::BatchMessageLine(kvil::MessageKind::Error,
+                                        "Internal error: an unknown exception")
+                     .c_str());
+  }
+  return kExitRefused;
 }

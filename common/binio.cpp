@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kvil {
@@ -25,39 +28,87 @@ void PutShortString(std::uint8_t* bytes, std::size_t offset, int capacity,
 
 namespace {
 
+constexpr const char* kNotRegularFile = "not a regular file";
+
+// The reason for a file that is there but is no regular file.
+std::string NotRegularReason(mode_t mode) {
+  return S_ISDIR(mode) ? std::strerror(EISDIR) : kNotRegularFile;
+}
+
 // The file in large blocks (one read for a file of known size), not byte by byte.
+// Special files are refused before they are opened, and the opened file is checked
+// again (it may have been replaced in between); it is opened without blocking, so that
+// a FIFO put there meanwhile cannot hold the program.
 template <class Container>
-bool ReadAll(const std::string& path, Container& out) {
+bool ReadAll(const std::string& path, Container& out, std::string* error) {
   out.clear();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    out.clear();
+    return false;
+  };
+  if (!IsRegularFile(path, error)) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fail(std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const std::string why = NotRegularReason(st.st_mode);
+    ::close(fd);
+    return fail(why);
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (!f) {
+    const std::string why = std::strerror(errno);
+    ::close(fd);
+    return fail(why);
+  }
   std::size_t have = 0;
   std::size_t want = 1 << 16;
-  if (std::fseek(f, 0, SEEK_END) == 0) {
-    const long size = std::ftell(f);
-    if (size > 0) want = static_cast<std::size_t>(size) + 1;  // + 1: the end seen at once
-    std::rewind(f);
+  if (st.st_size > 0) want = static_cast<std::size_t>(st.st_size) + 1;  // + 1: the end seen at once
+  bool ok = true;
+  try {
+    for (;;) {
+      out.resize(have + want);
+      const std::size_t got = std::fread(out.data() + have, 1, want, f);
+      have += got;
+      if (got < want) break;
+      want = std::max<std::size_t>(want, 1 << 16);
+    }
+  } catch (const std::exception&) {  // std::bad_alloc, std::length_error
+    ok = false;
   }
-  for (;;) {
-    out.resize(have + want);
-    const std::size_t got = std::fread(out.data() + have, 1, want, f);
-    have += got;
-    if (got < want) break;
-    want = std::max<std::size_t>(want, 1 << 16);
-  }
-  const bool ok = !std::ferror(f);
+  const int readError = std::ferror(f) ? errno : 0;
   std::fclose(f);
+  if (!ok) return fail("the file is too large to be read");
+  if (readError != 0) return fail(std::strerror(readError));
   out.resize(have);
-  return ok;
+  return true;
 }
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out) {
-  return ReadAll(path, out);
+bool IsRegularFile(const std::string& path, std::string* error) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    if (error) *error = NotRegularReason(st.st_mode);
+    return false;
+  }
+  return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) { return ReadAll(path, out); }
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::string* error) {
+  return ReadAll(path, out, error);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out, std::string* error) {
+  return ReadAll(path, out, error);
+}
 
 bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size,
                          std::string* error) {

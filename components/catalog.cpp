@@ -1,16 +1,27 @@
 #include "components/catalog.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <sstream>
+
+#include <sys/stat.h>
 
 namespace kvilcb {
 namespace {
+
+// Only regular files are read: a directory or a FIFO named like a table would read as
+// nothing, or block waiting for a writer.
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 
 std::string Join(const std::string& directory, const char* file) {
   if (directory.empty()) return file;
@@ -69,8 +80,9 @@ std::string Where(const char* file, int line) {
 // Reads the lines of a table; false when it cannot be opened or has no header.
 bool ReadTable(const std::string& path, const char* file, const std::string& header,
                std::vector<std::string>& lines, std::vector<std::string>& messages) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::ifstream in;
+  if (IsRegularFile(path)) in.open(path, std::ios::binary);
+  if (!in.is_open() || !in) {
     messages.push_back(std::string(file) + ": cannot be opened");
     return false;
   }
@@ -91,17 +103,6 @@ const std::string kClassHeader = "class\tdescription\torigin";
 const std::string kComponentHeader =
     "class\tname\tsynonyms\tformula\tenthalpy kJ/kg\tdensity g/cm3\tsource\torigin";
 
-std::string FormatNumber(double value, int decimals) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  return buffer;
-}
-
-std::string FormatDensity(double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.6g", value);
-  return buffer;
-}
 
 // Writes `text` to `path` through a temporary file renamed over it.
 bool WriteAtomically(const std::string& path, const std::string& text, std::string& message) {
@@ -126,6 +127,7 @@ bool WriteAtomically(const std::string& path, const std::string& text, std::stri
 
 // Size and FNV-1a hash of a file's bytes, as written in the first line of an index.
 bool Signature(const std::string& path, std::string& signature) {
+  if (!IsRegularFile(path)) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::uint64_t hash = 1469598103934665603ull, size = 0;
@@ -158,6 +160,17 @@ bool Contains(const std::string& haystack, const std::string& needle) {
 }
 
 }  // namespace
+
+std::string NumberText(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  if (result.ec != std::errc()) return "nan";
+  return std::string(buffer, result.ptr);
+}
+
+bool CarriedByProgram(double value) {
+  return std::isfinite(value) && std::fabs(value) <= std::numeric_limits<float>::max();
+}
 
 std::string Fold(const std::string& text) {
   std::string folded = text;
@@ -238,8 +251,14 @@ std::string ValidateComponent(const Catalog& catalog, const Component& component
   const std::string formula = CheckFormula(component.formula);
   if (!formula.empty()) return formula;
   if (!std::isfinite(component.enthalpy)) return "the enthalpy is not a number";
+  // The task keeps an enthalpy as a 32-bit float: a larger one would become infinite.
+  if (!CarriedByProgram(component.enthalpy))
+    return "the enthalpy is beyond what the program can carry (at most 3.4e38 kJ/kg)";
   if (!std::isfinite(component.density) || component.density <= 0.0)
     return "the density must be positive";
+  if (!CarriedByProgram(component.density) ||
+      static_cast<float>(component.density) < std::numeric_limits<float>::min())
+    return "the density is beyond what the program can carry";
   if (Trim(component.source).empty()) return "the source of the numbers is missing";
   return {};
 }
@@ -331,7 +350,7 @@ bool WriteIndex(const std::string& tablePath, const std::string& indexPath,
 
 bool IndexIsCurrent(const std::string& tablePath, const std::string& indexPath) {
   std::string signature;
-  if (!Signature(tablePath, signature)) return false;
+  if (!Signature(tablePath, signature) || !IsRegularFile(indexPath)) return false;
   std::ifstream in(indexPath, std::ios::binary);
   std::string first;
   return in && std::getline(in, first) && first == signature;
@@ -363,7 +382,7 @@ bool SaveCatalog(const std::string& directory, const Catalog& catalog, std::stri
   std::string components = kComponentHeader + "\n";
   for (const auto& c : catalog.components) {
     components += c.className + "\t" + c.name + "\t" + c.synonyms + "\t" + c.formula + "\t" +
-                  FormatNumber(c.enthalpy, 2) + "\t" + FormatDensity(c.density) + "\t" + c.source +
+                  NumberText(c.enthalpy) + "\t" + NumberText(c.density) + "\t" + c.source +
                   "\t" + (c.user ? "user" : "shipped") + "\n";
   }
   for (const auto& line : catalog.damagedClassLines) classes += line + "\n";

@@ -70,7 +70,8 @@ bool SaveCatalog(const std::string& directory, const Catalog& catalog, std::stri
 
 // Checks a component before it is stored: a name without tabs or line breaks that no
 // other component (other than `self`, an index or -1) uses, a known class, a formula
-// CheckFormula accepts, a finite enthalpy, a positive finite density and a source.
+// CheckFormula accepts, an enthalpy and a positive density that a 32-bit float carries
+// (the task keeps enthalpies so), and a source.
 // Returns an empty string when the component is acceptable, else the reason.
 std::string ValidateComponent(const Catalog& catalog, const Component& component, int self);
 
@@ -98,6 +99,10 @@ bool IndexIsCurrent(const std::string& tablePath, const std::string& indexPath);
 // Rebuilds Class.IDX and Compons.IDX from `catalog` when they are missing or stale.
 // Returns false with a message when an index cannot be written.
 bool RefreshIndexes(const std::string& directory, const Catalog& catalog, std::string& message);
+
+// The shortest text of `value` that reads back to the same double ("-296.08",
+// "-1e+300"): how the tables store enthalpies and densities.
+std::string NumberText(double value);
 
 // Lower-cases ASCII letters (names are compared this way).
 std::string Fold(const std::string& text);

@@ -278,8 +278,9 @@ bool PickerDialog::EditDialog(Component& component, const QString& title, int se
   cls->setCurrentText(Q(component.className));
   auto* synonyms = new QLineEdit(Q(component.synonyms));
   auto* formula = new QLineEdit(Q(component.formula));
-  auto* enthalpy = new QLineEdit(self >= 0 ? FormatValue(component.enthalpy, 2) : QString());
-  auto* density = new QLineEdit(self >= 0 ? QString::number(component.density, 'g', 6) : QString());
+  // The stored values as they read back, so that saving the form loses nothing.
+  auto* enthalpy = new QLineEdit(self >= 0 ? Q(NumberText(component.enthalpy)) : QString());
+  auto* density = new QLineEdit(self >= 0 ? Q(NumberText(component.density)) : QString());
   auto* source = new QLineEdit(Q(component.source));
   name->setObjectName("name");
   synonyms->setObjectName("synonyms");

@@ -56,7 +56,7 @@ void AppendRow(Session& s, int componentCount, int kind) {
   s.ws.state.rowKind = kind;
   const bool ok = AppendResultsRecord(s, componentCount);
   s.ws.state.rowKind = previous;
-  if (!ok) throw std::runtime_error("results table file cannot be written");
+  if (!ok) throw std::runtime_error(ResultsTableWriteError(s));
 }
 
 // Amounts of a frozen composition, kept while an equilibrium state (the throat) is

@@ -1,12 +1,17 @@
 #include "core/run.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
+#include "common/binio.h"
 #include "common/constants.h"
 #include "common/interaction.h"
 #include "common/numfmt.h"
@@ -17,6 +22,7 @@
 #include "results/table_file.h"
 #include "task/datafile.h"
 #include "task/formula.h"
+#include "task/spec_fields.h"
 #include "task/value_lists.h"
 #include "thermo/eos.h"
 #include "thermo/sound.h"
@@ -43,6 +49,11 @@ const std::string kMsgPointNotRepresentable =
     std::string(kPointNotRepresentable) +
     "\nThe point is left out. Try to change assigned parameters.";
 
+// The question of the check-total-sum option for the variant balanced last.
+std::string SumQuestion(const Task& task) {
+  return "Sum of mass parts is " + Fixed(task.massSum, 6, 2) + ". Start calculation process ?";
+}
+
 // Heat of combustion: second solve at this temperature, K.
 constexpr float kStandardTemperature = 298.0f;
 // Gas amount from which the mixture counts as having a gas phase, mol/kg.
@@ -63,11 +74,19 @@ constexpr double kCm3ToM3 = 1e-6;
 // Tolerance of a range end, as a fraction of the step, against rounding of the sum.
 constexpr double kRangeEndTolerance = 1e-5;
 
-// A write of the report or of the results table failed: the run ends.
+// A write of the report or of the results table failed: the run ends.  The text names
+// the file and the reason.
 class RunWriteError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+RunWriteError ReportWriteError(const Session& s) {
+  const std::string& reason = s.report.error();
+  return RunWriteError("The results report " + s.ReportPath() +
+                       " cannot be written: " + (reason.empty() ? "write error" : reason) +
+                       ".");
+}
 
 bool IsIon(int kindCode) {
   switch (kindCode) {
@@ -409,15 +428,15 @@ void Runner::VariantLoop() {
     }
     ui_.ShowProgress(true);
 
-    if (task_.Option(kOptCheckSum) && st_.templateCounter == 0) {
-      std::string text =
-          "Sum of mass parts is " + Fixed(task_.massSum, 6, 2) + ". Start calculation process ?";
-      if (!ui_.AskYesNo(MessageKind::Confirmation, text)) break;
+    // The Run command has asked for the first variant before the files were touched.
+    if (task_.Option(kOptCheckSum) && st_.templateCounter == 0 &&
+        !(variant == 1 && st_.firstSumConfirmed)) {
+      if (!ui_.AskYesNo(MessageKind::Confirmation, SumQuestion(task_))) break;
     }
 
     if (variant == 1 && !secondHeatRun) {
       WriteReportHeader(s_, firstCode_, secondCode_, expansionCode_);
-      if (s_.report.failed()) throw RunWriteError("report");
+      if (s_.report.failed()) throw ReportWriteError(s_);
     }
 
     st_.expansionFlag = false;
@@ -544,7 +563,7 @@ Flow Runner::ChamberPoint() {
     if (st_.gasPresent && ws_.results.soundSpeed >= 1) {
       int code = CodeWord();
       status_ = ComputeThroat(s_, st_.componentCount, code, st_.chamberS);
-      if (s_.report.failed()) throw RunWriteError("report");
+      if (s_.report.failed()) throw ReportWriteError(s_);
     } else {
       ui_.Info(kMsgThroatImpossible);
     }
@@ -608,7 +627,7 @@ Flow Runner::ExpansionPoints() {
       if (st_.cancel) return Flow::EndRun;
       int code = CodeWord();
       status_ = ExpandToAreaRatio(s_, st_.componentCount, code, st_.freezeP, ev, st_.chamberS);
-      if (s_.report.failed()) throw RunWriteError("report");
+      if (s_.report.failed()) throw ReportWriteError(s_);
       continue;
     }
 
@@ -671,13 +690,14 @@ bool Runner::WriteReport() {
     return false;
   }
   WritePointReport(s_, E_, K_, st_.value1, st_.c1, st_.value2, st_.c2);
-  if (s_.report.failed()) throw RunWriteError("report");
+  if (s_.report.failed()) throw ReportWriteError(s_);
   return true;
 }
 
 void Runner::WriteRecord() {
   st_.rowKind = st_.expansionFlag ? 2 : 0;
-  if (!AppendResultsRecord(s_, st_.componentCount)) throw RunWriteError("table");
+  if (!AppendResultsRecord(s_, st_.componentCount))
+    throw RunWriteError(ResultsTableWriteError(s_));
 }
 
 bool Runner::PrintIdealGas(double nGas) {
@@ -724,7 +744,7 @@ Flow Runner::SolvePoint() {
          (st_.c2 == kParamT && (st_.c1 == kParamP || st_.c1 == kParamV)))) {
       status_ = ComputeFrozenState(s_, st_.c1, st_.c2, code, st_.value2, st_.value1);
       st_.frozenComposition = false;
-      if (s_.report.failed()) throw RunWriteError("report");
+      if (s_.report.failed()) throw ReportWriteError(s_);
       if (status_ == kSolveOk) ++outcome_.pointsWritten;
       return Flow::Done;
     }
@@ -901,7 +921,7 @@ RunOutcome Runner::Run() {
   } cleanup{*this, task_.species};
 
   s_.report.ClearFailure();
-  if (!s_.report.Open(s_.ReportPath())) throw RunWriteError("report");
+  if (!s_.report.Open(s_.ReportPath())) throw ReportWriteError(s_);
   // A table that cannot be opened here is reported by the first record written to it.
   s_.table.Open(s_.TablePath());
 
@@ -917,6 +937,18 @@ RunOutcome RunTaskWith(Session& session, int& status, const RunRequest& request)
   return runner.Run();
 }
 
+// Opens `path` with `mode` and closes it again; the reason when that fails.  A file
+// that is there must be a regular file: opening a FIFO would block.
+std::string TouchFile(const std::string& path, const char* mode) {
+  std::error_code ec;
+  std::string reason;
+  if (std::filesystem::exists(path, ec) && !IsRegularFile(path, &reason)) return reason;
+  errno = 0;
+  std::FILE* f = std::fopen(path.c_str(), mode);
+  if (!f || std::fclose(f) != 0) return errno != 0 ? std::strerror(errno) : "write error";
+  return {};
+}
+
 // Creates the report when it is missing and empties the results table.  Throws when
 // either cannot be written.
 void PrepareResultFiles(Session& session) {
@@ -924,10 +956,14 @@ void PrepareResultFiles(Session& session) {
     session.table.ClearValues();
     return;
   }
-  std::FILE* f = std::fopen(session.ReportPath().c_str(), "ab");
-  if (!f || std::fclose(f) != 0) throw RunWriteError("report");
-  f = std::fopen(session.TablePath().c_str(), "wb");
-  if (!f || std::fclose(f) != 0) throw RunWriteError("table");
+  std::string reason = TouchFile(session.ReportPath(), "ab");
+  if (!reason.empty())
+    throw RunWriteError("The results report " + session.ReportPath() +
+                        " cannot be written: " + reason + ".");
+  reason = TouchFile(session.TablePath(), "wb");
+  if (!reason.empty())
+    throw RunWriteError("The results table " + session.TablePath() + " cannot be written: " +
+                        reason + ".");
 }
 
 // ---- Size of a run -----------------------------------------------------------------
@@ -1064,8 +1100,57 @@ bool BuildValueLists(Session& s) {
     const std::string text = slot.valueText;
     if (!AcceptValueList(t, n, text, s.ui)) return false;
     if (slot.count == 2 && !ParseStep(t, slot.stepText, n, s.ui)) return false;
+    // A step of 0, or one leading away from the end, makes no range.
+    const std::string problem = SlotCode(t, n) > 0 ? RangeProblem(t, n) : std::string();
+    if (!problem.empty()) {
+      s.ui.Warn(problem);
+      return false;
+    }
   }
   return true;
+}
+
+// The largest magnitude of an assigned value, in the unit the user chose: beyond it no
+// equilibrium is specified.  Every value of every list counts, and both ends of a range
+// (its other values lie between them).
+constexpr double kMaxAssignedValue = 1e10;
+
+bool WithinAssignedBound(double v) { return std::fabs(v) <= kMaxAssignedValue; }
+
+bool ValuesWithinBound(const Task& task) {
+  for (int n = 1; n <= 3; ++n) {
+    if (SlotCode(task, n) <= 0) continue;
+    const ParameterSlot& slot = task.slots[n];
+    for (int i = 1; i <= slot.count && i <= kMaxListValues; ++i)
+      if (!WithinAssignedBound(slot.values[i])) return false;
+  }
+  return true;
+}
+
+// The template values of the chosen templates within the same bound.
+bool TemplateValuesWithinBound(const Task& task, const SettingsRecord& t) {
+  bool ok = true;
+  if (task.Option(kOptTemplateImpulse))
+    ok = ok && WithinAssignedBound(t.impulseP) && WithinAssignedBound(t.impulseH) &&
+         WithinAssignedBound(t.impulsePa);
+  if (task.Option(kOptTemplatePowder))
+    ok = ok && WithinAssignedBound(t.powderP) && WithinAssignedBound(t.powderU);
+  if (task.Option(kOptTemplateHeat))
+    ok = ok && WithinAssignedBound(t.heatV) && WithinAssignedBound(t.heatU);
+  return ok;
+}
+
+// Builds the run tables of the selected species once, as the run will, so that a
+// species the run cannot take (an element outside the system, a record missing or with
+// invalid values, fixed amounts using up an element) refuses the run before its
+// results files are touched.  The species list and the element count are given back.
+bool RunSpeciesUsable(Session& s) {
+  const SpeciesList saved = s.task.species;
+  const int elementCount = s.task.elementCount;
+  const bool ok = PrepareRunSpecies(s);
+  s.task.species = saved;
+  s.task.elementCount = elementCount;
+  return ok;
 }
 
 // Sets one value list to a single value.
@@ -1165,14 +1250,14 @@ bool RunTemplates(Session& s, const RunOptions& options) {
         if (options.observer) options.observer->HeatOfCombustion(s, q);
         ReportFile& rep = s.report;
         rep.ClearFailure();
-        if (!rep.Open(s.ReportPath())) throw RunWriteError("report");
+        if (!rep.Open(s.ReportPath())) throw ReportWriteError(s);
         rep.Line(std::string(5, ' ') +
                  (task.Option(kOptFrozen) ? "Heat of Combustion (FROZEN) = "
                                           : "Heat of Combustion (EQUILIBRIUM) = ") +
                  Fixed(q, 12, 3) + " kJ/kg");
         rep.Line(std::string(76, '_'));
         rep.Close();
-        if (rep.failed()) throw RunWriteError("report");
+        if (rep.failed()) throw ReportWriteError(s);
       }
     }
   }
@@ -1194,6 +1279,12 @@ bool RunCommand(Session& session, const RunOptions& options) {
 
   st.templateMode = 0;
   st.templateCounter = 0;
+  st.firstSumConfirmed = false;
+  // Whatever way the command ends, the confirmation belongs to this command only.
+  struct ForgetConfirmation {
+    RunState& st;
+    ~ForgetConfirmation() { st.firstSumConfirmed = false; }
+  } forget{st};
 
   auto selectedCount = [&task] {
     int n = 0;
@@ -1211,6 +1302,10 @@ bool RunCommand(Session& session, const RunOptions& options) {
 
   bool ran = false;
   try {
+    // A row that is no component (two formulas in one cell, an element without atoms,
+    // a negative amount, a step that makes no range) refuses the run first.
+    if (!ComponentsUsable(task, ui)) return false;
+
     // The species list is rebuilt from the database when the element set differs from
     // the one the list was made for, or when elements exist but the list is empty.
     bool changed = task.elementSetChanged || task.referenceElementCount != task.elementCount;
@@ -1218,8 +1313,9 @@ bool RunCommand(Session& session, const RunOptions& options) {
       if (task.referenceElements[j] != task.elements[j].index) changed = true;
     if (changed || (task.elementCount > 0 && task.species.total == 0)) {
       task.species.rescanDatabase = true;
-      LoadSpeciesList(session);
+      const bool loaded = LoadSpeciesList(session);
       task.species.rescanDatabase = false;
+      if (!loaded) return false;  // "Too many substances !" said what is wrong
       task.referenceElementCount = task.elementCount;
       for (int j = 1; j <= kMaxSystemElements; ++j)
         task.referenceElements[j] = task.elements[j].index;
@@ -1234,8 +1330,14 @@ bool RunCommand(Session& session, const RunOptions& options) {
     ClearStepsWithoutRange(task);
     if (!CheckVariants(task, ui)) return false;
 
+    // Some element must be present, whichever component brings it: the element list
+    // follows the order of the components, and a tiny first one must not refuse a
+    // task that runs with the components in another order.
     bool balanced = ComputeElementBalance(session, 1);
-    if (!balanced || task.elementCount <= 0 || task.elements[1].amount <= 1e-22f) {
+    bool present = false;
+    for (int e = 1; e <= task.elementCount && e <= kMaxSystemElements; ++e)
+      present = present || task.elements[e].amount > 1e-22f;
+    if (!balanced || task.elementCount <= 0 || !present) {
       ui.Info(kMsgNoElements);
       return false;
     }
@@ -1248,8 +1350,7 @@ bool RunCommand(Session& session, const RunOptions& options) {
     // Every check that can refuse the run comes before the results of the last run
     // are emptied: a refused run leaves them as they were.
     if (task.firstCode != kParamTemplate) {
-      if (!MakeRunLists(task, false).Valid() || task.slots[1].values[1] > 1e10f ||
-          task.slots[2].values[1] > 1e10f) {
+      if (!MakeRunLists(task, false).Valid() || !ValuesWithinBound(task)) {
         ui.Error(kMsgEquilibriumNotSpecified);
         return false;
       }
@@ -1257,8 +1358,17 @@ bool RunCommand(Session& session, const RunOptions& options) {
                !task.Option(kOptTemplateHeat)) {
       ui.Info(kMsgNoTemplates);
       return false;
+    } else if (!TemplateValuesWithinBound(task, session.settings.record)) {
+      ui.Error(kMsgEquilibriumNotSpecified);
+      return false;
     }
     if (!CheckRunSize(session)) return false;
+    if (!RunSpeciesUsable(session)) return false;
+    // The sum question of the first variant, whose No refuses the run, is asked here.
+    if (task.Option(kOptCheckSum)) {
+      if (!ui.AskYesNo(MessageKind::Confirmation, SumQuestion(task))) return false;
+      st.firstSumConfirmed = true;
+    }
 
     PrepareResultFiles(session);
 
@@ -1270,6 +1380,10 @@ bool RunCommand(Session& session, const RunOptions& options) {
     } else {
       ran = RunTemplates(session, options);
     }
+  } catch (const std::exception& e) {
+    ui.ShowProgress(false);
+    ui.Error(std::string(kMsgCalculationFailed) + "\n" + e.what());
+    ran = false;
   } catch (...) {
     ui.ShowProgress(false);
     ui.Error(kMsgCalculationFailed);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -82,6 +83,41 @@ const char* ParameterUnit(int code) {
       return " kJ/kg";
   }
   return "";
+}
+
+// A result holds an assigned value when it differs from it by at most this fraction
+// (of the value, or of the scale below for S, H and U, which may pass through 0).
+constexpr double kAssignedTolerance = 1e-4;
+constexpr double kEntropyScale = 0.01;  // kJ/(kg*K)
+constexpr double kEnergyScale = 1.0;    // kJ/kg
+
+// Why the state of a solve is no result: not finite, not physical (p, T, V not
+// positive) or not holding an assigned value; empty when it is one.  Whatever the
+// solve or the user accepted, such a state reaches neither the report nor the table.
+std::string ImplausibleState(const ResultsBlock& r, const int codes[2], const double values[2]) {
+  auto text = [](double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.6g", v);
+    return std::string(buf);
+  };
+  const double state[6] = {r.p, r.T, r.V, r.S, r.H, r.U};
+  bool finite = std::isfinite(r.nTotal);
+  for (double v : state) finite = finite && std::isfinite(v);
+  if (!finite || !(r.p > 0) || !(r.T > 0) || !(r.V > 0))
+    return "The state found is not physical: p = " + text(r.p) + " MPa, T = " + text(r.T) +
+           " K, V = " + text(r.V) + " cub.m/kg.";
+  for (int i = 0; i < 2; ++i) {
+    const int c = codes[i];
+    if (c < 1 || c > 6) continue;
+    const double scale = c == 4 ? kEntropyScale : c >= 5 ? kEnergyScale : 0.0;
+    const double found = state[c - 1];
+    if (std::fabs(found - values[i]) <= kAssignedTolerance * std::max(std::fabs(values[i]), scale))
+      continue;
+    return std::string("The state found does not hold the assigned ") +
+           (ParameterName(c)[0]) + " = " + text(values[i]) + ParameterUnit(c) + ": it has " +
+           text(found) + ParameterUnit(c) + ".";
+  }
+  return {};
 }
 
 // Charge of a gas species from its ion code: 10|z| + 3 for cations, 10|z| + 4 for
@@ -982,6 +1018,17 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   res.H = Y[5] * kCalToKJ;
   res.U = Y[6] * kCalToKJ;
   res.saved = {res.p, res.T, res.V, res.S, res.H, res.U, res.Cp, res.nTotal};
+  const std::string implausible = ImplausibleState(res, codes, values);
+  if (!implausible.empty()) {
+    if (ws.state.quietFailure)
+      ws.state.quietFailed = true;
+    else
+      session.ui.Message(MessageKind::Information,
+                         implausible + "\nThe point is left out. Try to change assigned parameters.");
+    code = kSolveNoSolution;
+    Finish(session);
+    return code;
+  }
   code = kSolveOk;
 
   if (session.report.IsOpen()) {

@@ -183,6 +183,9 @@ struct RunState {
   int startMode = 1;             // L: 1 fresh, 2 continue
   int templateMode = 0;          // 0 none, 1 impulse, 2 powder force, 3 heat of combustion
   int templateCounter = 0;
+  // The Run command asked the check-total-sum question of variant 1 before it touched
+  // the results files (No refuses the run); the variant loop does not ask it again.
+  bool firstSumConfirmed = false;
   int componentCount = 0;        // components with a formula
   int rowKind = 0;               // results table record kind: 0 point, 1 throat, 2 expansion
   bool cancel = false;           // set by STOP

@@ -110,7 +110,9 @@ std::string DoubleText(double v) {
 class Database {
  public:
   explicit Database(const std::string& directory) {
-    if (!db_.Open(directory)) throw DatabaseError("Species database not found in " + directory);
+    if (!db_.Open(directory))
+      throw DatabaseError("Species database not found in " + directory + " (" + db_.OpenError() +
+                          ")");
   }
   const SpeciesDatabase& db() const { return db_; }
   std::string directory() const { return db_.Directory(); }

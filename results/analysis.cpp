@@ -1,8 +1,10 @@
 #include "results/analysis.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "common/constants.h"
 #include "common/interaction.h"
@@ -287,8 +289,9 @@ ResultsTable FillResultsTableFromFile(const std::string& tablePath, const TableC
                                       Interaction& ui) {
   std::vector<ResultsRecord> records;
   const TableReadStatus status = ReadResultsTable(tablePath, records);
+  std::error_code ec;
   if (status == TableReadStatus::Corrupted ||
-      (status == TableReadStatus::Unreadable && std::filesystem::exists(tablePath)))
+      (status == TableReadStatus::Unreadable && std::filesystem::exists(tablePath, ec)))
     ui.Error("File of results is corrupted !");
   return FillResultsTable(records, choice, ui);
 }
@@ -298,9 +301,12 @@ bool CheckTableForPlot(const ResultsTable& table, Interaction& ui) {
     ui.Error("No values in the table. Graph cannot be plotted !");
     return false;
   }
+  // Every cell a finite number, and of a size an axis can span: beyond that the range
+  // of an axis, its widening and its ticks would overflow the doubles.
   for (const auto& row : table.rows) {
     for (const std::string& cell : row) {
-      if (!TryParseNumber(cell)) {
+      const std::optional<double> v = TryParseNumber(cell);
+      if (!v || !std::isfinite(*v) || std::fabs(*v) > kMaxPlotMagnitude) {
         ui.Error("Invalid value in the table. Graph cannot be plotted !");
         return false;
       }

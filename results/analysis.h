@@ -125,9 +125,14 @@ ResultsTable FillResultsTable(const std::vector<ResultsRecord>& records,
 ResultsTable FillResultsTableFromFile(const std::string& tablePath, const TableChoice& choice,
                                       Interaction& ui);
 
-// True when every cell of the table reads as a number.  Otherwise shows
-// "No values in the table. Graph cannot be plotted !" (no data row) or
-// "Invalid value in the table. Graph cannot be plotted !" and returns false.
+// Largest magnitude of a plotted value: the span of two such values, widened and
+// rounded to the ticks, stays a finite double.
+inline constexpr double kMaxPlotMagnitude = 1e300;
+
+// True when every cell of the table reads as a finite number of magnitude up to
+// kMaxPlotMagnitude.  Otherwise shows "No values in the table. Graph cannot be plotted
+// !" (no data row) or "Invalid value in the table. Graph cannot be plotted !" and
+// returns false.
 bool CheckTableForPlot(const ResultsTable& table, Interaction& ui);
 
 // The saved form of a table: an empty line, then the title row and the data rows,

@@ -1,5 +1,6 @@
 #include "results/chart_data.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -92,16 +93,27 @@ ChartData BuildChartData(const ResultsTable& table, bool concentration, bool log
 
 namespace {
 
-// Round step for about `target` intervals over [min, max]; 0 when there is none.
+// Most ticks an axis gets, whatever the range and the target: a range the step cannot
+// resolve (the step lost beside the values) would otherwise give ticks without end.
+constexpr int kMaxAxisTicks = 1000;
+
+// Round step for about `target` intervals over [min, max]; 0 when there is none (no
+// width, a span or step beyond the doubles, a step too small to move the values).
 double TickStep(double min, double max, int target) {
   if (!(max > min) || !std::isfinite(min) || !std::isfinite(max) || target < 1) return 0;
   const double raw = (max - min) / target;
+  if (!std::isfinite(raw) || !(raw > 0)) return 0;
   const double power = std::pow(10.0, std::floor(std::log10(raw)));
   double step = power;
   for (double m : {1.0, 2.0, 2.5, 5.0, 10.0}) {
     step = m * power;
     if (step >= raw) break;
   }
+  if (!std::isfinite(step) || !(step > 0)) return 0;
+  // The ticks are min/step apart from 0: beyond the resolution of the doubles they
+  // would not advance.
+  const double largest = std::max(std::fabs(min), std::fabs(max));
+  if (!std::isfinite(largest / step) || largest / step > 1e15) return 0;
   return step;
 }
 
@@ -115,6 +127,7 @@ AxisRange RoundedRange(const AxisRange& data, int target) {
     if (step == 0) return data;
     const double min = std::floor(data.min / step + 1e-9) * step;
     const double max = std::ceil(data.max / step - 1e-9) * step;
+    if (!std::isfinite(min) || !std::isfinite(max)) return data;
     if (min == r.min && max == r.max) break;
     r.min = min;
     r.max = max;
@@ -128,9 +141,10 @@ std::vector<AxisTick> AxisTicks(double min, double max, const std::string& patte
   const double step = TickStep(min, max, target);
   if (step == 0) return ticks;
   const double first = std::ceil(min / step - 1e-9) * step;
-  for (int i = 0;; ++i) {
+  if (!std::isfinite(first)) return ticks;
+  for (int i = 0; i < kMaxAxisTicks; ++i) {
     double v = first + i * step;
-    if (v > max + step * 1e-9) break;
+    if (!std::isfinite(v) || v > max + step * 1e-9) break;
     if (std::fabs(v) < step * 1e-9) v = 0;  // no "-0" from rounding
     ticks.push_back({v, FormatPicture(v, pattern)});
   }

@@ -67,7 +67,8 @@ AxisRange RoundedRange(const AxisRange& data, int target = 6);
 
 // Tick positions at a round step (1, 2, 2.5 or 5 times a power of ten) inside
 // [min, max], about `target` of them, and their texts in `pattern`; texts that would
-// repeat get more digits.
+// repeat get more digits.  No ticks for a range that is not finite, whose span
+// overflows, or that the step cannot resolve; never more than 1000 ticks.
 struct AxisTick {
   double value;
   std::string text;

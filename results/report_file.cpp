@@ -1,6 +1,18 @@
 #include "results/report_file.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "common/binio.h"
+
 namespace kvil {
+
+void ReportFile::Fail() {
+  if (!failed_ && error_.empty()) error_ = errno != 0 ? std::strerror(errno) : "write error";
+  failed_ = true;
+}
 
 bool ReportFile::Open(const std::string& path) {
   Close();
@@ -9,15 +21,25 @@ bool ReportFile::Open(const std::string& path) {
     openInMemory_ = true;
     return true;
   }
+  // A report that is there must be a regular file: opening a FIFO would block the run.
+  std::error_code ec;
+  std::string reason;
+  if (std::filesystem::exists(path, ec) && !IsRegularFile(path, &reason)) {
+    if (!failed_) error_ = reason;
+    failed_ = true;
+    return false;
+  }
+  errno = 0;
   file_ = std::fopen(path.c_str(), "ab");
-  if (!file_) failed_ = true;
+  if (!file_) Fail();
   return file_ != nullptr;
 }
 
 void ReportFile::Close() {
   openInMemory_ = false;
   if (file_) {
-    if (std::fclose(file_) != 0) failed_ = true;
+    errno = 0;
+    if (std::fclose(file_) != 0) Fail();
     file_ = nullptr;
   }
 }
@@ -28,21 +50,23 @@ void ReportFile::Write(const std::string& text) {
     return;
   }
   if (!file_) {
-    failed_ = true;
+    Fail();
     return;
   }
-  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size())
-    failed_ = true;
+  errno = 0;
+  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) Fail();
 }
 
 void ReportFile::Line(const std::string& text) {
   Write(text);
   if (openInMemory_) text_ += "\r\n";
-  if (file_ && std::fwrite("\r\n", 1, 2, file_) != 2) failed_ = true;
+  errno = 0;
+  if (file_ && std::fwrite("\r\n", 1, 2, file_) != 2) Fail();
 }
 
 void ReportFile::Flush() {
-  if (file_ && std::fflush(file_) != 0) failed_ = true;
+  errno = 0;
+  if (file_ && std::fflush(file_) != 0) Fail();
 }
 
 }  // namespace kvil

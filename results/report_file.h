@@ -34,8 +34,14 @@ class ReportFile {
   void Line(const std::string& text = std::string());
   void Flush();
   bool failed() const { return failed_; }
-  void ClearFailure() { failed_ = false; }
+  void ClearFailure() {
+    failed_ = false;
+    error_.clear();
+  }
   const std::string& path() const { return path_; }
+  // Why the first failure since ClearFailure happened ("Permission denied"); empty
+  // while nothing failed.
+  const std::string& error() const { return error_; }
 
   // Switches to (true) or from (false) a report kept in memory; the text is emptied.
   void KeepInMemory(bool inMemory) {
@@ -48,12 +54,15 @@ class ReportFile {
   void ClearText() { text_.clear(); }
 
  private:
+  void Fail();
+
   std::FILE* file_ = nullptr;
   bool inMemory_ = false;
   bool openInMemory_ = false;
   std::string text_;  // the report kept in memory
   std::string path_;
   bool failed_ = false;
+  std::string error_;
 };
 
 }  // namespace kvil

@@ -1,9 +1,11 @@
 #include "results/table_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "common/binio.h"
@@ -147,15 +149,27 @@ bool AppendResultsRecord(Session& session, int /*componentCount*/) {
   for (size_t i = 0; i < values.size(); ++i) PutLE<double>(bytes.data(), i * 8, values[i]);
 
   const std::string path = session.TablePath();
+  ResultsTableFile& table = session.table;
   bool ok;
-  if (session.table.IsOpen() && session.table.path() == path) {
-    ok = session.table.Append(bytes.data(), bytes.size());
+  if (table.IsOpen()) {
+    if (table.path() == path) {
+      ok = table.Append(bytes.data(), bytes.size());
+    } else {
+      ResultsTableFile once;
+      ok = once.Open(path) && once.Append(bytes.data(), bytes.size());
+    }
   } else {
-    ResultsTableFile once;
-    ok = once.Open(path) && once.Append(bytes.data(), bytes.size());
+    // Opened for this record alone; the handle keeps the reason of a failure.
+    ok = table.Open(path) && table.Append(bytes.data(), bytes.size());
+    table.Close();
   }
   if (ok) ++session.ws.state.recordsWritten;
   return ok;
+}
+
+std::string ResultsTableWriteError(const Session& session) {
+  const std::string reason = session.table.error().empty() ? "write error" : session.table.error();
+  return "The results table " + session.TablePath() + " cannot be written: " + reason + ".";
 }
 
 bool ResultsTableFile::Open(const std::string& path) {
@@ -165,7 +179,13 @@ bool ResultsTableFile::Open(const std::string& path) {
     openInMemory_ = true;
     return true;
   }
+  error_.clear();
+  // A table that is there must be a regular file: opening a FIFO would block.
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && !IsRegularFile(path, &error_)) return false;
+  errno = 0;
   file_ = std::fopen(path.c_str(), "ab");
+  if (!file_) error_ = std::strerror(errno);
   return file_ != nullptr;
 }
 
@@ -176,13 +196,18 @@ void ResultsTableFile::Close() {
 }
 
 bool ResultsTableFile::Append(const void* bytes, size_t size) {
-  if (!file_) return false;
+  if (!file_) {
+    if (error_.empty()) error_ = "the file is not open";
+    return false;
+  }
+  errno = 0;
   bool ok = std::fseek(file_, 0, SEEK_END) == 0;
   const long previous = ok ? std::ftell(file_) : -1;
   ok = ok && previous >= 0;
   ok = ok && std::fwrite(bytes, 1, size, file_) == size;
   ok = ok && std::fflush(file_) == 0;
   if (!ok) {
+    error_ = errno != 0 ? std::strerror(errno) : "write error";
     // Closing drops whatever of the record the stream still holds; then a partly
     // written record is cut away so that readers never see it, and the table is opened
     // again for the points that follow.
@@ -211,9 +236,11 @@ TableReadStatus ParseResultsTable(const std::vector<double>& v, std::vector<Resu
     const size_t nEl = static_cast<size_t>(v[at + 1]);
     at += 2;
     if (!have(2 * nEl + 1)) return TableReadStatus::Corrupted;
+    // The writer stores finite numbers only: a NaN or an infinity is damage.
     for (size_t j = 0; j < nEl; ++j) {
       const double index = v[at + j];
       if (!IsCount(index, kElementTableSize) || index < 1) return TableReadStatus::Corrupted;
+      if (!std::isfinite(v[at + nEl + j])) return TableReadStatus::Corrupted;
       rec.elements.emplace_back(static_cast<int>(index), v[at + nEl + j]);
     }
     at += 2 * nEl;
@@ -224,10 +251,13 @@ TableReadStatus ParseResultsTable(const std::vector<double>& v, std::vector<Resu
     for (size_t i = 0; i < nC; ++i) {
       const double number = v[at + 2 * i + 1];
       if (!IsCount(number, kMaxComponents) || number < 1) return TableReadStatus::Corrupted;
+      if (!std::isfinite(v[at + 2 * i])) return TableReadStatus::Corrupted;
       rec.components.emplace_back(v[at + 2 * i], static_cast<int>(number));
     }
     at += 2 * nC;
     rec.parameters.assign(v.begin() + at, v.begin() + at + kResultsParameterCount);
+    for (double p : rec.parameters)
+      if (!std::isfinite(p)) return TableReadStatus::Corrupted;
     at += kResultsParameterCount;
     if (!IsCount(v[at], kSpeciesListCapacity)) return TableReadStatus::Corrupted;
     const size_t nS = static_cast<size_t>(v[at]);
@@ -236,6 +266,7 @@ TableReadStatus ParseResultsTable(const std::vector<double>& v, std::vector<Resu
     for (size_t i = 0; i < nS; ++i) {
       const double record = v[at + 2 * i];
       if (!IsCount(record, 2147483647.0)) return TableReadStatus::Corrupted;
+      if (!std::isfinite(v[at + 2 * i + 1])) return TableReadStatus::Corrupted;
       rec.species.emplace_back(static_cast<int>(record), v[at + 2 * i + 1]);
     }
     at += 2 * nS;

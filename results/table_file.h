@@ -51,6 +51,9 @@ struct ResultsRecord {
 // close per point; it is flushed after every record, so readers see whole records only.
 bool AppendResultsRecord(Session& session, int componentCount);
 
+// The message of a failed AppendResultsRecord: the table's path and the reason.
+std::string ResultsTableWriteError(const Session& session);
+
 // The results table held open for appending during a run.  Kept in memory
 // (KeepInMemory), the records are not written to a file but to values() (one double
 // per 8 bytes of the file, as ParseResultsTable reads them); Open then only starts
@@ -69,6 +72,8 @@ class ResultsTableFile {
   // Appends `bytes` in one piece and flushes; on failure the file is cut back to its
   // previous size.  False on failure.
   bool Append(const void* bytes, size_t size);
+  // Why the last Open or Append failed ("Permission denied", "Is a directory").
+  const std::string& error() const { return error_; }
 
   // Switches to (true) or from (false) a table kept in memory; the values are emptied.
   void KeepInMemory(bool inMemory) {
@@ -90,12 +95,14 @@ class ResultsTableFile {
   bool inMemory_ = false;
   bool openInMemory_ = false;
   std::vector<double> values_;  // the table kept in memory
+  std::string error_;
 };
 
 enum class TableReadStatus {
   Ok,          // at least one record, all complete
   Empty,       // the file holds no record: no results exist
-  Corrupted,   // a count cannot be followed or the file ends inside a record
+  Corrupted,   // a count cannot be followed, a value is not a finite number (the
+               // writer never stores one), or the file ends inside a record
   Unreadable,  // the file is missing or cannot be read
 };
 

@@ -1,10 +1,12 @@
 #include "task/datafile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <system_error>
 #include <vector>
 
 #include "common/binio.h"
@@ -131,7 +133,17 @@ bool ParseRaw(const std::string& content, RawDatafile& raw) {
 
   raw.fixedCount = raw.options[kOptFixedCount];
   if (raw.fixedCount > kMaxFixedConcentrations) return false;
-  if (static_cast<int>(raw.lines.size()) < kCommentLine + 2 * raw.fixedCount) return false;
+  const int lastLine = kCommentLine + 2 * raw.fixedCount;
+  if (static_cast<int>(raw.lines.size()) < lastLine) return false;
+  // Lines the format does not hold, or a formula where an amount belongs, mean lines
+  // added or lost (more than 20 formula lines shift every amount by one): the columns
+  // would be read shifted.  Blank lines after the end are harmless.
+  for (std::size_t l = lastLine; l < raw.lines.size(); ++l)
+    if (IsMoreThanBlank(raw.lines[l])) return false;
+  for (int i = 1; i <= kMaxComponents; ++i) {
+    for (char c : raw.lines[kFirstAmountLine + 2 * (i - 1) - 1])
+      if (std::isalpha(static_cast<unsigned char>(c)) && c != 'E' && c != 'e') return false;
+  }
   for (int f = 1; f <= raw.fixedCount; ++f) {
     const std::string& name = raw.lines[kCommentLine + 2 * (f - 1)];
     const std::vector<std::string> value = SplitWhiteSpace(raw.lines[kCommentLine + 2 * f - 1]);
@@ -187,15 +199,21 @@ void ApplyRaw(Session& session, const RawDatafile& raw) {
     ParseStep(task, task.slots[n].stepText, n, ui);
   }
 
+  // A row that is no component (two formulas in one line, an element without atoms, a
+  // negative amount) and a range that makes none keep their texts as stored: they are
+  // not read as something else, and the run, the grid and Info refuse them with one
+  // message naming the row (ComponentProblem, RangeProblem).
   for (int i = 1; i <= kMaxComponents; ++i) {
     SourceComponent& c = task.components[i];
     c.formula = line(kFirstFormulaLine + i - 1);
-    if (IsMoreThanBlank(c.formula)) ParseFormula(task, i, c.formula, ui);
+    if (IsMoreThanBlank(c.formula) && ComponentFormulaProblem(i, c.formula).empty())
+      ParseFormula(task, i, c.formula, ui);
   }
   for (int i = 1; i <= kMaxComponents; ++i) {
     SourceComponent& c = task.components[i];
     c.amountText = Cut(line(kFirstAmountLine + 2 * (i - 1)), kMaxTaskText);
-    if (IsMoreThanBlank(c.amountText)) ParseAmountList(task, i, ui);
+    if (IsMoreThanBlank(c.amountText) && !HasNegativeAmount(c.amountText))
+      ParseAmountList(task, i, ui);
     const std::string& stepText = line(kFirstAmountLine + 2 * (i - 1) + 1);
     if (IsMoreThanBlank(stepText)) {
       c.stepText = stepText;
@@ -279,9 +297,11 @@ ReadTaskResult ReadTaskFile(Session& session, const std::string& path) {
   session.task.name = std::filesystem::path(path).stem().string();
   ShowSpeciesCounts(session);
 
-  std::string content;
-  if (!ReadWholeFile(path, content)) {
-    session.ui.Error(kDatafileReadError);
+  // A file that cannot be read (a directory or a FIFO among them) is named with the
+  // reason under the read error.
+  std::string content, reason;
+  if (!ReadWholeFile(path, content, &reason)) {
+    session.ui.Error(std::string(kDatafileReadError) + "\n" + path + ": " + reason);
     return ReadTaskResult::CannotOpen;
   }
   if (content.empty()) return ReadTaskResult::Empty;
@@ -301,7 +321,8 @@ ReadTaskResult ReadTaskFile(Session& session, const std::string& path) {
   if (!ReadSpeciesListFile(tdf, entries)) {
     entries.clear();
     std::string error;
-    if (!std::filesystem::exists(tdf) && !WriteFileAtomically(tdf, "", &error))
+    std::error_code ec;
+    if (!std::filesystem::exists(tdf, ec) && !ec && !WriteFileAtomically(tdf, "", &error))
       session.ui.Error(error);
   }
   if (static_cast<int>(entries.size()) > kMaxCandidateSpecies) return fail();

@@ -44,7 +44,8 @@ bool WriteTaskFile(Session& session, const std::string& path);
 enum class ReadTaskResult {
   Ok,          // the task was read
   Empty,       // the datafile is empty: a new task with the defaults
-  CannotOpen,  // the datafile cannot be opened: error kDatafileReadError, defaults
+  CannotOpen,  // the datafile cannot be read: error kDatafileReadError, a line break,
+               // the path and the reason; defaults
   ReadError,   // malformed content: error kDatafileReadError, defaults
 };
 
@@ -54,9 +55,14 @@ enum class ReadTaskResult {
 // list file when none exists and loads the species list from it (LoadSpeciesList; only
 // when the species database is open).
 // Parse errors inside the stored texts are reported by the parsers while reading
-// continues.  A truncated file, a malformed or out-of-range item of line 1, more than 5
-// fixed concentrations, or a species list file of more than 259 entries give the error
-// "    Datafile read error !    " and the task is reset to the defaults.
+// continues.  Rows that are no components and ranges that make none (ComponentProblem,
+// RangeProblem of task/value_lists.h) keep their texts as stored, unread, for the run,
+// the grid and Info to refuse.  A truncated file, a malformed or out-of-range item of
+// line 1, more than 5 fixed concentrations, a non-blank line past the last line of the
+// format, a letter other than the exponent's E in an amount line (a formula there: more
+// than 20 formula lines shift the columns), or a species list file of more than 259
+// entries give the error "    Datafile read error !    " and the task is reset to the
+// defaults.  Anything that is not a regular file is refused as an unreadable one.
 ReadTaskResult ReadTaskFile(Session& session, const std::string& path);
 
 // Rebuilds the fixed concentrations from the marked rows of session.grid that have a

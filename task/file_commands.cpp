@@ -114,10 +114,7 @@ OpenOutcome OpenTaskFile(Session& session, const std::string& path) {
   if (!CreateIfMissing(path, &out.error)) return out;
   if (!CreateIfMissing(Companion(path, ".rst"), &out.error)) return out;
   const ReadTaskResult read = ReadTaskFile(session, path);
-  if (read == ReadTaskResult::CannotOpen) {
-    out.error = "Cannot read " + path;
-    return out;
-  }
+  if (read == ReadTaskResult::CannotOpen) return out;  // the reader said why
   // A malformed datafile has been reported by the reader and left the defaults: the
   // task is still this file's (a Save writes it anew).
   if (!CreateIfMissing(session.ReportPath(), &out.error)) return out;

@@ -45,7 +45,7 @@ bool BindDefaultFiles(Session& session);
 struct OpenOutcome {
   bool ok = false;            // false: the datafile could not be created or read
   bool resultsExist = false;  // the report has text or the table has records
-  std::string error;          // why, when !ok
+  std::string error;          // why, when !ok; empty when the reader has said it
 };
 OpenOutcome OpenTaskFile(Session& session, const std::string& path);
 

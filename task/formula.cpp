@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "common/interaction.h"
 #include "common/numparse.h"
@@ -29,6 +30,39 @@ constexpr double kMinMassSum = 1e-10;        // mass parts: below this there is 
 constexpr double kMinElementAmount = 1e-22;  // mol/kg: an element amount counted as present
 
 }  // namespace
+
+bool FormulaHasInnerBlank(const std::string& formula) {
+  std::size_t first = 0, last = formula.size();
+  while (first < last && static_cast<unsigned char>(formula[first]) <= ' ') ++first;
+  while (last > first && static_cast<unsigned char>(formula[last - 1]) <= ' ') --last;
+  for (std::size_t i = first; i < last; ++i)
+    if (static_cast<unsigned char>(formula[i]) <= ' ') return true;
+  return false;
+}
+
+std::string FormulaElementWithoutAtoms(const std::string& formula) {
+  std::string symbol, number;
+  auto zero = [&]() {
+    if (symbol.empty() || number.empty()) return false;
+    std::string text = number;
+    const std::size_t comma = text.find(',');
+    if (comma != std::string::npos) text[comma] = '.';
+    const std::optional<double> v = TryParseNumber(text);
+    return v && *v == 0;
+  };
+  for (char c : formula) {
+    if (IsUpper(c)) {
+      if (zero()) return symbol;
+      symbol = c;
+      number.clear();
+    } else if (IsLower(c)) {
+      if (number.empty()) symbol += c;
+    } else if (IsNumberChar(c)) {
+      number += c;
+    }
+  }
+  return zero() ? symbol : std::string();
+}
 
 bool FindElement(const std::string& symbol, FormulaTokens& scratch, int& count) {
   if (symbol == "e") return false;  // the electron cannot be written in a formula
@@ -185,7 +219,8 @@ bool ComputeElementBalance(Session& session, int variant, float* enthalpy) {
     task.tokens[i].index.Fill(0);
     std::string& formula = task.components[i].formula;
     if (formula == " " || formula.empty()) continue;
-    if (!ParseFormula(task, i, formula, session.ui)) {
+    // Two formulas in one row are no formula: the text stays as it is.
+    if (FormulaHasInnerBlank(formula) || !ParseFormula(task, i, formula, session.ui)) {
       task.elementCount = -1;
       return false;
     }

@@ -35,6 +35,14 @@ struct Session;
 // the electron, a character other than a letter, digit, ',' or '.') are silent.
 bool ParseFormula(Task& task, int row, std::string& formula, Interaction& ui);
 
+// True when `formula` holds a blank or a control character between its first and last
+// other character ("CH4 O2"): two formulas in one row, not one formula.
+bool FormulaHasInnerBlank(const std::string& formula);
+
+// The element of `formula` whose count reads as 0 ("C" in "C0" or "C0H4"): an element
+// without atoms; empty when there is none.  The text is not otherwise checked.
+std::string FormulaElementWithoutAtoms(const std::string& formula);
+
 // Looks `symbol` up in the element table and appends a token (index, coefficient 1)
 // to `scratch` at position count + 1, incrementing `count`.  The electron "e" is
 // refused.  Returns false when the symbol is not found or refused; the caller must
@@ -44,7 +52,9 @@ bool FindElement(const std::string& symbol, FormulaTokens& scratch, int& count);
 // Element balance of variant `variant` (1, 2, ...).  Fills task.elements,
 // task.elementCount, task.massFractions, task.massSum and task.mixtureEnthalpy, and
 // returns true with the mixture enthalpy (kJ/kg) in *enthalpy when given.
-// Returns false when a formula fails (elementCount = -1), when a stepped amount has
+// Returns false when a formula fails (elementCount = -1; also for a formula with a
+// blank inside, see FormulaHasInnerBlank, which ParseFormula itself accepts; the text
+// is then left as it is), when a stepped amount has
 // passed its end value or no amounts remain (the variants are exhausted; no message),
 // when more than 20 distinct elements occur (error "Number of elements is too big." ...
 // elementCount = -1), when all element amounts are zero (warning "Concentrations of

@@ -1,6 +1,8 @@
 #include "task/settings.h"
 
 #include <filesystem>
+#include <string>
+#include <system_error>
 
 #include "common/binio.h"
 #include "common/interaction.h"
@@ -24,15 +26,50 @@ void SetDefaultOptions(std::array<std::uint8_t, 64>& options) {
 
 // Reads the first record of a settings file.  Returns 0 when read, 1 when the file
 // does not open, 2 when it is shorter than one record or holds a value the settings
-// page would refuse (the record is then left as it was).
-int ReadSettingsRecord(const std::string& path, SettingsRecord& record) {
+// page would refuse (the record is then left as it was); `why` says what is wrong.
+int ReadSettingsRecord(const std::string& path, SettingsRecord& record, std::string& why) {
   std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes)) return 1;
-  if (bytes.size() < static_cast<std::size_t>(kSettingsRecordSize)) return 2;
+  if (!ReadWholeFile(path, bytes, &why)) return 1;
+  if (bytes.size() < static_cast<std::size_t>(kSettingsRecordSize)) {
+    why = "it holds " + std::to_string(bytes.size()) + " bytes, a record needs " +
+          std::to_string(kSettingsRecordSize);
+    return 2;
+  }
   const SettingsRecord read = DecodeSettings(bytes.data());
-  if (!SettingsRecordValid(read)) return 2;
+  why = SettingsRecordProblem(read);
+  if (!why.empty()) return 2;
   record = read;
   return 0;
+}
+
+// The read error of a damaged file that stays as it is.
+std::string KeptFileReadError(const std::string& path, const std::string& why) {
+  return std::string(kConfigurationReadError) + "\n" + path + ": " + why +
+         ".\nThe defaults are used; the file is left as it is.";
+}
+
+// kvil.cfg is damaged: it is kept beside itself as kvil.cfg.damaged and rewritten with
+// the defaults, as the program has always rewritten it; one message names both files.
+void ReplaceDamagedConfiguration(Session& session, const std::string& path,
+                                 const std::string& why) {
+  const std::string kept = path + kDamagedSuffix;
+  std::string text = std::string(kConfigurationReadError) + "\n" + path + ": " + why + ".";
+  std::error_code ec;
+  std::filesystem::rename(path, kept, ec);
+  if (ec) {
+    text += "\nIt cannot be kept as " + kept + " (" + ec.message() +
+            "), so it is left as it is; the defaults are used.";
+    session.ui.Error(text);
+    session.settings.reportedDamage = path;
+    return;
+  }
+  const auto bytes = EncodeSettings(session.settings.record);
+  std::string error;
+  if (WriteFileAtomically(path, bytes.data(), bytes.size(), &error))
+    text += "\nIt is kept as " + kept + "; " + path + " now holds the defaults.";
+  else
+    text += "\nIt is kept as " + kept + "; the defaults are used. " + error;
+  session.ui.Error(text);
 }
 
 // Shows the record on the settings page and takes its parameter choices.
@@ -125,22 +162,30 @@ void ResetTaskAndReadConfiguration(Session& session) {
   ResetTask(session.task);
   session.grid.clear();
   Settings& settings = session.settings;
-  const std::string path = SettingsPath(settings, kConfigurationFileName);
-  switch (ReadSettingsRecord(path, settings.record)) {
+  // A file named on the command line is only read; kvil.cfg of the working directory
+  // is rewritten with the defaults when it is damaged.
+  const bool named = !settings.commandLineFile.empty();
+  const std::string path =
+      named ? settings.commandLineFile : SettingsPath(settings, kConfigurationFileName);
+  std::string why;
+  settings.reportedDamage.clear();
+  switch (ReadSettingsRecord(path, settings.record, why)) {
     case 0:
       session.task.options = settings.record.options;
       break;
     case 1:
       SetDefaultSettings(settings.record);
+      if (named) session.ui.Error(KeptFileReadError(path, why));
       break;
-    default: {
-      session.ui.Error(kConfigurationReadError);
+    default:
       SetDefaultSettings(settings.record);
-      const auto bytes = EncodeSettings(settings.record);
-      std::string error;
-      if (!WriteFileAtomically(path, bytes.data(), bytes.size(), &error)) session.ui.Error(error);
+      if (named) {
+        session.ui.Error(KeptFileReadError(path, why));
+        settings.reportedDamage = path;
+      } else {
+        ReplaceDamagedConfiguration(session, path, why);
+      }
       break;
-    }
   }
   ShowSettings(session);
   session.task.fixedCount = 0;
@@ -153,7 +198,12 @@ void ResetTaskAndReadConfiguration(Session& session) {
 bool LoadSettingsFile(Session& session) {
   Settings& settings = session.settings;
   bool ok = true;
-  switch (ReadSettingsRecord(SettingsPath(settings, settings.fileName), settings.record)) {
+  const std::string path = SettingsPath(settings, settings.fileName);
+  // Reported by the reset just before, the damage is not reported again; only once.
+  const std::string reported = settings.reportedDamage;
+  settings.reportedDamage.clear();
+  std::string why;
+  switch (ReadSettingsRecord(path, settings.record, why)) {
     case 0:
       // The number of fixed concentrations belongs to the task, not to the settings.
       session.task.options = settings.record.options;
@@ -163,13 +213,17 @@ bool LoadSettingsFile(Session& session) {
       ok = false;
       break;
     default:
-      session.ui.Error(kConfigurationReadError);
+      if (path != reported) session.ui.Error(KeptFileReadError(path, why));
       SetDefaultSettings(settings.record);
       ok = false;
       break;
   }
   ShowSettings(session);
   return ok;
+}
+
+bool ReadSettingsFile(const std::string& path, SettingsRecord& record, std::string& problem) {
+  return ReadSettingsRecord(path, record, problem) == 0;
 }
 
 bool WriteSettingsFile(Session& session, const std::string& name) {

@@ -19,6 +19,8 @@ struct Session;
 
 inline constexpr const char* kConfigurationFileName = "kvil.cfg";
 inline constexpr const char* kConfigurationReadError = " Configuration file read error ! ";
+// A damaged kvil.cfg is kept under its name with this suffix before it is rewritten.
+inline constexpr const char* kDamagedSuffix = ".damaged";
 
 // Fills `record` with the defaults: options all 0 except 11 (ideal gas EOS), 14 (mol/kg)
 // and 24 (sound velocity) = 1; cut-off 1e-6; impulse p 4 MPa, H 0, Pa 0.1 MPa; powder
@@ -39,19 +41,29 @@ std::string SettingsPath(const Settings& settings, const std::string& name);
 // empty species list.
 void ResetTask(Task& task);
 
-// ResetTask, then reads kvil.cfg: missing -> defaults, no message; shorter than one
-// record, or a record that fails SettingsRecordValid (task/settings_fields.h) -> error
-// " Configuration file read error ! ", defaults, and kvil.cfg rewritten with the
-// default record.  Copies the record's options into the task, sets the
-// parameter choices from the record and refreshes the view.
+// ResetTask, then reads kvil.cfg: missing or unreadable -> defaults, no message;
+// shorter than one record, or a record that fails SettingsRecordValid
+// (task/settings_fields.h) -> defaults, the damaged file renamed to kvil.cfg.damaged
+// (an older one replaced) and kvil.cfg rewritten with the default record; one error
+// " Configuration file read error ! " + line break + what is wrong, naming both files.
+// With settings.commandLineFile set, that file is read instead and never written: when
+// it cannot be read or is damaged, the defaults and the read error naming it.
+// Copies the record's options into the task, sets the parameter choices from the
+// record and refreshes the view.
 void ResetTaskAndReadConfiguration(Session& session);
 
 // Reads the current configuration file (settings.fileName) into the record and the
 // task options.  A file that does not open leaves the record as it is; a damaged one
-// (short, or failing SettingsRecordValid) shows the read error and sets the defaults
-// (the file is not rewritten).  Returns
-// false when the file could not be read.
+// (short, or failing SettingsRecordValid) shows the read error with the file and what
+// is wrong, and sets the defaults (the file is not rewritten).  Returns false when the
+// file could not be read.
 bool LoadSettingsFile(Session& session);
+
+// Reads the first record of the settings file `path` without any message.  False when
+// the file cannot be read, is shorter than one record or holds a value the settings
+// page refuses; `problem` then says which ("No such file or directory", "it holds 12
+// bytes, a record needs 124", ...) and `record` is unchanged.
+bool ReadSettingsFile(const std::string& path, SettingsRecord& record, std::string& problem);
 
 // Stores the task options and the parameter choices into the record and writes it to
 // `name` (relative names in settings.directory).  Returns false with an error message

@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 
 #include "common/interaction.h"
 #include "common/numparse.h"
@@ -89,6 +90,33 @@ bool SettingsRecordValid(const SettingsRecord& record) {
       return false;
   }
   return true;
+}
+
+}  // namespace kvil
+
+namespace kvil {
+
+std::string SettingsRecordProblem(const SettingsRecord& record) {
+  static const char* const kNames[kSettingsFieldCount] = {
+      "the cut-off",
+      "the chamber pressure of the specific impulse",
+      "the enthalpy of the specific impulse",
+      "the expansion pressure of the specific impulse",
+      "the pressure of the powder force",
+      "the energy of the powder force",
+      "the volume of the heat of combustion",
+      "the energy of the heat of combustion",
+      "the ambient pressure",
+      "the freezing point"};
+  for (int i = 0; i < kSettingsFieldCount; ++i) {
+    const auto field = static_cast<SettingsField>(i);
+    const double value = SettingsFieldValue(record, field);
+    if (CheckSettingsValue(field, value) == SettingsCheck::Ok) continue;
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", value);
+    return std::string(kNames[i]) + " holds " + text + ", which the settings page refuses";
+  }
+  return {};
 }
 
 }  // namespace kvil

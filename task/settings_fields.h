@@ -67,4 +67,8 @@ SettingsCheck AcceptSettingsField(SettingsRecord& record, SettingsField field,
 // leave the parameter choice as it is).
 bool SettingsRecordValid(const SettingsRecord& record);
 
+// What SettingsRecordValid refuses, for a message: "the ambient pressure holds nan,
+// which the settings page refuses"; empty for a valid record.
+std::string SettingsRecordProblem(const SettingsRecord& record);
+
 }  // namespace kvil

@@ -42,6 +42,12 @@ struct Settings {
   SettingsRecord record;
   std::string fileName = "kvil.cfg";  // current configuration file
   std::string directory;  // where kvil.cfg is looked up; "" = the working directory
+  // A configuration file named on the command line (kvil-batch --cfg): read instead of
+  // kvil.cfg at every reset, and never written.  Empty: kvil.cfg.
+  std::string commandLineFile;
+  // A damaged configuration file that was reported and left as it is (it could not be
+  // replaced): read again at once, it is not reported a second time.
+  std::string reportedDamage;
   double cutoff = 1e-6;
   // Every point of a value list solved from scratch instead of from the previous point
   // (kvil-batch --fresh-start, for comparisons and measurements).

@@ -71,7 +71,11 @@ int SlotCode(const Task& task, int slot) {
 
 bool AcceptStepField(Task& task, int slot, const std::string& text, Interaction& ui) {
   task.slots[slot].stepText = text;
-  return ParseStep(task, text, slot, ui);
+  if (!ParseStep(task, text, slot, ui)) return false;
+  const std::string problem = RangeProblem(task, slot);
+  if (problem.empty()) return true;
+  ui.Warn(problem);
+  return false;
 }
 
 void AcceptComment(Task& task, const std::string& text) { task.comment = text.substr(0, 80); }
@@ -113,6 +117,13 @@ GridLeaveResult AcceptComponentGrid(Session& session, std::array<ComponentCells,
     std::string parsed = formula;
     if (!ParseFormula(task, row, parsed, session.ui)) {
       session.ui.Error("Invalid formula: " + formula);
+      task.components[row].formula = " ";
+      return {false, row, GridColumn::Formula};
+    }
+    // Two formulas in one cell, or an element without atoms, are no component.
+    const std::string problem = ComponentFormulaProblem(row, formula);
+    if (!problem.empty()) {
+      session.ui.Error(problem);
       task.components[row].formula = " ";
       return {false, row, GridColumn::Formula};
     }

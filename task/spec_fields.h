@@ -28,8 +28,9 @@ void AcceptUnit(Task& task, int code, int entry);
 // The parameter code of slot 1, 2 or 3 (the expansion slot).
 int SlotCode(const Task& task, int slot);
 
-// The step field of `slot` is left: the text is kept and read.  False: the field keeps
-// the focus (the warning has been shown).
+// The step field of `slot` is left: the text is kept and read; with two values it must
+// make a range (RangeProblem: not 0, leading from the first value to the second).
+// False: the field keeps the focus (the warning has been shown).
 bool AcceptStepField(Task& task, int slot, const std::string& text, Interaction& ui);
 
 // The comment field is left: at most 80 characters are kept.
@@ -56,7 +57,8 @@ struct GridLeaveResult {
 // lists first, then row by row the formula (with the element balance and the comparison
 // with the reference element list), the step and the enthalpy.  Stops at the first
 // refusal with its message ("Invalid formula: " + formula for a formula that does not
-// parse).  `cells` receives what the task now holds where the processing changed a cell
+// parse; ComponentFormulaProblem's message, naming the row, for a formula with a blank
+// inside or an element without atoms; ParseAmountList's for a negative amount).  `cells` receives what the task now holds where the processing changed a cell
 // (a step dropped, a refused formula emptied).
 GridLeaveResult AcceptComponentGrid(Session& session, std::array<ComponentCells, 20>& cells);
 

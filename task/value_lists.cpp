@@ -1,6 +1,9 @@
 #include "task/value_lists.h"
 
 #include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string>
 
 #include "common/interaction.h"
 #include "common/numparse.h"
@@ -30,6 +33,50 @@ bool ParseFloatNumber(const std::string& text, double& v, Interaction& ui) {
   return false;
 }
 
+const char* const kSlotNames[] = {"", "first parameter", "second parameter",
+                                  "expansion parameter"};
+
+std::string NumberText(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.7g", v);
+  return buf;
+}
+
+std::string RowText(int row) { return "Source component " + std::to_string(row) + ": "; }
+
+std::string NegativeAmountText(int row, const std::string& token) {
+  return RowText(row) + "the amount " + token +
+         " is negative.\nAmounts are mass parts of 0 or more.";
+}
+
+// The first token of an amount text that reads as a negative number; empty if none.
+std::string NegativeAmountOf(const std::string& text) {
+  std::string token;
+  for (std::size_t pos = 0; pos <= text.size(); ++pos) {
+    const char ch = pos < text.size() ? text[pos] : ' ';
+    if (static_cast<unsigned char>(ch) > ' ') {
+      token += ch;
+      continue;
+    }
+    const std::optional<double> v = token.empty() ? std::nullopt : TryParseNumber(token);
+    if (v && *v < 0) return token;
+    token.clear();
+  }
+  return {};
+}
+
+// A step text that reads as 0: it makes no range.
+bool StepTextIsZero(const std::string& text) {
+  if (!IsMoreThanBlank(text)) return false;
+  const std::optional<double> v = TryParseNumber(text);
+  return v && *v == 0;
+}
+
+// True when the values from `start` advance towards `end` by `step` (or stay there).
+bool StepLeadsToEnd(double start, double end, double step) {
+  return step != 0 && (end - start) / step >= 0;
+}
+
 }  // namespace
 
 bool IsMoreThanBlank(const std::string& text) {
@@ -50,7 +97,10 @@ bool ParseValueList(Task& task, const std::string& text, int slot, int code, Int
       ui.Warn("Here is an ERROR: " + token + " !");
       return false;
     }
-    if (code >= kParamP && code <= kParamS && v <= 0) {
+    // p, T, V, S, and the expansion pressure and volume, are positive.
+    const bool positive = (code >= kParamP && code <= kParamS) ||
+                          (slot == 3 && (code == kParamPa || code == kParamVa));
+    if (positive && v <= 0) {
       ui.Warn("Given parameter must have positive value!");
       return false;
     }
@@ -71,6 +121,71 @@ bool ParseValueList(Task& task, const std::string& text, int slot, int code, Int
   }
   if (!complete()) return false;
   s.count = count;
+  return true;
+}
+
+std::string RangeProblem(const Task& task, int slot) {
+  const ParameterSlot& s = task.slots[slot];
+  if (s.count != 2) return {};
+  const std::string head = std::string("The step of the ") + kSlotNames[slot];
+  if (s.step == 0) {
+    if (!StepTextIsZero(s.stepText)) return {};
+    return head + " is 0: it makes no range.\nClear the step to take the two values as a list.";
+  }
+  if (StepLeadsToEnd(s.values[1], s.values[2], s.step)) return {};
+  return head + ", " + NumberText(s.step) + ", does not lead from " + NumberText(s.values[1]) +
+         " to " + NumberText(s.values[2]) + ".";
+}
+
+namespace {
+
+// The step `step` of a component with two amounts: a step of 0, or one that leads away
+// from the end, makes no range.
+std::string ComponentStepProblem(int row, const SourceComponent& c, double step) {
+  if (step == 0)
+    return RowText(row) +
+           "a step of 0 makes no range.\nClear the step to take the two amounts as a list.";
+  if (StepLeadsToEnd(c.amounts[1], c.amounts[2], step)) return {};
+  return RowText(row) + "the step " + NumberText(step) + " does not lead from " +
+         NumberText(c.amounts[1]) + " to " + NumberText(c.amounts[2]) + ".";
+}
+
+}  // namespace
+
+std::string ComponentFormulaProblem(int row, const std::string& formula) {
+  if (FormulaHasInnerBlank(formula))
+    return RowText(row) + "the formula \"" + formula +
+           "\" holds a blank.\nGive each component a row of its own.";
+  const std::string without = FormulaElementWithoutAtoms(formula);
+  if (!without.empty())
+    return RowText(row) + "the formula " + formula + " gives " + without + " no atoms.";
+  return {};
+}
+
+std::string ComponentProblem(const Task& task, int row) {
+  const SourceComponent& c = task.components[row];
+  const std::string formula = ComponentFormulaProblem(row, c.formula);
+  if (!formula.empty()) return formula;
+  // The amounts as typed: a negative one is refused, not read as 0.
+  const std::string negative = NegativeAmountOf(c.amountText);
+  if (!negative.empty()) return NegativeAmountText(row, negative);
+  // A step left on a row without amounts is dropped with it (ClearStepsWithoutRange).
+  const int amounts = AmountCount(task, row);
+  if (c.step != 0 && amounts != 2 && amounts > 0)
+    return RowText(row) + "a step needs exactly two amounts, the start and the end.";
+  if (c.step != 0 || (amounts == 2 && StepTextIsZero(c.stepText)))
+    return ComponentStepProblem(row, c, c.step);
+  return {};
+}
+
+bool ComponentsUsable(const Task& task, Interaction& ui) {
+  for (int row = 1; row <= kMaxComponents; ++row) {
+    const std::string problem = ComponentProblem(task, row);
+    if (!problem.empty()) {
+      ui.Error(problem);
+      return false;
+    }
+  }
   return true;
 }
 
@@ -132,6 +247,10 @@ bool ParseAmountList(Task& task, int row, Interaction& ui) {
         ui.Message(MessageKind::Plain, "   VarProc ERROR(2). Try again !     ");
         return false;
       }
+      if (v < 0) {
+        ui.Error(NegativeAmountText(row, token));
+        return false;
+      }
       if (++count > kMaxListValues) {
         ui.Message(MessageKind::Plain, "     Too many parameters in the list !    ");
         return false;
@@ -141,6 +260,10 @@ bool ParseAmountList(Task& task, int row, Interaction& ui) {
     }
   }
   return true;
+}
+
+bool HasNegativeAmount(const std::string& amountText) {
+  return !NegativeAmountOf(amountText).empty();
 }
 
 int AmountCount(const Task& task, int row) {
@@ -214,6 +337,11 @@ CellResult ComponentStepCell(Task& task, int row, const std::string& text, Inter
   double v = 0;
   if (!ParseFloatNumber(text, v, ui)) {
     ui.Error("    ERROR. Try again    !");
+    return CellResult::Rejected;
+  }
+  const std::string problem = ComponentStepProblem(row, c, static_cast<float>(v));
+  if (!problem.empty()) {
+    ui.Error(problem);
     return CellResult::Rejected;
   }
   c.step = static_cast<float>(v);

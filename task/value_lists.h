@@ -25,7 +25,8 @@ struct Session;
 // Fills task.slots[slot].values/count from `text` for parameter code `code`.  Returns
 // false on failure: warning "Here is an ERROR: " + token + " !" for a token that is not
 // a number, "Given parameter must have positive value!" for a value <= 0 of p, T, V or
-// S (codes 1..4), "Too many parameters in the list !" for an 11th value.  On failure
+// S (codes 1..4) or of the expansion pressure or volume (slot 3, codes 7 and 8), "Too
+// many parameters in the list !" for an 11th value.  On failure
 // the values are left as far as they were filled and the count keeps its earlier
 // value.  An empty or blank text gives count 0.  The value text itself is not stored.
 bool ParseValueList(Task& task, const std::string& text, int slot, int code, Interaction& ui);
@@ -47,13 +48,38 @@ bool AcceptValueList(Task& task, int slot, const std::string& text, Interaction&
 // 1.0001, else the error "F(a)/F(throat) value must be more than 1.0001" and false.
 bool CheckAreaRatioValues(const Task& task, Interaction& ui);
 
-// Fills the amounts of component `row` from its stored amount text.  Amounts <= 0 are
+// Fills the amounts of component `row` from its stored amount text.  Amounts of 0 are
 // stored as 1e-21 so that the component keeps its place in the variants.  Returns false
 // with a plain message box: "   VarProc ERROR (1). Try again !     " for a character
 // other than blank, '+', ',', '-', '.', digits, 'E', 'e'; "   VarProc ERROR(2). Try
 // again !     " for a token that is not a number; "     Too many parameters in the list
-// !    " for an 11th amount.
+// !    " for an 11th amount; and with the error "Source component N: the amount -5 is
+// negative." ... for a negative amount.
 bool ParseAmountList(Task& task, int row, Interaction& ui);
+
+// What makes component row `row` no component, as a message that names the row
+// ("Source component 3: ..."); empty when the row is a component or has no formula.
+// Refused: a formula with a blank inside ("CH4 O2": two formulas in one row), an
+// element without atoms ("C0"), a negative amount in the amount text, a step with one
+// amount or more than two, a step of 0 typed for two amounts, a step that leads away
+// from the end of the range.  Pure: nothing is shown or changed.
+std::string ComponentProblem(const Task& task, int row);
+// ComponentProblem for rows 1..20: shows the first problem as an error and returns
+// false; true when every row is a component or empty.  The run and Info call it.
+bool ComponentsUsable(const Task& task, Interaction& ui);
+
+// The formula part of ComponentProblem for row `row`: a blank inside, an element
+// without atoms.
+std::string ComponentFormulaProblem(int row, const std::string& formula);
+
+// What makes the range of parameter slot `slot` no range, as a message naming the
+// parameter; empty when the slot is a list or a sound range.  Refused, for two values
+// with a step: a step text that reads as 0 ("it makes no range"), a step that leads
+// away from the second value (1 to 20 with step -1, 20 to 1 with step 1).
+std::string RangeProblem(const Task& task, int slot);
+
+// True when a token of the amount text reads as a negative number.
+bool HasNegativeAmount(const std::string& amountText);
 
 // Number of amounts of component `row` above 1e-22.
 int AmountCount(const Task& task, int row);
@@ -80,8 +106,10 @@ enum class CellResult {
 
 // The Step cell of component `row` is left with `text`.  A blank cell clears the step.
 // Otherwise the row must have exactly two amounts (else the error " Column "Amount"
-// must contain 2 parameters !", the step text is emptied, AmountNeedsFocus), and the
-// text must be a number (else the error "    ERROR. Try again    !", Rejected).
+// must contain 2 parameters !", the step text is emptied, AmountNeedsFocus), the
+// text must be a number (else the error "    ERROR. Try again    !", Rejected), and the
+// step must lead from the first amount to the second (else the ComponentProblem
+// message, Rejected; a step of 0 makes no range either).
 CellResult ComponentStepCell(Task& task, int row, const std::string& text, Interaction& ui);
 
 // The Enthalpy cell of component `row` is left with `text` (kJ/kg).  A blank cell gives

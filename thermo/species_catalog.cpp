@@ -356,11 +356,11 @@ void ShowSpeciesCounts(Session& session) {
   session.view.ShowSpeciesCounts(SpeciesCountsText(session));
 }
 
-void LoadSpeciesList(Session& session) {
+bool LoadSpeciesList(Session& session) {
   Task& task = session.task;
   SpeciesList& list = task.species;
   list.selected = 0;
-  if (task.elementCount <= 0) return;
+  if (task.elementCount <= 0) return true;
 
   // The new list is built aside and replaces the old one only when complete.
   auto fresh = std::make_unique<SpeciesList>();
@@ -389,7 +389,7 @@ void LoadSpeciesList(Session& session) {
     }
   }
   if (!fromFile) {
-    if (!ScanDatabase(session, *fresh)) return;
+    if (!ScanDatabase(session, *fresh)) return false;
     SortSpeciesListByPhase(*fresh);
   }
   for (int i = 1; i <= fresh->total; ++i) fresh->items[i].rowIndex = i;
@@ -397,6 +397,7 @@ void LoadSpeciesList(Session& session) {
   list = *fresh;
   FillGrid(session);
   ShowSpeciesCounts(session);
+  return true;
 }
 
 bool PrepareRunSpecies(Session& session) {

@@ -27,7 +27,8 @@ namespace kvil {
 
 struct Session;
 
-void LoadSpeciesList(Session& session);
+// False when a scan was refused ("Too many substances ! (260)"): the list is unchanged.
+bool LoadSpeciesList(Session& session);
 std::string SpeciesCountsText(const Session& session);
 void ShowSpeciesCounts(Session& session);
 bool PrepareRunSpecies(Session& session);

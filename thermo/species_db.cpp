@@ -19,11 +19,23 @@ bool SpeciesDatabase::Open(const std::string& directory) {
   fs::path dir(directory);
   std::error_code ec;
   // An empty directory names the working directory.
-  if (!directory.empty() && !fs::is_directory(dir, ec)) return false;
-  if (!ReadWholeFile((dir / kSpeciesFileName).string(), s) ||
-      !ReadWholeFile((dir / kPropertyFileName).string(), p) ||
-      !ReadWholeFile((dir / kPolynomialFileName).string(), q))
+  if (!directory.empty() && !fs::is_directory(dir, ec)) {
+    openError_ = directory + ": not a directory";
     return false;
+  }
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t>& bytes;
+  } files[] = {{kSpeciesFileName, s}, {kPropertyFileName, p}, {kPolynomialFileName, q}};
+  for (const auto& file : files) {
+    const std::string path = (dir / file.name).string();
+    std::string reason;
+    if (!ReadWholeFile(path, file.bytes, &reason)) {
+      openError_ = path + ": " + reason;
+      return false;
+    }
+  }
+  openError_.clear();
   species_ = std::move(s);
   properties_ = std::move(p);
   polynomials_ = std::move(q);

@@ -52,6 +52,9 @@ class SpeciesDatabase {
   // three can be read (then replaces what was open before; on false nothing changes).
   bool Open(const std::string& directory);
   bool IsOpen() const { return open_; }
+  // Why the last Open failed: the file and the reason ("db/Demo_2a.bas: Permission
+  // denied"); empty after a successful Open.
+  const std::string& OpenError() const { return openError_; }
   const std::string& Directory() const { return directory_; }
 
   int SpeciesCount() const;
@@ -65,6 +68,7 @@ class SpeciesDatabase {
  private:
   bool open_ = false;
   std::string directory_;
+  std::string openError_;
   std::vector<std::uint8_t> species_, properties_, polynomials_;
 };
 

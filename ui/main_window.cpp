@@ -21,6 +21,7 @@
 #include "task/datafile.h"
 #include "task/file_commands.h"
 #include "task/settings.h"
+#include "task/value_lists.h"
 #include "thermo/db_location.h"
 #include "ui/about_window.h"
 #include "ui/analysis_page.h"
@@ -426,7 +427,7 @@ bool TKVILForm::OpenDatafile(const QString& path) {
   const OpenOutcome out = OpenTaskFile(session_, S(path));
   UpdateCaption();
   if (!out.ok) {
-    session_.ui.Error(out.error);
+    if (!out.error.empty()) session_.ui.Error(out.error);
     return false;
   }
   if (out.resultsExist &&
@@ -572,6 +573,8 @@ bool TKVILForm::RunCalculation() {
 void TKVILForm::InfoCommand() {
   if (running_) return;
   if (currentPage_ == kSpecPage && !spec_->ValidateFields()) return;
+  // A row that is no component (read from a datafile) gets no composition.
+  if (!ComponentsUsable(session_.task, session_.ui)) return;
   info_->Open();
 }
 

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+
 namespace kvilcb {
 namespace {
 
@@ -138,6 +140,72 @@ TEST(ComponentCatalog, SavingRoundTripsAndKeepsIndexesFresh) {
   EXPECT_FALSE(SaveCatalog(dir, again, message));
   EXPECT_NE(message.find("Class.dat"), std::string::npos);
   EXPECT_EQ(Read(dir + "/Compons.dat"), before);
+}
+
+TEST(ComponentCatalog, ExtremeNumbersComeBackAsTheyWereOrAreRefusedAtEntry) {
+  const std::string dir = Scratch("extreme");
+  Write(dir + "/Class.dat", kClasses);
+  Write(dir + "/Compons.dat", kHeader);
+  Catalog catalog;
+  std::vector<std::string> messages;
+  std::string message;
+  ASSERT_TRUE(LoadCatalog(dir, catalog, messages));
+
+  // What a 32-bit float carries is kept to the last bit, however large or fine.
+  const double kept[][2] = {{-3.4e38, 1e-30}, {-296.0812345678901, 1.95},
+                            {1e-300, 3.4e38},  {-0.1, 0.1},
+                            {12345.678, 2.0}};
+  int n = 0;
+  for (const auto& [enthalpy, density] : kept) {
+    Component c{"Oxidizers", "Kept " + std::to_string(n++), "", "H2O", enthalpy,
+                density,     "test", true, 0};
+    ASSERT_EQ(ValidateComponent(catalog, c, -1), "") << enthalpy;
+    catalog.components.push_back(c);
+  }
+  ASSERT_TRUE(SaveCatalog(dir, catalog, message)) << message;
+  Catalog again;
+  ASSERT_TRUE(LoadCatalog(dir, again, messages)) << messages.front();
+  EXPECT_TRUE(messages.empty());
+  ASSERT_EQ(again.components.size(), std::size(kept));
+  for (std::size_t i = 0; i < std::size(kept); ++i) {
+    EXPECT_EQ(again.components[i].enthalpy, kept[i][0]) << i;
+    EXPECT_EQ(again.components[i].density, kept[i][1]) << i;
+  }
+  EXPECT_NE(Read(dir + "/Compons.dat").find("\t-296.0812345678901\t1.95\t"), std::string::npos);
+
+  // What the task cannot carry is refused at entry, and a row holding it is damage.
+  Component far{"Oxidizers", "Far", "", "H2O", -1e300, 1.0, "test", true, 0};
+  EXPECT_EQ(ValidateComponent(catalog, far, -1),
+            "the enthalpy is beyond what the program can carry (at most 3.4e38 kJ/kg)");
+  far.enthalpy = 1e39;
+  EXPECT_NE(ValidateComponent(catalog, far, -1), "");
+  far.enthalpy = 0;
+  for (double density : {1e39, 1e-300}) {
+    far.density = density;
+    EXPECT_EQ(ValidateComponent(catalog, far, -1),
+              "the density is beyond what the program can carry")
+        << density;
+  }
+  Write(dir + "/Compons.dat",
+        std::string(kHeader) + "Oxidizers\tHuge\t\tH2O\t1e39\t1\ttest\tuser\n");
+  messages.clear();
+  ASSERT_TRUE(LoadCatalog(dir, again, messages));
+  EXPECT_TRUE(again.components.empty());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Compons.dat, line 2: the enthalpy is beyond what the program can "
+                         "carry (at most 3.4e38 kJ/kg)");
+
+  // A table that is a directory or a FIFO cannot be opened (and is not waited on).
+  fs::remove(dir + "/Compons.dat");
+  fs::create_directory(dir + "/Compons.dat");
+  messages.clear();
+  EXPECT_FALSE(LoadCatalog(dir, again, messages));
+  EXPECT_EQ(messages, std::vector<std::string>{"Compons.dat: cannot be opened"});
+  fs::remove(dir + "/Compons.dat");
+  ASSERT_EQ(::mkfifo((dir + "/Compons.dat").c_str(), 0600), 0);
+  messages.clear();
+  EXPECT_FALSE(LoadCatalog(dir, again, messages));
+  EXPECT_EQ(messages, std::vector<std::string>{"Compons.dat: cannot be opened"});
 }
 
 TEST(ComponentCatalog, ValidationAndSearch) {

@@ -304,6 +304,30 @@ TEST(ChartDataTest, LogarithmsRangesPatternsTicksAndCursor) {
   EXPECT_DOUBLE_EQ(RoundedRange({1, 20, kWideAxisPattern}).max, 20);
   EXPECT_EQ(RoundedRange({0.5, 0.5005, kWideAxisPattern}).pattern, kNarrowAxisPattern);
 
+  // Ranges the doubles cannot span or step: no ticks without end, whatever comes in.
+  for (const auto& [lo, hi] : {std::pair{-1.7e308, 1.7e308}, std::pair{1e300, 1e300 + 1e285},
+                               std::pair{0.0, HUGE_VAL}, std::pair{std::nan(""), 1.0}}) {
+    EXPECT_LE(AxisTicks(lo, hi, kWideAxisPattern).size(), 1000u) << lo << " " << hi;
+    const AxisRange r = RoundedRange({lo, hi, kWideAxisPattern});
+    EXPECT_LE(AxisTicks(r.min, r.max, r.pattern).size(), 1000u) << lo << " " << hi;
+  }
+  // A damaged table holding -1.7e308 and +1.7e308 does not pass the plot check.
+  RecordingInteraction ui;
+  ResultsTable huge;
+  huge.titles = {"T, K", "p, MPa"};
+  huge.rows = {{"1", "-1.7e308"}, {"2", "1.7e308"}};
+  EXPECT_FALSE(CheckTableForPlot(huge, ui));
+  huge.rows = {{"-1.7e308", "1"}, {"1.7e308", "2"}};
+  EXPECT_FALSE(CheckTableForPlot(huge, ui));
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>(
+                            2, "Invalid value in the table. Graph cannot be plotted !"));
+  huge.rows = {{"1", "-1e300"}, {"2", "1e300"}};
+  EXPECT_TRUE(CheckTableForPlot(huge, ui));
+  const ChartData wide = BuildChartData(huge, false, false, false);
+  EXPECT_TRUE(std::isfinite(wide.y.max - wide.y.min));
+  const AxisRange shownWide = RoundedRange(wide.y);
+  EXPECT_FALSE(AxisTicks(shownWide.min, shownWide.max, shownWide.pattern).empty());
+
   EXPECT_EQ(CursorText(1234.5678, 0.00123), "X = 1234.568        Y = 1.23000e-03 ");
   EXPECT_EQ(CursorText(-2, -0.5), "X = -2.000          Y = -5.00000e-01");
 }

@@ -282,6 +282,27 @@ TEST_F(TableFileTest, EmptyMissingTruncatedAndCorruptedFiles) {
   WriteRaw(v);
   EXPECT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Corrupted);
   EXPECT_TRUE(records.empty());
+
+  // A value the writer never stores (NaN, an infinity) in any field of the second
+  // record is damage; the first record is kept.  Element amount, component fraction,
+  // a parameter, a species amount.
+  const size_t nEl = static_cast<size_t>(good[1]);
+  const size_t fractionAt = 2 + 2 * nEl + 1;
+  const size_t parameterAt = fractionAt + 2 * static_cast<size_t>(good[2 + 2 * nEl]);
+  for (size_t at : {2 + nEl, fractionAt, parameterAt + 2, recordSize - 1}) {
+    for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+      v = good;
+      v[recordSize + at] = bad;
+      WriteRaw(v);
+      EXPECT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Corrupted)
+          << at << " " << bad;
+      EXPECT_EQ(records.size(), 1u) << at << " " << bad;
+    }
+  }
+  // A directory where the table should be is unreadable, not a huge file.
+  std::filesystem::remove(s.TablePath());
+  std::filesystem::create_directories(s.TablePath());
+  EXPECT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Unreadable);
 }
 
 TEST_F(TableFileTest, FailedAppendLeavesNothingBehind) {

@@ -8,12 +8,16 @@
 #include <memory>
 #include <string>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+
 #include "core/session.h"
 #include "results/table_file.h"
 #include "run/batch_support.h"
 #include "run/ho_system.h"
 #include "task/datafile.h"
 #include "task/settings.h"
+#include "task/species_list_file.h"
 #include "thermo/test_database.h"
 
 namespace kvil {
@@ -133,13 +137,16 @@ TEST_F(BatchFixture, ExitStatusTellsRefusalFromBadUsage) {
 TEST_F(BatchFixture, QuestionsAreAnsweredAsToldAndShownOnOneLine) {
   task_.options[kOptCheckSum] = 1;
   WriteTask();
+  // No to the question of the first variant refuses the run before its files are
+  // touched: status 1, no table.
   BatchResult r = RunKvilBatch(dir_, DbArg() + " --answer no --csv out.csv t.dat");
-  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_EQ(r.exitCode, 1) << r.errors;
   EXPECT_NE(
       r.errors.find("confirmation: Sum of mass parts is 100.00. Start calculation process ?\n"),
       std::string::npos)
       << r.errors;
-  EXPECT_EQ(ParseCsv(ReadText(dir_ / "out.csv")).size(), 1u);  // the header only
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "out.csv"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "t.rst"));
 
   r = RunKvilBatch(dir_, DbArg() + " --csv out.csv t.dat");
   EXPECT_EQ(r.exitCode, 0) << r.errors;
@@ -162,17 +169,185 @@ TEST_F(BatchFixture, ConfigurationFileGivesTheTemplateValues) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_NEAR(std::strtod(rows[1][Column(rows[0], "p, MPa")].c_str(), nullptr), 250, 1e-4);
 
-  // A record with a value the settings page refuses is not used: the defaults are.
+  // A named file holding a value the settings page refuses is an error naming it: no
+  // run, and the file stays as it is, even when it is called kvil.cfg.
   rec.ambientP = std::nanf("");
   const auto badBytes = EncodeSettings(rec);
-  std::ofstream(dir_ / "other.cfg", std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(badBytes.data()), badBytes.size());
-  const BatchResult bad = RunKvilBatch(dir_, DbArg() + " --cfg other.cfg --csv out.csv t.dat");
-  ASSERT_EQ(bad.exitCode, 0) << bad.errors;
-  EXPECT_NE(bad.errors.find(" Configuration file read error ! "), std::string::npos) << bad.errors;
-  const auto defaultRows = ParseCsv(ReadText(dir_ / "out.csv"));
-  ASSERT_EQ(defaultRows.size(), 2u);
-  EXPECT_NEAR(std::strtod(defaultRows[1][Column(rows[0], "p, MPa")].c_str(), nullptr), 300, 1e-4);
+  const std::string badText(badBytes.begin(), badBytes.end());
+  std::filesystem::create_directories(dir_ / "sub");
+  for (const char* name : {"other.cfg", "sub/kvil.cfg"}) {
+    std::ofstream(dir_ / name, std::ios::binary | std::ios::trunc) << badText;
+    const std::string before = ReadText(dir_ / "t.rst");
+    const BatchResult bad =
+        RunKvilBatch(dir_, DbArg() + " --cfg " + name + " --csv out.csv t.dat");
+    EXPECT_EQ(bad.exitCode, 2) << bad.errors;
+    EXPECT_NE(bad.errors.find(std::string(" Configuration file read error ! ") +
+                              " The configuration file " + name +
+                              " cannot be used: the ambient pressure holds nan"),
+              std::string::npos)
+        << bad.errors;
+    EXPECT_EQ(ReadText(dir_ / name), badText) << name;
+    EXPECT_EQ(ReadText(dir_ / "t.rst"), before) << name;
+  }
+  // A damaged kvil.cfg beside a good template that no option named is left alone.
+  std::ofstream(dir_ / "sub" / "good.cfg", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const BatchResult good = RunKvilBatch(dir_, DbArg() + " --cfg sub/good.cfg t.dat");
+  EXPECT_EQ(good.exitCode, 0) << good.errors;
+  EXPECT_EQ(good.errors.find("Configuration file read error"), std::string::npos) << good.errors;
+  EXPECT_EQ(ReadText(dir_ / "sub" / "kvil.cfg"), badText);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "sub" / "kvil.cfg.damaged"));
+}
+
+// Runs kvil-batch with a time limit, so that a program waiting on a FIFO fails the test
+// instead of hanging it.
+BatchResult RunWithin(const fs::path& dir, const std::string& args) {
+  const std::string exe = std::string(KVIL_BINARY_DIR) + "/kvil-batch";
+  const fs::path err = dir / "stderr.txt";
+  const std::string cmd = "cd " + Quote(dir.string()) + " && timeout 20 " + Quote(exe) + " " +
+                          args + " 2> " + Quote(err.string()) + " > /dev/null";
+  const int status = std::system(cmd.c_str());
+  BatchResult r;
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.errors = ReadText(err);
+  return r;
+}
+
+TEST_F(BatchFixture, WhatIsNotARegularFileIsRefusedAsAnUnreadableFileWithoutWaiting) {
+  WriteTask();
+  fs::create_directories(dir_ / "dir.dat");
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.dat").c_str(), 0600), 0);
+  for (const char* name : {"dir.dat", "fifo.dat"}) {
+    for (const std::string mode : {DbArg() + " ", std::string("--info ")}) {
+      const BatchResult r = RunWithin(dir_, mode + name);
+      EXPECT_EQ(r.exitCode, 2) << mode << name << r.errors;
+      EXPECT_NE(r.errors.find(std::string("error: Cannot open the task datafile ") + name + ": "),
+                std::string::npos)
+          << r.errors;
+    }
+  }
+  // A named configuration file or a database file that is a directory: status 2 and the
+  // file named.
+  BatchResult r = RunWithin(dir_, DbArg() + " --cfg dir.dat t.dat");
+  EXPECT_EQ(r.exitCode, 2) << r.errors;
+  EXPECT_NE(r.errors.find("dir.dat cannot be used: Is a directory"), std::string::npos) << r.errors;
+  fs::create_directories(dir_ / "baddb" / kPropertyFileName);
+  fs::copy_file(dir_ / "db" / kSpeciesFileName, dir_ / "baddb" / kSpeciesFileName);
+  r = RunWithin(dir_, "--db baddb t.dat");
+  EXPECT_EQ(r.exitCode, 2) << r.errors;
+  EXPECT_NE(r.errors.find("Species database not found in baddb (baddb/" +
+                          std::string(kPropertyFileName) + ": Is a directory)"),
+            std::string::npos)
+      << r.errors;
+
+  // A species list file that is a directory is no list: the run builds one.
+  fs::create_directories(dir_ / "t.tdf");
+  r = RunWithin(dir_, DbArg() + " t.dat");
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  fs::remove_all(dir_ / "t.tdf");
+
+  // A results table that is a FIFO: the run fails at once, naming it, and writes nothing.
+  fs::remove(dir_ / "t.rst");
+  ASSERT_EQ(::mkfifo((dir_ / "t.rst").c_str(), 0600), 0);
+  const std::string report = ReadText(dir_ / "t.txt");
+  r = RunWithin(dir_, DbArg() + " t.dat");
+  EXPECT_EQ(r.exitCode, 1) << r.errors;
+  EXPECT_NE(r.errors.find("error: Calculation failed ! The results table t.rst cannot be "
+                          "written: not a regular file."),
+            std::string::npos)
+      << r.errors;
+  EXPECT_EQ(ReadText(dir_ / "t.txt"), report);
+}
+
+TEST_F(BatchFixture, ADamagedSpeciesListAfterAGoodRunLeavesItsReportAndTable) {
+  // The database also holds nitrogen; the species list file names it for an H-O task.
+  auto species = run_test::HydrogenOxygen();
+  species.push_back(run_test::Gas("N2", {{7, 2}}, 7.0, 0, 45.8, 3.7f, 95.0f));
+  testing_db::WriteDatabase(dir_ / "db", species);
+  WriteTask();
+  ASSERT_EQ(RunKvilBatch(dir_, DbArg() + " t.dat").exitCode, 0);
+  const std::string table = ReadText(dir_ / "t.rst"), report = ReadText(dir_ / "t.txt");
+  ASSERT_FALSE(table.empty());
+
+  // The list of the run (every H-O species, records 0..5), and N2 (record 6).
+  std::string list;
+  for (char record = 0; record <= 6; ++record) {
+    const char entry[kSpeciesEntrySize] = {2, record, 0, 0, 0, 1};
+    list.append(entry, kSpeciesEntrySize);
+  }
+  std::ofstream(dir_ / "t.tdf", std::ios::binary | std::ios::trunc) << list;
+  const BatchResult r = RunKvilBatch(dir_, DbArg() + " t.dat");
+  EXPECT_EQ(r.exitCode, 1) << r.errors;
+  EXPECT_EQ(r.errors, "error: The species N2 contains an element that is not in the system.\n");
+  EXPECT_EQ(ReadText(dir_ / "t.rst"), table);
+  EXPECT_EQ(ReadText(dir_ / "t.txt"), report);
+}
+
+TEST_F(BatchFixture, OneFaultGivesOneMessageAndOneStatus) {
+  // One amount with a step: what is wrong, once, not "No compounds are selected".
+  task_.components[1].stepText = "1";
+  WriteTask("step.dat");
+  BatchResult r = RunKvilBatch(dir_, DbArg() + " step.dat");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.errors,
+            "error: Source component 1: a step needs exactly two amounts, the start and the "
+            "end.\n");
+  r = RunKvilBatch(dir_, "--info step.dat " + DbArg());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.errors,
+            "error: Source component 1: a step needs exactly two amounts, the start and the "
+            "end.\n");
+
+  // Twenty elements: the species scan finds too many, and that is all that is said.
+  ResetTask(task_);
+  const char* const elements[] = {"H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne",
+                                  "Na", "Mg", "Al", "Si", "P",  "S",  "Cl", "Ar", "K",  "Ca"};
+  for (int i = 1; i <= 20; ++i) {
+    task_.components[i].formula = elements[i - 1];
+    task_.components[i].amountText = "5";
+  }
+  task_.slots[1].valueText = "1 ";
+  task_.slots[2].valueText = "3000 ";
+  WriteTask("twenty.dat");
+  r = RunKvilBatch(dir_, "--db " + Quote(KVIL_DB_DIR) + " twenty.dat");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.errors, "information: Too many substances ! (260)\n");
+
+  // The same malformed datafile: status 2 in a run and with --info.
+  std::ofstream(dir_ / "bad.dat", std::ios::binary) << "1 2 3\r\n";
+  EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " bad.dat").exitCode, 2);
+  EXPECT_EQ(RunKvilBatch(dir_, "--info bad.dat " + DbArg()).exitCode, 2);
+}
+
+TEST_F(BatchFixture, AnAcceptedPointThatIsNoPhysicalStateReachesNeitherReportNorTable) {
+  // Air with ions at an assigned T of 10 K and H of 1e5 kJ/kg: the solve ends far from
+  // the balance and the question is answered Yes; the state it left has a negative
+  // pressure and no finite volume.
+  ResetTask(task_);
+  task_.components[1].formula = "N2";
+  task_.components[1].amountText = "75.5";
+  task_.components[2].formula = "O2";
+  task_.components[2].amountText = "23.1";
+  task_.components[3].formula = "Ar";
+  task_.components[3].amountText = "1.3";
+  task_.options[kOptIons] = 1;
+  task_.firstCode = kParamT;
+  task_.slots[1].valueText = "10 ";
+  task_.secondCode = kParamH;
+  task_.slots[2].valueText = "100000 ";
+  WriteTask();
+  const BatchResult r = RunKvilBatch(dir_, "--db " + Quote(KVIL_DB_DIR) + " --answer yes t.dat");
+  EXPECT_EQ(r.exitCode, 0) << r.errors;  // the run ran; its one point failed
+  EXPECT_NE(r.errors.find("confirmation: Maximum material balance error is "), std::string::npos)
+      << r.errors;
+  EXPECT_NE(r.errors.find("information: The state found is not physical: p = "),
+            std::string::npos)
+      << r.errors;
+  std::vector<ResultsRecord> records;
+  EXPECT_EQ(ReadResultsTable((dir_ / "t.rst").string(), records), TableReadStatus::Empty);
+  const std::string report = ReadText(dir_ / "t.txt");
+  EXPECT_EQ(report.find("INF"), std::string::npos);
+  EXPECT_EQ(report.find("Pressure"), std::string::npos) << report;
 }
 
 }  // namespace

@@ -145,8 +145,7 @@ TEST_F(RunFixture, RangesRunFromStartToEndInTheDirectionOfTheStep) {
   };
   const Case cases[] = {{"1 5", "2", {1, 3, 5}},
                         {"5 1", "-2", {5, 3, 1}},
-                        {"0.1 0.5", "0.1", {0.1f, 0.2f, 0.3f, 0.4f, 0.5f}},
-                        {"1 5", "-2", {1}}};
+                        {"0.1 0.5", "0.1", {0.1f, 0.2f, 0.3f, 0.4f, 0.5f}}};
   for (const Case& c : cases) {
     points_.clear();
     Slot(1, kP, c.values, c.step);
@@ -157,6 +156,13 @@ TEST_F(RunFixture, RangesRunFromStartToEndInTheDirectionOfTheStep) {
       EXPECT_NEAR(points_[i].v1, c.expected[i], 1e-6) << c.values << " #" << i;
     EXPECT_EQ(Table().size(), c.expected.size());
   }
+  // A step leading away from the end computes no lone first point: the run is refused.
+  points_.clear();
+  ui_.Clear();
+  Slot(1, kP, "1 5", "-2");
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(points_.empty());
+  EXPECT_TRUE(ui_.Saw("The step of the first parameter, -2, does not lead from 1 to 5."));
   // The task keeps the values as typed.
   EXPECT_EQ(task().slots[1].values[1], 1.0f);
   EXPECT_EQ(task().slots[1].step, -2.0f);
@@ -327,6 +333,132 @@ TEST_F(RunFixture, ARefusedRunLeavesTheResultsOfTheLastRun) {
   unchanged("answered No");
 }
 
+TEST_F(RunFixture, ARunRefusedAfterItsStartWouldHaveBegunKeepsTheLastResultsByteForByte) {
+  // What only the run's own set-up used to find, after the table had been emptied: a
+  // species the run cannot take, the sum question answered No, a value beyond the
+  // bound, a row that is no component.
+  Stoichiometric();
+  Slot(1, kP, "1 10");
+  Slot(2, kT, "3000");
+  ASSERT_TRUE(Run());
+  std::string table, report;
+  ASSERT_TRUE(ReadWholeFile(session_->TablePath(), table));
+  ASSERT_TRUE(ReadWholeFile(session_->ReportPath(), report));
+  ASSERT_FALSE(table.empty());
+
+  // The same species followed by one of nitrogen and one with damaged data.
+  auto species = HydrogenOxygen();
+  species.push_back(Gas("N2", {{7, 2}}, 7.0, 0, 45.8, 3.7f, 95.0f));
+  species.push_back(Gas("HO2", {{kH, 1}, {kO, 2}}, 8.0, 3000, 54.7, 3.0f, 100.0f));
+  species.back().intervals[0].phi[1] = std::nanf("");
+  fs::create_directories(dir_ / "db2");
+  testing_db::WriteDatabase(dir_ / "db2", species);
+  ASSERT_TRUE(session_->database.Open((dir_ / "db2").string()));
+
+  const SpeciesList good = task().species;
+  struct Case {
+    int record;
+    const char* message;
+  };
+  const Case cases[] = {
+      {6, "The species N2 contains an element that is not in the system."},
+      {7, "Species database error: polynomial record 7 has invalid values (HO2)."},
+      {99, "Species database error: species record 99 is missing (X)."}};
+  for (const Case& c : cases) {
+    task().species = good;
+    SpeciesListEntry& extra = task().species.items[++task().species.total];
+    extra.entry = {2, c.record, 1};
+    extra.displayName = c.record == 99 ? "X" : c.record == 6 ? "N2" : "HO2";
+    points_.clear();
+    ui_.Clear();
+    EXPECT_FALSE(Run()) << c.message;
+    EXPECT_EQ(ui_.Texts(), std::vector<std::string>{c.message});
+    EXPECT_TRUE(points_.empty()) << c.message;
+    std::string t, r;
+    ReadWholeFile(session_->TablePath(), t);
+    ReadWholeFile(session_->ReportPath(), r);
+    EXPECT_EQ(t, table) << c.message;
+    EXPECT_EQ(r, report) << c.message;
+  }
+  task().species = good;
+  auto unchanged = [&](const std::string& what) {
+    std::string t, r;
+    ReadWholeFile(session_->TablePath(), t);
+    ReadWholeFile(session_->ReportPath(), r);
+    EXPECT_EQ(t, table) << what;
+    EXPECT_EQ(r, report) << what;
+    EXPECT_TRUE(points_.empty()) << what;
+  };
+
+  // The sum of mass parts answered No: nothing is computed.
+  task().options[kOptCheckSum] = 1;
+  points_.clear();
+  ui_.Clear();
+  ui_.Script({Answer::No});
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(ui_.Texts(),
+            std::vector<std::string>{"Sum of mass parts is 100.00. Start calculation process ?"});
+  unchanged("sum answered No");
+  task().options[kOptCheckSum] = 0;
+
+  // Every value of a list and both ends of a range within the bound: a p range up to
+  // 3.4e38 MPa is no equilibrium, nor is a list whose third value is beyond 1e10.
+  for (const auto& [values, step] : {std::pair{"1e-9 3.4e38", "1e37"}, std::pair{"1 2 2e10", ""}}) {
+    Slot(1, kP, values, step);
+    ui_.Clear();
+    EXPECT_FALSE(Run()) << values;
+    EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"Equilibrium is not specified !"});
+    unchanged(values);
+  }
+  Slot(1, kP, "1 10");
+
+  // A zero or negative expansion pressure is refused like a zero p.
+  Slot(3, kParamPa, "0");
+  ui_.Clear();
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(ui_.Saw("Given parameter must have positive value!"));
+  unchanged("expansion pressure 0");
+  Slot(3, kParamNone, "");
+
+  // Rows that are no components, each refused with one message naming the row.
+  const std::pair<std::pair<const char*, const char*>, const char*> rows[] = {
+      {{"C0", "5"}, "Source component 3: the formula C0 gives C no atoms."},
+      {{"H2 O2", "5"},
+       "Source component 3: the formula \"H2 O2\" holds a blank.\nGive each component a row "
+       "of its own."},
+      {{"H2O", "-5"},
+       "Source component 3: the amount -5 is negative.\nAmounts are mass parts of 0 or more."}};
+  for (const auto& [cells, message] : rows) {
+    Component(3, cells.first, cells.second);
+    ui_.Clear();
+    EXPECT_FALSE(RunCommand(*session_)) << message;
+    EXPECT_EQ(ui_.Texts(), std::vector<std::string>{message});
+    unchanged(message);
+  }
+}
+
+TEST_F(RunFixture, ATinyFirstComponentRunsAsItDoesInAnyOtherPlace) {
+  // The element list follows the components; a first one at 1e-30 must not refuse the
+  // task, and the state is the same whichever place it has.
+  std::vector<ResultsRecord> results[2];
+  for (int order = 0; order < 2; ++order) {
+    ResetTask(task());
+    task().name = "t";
+    Slot(1, kP, "1");
+    Slot(2, kT, "3000");
+    Component(order == 0 ? 1 : 2, "H2", "1e-30");  // H: about 1e-27 mol/kg
+    Component(order == 0 ? 2 : 1, "O2", "100");
+    ui_.Clear();
+    ASSERT_TRUE(Run()) << order << " " << (ui_.messages.empty() ? "" : ui_.Texts()[0]);
+    results[order] = Table();
+    ASSERT_EQ(results[order].size(), 1u);
+  }
+  for (int j : {kParP, kParT, kParH, kParU})
+    EXPECT_NEAR(results[0][0].parameters[j], results[1][0].parameters[j],
+                1e-9 * std::fabs(results[1][0].parameters[j]))
+        << j;
+}
+
 TEST_F(RunFixture, PointsAreCountedAsTheRunWalksThem) {
   // Stepped amounts are counted in the precision the variants are formed in: 10 .. 20
   // by 0.001 gives 10001 variants, one point each.
@@ -456,9 +588,12 @@ TEST_F(RunFixture, AReportOrTableThatCannotBeWrittenEndsTheRunAsFailed) {
   Stoichiometric();
   Slot(1, kP, "1");
   Slot(2, kT, "3000");
+  // The message names the file and the reason.
   fs::create_directories(session_->TablePath());  // a directory where the table goes
   EXPECT_FALSE(Run());
-  EXPECT_TRUE(ui_.Saw("Calculation failed !"));
+  EXPECT_TRUE(ui_.Saw("Calculation failed !\nThe results table " + session_->TablePath() +
+                      " cannot be written: Is a directory."))
+      << ui_.Texts()[0];
   EXPECT_TRUE(points_.empty());
   fs::remove_all(session_->TablePath());
 
@@ -466,7 +601,9 @@ TEST_F(RunFixture, AReportOrTableThatCannotBeWrittenEndsTheRunAsFailed) {
   fs::remove(session_->ReportPath());
   fs::create_directories(session_->ReportPath());
   EXPECT_FALSE(Run());
-  EXPECT_TRUE(ui_.Saw("Calculation failed !"));
+  EXPECT_TRUE(ui_.Saw("Calculation failed !\nThe results report " + session_->ReportPath() +
+                      " cannot be written: Is a directory."))
+      << ui_.Texts()[0];
   EXPECT_FALSE(ui_.progressVisible);
 }
 

@@ -50,19 +50,24 @@ TEST_F(BatchInfoTest, MessagesAndExitStatus) {
   EXPECT_EQ(ReadText("err.txt"),
             "error: Cannot open the task datafile missing.dat: No such file or directory\n");
 
+  // A damaged datafile is a file that cannot be read: status 2, as in a run.
   WriteText("bad.dat", "garbage\r\n");
-  EXPECT_EQ(Run("--info bad.dat"), 1);
+  EXPECT_EQ(Run("--info bad.dat"), 2);
   EXPECT_EQ(ReadText("out.txt"), "");
   EXPECT_EQ(ReadText("err.txt"), "error:     Datafile read error !    \n");
 
-  // A 123-byte kvil.cfg is reported and replaced; the task still prints.
+  // A 123-byte kvil.cfg is reported once, naming it and the copy kept of it, and
+  // replaced; the task still prints.
   WriteText("kvil.cfg", std::string(123, 'x'));
   std::string content;
   ASSERT_TRUE(ReadWholeFile(std::string(KVIL_TEST_DATA_DIR) + "/reference/h2o2-tp.dat", content));
   WriteText("h2o2.dat", content);
   EXPECT_EQ(Run("--info h2o2.dat"), 0);
-  EXPECT_EQ(ReadText("err.txt"), "error:  Configuration file read error ! \n");
+  EXPECT_EQ(ReadText("err.txt"),
+            "error:  Configuration file read error !  kvil.cfg: it holds 123 bytes, a record "
+            "needs 124. It is kept as kvil.cfg.damaged; kvil.cfg now holds the defaults.\n");
   EXPECT_EQ(std::filesystem::file_size(Path("kvil.cfg")), 124u);
+  EXPECT_EQ(ReadText("kvil.cfg.damaged"), std::string(123, 'x'));
 
   // A task without elements is refused with the run's message.
   WriteText("empty.dat", "");

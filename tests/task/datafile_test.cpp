@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "common/numfmt.h"
 #include "task/formula.h"
 #include "task/species_list_file.h"
@@ -257,6 +259,21 @@ TEST_F(DatafileTest, DamagedFilesGiveTheReadErrorAndTheDefaults) {
          return l1 + " " + rest;
        }()},
       {"binary", std::string("\0\1\2\3\r\n", 6)},
+      // A 21st formula line shifts every amount by one line.
+      {"21 formula lines",
+       [&] {
+         std::string text = good;
+         std::size_t at = 0;
+         for (int line = 1; line < 28; ++line) at = text.find("\r\n", at) + 2;
+         return text.insert(at, "N2\r\n");
+       }()},
+      {"a blank 21st formula and a line after the end",
+       [&] {
+         std::string text = good;
+         std::size_t at = 0;
+         for (int line = 1; line < 28; ++line) at = text.find("\r\n", at) + 2;
+         return text.insert(at, " \r\n") + "comment\r\n";
+       }()},
   };
   for (const auto& [what, content] : cases) {
     SCOPED_TRACE(what);
@@ -270,6 +287,46 @@ TEST_F(DatafileTest, DamagedFilesGiveTheReadErrorAndTheDefaults) {
     EXPECT_EQ(session.task.comment, "");
     EXPECT_EQ(session.task.fixedCount, 0);
   }
+}
+
+TEST_F(DatafileTest, WhatIsNotARegularFileIsAnUnreadableDatafile) {
+  std::filesystem::create_directories(Path("dir.dat"));
+  ASSERT_EQ(::mkfifo(Path("fifo.dat").c_str(), 0600), 0);  // would block an open
+  for (const char* name : {"dir.dat", "fifo.dat"}) {
+    ui.Clear();
+    EXPECT_EQ(ReadTaskFile(session, Path(name)), ReadTaskResult::CannotOpen) << name;
+    const std::string reason =
+        name == std::string("dir.dat") ? "Is a directory" : "not a regular file";
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{"    Datafile read error !    \n" +
+                                                   Path(name) + ": " + reason});
+    std::string content, why;
+    EXPECT_FALSE(ReadWholeFile(Path(name), content, &why));
+    EXPECT_EQ(why, reason);
+  }
+}
+
+TEST_F(DatafileTest, RowsThatAreNoComponentsAndPositiveExpansionValuesOnReading) {
+  // Rows that are no components keep their texts unread, silently: the run refuses
+  // them with one message.  A zero expansion pressure is refused as a zero p is.
+  SetComponent(1, "H2", "11.19");
+  SetComponent(2, "CH4 O2", "5");
+  SetComponent(3, "C0", "5");
+  SetComponent(4, "N2", "-5");
+  session.task.expansionCode = kParamPa;
+  session.task.slots[3].valueText = "0";
+  WriteText("rows.dat", DatafileText(session.task));
+  ui.Clear();
+  ASSERT_EQ(ReadTaskFile(session, Path("rows.dat")), ReadTaskResult::Ok);
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{"Given parameter must have positive value!"});
+  const Task& t = session.task;
+  EXPECT_EQ(t.components[2].formula, "CH4 O2");
+  EXPECT_EQ(t.components[4].amountText, "-5");
+  EXPECT_EQ(t.slots[3].count, 0);
+  EXPECT_EQ(ComponentProblem(t, 1), "");
+  EXPECT_NE(ComponentProblem(t, 2), "");
+  EXPECT_NE(ComponentProblem(t, 3), "");
+  EXPECT_NE(ComponentProblem(t, 4), "");
+  EXPECT_FALSE(ComputeElementBalance(session, 1));  // "CH4 O2" is not CH4O2
 }
 
 TEST_F(DatafileTest, TooManySpeciesInTheSpeciesListFile) {

@@ -1,10 +1,12 @@
 // Damaged files, many of them: a seeded mutation run of the task datafile, the species
-// list file and the configuration file, read together as Open reads them.  Whatever
-// the bytes, reading must neither crash nor leave a task or settings the rest of the
-// program cannot trust: lists within their limits, every number finite, a settings
+// list file and the configuration file, read together as Open reads them; of the three
+// species database files, opened and turned into the candidate list and the run tables;
+// and of the results table, read and turned into a table, a plot check and a chart.
+// Whatever the bytes, reading must neither crash nor hang nor leave anything the rest of
+// the program cannot trust: lists within their limits, every number finite, a settings
 // record that passes the checks of the settings page.  Bounded and deterministic (a
 // fixed seed, a fixed number of rounds), so that it runs in every test run and under
-// the sanitizers.
+// the sanitizers.  (The components catalogue: tests/components/catalog_fuzz_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -15,115 +17,24 @@
 #include <vector>
 
 #include "common/binio.h"
+#include "results/analysis.h"
+#include "results/chart_data.h"
+#include "results/table_file.h"
 #include "task/datafile.h"
 #include "task/settings.h"
 #include "task/settings_fields.h"
 #include "task/species_list_file.h"
+#include "task/formula.h"
+#include "task/value_lists.h"
+#include "run/ho_system.h"
+#include "thermo/species_catalog.h"
+#include "support/mutator.h"
 #include "task_fixture.h"
 
 namespace kvil {
 namespace {
 
-// Bytes a mutation writes over a number: texts that are not numbers, and numbers
-// beyond what the fields hold.
-const char* const kNastyNumbers[] = {"1e400",
-                                     "-1e400",
-                                     "nan",
-                                     "inf",
-                                     "1e-400",
-                                     "-0",
-                                     "1e39",
-                                     "3e38",
-                                     "-1",
-                                     "0",
-                                     "1,5,7",
-                                     "",
-                                     "99999999999999999999",
-                                     "0x10",
-                                     "1e",
-                                     "+"};
-const char kNastyBytes[] = {' ', '\r', '\n', '\0', '-', '.', ',', 'e', '9', '*', '\x7f', '\xff'};
-
-class Mutator {
- public:
-  explicit Mutator(std::uint32_t seed) : rng_(seed) {}
-
-  // A number in 0..n-1 (n > 0), the same on every platform.
-  std::size_t Below(std::size_t n) { return static_cast<std::size_t>(rng_() % n); }
-
-  std::string Text(std::string s) {
-    const std::size_t rounds = 1 + Below(4);
-    for (std::size_t r = 0; r < rounds; ++r) {
-      const std::size_t at = s.empty() ? 0 : Below(s.size());
-      switch (Below(7)) {
-        case 0:  // one byte changed
-          if (!s.empty()) s[at] = kNastyBytes[Below(sizeof kNastyBytes)];
-          break;
-        case 1: {  // a number replaced
-          const std::size_t start = s.find_first_of("0123456789", at);
-          if (start == std::string::npos) break;
-          const std::size_t end = s.find_first_of(" \r\n", start);
-          s.replace(start, (end == std::string::npos ? s.size() : end) - start,
-                    kNastyNumbers[Below(std::size(kNastyNumbers))]);
-          break;
-        }
-        case 2:  // a range cut out
-          s.erase(at, Below(64));
-          break;
-        case 3:  // bytes inserted
-          s.insert(at, std::string(1 + Below(3), kNastyBytes[Below(sizeof kNastyBytes)]));
-          break;
-        case 4: {  // a line repeated
-          const std::size_t begin = s.rfind('\n', at);
-          const std::size_t from = begin == std::string::npos ? 0 : begin + 1;
-          const std::size_t end = s.find('\n', at);
-          s.insert(from, s.substr(from, (end == std::string::npos ? s.size() : end + 1) - from));
-          break;
-        }
-        case 5: {  // a whole line replaced by a number
-          const std::size_t begin = s.rfind('\n', at);
-          const std::size_t from = begin == std::string::npos ? 0 : begin + 1;
-          const std::size_t end = s.find_first_of("\r\n", from);
-          s.replace(from, (end == std::string::npos ? s.size() : end) - from,
-                    kNastyNumbers[Below(std::size(kNastyNumbers))]);
-          break;
-        }
-        default:  // cut short
-          s.resize(at);
-          break;
-      }
-    }
-    return s;
-  }
-
-  std::vector<std::uint8_t> Binary(std::vector<std::uint8_t> b) {
-    const std::size_t rounds = 1 + Below(3);
-    for (std::size_t r = 0; r < rounds; ++r) {
-      switch (Below(4)) {
-        case 0:
-          if (!b.empty()) b[Below(b.size())] = static_cast<std::uint8_t>(rng_());
-          break;
-        case 1: {  // a 32-bit field set to a value at the edge of the floats
-          if (b.size() < 4) break;
-          const float edges[] = {NAN, INFINITY, -INFINITY, -1.0f, 0.0f, FLT_MIN / 4, FLT_MAX};
-          PutLE<float>(b.data(), Below(b.size() / 4) * 4, edges[Below(std::size(edges))]);
-          break;
-        }
-        case 2:
-          b.resize(Below(b.size() + 1));
-          break;
-        default:
-          b.insert(b.begin() + Below(b.size() + 1), 1 + Below(8),
-                   static_cast<std::uint8_t>(rng_()));
-          break;
-      }
-    }
-    return b;
-  }
-
- private:
-  std::mt19937 rng_;
-};
+using testing_fuzz::Mutator;
 
 class ReaderFuzz : public testing::TaskTest {
  protected:
@@ -239,6 +150,125 @@ TEST_F(ReaderFuzz, DamagedFilesNeverLeaveATaskOrSettingsThatCannotBeTrusted) {
       ADD_FAILURE() << "round " << round << ", files damaged: " << which << "\n" << dat;
       break;
     }
+  }
+}
+
+TEST_F(ReaderFuzz, DamagedSpeciesDatabasesGiveNoRunTablesThatCannotBeTrusted) {
+  // Seed: the hydrogen-oxygen database of the run tests, with its properties and
+  // polynomials, and one condensed species.
+  auto species = run_test::HydrogenOxygen();
+  species.push_back(run_test::Gas("H2O(c)", {{1, 2}, {8, 1}}, 18.0, -68300, 16.7, 18.0f, 0));
+  species.back().kind = 1;
+  testing_db::WriteDatabase(dir, species);
+  std::vector<std::uint8_t> seeds[3];
+  const char* const names[3] = {kSpeciesFileName, kPropertyFileName, kPolynomialFileName};
+  for (int f = 0; f < 3; ++f) ASSERT_TRUE(ReadWholeFile(Path(names[f]), seeds[f]));
+
+  SetComponent(1, "H2", "11.19");
+  SetComponent(2, "O2", "88.81");
+  ASSERT_TRUE(ParseAmountList(session.task, 1, ui) && ParseAmountList(session.task, 2, ui));
+  constexpr int kRounds = 300;
+  Mutator m(20261210);
+  for (int round = 0; round < kRounds; ++round) {
+    const std::size_t which = 1 + m.Below(7);
+    for (int f = 0; f < 3; ++f) {
+      const auto bytes = which & (1u << f) ? m.Binary(seeds[f]) : seeds[f];
+      ASSERT_TRUE(WriteFileAtomically(Path(names[f]), bytes.data(), bytes.size()));
+    }
+    SCOPED_TRACE("round " + std::to_string(round) + ", files damaged: " + std::to_string(which));
+    SpeciesDatabase& db = session.database;
+    if (!db.Open(dir.string())) {
+      EXPECT_NE(db.OpenError(), "");
+      continue;
+    }
+    Task& t = session.task;
+    ui.Clear();
+    ASSERT_TRUE(ComputeElementBalance(session, 1));
+    t.species = SpeciesList{};
+    t.species.rescanDatabase = true;
+    LoadSpeciesList(session);
+    ASSERT_LE(t.species.total, kMaxCandidateSpecies);
+    if (!PrepareRunSpecies(session)) continue;
+    // The run tables: every interval a usable temperature range with finite
+    // coefficients, every molar mass and molecular parameter a finite number.
+    const RunSpeciesTables& run = session.ws.run;
+    ASSERT_LE(run.count, kMaxRunSpecies);
+    for (int k = 1; k <= run.count; ++k) {
+      const PolyInterval& p = run.primary[k];
+      EXPECT_TRUE(p.tmin > 0 && p.tmax >= p.tmin) << k;
+      for (float phi : p.phi) EXPECT_TRUE(std::isfinite(phi)) << k;
+      EXPECT_TRUE(std::isfinite(run.molarMass[k]) && std::isfinite(run.sigma[k]) &&
+                  std::isfinite(run.epsilon[k]))
+          << k;
+    }
+    for (int r = 1; r <= run.reserveCount; ++r)
+      for (float phi : run.reserve[r].phi) EXPECT_TRUE(std::isfinite(phi)) << r;
+    if (HasFailure()) break;
+  }
+}
+
+TEST_F(ReaderFuzz, DamagedResultsTablesGiveOnlyWholeFiniteRecordsAndChartsThatEnd) {
+  // Seed: three records of two elements, two components and three species, as the
+  // writer lays them out.
+  std::vector<double> seed;
+  for (int r = 0; r < 3; ++r) {
+    const std::vector<double> record = {
+        0, 2, 1, 8, 111.0 + r, 55.5 - r,                         // kind, elements
+        2, 11.19, 1, 88.81, 2,                                   // components
+        1.0 + r, 3000.0 + 100 * r, 1.2, 12.5, -500, -1700, 2.1,  // p .. Cp
+        40.1, 1.1, 0.33, 1.0, 1200, 1.2, 1.15, 2.5, 2.2, 0.2, 0.25, 1e-4, 1000, 0, 0, 0,
+        3, 0, 20.1 - r, 2, 10.2, 4, 0.01 * r};                   // species
+    seed.insert(seed.end(), record.begin(), record.end());
+  }
+  std::vector<std::uint8_t> seedBytes(seed.size() * 8);
+  for (std::size_t i = 0; i < seed.size(); ++i) PutLE<double>(seedBytes.data(), i * 8, seed[i]);
+  std::vector<ResultsRecord> records;
+  ASSERT_EQ(ParseResultsTable(seed, records), TableReadStatus::Ok);
+  ASSERT_EQ(records.size(), 3u);
+
+  // The table of T against p and two species, as the analysis page asks for it.
+  TableChoice choice;
+  choice.layout = LayoutOfRecord(records[0]);
+  choice.argumentItem = 2;
+  choice.argumentTitle = kResultsParameterNames[1];
+  choice.functionItems = {1, ItemOfListRow(choice.layout, AnalysisKind::Concentration, 1),
+                          ItemOfListRow(choice.layout, AnalysisKind::Concentration, 3)};
+  choice.functionTitles = {kResultsParameterNames[0], "H2", "O"};
+
+  constexpr int kRounds = 600;
+  Mutator m(20261211);
+  for (int round = 0; round < kRounds; ++round) {
+    std::vector<std::uint8_t> bytes = m.Binary(seedBytes);
+    // Doubles at the edges as well, where a float edge would be too narrow.
+    if (bytes.size() >= 8 && m.Below(2) == 0) {
+      const double edges[] = {NAN, HUGE_VAL, -HUGE_VAL, 1.7e308, -1.7e308, 1e-320, -0.0};
+      PutLE<double>(bytes.data(), m.Below(bytes.size() / 8) * 8, edges[m.Below(std::size(edges))]);
+    }
+    ASSERT_TRUE(WriteFileAtomically(Path("t.rst"), bytes.data(), bytes.size()));
+    SCOPED_TRACE("round " + std::to_string(round));
+    const TableReadStatus status = ReadResultsTable(Path("t.rst"), records);
+    ASSERT_NE(status, TableReadStatus::Unreadable);
+    for (const ResultsRecord& r : records) {
+      ASSERT_EQ(r.parameters.size(), std::size_t(kResultsParameterCount));
+      for (double v : r.parameters) EXPECT_TRUE(std::isfinite(v));
+      for (const auto& e : r.elements) EXPECT_TRUE(std::isfinite(e.second));
+      for (const auto& c : r.components) EXPECT_TRUE(std::isfinite(c.first));
+      for (const auto& sp : r.species) EXPECT_TRUE(std::isfinite(sp.second));
+    }
+    // What the table view and the chart make of it ends, and the chart's ranges and
+    // ticks are finite.
+    ui.Clear();
+    const ResultsTable table = FillResultsTable(records, choice, ui);
+    if (!CheckTableForPlot(table, ui)) continue;
+    for (bool logs : {false, true}) {
+      const ChartData chart = BuildChartData(table, false, logs, logs);
+      for (const AxisRange& axis : {chart.x, chart.y}) {
+        EXPECT_TRUE(std::isfinite(axis.min) && std::isfinite(axis.max));
+        const AxisRange shown = RoundedRange(axis);
+        EXPECT_LE(AxisTicks(shown.min, shown.max, shown.pattern).size(), 1000u);
+      }
+    }
+    if (HasFailure()) break;
   }
 }
 

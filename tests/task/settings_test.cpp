@@ -1,6 +1,7 @@
 #include "task/settings.h"
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,12 @@ namespace kvil {
 namespace {
 
 using testing::TaskTest;
+
+// The read error of a configuration file: the program's message, then the file and what
+// is wrong with it.
+bool IsReadErrorFor(const std::string& text, const std::string& path) {
+  return text.rfind(std::string(kConfigurationReadError) + "\n" + path + ": ", 0) == 0;
+}
 
 TEST(SettingsRecordFile, DefaultsAtTheirOffsets) {
   SettingsRecord r;
@@ -86,8 +93,12 @@ TEST_F(ConfigurationTest, ShortFileIsReplacedByTheDefaults) {
   WriteText("kvil.cfg", std::string(123, '\x7f'));
   ResetTaskAndReadConfiguration(session);
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, " Configuration file read error ! ");
+  // One message naming the file, what is wrong, and where the damaged file is kept.
+  EXPECT_TRUE(IsReadErrorFor(ui.messages[0].text, Path("kvil.cfg"))) << ui.messages[0].text;
+  EXPECT_NE(ui.messages[0].text.find("123 bytes"), std::string::npos) << ui.messages[0].text;
+  EXPECT_NE(ui.messages[0].text.find(Path("kvil.cfg.damaged")), std::string::npos);
   EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
+  EXPECT_EQ(ReadText("kvil.cfg.damaged"), std::string(123, '\x7f'));
   std::vector<std::uint8_t> bytes;
   ASSERT_TRUE(ReadWholeFile(Path("kvil.cfg"), bytes));
   SettingsRecord defaults;
@@ -144,9 +155,11 @@ TEST_F(ConfigurationTest, TemplatesLoadAndDamagedTemplatesStay) {
   WriteText("damaged.cfg", "short");
   session.settings.fileName = "damaged.cfg";
   EXPECT_FALSE(LoadSettingsFile(session));
-  EXPECT_TRUE(ui.Saw(" Configuration file read error ! "));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_TRUE(IsReadErrorFor(ui.messages[0].text, Path("damaged.cfg"))) << ui.messages[0].text;
   EXPECT_EQ(session.settings.record.heatV, 0.01f);
   EXPECT_EQ(ReadText("damaged.cfg"), "short");
+  EXPECT_FALSE(std::filesystem::exists(Path("damaged.cfg.damaged")));
 }
 
 TEST(SettingsFields, TheFieldsTakeWhatTheirQuantityAllows) {
@@ -217,13 +230,17 @@ TEST_F(ConfigurationTest, ARecordTheSettingsPageWouldRefuseIsAReadError) {
     const auto bytes = EncodeSettings(r);
     const std::string text(bytes.begin(), bytes.end());
 
-    // kvil.cfg: the defaults, and the file is rewritten with them.
+    // kvil.cfg: the defaults, and the file is rewritten with them; the damaged one is
+    // kept beside it.
     WriteText("kvil.cfg", text);
     ui.Clear();
     ResetTaskAndReadConfiguration(session);
-    EXPECT_EQ(ui.Texts(), std::vector<std::string>{" Configuration file read error ! "});
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_TRUE(IsReadErrorFor(ui.messages[0].text, Path("kvil.cfg"))) << ui.messages[0].text;
+    EXPECT_NE(ui.messages[0].text.find("settings page refuses"), std::string::npos);
     EXPECT_EQ(EncodeSettings(session.settings.record), defaultBytes);
     EXPECT_EQ(ReadText("kvil.cfg"), std::string(defaultBytes.begin(), defaultBytes.end()));
+    EXPECT_EQ(ReadText("kvil.cfg.damaged"), text);
 
     // A template: the defaults; the file stays as it is.
     WriteText("bad.cfg", text);
@@ -231,7 +248,8 @@ TEST_F(ConfigurationTest, ARecordTheSettingsPageWouldRefuseIsAReadError) {
     session.settings.record.powderP = 7;
     ui.Clear();
     EXPECT_FALSE(LoadSettingsFile(session));
-    EXPECT_EQ(ui.Texts(), std::vector<std::string>{" Configuration file read error ! "});
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_TRUE(IsReadErrorFor(ui.messages[0].text, Path("bad.cfg"))) << ui.messages[0].text;
     EXPECT_EQ(session.settings.record.powderP, 300.0f);
     EXPECT_EQ(ReadText("bad.cfg"), text);
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "task/spec_fields.h"
 #include "task_fixture.h"
 
 namespace kvil {
@@ -92,7 +93,7 @@ TEST_F(AmountTest, AmountLists) {
   EXPECT_FLOAT_EQ(A(1, 2), 1e-21f);
   EXPECT_FLOAT_EQ(A(1, 3), -1);
   EXPECT_EQ(AmountCount(session.task, 1), 2);
-  ASSERT_TRUE(Amounts(1, "1,5 2.5e1 -3"));
+  ASSERT_TRUE(Amounts(1, "1,5 2.5e1 0"));
   EXPECT_FLOAT_EQ(A(1, 1), 1.5f);
   EXPECT_FLOAT_EQ(A(1, 2), 25);
   EXPECT_FLOAT_EQ(A(1, 3), 1e-21f);
@@ -165,6 +166,75 @@ TEST_F(AmountTest, StepAndEnthalpyCells) {
   EXPECT_FLOAT_EQ(session.task.components[1].enthalpy, -4650.1f);
   EXPECT_EQ(ComponentEnthalpyCell(session.task, 1, " ", ui), CellResult::Ok);
   EXPECT_FLOAT_EQ(session.task.components[1].enthalpy, 0);
+}
+
+TEST_F(AmountTest, ComponentsAndRangesThatAreNoneAreRefusedWhenLeftNamingTheRow) {
+  // The component grid: a formula without atoms, two formulas in one cell, a negative
+  // amount; each refused with one message naming its row, the focus on its cell.
+  struct Case {
+    ComponentCells cells;
+    GridColumn column;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"C0", "5", "", ""}, GridColumn::Formula,
+       "Source component 3: the formula C0 gives C no atoms."},
+      {{"CH4 O2", "5", "", ""}, GridColumn::Formula,
+       "Source component 3: the formula \"CH4 O2\" holds a blank.\nGive each component a row "
+       "of its own."},
+      {{"N2", "10 -5", "", ""}, GridColumn::Amount,
+       "Source component 3: the amount -5 is negative.\nAmounts are mass parts of 0 or more."},
+      {{"N2", "10 20", "-1", ""}, GridColumn::Step,
+       "Source component 3: the step -1 does not lead from 10 to 20."},
+      {{"N2", "20 10", "1", ""}, GridColumn::Step,
+       "Source component 3: the step 1 does not lead from 20 to 10."},
+      {{"N2", "10 20", "0", ""}, GridColumn::Step,
+       "Source component 3: a step of 0 makes no range.\nClear the step to take the two amounts "
+       "as a list."}};
+  for (const Case& c : cases) {
+    std::array<ComponentCells, 20> cells;
+    cells[0] = {"H2", "11.19", "", ""};
+    cells[1] = {"O2", "88.81", "", ""};
+    cells[2] = c.cells;
+    ui.Clear();
+    const GridLeaveResult r = AcceptComponentGrid(session, cells);
+    EXPECT_FALSE(r.ok) << c.message;
+    EXPECT_EQ(r.row, 3);
+    EXPECT_EQ(r.column, c.column) << c.message;
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{c.message});
+  }
+  // "C 2 H 6" is one formula only for the parser; a cell is one formula without blanks.
+  std::array<ComponentCells, 20> cells;
+  cells[0] = {"C2H6", "10 20", "5", ""};
+  ui.Clear();
+  EXPECT_TRUE(AcceptComponentGrid(session, cells).ok) << (ui.messages.empty() ? "" : ui.Texts()[0]);
+  EXPECT_EQ(ComponentProblem(session.task, 1), "");
+
+  // A range of a parameter: the step field refuses a step of 0 and one leading away.
+  ParameterSlot& slot = session.task.slots[1];
+  session.task.firstCode = kParamP;
+  ASSERT_TRUE(AcceptValueList(session.task, 1, "1 20", ui));
+  ui.Clear();
+  EXPECT_FALSE(AcceptStepField(session.task, 1, "-1", ui));
+  EXPECT_FALSE(AcceptStepField(session.task, 1, "0", ui));
+  EXPECT_EQ(ui.Texts(), (std::vector<std::string>{
+                            "The step of the first parameter, -1, does not lead from 1 to 20.",
+                            "The step of the first parameter is 0: it makes no range.\nClear the "
+                            "step to take the two values as a list."}));
+  EXPECT_TRUE(AcceptStepField(session.task, 1, "1", ui));
+  EXPECT_TRUE(AcceptStepField(session.task, 1, "", ui));  // no step: a list of two values
+  ASSERT_TRUE(AcceptValueList(session.task, 1, "20 1", ui));
+  EXPECT_TRUE(AcceptStepField(session.task, 1, "-1", ui));
+  EXPECT_EQ(slot.step, -1.0f);
+
+  // The expansion pressure and volume are positive, as p and V are.
+  for (int code : {kParamPa, kParamVa}) {
+    session.task.expansionCode = code;
+    ui.Clear();
+    EXPECT_FALSE(AcceptValueList(session.task, 3, "0.1 0", ui)) << code;
+    EXPECT_FALSE(AcceptValueList(session.task, 3, "-1", ui)) << code;
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>(2, "Given parameter must have positive value!"));
+  }
 }
 
 TEST_F(AmountTest, ParseAllAmountsStopsAtTheFirstBadList) {

@@ -184,7 +184,7 @@ class ComponentPickerTest : public QObject {
     QFile table(dir + "/Components/Compons.dat");
     QVERIFY(table.open(QIODevice::ReadOnly));
     QVERIFY(table.readAll().contains(
-        "\tMy binder\tmb; house binder\tC10H15,4O0,07\t-51.90\t0.92\tlab sheet 42\tuser\n"));
+        "\tMy binder\tmb; house binder\tC10H15,4O0,07\t-51.9\t0.92\tlab sheet 42\tuser\n"));
     QFile index(dir + "/Components/Compons.IDX");
     QVERIFY(index.open(QIODevice::ReadOnly));
     QVERIFY(index.readAll().contains("\nMy binder\t"));

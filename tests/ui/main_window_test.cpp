@@ -485,6 +485,48 @@ class MainWindowTest : public QObject {
     QCOMPARE(Spec()->cellText(2, 2), QString());
   }
 
+  void componentsAndRangesThatAreNoneAreRefusedWhereTheyAreTyped() {
+    Open();
+    TypeCell(1, 1, "H2");
+    TypeCell(1, 2, "11.19");
+    // Two formulas in one cell: refused naming the row, the focus back on the cell.
+    TypeCell(2, 1, "CH4 O2");
+    TypeCell(2, 2, "5");
+    LeaveGrid();
+    QVERIFY(ui_->Saw("Source component 2: the formula \"CH4 O2\" holds a blank.\nGive each "
+                     "component a row of its own."));
+    QTRY_VERIFY(Spec()->grid()->hasFocus());
+    QCOMPARE(Spec()->grid()->currentIndex().row(), 1);
+    QCOMPARE(Spec()->grid()->currentIndex().column(), 1);
+    SaveShot(window_, "main_two_formulas_in_a_cell");
+    // A negative amount likewise, with the focus on the amount.
+    ui_->Clear();
+    TypeCell(2, 1, "O2");
+    TypeCell(2, 2, "-5");
+    LeaveGrid();
+    QVERIFY(ui_->Saw("Source component 2: the amount -5 is negative.\nAmounts are mass parts of "
+                     "0 or more."));
+    QTRY_VERIFY(Spec()->grid()->hasFocus());
+    QCOMPARE(Spec()->grid()->currentIndex().column(), 2);
+    TypeCell(2, 2, "88.81");
+    ui_->Clear();
+    LeaveGrid();
+    QVERIFY(ui_->messages.empty());
+
+    // A range whose step leads away from its end keeps the step field.
+    Choose(Spec()->firstChooser(), 0);  // p
+    TypeField(Spec()->valueField(1), "1 20");
+    Spec()->commentField()->setFocus();
+    TypeField(Spec()->stepField(1), "-1");
+    Spec()->commentField()->setFocus();
+    QVERIFY(ui_->Saw("The step of the first parameter, -1, does not lead from 1 to 20."));
+    QTRY_COMPARE(QApplication::focusWidget(), Spec()->stepField(1));
+    SaveShot(window_, "main_step_away_from_end");
+    TypeField(Spec()->stepField(1), "1");
+    Spec()->commentField()->setFocus();
+    QCOMPARE(window_->session().task.slots[1].step, 1.0f);
+  }
+
   void parameterChoosersAndTemplate() {
     Open();
     // The second parameter is T; T as the first as well is refused and cleared.
