@@ -178,8 +178,7 @@ void ConvertToInternal(ValueList& l, int code) {
   switch (code) {
     case kParamP:
     case kParamPa:
-      valueFactor = kAtToMPaValues;
-      stepFactor = kAtToMPaSteps;
+      valueFactor = stepFactor = kStandardAtmosphereMPa;
       break;
     case kParamT:
       offset = kCelsiusOffset;
@@ -415,17 +414,9 @@ void Runner::VariantLoop() {
     float hm = 0;
     bool balanced = ComputeElementBalance(s_, variant, &hm);
     if (!balanced) break;
+    // The components' enthalpies are kJ/kg whatever unit H or U is typed in: an H or
+    // U of 0 takes the mixture enthalpy as it is.
     mixtureEnthalpy_ = hm;
-    auto enthalpyCode = [](int c) { return c == kParamH || c == kParamU; };
-    bool converted = false;
-    for (int n = 1; n <= 2 && !converted; ++n) {
-      int code = n == 1 ? firstCode_ : secondCode_;
-      if (enthalpyCode(code) && task_.slots[n].values[1] == 0.0f &&
-          !IsInternalUnit(task_.unitCodes[code])) {
-        mixtureEnthalpy_ *= kJPerCal;
-        converted = true;
-      }
-    }
     ui_.ShowProgress(true);
 
     // The Run command has asked for the first variant before the files were touched.

@@ -40,12 +40,18 @@ const char* ParameterName(int code) {
   return code >= 1 && code <= 8 ? kParameterNames[code] : "";
 }
 
+// The second unit of p and Pa as the task's unit choosers name it: the standard
+// atmosphere.  (The technical output units print pressures in "at".)
+const std::string kChosenAtmName[2] = {"   atm   ", "    atm  "};
+
 // Unit chosen by the user for parameter code 1..8; the SI unit when the stored choice
 // does not belong to the parameter.
 const std::string& ChosenUnit(const Task& task, int code) {
   if (code < 1 || code > 8) return kUnitNames[0];
   int unit = task.unitCodes[code];
   if (unit != 2 * code - 1 && unit != 2 * code) unit = 2 * code - 1;
+  if (unit == 2) return kChosenAtmName[0];
+  if (unit == 14) return kChosenAtmName[1];
   return kUnitNames[unit];
 }
 
@@ -76,7 +82,7 @@ double EchoValue(const Task& task, int code, float value) {
   if (code < 1 || code > 6 || !ChosenUnitIsTechnical(task, code)) return v;
   switch (code) {
     case kParamP:
-      return v * kMPaToAt;
+      return v / kStandardAtmosphereMPa;
     case kParamT:
       return v - kCelsiusOffset;
     case kParamV:
@@ -595,7 +601,8 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
       if (!(ps.valueText > std::string(" ")) || code == 0) continue;
       std::string line =
           Spaces(5) + ChooserText(slot, code) + " = " + Cut(ps.valueText, kMaxTaskText) + " ";
-      if (code >= 1 && code <= 6) line += ChosenUnit(task, code);
+      // The unit of the values as typed (the expansion's Pa and Va too).
+      if (code >= 1 && code <= 8) line += ChosenUnit(task, code);
       if (ps.stepText > std::string(" ")) {
         line += ",  step = " + ps.stepText;
         out.Line(line);
@@ -639,11 +646,16 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
       out.Write(std::string(1, f[n - 1]));
       if (n % 60 == 0 || n == f.size()) out.Line();
     }
-    std::string enthalpy = " Enthalpy=" + Fixed(c.enthalpy, 12, 3);
-    if (firstCode == kParamH || firstCode == kParamU)
-      enthalpy += " " + ChosenUnit(task, firstCode);
-    else if (secondCode == kParamH || secondCode == kParamU)
-      enthalpy += " " + ChosenUnit(task, secondCode);
+    // The enthalpy of a component is kJ/kg; it is printed in the unit of the assigned
+    // H or U when one is assigned.
+    const int energyCode = firstCode == kParamH || firstCode == kParamU     ? firstCode
+                           : secondCode == kParamH || secondCode == kParamU ? secondCode
+                                                                            : 0;
+    const double h = energyCode != 0 && ChosenUnitIsTechnical(task, energyCode)
+                         ? double(c.enthalpy) * kKcalPerKJ
+                         : double(c.enthalpy);
+    std::string enthalpy = " Enthalpy=" + Fixed(h, 12, 3);
+    if (energyCode != 0) enthalpy += " " + ChosenUnit(task, energyCode);
     out.Line(enthalpy);
   }
 

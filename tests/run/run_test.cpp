@@ -176,7 +176,7 @@ TEST_F(RunFixture, ValuesInTheSecondUnitsAreConvertedAndTheTaskKeepsThem) {
   task().unitCodes[kT] = 4;  // C
   ASSERT_TRUE(Run());
   ASSERT_EQ(points_.size(), 1u);
-  EXPECT_NEAR(points_[0].v1, 10 * kAtToMPaValues, 1e-6);
+  EXPECT_NEAR(points_[0].v1, 1.01325, 1e-6);  // "atm" is the standard atmosphere
   EXPECT_NEAR(points_[0].v2, 3000.0, 1e-3);
   EXPECT_EQ(task().slots[1].values[1], 10.0f);
   EXPECT_EQ(task().slots[2].values[1], 2726.85f);
@@ -195,12 +195,13 @@ TEST_F(RunFixture, EnthalpyGivenAsZeroIsTheEnthalpyOfTheMixture) {
   ASSERT_EQ(records.size(), 1u);
   EXPECT_NEAR(records[0].parameters[kParH + 0], hm, 0.05);
 
-  // Component enthalpies typed in kcal/kg: the mixture enthalpy is converted to kJ/kg.
+  // H typed in kcal/kg: an H of 0 is still the enthalpy of the components, which are
+  // kJ/kg whatever unit H is typed in.
   points_.clear();
   task().unitCodes[kHcode] = 10;
   ASSERT_TRUE(Run());
   ASSERT_EQ(points_.size(), 1u);
-  EXPECT_NEAR(points_[0].v2, hm * kJPerCal, 1e-2);
+  EXPECT_FLOAT_EQ(points_[0].v2, hm);
 }
 
 TEST_F(RunFixture, AFailedSolveWritesNeitherAReportBlockNorARecord) {
