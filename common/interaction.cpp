@@ -25,7 +25,7 @@ Answer RecordingInteraction::Message(MessageKind kind, const std::string& text,
     } else {
       answer = defaultAnswer_;
     }
-    if (buttons == Buttons::YesNo && answer == Answer::Cancel) answer = Answer::No;
+    if (buttons != Buttons::YesNoCancel && answer == Answer::Cancel) answer = Answer::No;
   }
   messages.push_back({kind, text, buttons, answer});
   return answer;

@@ -18,7 +18,9 @@
 namespace kvil {
 
 enum class MessageKind { Information, Warning, Error, Confirmation, Plain };
-enum class Buttons { Ok, YesNo, YesNoCancel };
+// YesNoDefaultNo: Yes and No with No as the default button (Enter and Escape both
+// answer No), for a question whose Yes loses data.
+enum class Buttons { Ok, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class Answer { Ok, Yes, No, Cancel };
 
 // Lower-case name of a message kind ("information", "warning", "error",
@@ -57,6 +59,10 @@ class Interaction {
   void Error(const std::string& text) { Message(MessageKind::Error, text); }
   bool AskYesNo(MessageKind kind, const std::string& text) {
     return Message(kind, text, Buttons::YesNo) == Answer::Yes;
+  }
+  // The same, with No as the default answer.
+  bool AskYesNoDefaultNo(MessageKind kind, const std::string& text) {
+    return Message(kind, text, Buttons::YesNoDefaultNo) == Answer::Yes;
   }
 };
 

@@ -1,6 +1,7 @@
 #include "results/analysis.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -313,6 +314,24 @@ bool CheckTableForPlot(const ResultsTable& table, Interaction& ui) {
     }
   }
   return true;
+}
+
+std::string TableSavePath(const std::string& chosen, std::string* refusal) {
+  namespace fs = std::filesystem;
+  fs::path path(chosen);
+  if (chosen.empty()) return {};
+  if (!path.has_extension()) return chosen + kTableFileExtension;
+  std::string ext = path.extension().string();
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* own : {".txt", ".rst", ".dat", ".tdf", ".cfg", ".bas"}) {
+    if (ext != own) continue;
+    if (refusal)
+      *refusal = "The table is not saved into " + path.filename().string() +
+                 ": that is a file of a task or of the program.\nTables are saved in files "
+                 "of their own (*.tab).";
+    return {};
+  }
+  return chosen;
 }
 
 std::string TableSaveText(const ResultsTable& table) {

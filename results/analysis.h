@@ -140,4 +140,14 @@ bool CheckTableForPlot(const ResultsTable& table, Interaction& ui);
 // CR LF.
 std::string TableSaveText(const ResultsTable& table);
 
+// Saved tables have files of their own: "Table files (*.tab)".
+inline constexpr const char* kTableFileExtension = ".tab";
+inline constexpr const char* kTableFileFilter = "Table files (*.tab)";
+
+// The file a table chosen as `chosen` is saved into: ".tab" appended when the name has
+// no extension.  A file of a task (its report ".txt", results table ".rst", datafile
+// ".dat", species list ".tdf") or of the program (".cfg", ".bas") is never written:
+// the path is returned empty and `refusal` says why.
+std::string TableSavePath(const std::string& chosen, std::string* refusal);
+
 }  // namespace kvil

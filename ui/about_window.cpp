@@ -45,7 +45,7 @@ void TAboutForm::paintEvent(QPaintEvent*) {
   bold.setPixelSize(16);
   bold.setBold(true);
   p.setFont(bold);
-  RaisedText(p, QRect(0, 80, r.width(), 24), Qt::AlignHCenter, QStringLiteral("KVIL for Windows"),
+  RaisedText(p, QRect(0, 80, r.width(), 24), Qt::AlignHCenter, QStringLiteral("KVIL"),
              Qt::yellow);
   bold.setPixelSize(13);
   p.setFont(bold);

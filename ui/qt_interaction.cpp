@@ -49,13 +49,18 @@ Answer QtInteraction::Message(MessageKind kind, const std::string& text, Buttons
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       box.setDefaultButton(QMessageBox::Yes);
       break;
+    case Buttons::YesNoDefaultNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::No);
+      box.setEscapeButton(QMessageBox::No);
+      break;
   }
   const int pressed = box.exec();
   if (buttons == Buttons::Ok) return Answer::Ok;
   switch (pressed) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
-    default: return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    default: return buttons == Buttons::YesNoCancel ? Answer::Cancel : Answer::No;
   }
 }
 

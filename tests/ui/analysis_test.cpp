@@ -23,6 +23,7 @@
 #include <QTableView>
 #include <cmath>
 
+#include "common/binio.h"
 #include "common/numparse.h"
 #include "ui/analysis_page.h"
 #include "ui/chart_edit_dialog.h"
@@ -220,15 +221,33 @@ class AnalysisWindowsTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(table_.get()));
     uitest::SaveShot(table_.get(), "table_view");
 
-    // Save appends: twice gives two blocks.
+    // Save appends to a table file of its own: twice gives two blocks.
     files_.next = dir_ + "/table";
     QTest::mouseClick(table_->SaveButton(), Qt::LeftButton);
     QTest::mouseClick(table_->SaveButton(), Qt::LeftButton);
-    QCOMPARE(files_.filters, QStringList{"Text file (*.txt)"});
-    QFile saved(dir_ + "/table.txt");
+    QCOMPARE(files_.filters, QStringList{"Table files (*.tab)"});
+    QFile saved(dir_ + "/table.tab");
     QVERIFY(saved.open(QIODevice::ReadOnly));
     const QByteArray text = saved.readAll();
     QCOMPARE(text, QByteArray::fromStdString(TableSaveText(t) + TableSaveText(t)));
+    // A report, or any other file of a task, is never written from here.
+    const QByteArray report = QByteArray::fromStdString(
+        [&] { std::string r; ReadWholeFile(session_->ReportPath(), r); return r; }());
+    QVERIFY(!report.isEmpty());
+    for (const QString& target :
+         {QString::fromStdString(session_->ReportPath()), QString::fromStdString(session_->TablePath()),
+          dir_ + "/propellant.DAT", dir_ + "/NoName.txt"}) {
+      ui_.Clear();
+      files_.next = target;
+      QTest::mouseClick(table_->SaveButton(), Qt::LeftButton);
+      QCOMPARE(ui_.messages.size(), size_t(1));
+      QVERIFY(ui_.Texts()[0].find("The table is not saved into ") == 0);
+    }
+    std::string after;
+    ReadWholeFile(session_->ReportPath(), after);
+    QCOMPARE(QByteArray::fromStdString(after), report);
+    QVERIFY(!QFile::exists(dir_ + "/NoName.txt"));
+    ui_.Clear();
 
     PlotFromPage([&](TGR_Form& chart) {
       QCOMPARE(chart.windowTitle(), QString("GRAPH for propellant"));
