@@ -301,6 +301,9 @@ class CorrectionMixer {
   Array1<double, 1 + kMaxEosSpecies + kMaxUnknowns> last_;
 };
 
+double ListCount(const ValueList& l);
+double VariantCount(const Task& task);
+
 // Options of one RunTask call made by the Run command.
 struct RunRequest {
   bool internalUnits = false;  // template runs: values are already in internal units
@@ -371,6 +374,7 @@ class Runner {
   bool continuation_ = true;
   double mixtureEnthalpy_ = 0;  // kJ/kg
   bool pointValid_ = false;     // the last chamber point left a written state
+  bool chamberWritten_ = false; // the chamber point being run reached the report
   double solveShift_ = 0;       // condensed volume taken off an assigned V for the solve
 };
 
@@ -393,6 +397,16 @@ bool Runner::SetUp() {
   st_.componentVariant = 1;
   PrepareRunSpecies(s_);
   if (task_.elementCount <= 0) return false;
+  {
+    // Chamber points this call will run, for the progress window.
+    const double variants = VariantCount(task_);
+    const double perVariant =
+        request_.options && !request_.options->points.empty()
+            ? double(request_.options->points.size())
+            : ListCount(lists_[1]) * ListCount(lists_[2]);
+    const double planned = variants * perVariant;
+    st_.plannedPoints = planned >= 1 && planned < 2e9 ? int(planned) : 0;
+  }
 
   st_.componentCount = 0;
   for (int i = 1; i <= kMaxComponents; ++i) {
@@ -493,6 +507,9 @@ Flow Runner::ParameterLoop() {
 
     const long long recordsBefore = st_.recordsWritten;
     Flow f = ChamberPoint();
+    // A point STOP ended before it was written is not counted.
+    if (f != Flow::EndRun || !st_.cancel || chamberWritten_)
+      ++(chamberWritten_ ? st_.pointsComputed : st_.pointsFailed);
     st_.frozenComposition = false;
     st_.expansionFlag = false;
     st_.frozenFlag = false;
@@ -532,7 +549,10 @@ Flow Runner::ChamberPoint() {
   bool throatWanted = task_.Option(kOptThroat) && st_.templateMode != 2 && st_.templateMode != 3;
 
   st_.rowKind = 0;
+  const int writtenBefore = outcome_.pointsWritten;
+  chamberWritten_ = false;
   Flow f = SolvePoint();
+  chamberWritten_ = outcome_.pointsWritten > writtenBefore;
   if (f != Flow::Done) return f;
   if (!pointValid_) return Flow::Done;  // nothing valid to expand from
 
@@ -568,8 +588,8 @@ Flow Runner::ChamberPoint() {
     int code = CodeWord();
     ResetNonIdealCorrections(s_);
     ws_.results.soundSpeed = 0;
+    // A STOP now takes effect after this chamber point's expansion (see SolvePoint).
     ui_.ProcessPendingInput();
-    if (st_.cancel) return Flow::EndRun;
     float freezeT = s_.settings.record.freezingT;
     SolveEquilibrium(s_, freezeT, float(st_.chamberS), code, K_, E_);
     status_ = code;
@@ -615,7 +635,6 @@ Flow Runner::ExpansionPoints() {
 
     if (expansionCode_ == kParamAreaRatio) {
       ui_.ProcessPendingInput();
-      if (st_.cancel) return Flow::EndRun;
       int code = CodeWord();
       status_ = ExpandToAreaRatio(s_, st_.componentCount, code, st_.freezeP, ev, st_.chamberS);
       if (s_.report.failed()) throw ReportWriteError(s_);
@@ -724,7 +743,9 @@ Flow Runner::SolvePoint() {
 
   for (;;) {
     ui_.ProcessPendingInput();
-    if (st_.cancel) {
+    // STOP ends the run before a chamber point; a chamber point already written keeps
+    // its throat and expansion points, so that no chamber record is left without them.
+    if (st_.cancel && !st_.expansionFlag) {
       outcome_.cancelled = true;
       return Flow::EndRun;
     }
@@ -920,6 +941,14 @@ RunOutcome Runner::Run() {
   outcome_.started = true;
   VariantLoop();
   outcome_.cancelled = st_.cancel;
+  if (st_.cancel) {
+    // The report says where the run ended.
+    s_.report.Line(std::string(5, ' ') + RunStoppedText(st_.pointsComputed));
+    s_.report.Line(std::string(76, '_'));
+    s_.report.Line();
+    s_.report.Flush();
+    if (s_.report.failed()) throw ReportWriteError(s_);
+  }
   return outcome_;
 }
 
@@ -1257,6 +1286,19 @@ bool RunTemplates(Session& s, const RunOptions& options) {
 
 }  // namespace
 
+std::string RunStoppedText(int computed) {
+  return "Calculation stopped by the user after " + IntText(computed) +
+         (computed == 1 ? " point." : " points.");
+}
+
+std::string RunSummaryText(const RunState& state) {
+  std::string text = IntText(state.pointsComputed) +
+                     (state.pointsComputed == 1 ? " point computed, " : " points computed, ") +
+                     IntText(state.pointsFailed) + " failed.";
+  if (state.cancel) text = "Stopped: " + text;
+  return text;
+}
+
 void RunTask(Session& session, int& status) {
   RunTaskWith(session, status, RunRequest{});
 }
@@ -1271,6 +1313,8 @@ bool RunCommand(Session& session, const RunOptions& options) {
   st.templateMode = 0;
   st.templateCounter = 0;
   st.firstSumConfirmed = false;
+  st.pointsComputed = st.pointsFailed = 0;
+  st.cancel = false;
   // Whatever way the command ends, the confirmation belongs to this command only.
   struct ForgetConfirmation {
     RunState& st;

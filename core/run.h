@@ -15,11 +15,13 @@
 // kJ/kg; the task's own values are not changed.
 #pragma once
 
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace kvil {
 
+struct RunState;
 struct Session;
 
 // One chamber point of a run, told to a RunObserver when the point is done: its
@@ -58,8 +60,20 @@ struct RunOptions {
 
 // Returns false when a check refused the run (its message was shown) or the run
 // failed ("Calculation failed !"); true when the run ran, even if some points failed.
+// ws.state.pointsComputed and pointsFailed count the chamber points of the command
+// that reached the report and those that failed (a point STOP ended before it was
+// written is neither); ws.state.cancel tells whether STOP ended it.  A stopped run
+// leaves the line RunStoppedText in the report; a chamber point already written is
+// finished with its throat and expansion points before the run stops.
 bool RunCommand(Session& session);
 bool RunCommand(Session& session, const RunOptions& options);
+
+// "Calculation stopped by the user after 12 points." (the report's line).
+std::string RunStoppedText(int computed);
+
+// The status line after a run: "5000 points computed, 0 failed.", after a STOP
+// "Stopped: 12 points computed, 1 failed.".
+std::string RunSummaryText(const RunState& state);
 
 // status: the last solver status (0 = success).  The report is opened and closed
 // here; the species list is given back in its order of before the run, the progress

@@ -179,6 +179,9 @@ struct RunState {
   int c1 = 0, c2 = 0;            // their codes for the current solve
   int index1 = 0, index2 = 0, index3 = 0;
   int parameterVariant = 0;      // points begun in this run
+  int plannedPoints = 0;         // chamber points this run will compute (0 unknown)
+  // Chamber points of the Run command that reached the report, and that failed.
+  int pointsComputed = 0, pointsFailed = 0;
   int componentVariant = 1;      // current source-composition variant
   int startMode = 1;             // L: 1 fresh, 2 continue
   int templateMode = 0;          // 0 none, 1 impulse, 2 powder force, 3 heat of combustion

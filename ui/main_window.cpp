@@ -590,8 +590,10 @@ bool TKVILForm::RunCalculation() {
   UpdateToolBar();
   tabs_->setEnabled(false);
   const bool ok = RunCommand(session_);
+  progress_->Finish();
   tabs_->setEnabled(true);
   running_ = false;
+  if (ok || session_.ws.state.cancel) ShowStatus(Q(RunSummaryText(session_.ws.state)));
   UpdateToolBar();
   results_->ResultsChanged();
   analysis_->ResultsChanged();

@@ -74,12 +74,20 @@ void QtInteraction::SetProgressLabels(const ProgressLabels& labels) {
                        QString::fromStdString(labels.parameter2),
                        QString::fromStdString(labels.parameterVariant),
                        QString::fromStdString(labels.componentVariant));
+  progress_->SetPoint(labels.point, labels.points);
 }
 
 void QtInteraction::SetProgressPosition(int position) {
   if (progress_) progress_->SetPosition(position);
 }
 
-void QtInteraction::ProcessPendingInput() { QApplication::processEvents(); }
+void QtInteraction::ProcessPendingInput() {
+  // The run asks before every solve, thousands of times a second on a fast task; the
+  // desktop is asked for its events at most every kInputInterval, which keeps STOP
+  // and the window's repaints as prompt as a person can tell.
+  if (inputClock_.isValid() && inputClock_.elapsed() < kInputIntervalMs) return;
+  QApplication::processEvents();
+  inputClock_.start();
+}
 
 }  // namespace kvil

@@ -66,6 +66,7 @@ class WindowInteraction : public RecordingInteraction {
                               QString::fromStdString(l.parameter2),
                               QString::fromStdString(l.parameterVariant),
                               QString::fromStdString(l.componentVariant));
+    if (view) view->SetPoint(l.point, l.points);
   }
   void SetProgressPosition(int p) override {
     RecordingInteraction::SetProgressPosition(p);
@@ -836,6 +837,32 @@ class MainWindowTest : public QObject {
     SaveShot(window_, "main_analysis_page");
   }
 
+  // A long run: the progress window shows the point of the run and the time left (it is
+  // refreshed a few times a second, so the test lets it), and STOP ends the run.
+  void longRunShowsThePointAndTheTimeLeft() {
+    Open();
+    LoadExample();
+    TypeField(Spec()->valueField(1), "1 50");
+    TypeField(Spec()->stepField(1), "0.05");
+    Spec()->commentField()->setFocus();
+    QString pointText, firstLabel;
+    ui_->onPending = [&] {
+      if (ui_->pendingInputCalls != 1200) return;
+      QTest::qWait(3 * TShowState::kRefreshMs);  // past half a second of the run, too
+      pointText = window_->progressWindow().findChild<QLabel*>("PointOf")->text();
+      firstLabel = window_->progressWindow().findChild<QLabel*>("P1")->text();
+      SaveShot(&window_->progressWindow(), "progress_window_long_run");
+      ui_->Script({Answer::Yes});  // "Terminate calculations ?"
+      window_->progressWindow().stopButton()->click();
+    };
+    window_->RunCalculation();
+    static const QRegularExpression shown(R"(^Point \d+ of 98\d, about \d+:\d\d left$)");
+    QVERIFY2(shown.match(pointText).hasMatch(), qPrintable(pointText));
+    QVERIFY2(firstLabel.contains(" =  "), qPrintable(firstLabel));
+    QVERIFY(window_->statusMessage().startsWith("Stopped: "));
+    QVERIFY(!window_->progressWindow().isVisible());
+  }
+
   void withoutADatabaseTheUserChoosesOneOrQuits() {
     const QString dir = QDir(home_).filePath(QStringLiteral("scratch/nodb"));
     QDir(dir).removeRecursively();
@@ -879,6 +906,21 @@ class MainWindowTest : public QObject {
     window_->RunCalculation();
     QVERIFY(ui_->Saw("Terminate calculations ?"));
     const int stopped = RecordCount(window_->session().TablePath());
+    // STOP came during the expansion of the first chamber point: that point is finished
+    // with its throat and expansion, the report says where the run ended, and so does
+    // the status line.
+    {
+      std::vector<ResultsRecord> records;
+      QCOMPARE(ReadResultsTable(window_->session().TablePath(), records), TableReadStatus::Ok);
+      QCOMPARE(int(records.size()), 3);
+      QCOMPARE(records[0].kind, 0);
+      QCOMPARE(records[1].kind, 1);
+      QCOMPARE(records[2].kind, 2);
+      const std::string report = ReadAll(QString::fromStdString(window_->session().ReportPath()));
+      QVERIFY(report.find("     Calculation stopped by the user after 1 point.\r\n") !=
+              std::string::npos);
+      QCOMPARE(window_->statusMessage(), QStringLiteral("Stopped: 1 point computed, 0 failed."));
+    }
 
     ui_->pendingInputCalls = 0;
     ui_->onPending = [&] {
@@ -889,6 +931,7 @@ class MainWindowTest : public QObject {
     };
     window_->RunCalculation();
     const int finished = RecordCount(window_->session().TablePath());
+    QCOMPARE(window_->statusMessage(), QStringLiteral("6 points computed, 0 failed."));
 
     QVERIFY2(stopped < finished, qPrintable(QString("%1 vs %2").arg(stopped).arg(finished)));
   }
