@@ -182,22 +182,27 @@ double TickStep(double min, double max, int target) {
 
 namespace {
 
-// 1, 2 and 5 times the decades, as logarithms, from below `from` to above `to`.
-std::vector<double> LogSteps(double from, double to, bool withTwoAndFive) {
+// The values of a logarithmic axis, as logarithms, from below `from` to above `to`:
+// the decades (fine 0), also 2 and 5 times them (fine 1), or every multiple 1..9 of
+// them (fine 2).
+std::vector<double> LogSteps(double from, double to, int fine) {
   std::vector<double> v;
   if (!std::isfinite(from) || !std::isfinite(to) || to - from > 2000) return v;
   for (double decade = std::floor(from) - 1; decade <= std::ceil(to) + 1; ++decade) {
-    v.push_back(decade);
-    if (withTwoAndFive) {
-      v.push_back(decade + std::log10(2.0));
-      v.push_back(decade + std::log10(5.0));
+    for (int m = 1; m <= 9; ++m) {
+      if (m > 1 && fine == 0) break;
+      if (fine == 1 && m != 1 && m != 2 && m != 5) continue;
+      v.push_back(decade + std::log10(double(m)));
     }
   }
   return v;
 }
 
-bool FewDecades(double minLog, double maxLog) {
-  return std::floor(maxLog + 1e-9) - std::ceil(minLog - 1e-9) < 2;
+// How fine the ticks of [minLog, maxLog] are: every multiple within one decade, 1-2-5
+// while fewer than three decades fall inside, else the decades.
+int LogFineness(double minLog, double maxLog) {
+  if (maxLog - minLog < 1 - 1e-9) return 2;
+  return std::floor(maxLog + 1e-9) - std::ceil(minLog - 1e-9) < 2 ? 1 : 0;
 }
 
 }  // namespace
@@ -205,11 +210,31 @@ bool FewDecades(double minLog, double maxLog) {
 std::vector<AxisTick> LogAxisTicks(double minLog, double maxLog) {
   std::vector<AxisTick> ticks;
   if (!(maxLog >= minLog)) return ticks;
-  for (double v : LogSteps(minLog, maxLog, FewDecades(minLog, maxLog))) {
-    if (v < minLog - 1e-9 || v > maxLog + 1e-9) continue;
-    if (int(ticks.size()) == kMaxAxisTicks) break;
-    ticks.push_back({v, Shortest(std::pow(10.0, v))});
+  const int fine = LogFineness(minLog, maxLog);
+  if (fine == 2) {
+    // Within a decade: round steps of the values, placed at their logarithms.
+    const double lo = std::pow(10.0, minLog), hi = std::pow(10.0, maxLog);
+    for (AxisTick t : AxisTicks(lo, hi, AxisPattern(lo, hi), 5)) {
+      if (!(t.value > 0)) continue;
+      t.value = std::log10(t.value);
+      ticks.push_back(t);
+    }
+    return ticks;
   }
+  auto add = [&](double v) {
+    if (int(ticks.size()) < kMaxAxisTicks) ticks.push_back({v, Shortest(std::pow(10.0, v))});
+  };
+  // The ends of a range rounded out to finer steps are labelled too.
+  const std::vector<double> ends = LogSteps(minLog, maxLog, 1);
+  auto isEnd = [&](double v) {
+    for (double e : ends)
+      if (std::fabs(e - v) < 1e-9) return true;
+    return false;
+  };
+  if (fine == 0 && isEnd(minLog) && std::fabs(minLog - std::round(minLog)) > 1e-9) add(minLog);
+  for (double v : LogSteps(minLog, maxLog, fine))
+    if (v >= minLog - 1e-9 && v <= maxLog + 1e-9) add(v);
+  if (fine == 0 && isEnd(maxLog) && std::fabs(maxLog - std::round(maxLog)) > 1e-9) add(maxLog);
   return ticks;
 }
 
@@ -219,11 +244,21 @@ std::vector<AxisTick> TicksOf(const AxisRange& range) {
 }
 
 AxisRange RoundedRange(const AxisRange& data, int target) {
+  if (data.log && data.max - data.min < 1 - 1e-9) {
+    // Within a decade: the values' range rounded as on a linear axis.
+    AxisRange values{std::pow(10.0, data.min), std::pow(10.0, data.max), kWideAxisPattern};
+    values = RoundedRange(values, 5);
+    AxisRange r = data;
+    if (values.min > 0 && values.max > values.min) {
+      r.min = std::log10(values.min);
+      r.max = std::log10(values.max);
+    }
+    return r;
+  }
   if (data.log) {
     // Out to the neighbouring ticks of the logarithmic axis.
     AxisRange r = data;
-    const std::vector<double> steps =
-        LogSteps(data.min, data.max, FewDecades(data.min, data.max));
+    const std::vector<double> steps = LogSteps(data.min, data.max, LogFineness(data.min, data.max));
     for (double v : steps)
       if (v <= data.min + 1e-9) r.min = v;
     for (auto it = steps.rbegin(); it != steps.rend(); ++it)
