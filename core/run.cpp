@@ -18,6 +18,8 @@
 #include "task/datafile.h"
 #include "task/formula.h"
 #include "task/value_lists.h"
+#include "thermo/bkw.h"
+#include "thermo/bkw_species.h"
 #include "thermo/eos.h"
 #include "thermo/sound.h"
 #include "thermo/species_catalog.h"
@@ -39,6 +41,9 @@ const char* const kMsgRealGasNotFound =
 const char* const kMsgThroatImpossible = "Throat parameters cannot be calculated !";
 const char* const kMsgFrozenImpossible = "Frozen parameters cannot be calculated !";
 const char* const kMsgUnknownExpansion = "Unknown Expansion Parameter";
+const char* const kMsgBkwOutsideDomain =
+    "The state is denser than the BKW equation of state can describe.\nThe point is left out. "
+    "Try to change assigned parameters.";
 const std::string kMsgPointNotRepresentable =
     std::string(kPointNotRepresentable) +
     "\nThe point is left out. Try to change assigned parameters.";
@@ -314,6 +319,7 @@ class Runner {
   Flow ParameterLoop();
   Flow ChamberPoint();
   Flow SolvePoint();
+  Flow SolveBkwPoint();
   Flow ExpansionPoints();
   void SetEosFlags();
   double CondensedVolume() const;
@@ -374,6 +380,9 @@ bool Runner::SetUp() {
   st_.componentVariant = 1;
   PrepareRunSpecies(s_);
   if (task_.elementCount <= 0) return false;
+  ws_.bkw.active = false;
+  ws_.bkw.pointSolved = false;
+  if (eos_ == kEosBkw) PrepareBkwSpecies(s_);
 
   st_.componentCount = 0;
   for (int i = 1; i <= kMaxComponents; ++i) {
@@ -768,6 +777,9 @@ Flow Runner::SolvePoint() {
       }
       ws_.results.V -= st_.condensedVolume;
     }
+    // The BKW equation enters the Newton iteration itself: one solve from the ideal
+    // state finishes the point.
+    if (eos_ == kEosBkw) return SolveBkwPoint();
 
     const ResultsBlock& r = ws_.results;
     const std::array<double, 6> now = {r.p, r.T, r.V, r.S, r.H, r.U};
@@ -839,6 +851,65 @@ Flow Runner::SolvePoint() {
   return Flow::Done;
 }
 
+// A point with the BKW equation, from the ideal-gas state of its first pass: the solve
+// with the BKW terms (assigned volumes are whole volumes, gas and condensed), the
+// equilibrium and frozen properties of the state, the report and the table.
+Flow Runner::SolveBkwPoint() {
+  ws_.bkw.active = true;
+  ws_.bkw.unknownsValid = false;
+  ws_.derivatives.requested = task_.Option(kOptSound);
+  st_.startMode = 2;
+  int code = CodeWord();
+  SolveEquilibrium(s_, st_.value1, st_.value2, code, K_, E_);
+  ws_.bkw.active = false;
+  ws_.derivatives.requested = false;
+  status_ = code;
+  if (code != kSolveOk) return Flow::Done;
+  if (!ws_.bkw.inDomain) {
+    ui_.Info(kMsgBkwOutsideDomain);
+    status_ = kSolveNoSolution;
+    return Flow::Done;
+  }
+  ResultsBlock& r = ws_.results;
+  st_.condensedVolume = ws_.bkw.condensedVolume;
+  r.gasVolume = r.V;
+  if (task_.Option(kOptSound)) {
+    // Transport properties of the gas at the state; the equilibrium heat capacities, the
+    // sound velocity and the exponent are those of the BKW state.
+    ComputeSoundVelocity(s_, E_, K_, ions_);
+    const EquilibriumDerivatives& d = ws_.derivatives;
+    if (d.valid) {
+      r.soundSpeed = d.soundSpeed;
+      r.CpEquilibrium = d.Cp;
+      r.CvEquilibrium = d.Cv;
+      r.cpUnbounded = r.cvUnbounded = false;
+      const double pv = r.p * 1e6 * (r.V + st_.condensedVolume);
+      r.kEquilibrium = pv > 0 ? d.soundSpeed * d.soundSpeed / pv : 0;
+    } else {
+      r.soundSpeed = 1;
+      r.CpEquilibrium = r.CvEquilibrium = r.kEquilibrium = 0;
+    }
+  }
+  r.V += st_.condensedVolume;
+  const BkwFrozenProperties frozen = EvaluateBkwFrozen(s_);
+  if (frozen.valid) {
+    r.Cp = frozen.Cp;
+    r.CvFrozen = frozen.Cv;
+    r.aFrozen = frozen.a;
+    r.kFrozen = frozen.k;
+  } else {
+    r.CvFrozen = r.aFrozen = r.kFrozen = 0;
+  }
+  ws_.bkw.pointSolved = true;
+  const bool written = WriteReport();
+  ws_.bkw.pointSolved = false;
+  if (!written) return Flow::Done;
+  WriteRecord();
+  pointValid_ = true;
+  ++outcome_.pointsWritten;
+  return Flow::Done;
+}
+
 // ---- The run -----------------------------------------------------------------------
 
 RunOutcome Runner::Run() {
@@ -849,7 +920,7 @@ RunOutcome Runner::Run() {
   status_ = kSolveOk;
   ions_ = task_.Option(kOptIons);
   // Only 2 (virial) and 3 (Kelmost) are non-ideal; any other stored value is the ideal gas.
-  eos_ = task_.Eos() == 2 || task_.Eos() == 3 ? task_.Eos() : 1;
+  eos_ = task_.Eos() == 2 || task_.Eos() == 3 || task_.Eos() == kEosBkw ? task_.Eos() : 1;
   continuation_ = !s_.settings.freshStart;
 
   // PrepareRunSpecies reorders the species list; the run gives it back as it was.

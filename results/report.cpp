@@ -9,6 +9,8 @@
 #include "core/session.h"
 #include "task/elements.h"
 #include "task/oxidizer_fuel.h"
+#include "thermo/bkw.h"
+#include "thermo/bkw_species.h"
 
 namespace kvil {
 
@@ -192,6 +194,11 @@ class PointWriter {
   }
 
   void EosLine() {
+    if (ws_.bkw.pointSolved && ws_.state.gasPresent) {
+      out_.Line("      BKW EOS (" + BkwParameterSet(ws_.bkw.parameterSet).name +
+                ") was used in calculations.");
+      return;
+    }
     if (NoCorrections(ws_.corrections) || !ws_.state.gasPresent)
       out_.Line("      Ideal gas EOS was used in calculations.");
     else if (task_.Eos() == 2)
@@ -506,6 +513,28 @@ class PointWriter {
   double nGas_ = 0;
 };
 
+// The BKW parameter set of the run and the species whose covolume was estimated from
+// their atoms, names wrapped within the rule width.
+void WriteBkwHeaderLines(Session& session) {
+  ReportFile& out = session.report;
+  const BkwParameters& set = BkwParameterSet(session.task.options[kOptBkwSet]);
+  out.Line(Spaces(5) + "BKW EOS, parameter set " + set.name + ".");
+  const std::vector<std::string> names = EstimatedCovolumeSpecies(session);
+  if (names.empty()) return;
+  out.Line(Spaces(5) + "Covolumes estimated from atomic radii for:");
+  std::string line = Spaces(5);
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string item = names[i] + (i + 1 < names.size() ? "," : "");
+    if (line.size() > 5 && line.size() + 1 + item.size() > size_t(kRuleWidth)) {
+      out.Line(line);
+      line = Spaces(5);
+    }
+    if (line.size() > 5) line += ' ';
+    line += item;
+  }
+  out.Line(line);
+}
+
 std::string DateTimeText() {
   const std::time_t t = g_clock();
   std::tm local{};
@@ -657,6 +686,7 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
   if (task.options[kOptDominant] == 1)
     out.Line(Spaces(5) +
              "Cut-off value for the concentrations: " + Sci(session.settings.cutoff, 12));
+  if (task.Eos() == kEosBkw) WriteBkwHeaderLines(session);
   out.Line(std::string(kRuleWidth, '*'));
 }
 

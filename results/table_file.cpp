@@ -71,7 +71,7 @@ std::vector<double> BuildRecord(const Session& s) {
   double z = 1;
   if (rg > 1e-6 && rt != 0) z = 1000.0 * r.p * r.V / rt;
   double cov = 0;
-  const bool idealGas = task.Eos() != 2 && task.Eos() != 3;
+  const bool idealGas = task.Eos() != 2 && task.Eos() != 3 && task.Eos() != 4;
   if (!idealGas && r.p > 0) cov = r.V * 1000.0 - rt / r.p;
   if (!(cov > 0)) cov = 0;
   const double params[kResultsParameterCount] = {r.p,
