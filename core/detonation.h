@@ -45,6 +45,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/constants.h"  // kMaxInitialDensity
+
 namespace kvil {
 
 struct Session;
@@ -65,11 +67,6 @@ enum DetonationStatus : int {
   kDetonationNoHugoniot = 4,   // no minimum of D, or a Hugoniot point without solution
   kDetonationNoState = 5,      // an equilibrium (BKW) state without solution
 };
-
-// Largest initial density accepted, g/cm3: above the densest molecular explosive
-// crystals known (octanitrocubane 2.0, CL-20 2.04, TKX-55 1.84), with room for metal
-// loaded mixtures; anything denser is refused as a typing error.
-inline constexpr double kMaxInitialDensity = 5.0;
 
 // Relative volumes of the cylinder-test energies.
 inline constexpr double kCylinderVolumes[3] = {2.2, 4.0, 7.2};

@@ -6,10 +6,12 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "common/constants.h"
 #include "common/interaction.h"
 #include "common/numfmt.h"
+#include "core/detonation.h"
 #include "core/rocket.h"
 #include "core/session.h"
 #include "core/solver.h"
@@ -291,6 +293,8 @@ class CorrectionMixer {
 // Options of one RunTask call made by the Run command.
 struct RunRequest {
   bool internalUnits = false;  // template runs: values are already in internal units
+  // The detonation template: one CJ point per request instead of the value lists.
+  const std::vector<DetonationRequest>* detonations = nullptr;
 };
 
 struct RunOutcome {
@@ -320,6 +324,8 @@ class Runner {
   Flow ChamberPoint();
   Flow SolvePoint();
   Flow SolveBkwPoint();
+  void FinishBkwState();
+  Flow DetonationPoints();
   Flow ExpansionPoints();
   void SetEosFlags();
   double CondensedVolume() const;
@@ -439,7 +445,7 @@ void Runner::VariantLoop() {
       break;
     }
 
-    Flow f = ParameterLoop();
+    Flow f = st_.templateMode == 4 && request_.detonations ? DetonationPoints() : ParameterLoop();
     if (f == Flow::EndRun) return;
 
     if (!task_.variableComposition) break;
@@ -870,6 +876,21 @@ Flow Runner::SolveBkwPoint() {
     status_ = kSolveNoSolution;
     return Flow::Done;
   }
+  FinishBkwState();
+  ws_.bkw.pointSolved = true;
+  const bool written = WriteReport();
+  ws_.bkw.pointSolved = false;
+  if (!written) return Flow::Done;
+  WriteRecord();
+  pointValid_ = true;
+  ++outcome_.pointsWritten;
+  return Flow::Done;
+}
+
+// The properties of a BKW state the report and the table read: the condensed volume
+// added to V, the equilibrium ones from the solver's derivatives (with the sound
+// option), the frozen ones of the fixed composition.
+void Runner::FinishBkwState() {
   ResultsBlock& r = ws_.results;
   st_.condensedVolume = ws_.bkw.condensedVolume;
   r.gasVolume = r.V;
@@ -900,13 +921,78 @@ Flow Runner::SolveBkwPoint() {
   } else {
     r.CvFrozen = r.aFrozen = r.kFrozen = 0;
   }
-  ws_.bkw.pointSolved = true;
-  const bool written = WriteReport();
-  ws_.bkw.pointSolved = false;
-  if (!written) return Flow::Done;
-  WriteRecord();
-  pointValid_ = true;
-  ++outcome_.pointsWritten;
+}
+
+// The detonation template: for every initial state the CJ point of the variant, written
+// as a point of the report (its state, composition and the section of detonation
+// parameters) and of the results table with its extension columns.  A point without a
+// CJ state is told why and the run goes on with the next one.
+Flow Runner::DetonationPoints() {
+  const bool bkw = eos_ == kEosBkw;
+  for (DetonationRequest request : *request_.detonations) {
+    ui_.ProcessPendingInput();
+    if (st_.cancel) {
+      outcome_.cancelled = true;
+      return Flow::EndRun;
+    }
+    ++st_.parameterVariant;
+    request.frozenExpansion = task_.Option(kOptFrozen);
+    request.freezingTemperature = s_.settings.record.freezingT;
+    DetonationFigures& f = ws_.detonation;
+    if (ComputeDetonation(s_, request, f) != kDetonationOk) {
+      ui_.Info(DetonationFailureMessage(request, f));
+      status_ = kSolveNoSolution;
+      continue;
+    }
+    ResultsBlock& r = ws_.results;
+    st_.gasPresent = ws_.GasAmount() >= kGasPresentAmount;
+    if (bkw) {
+      FinishBkwState();
+    } else {
+      // Ideal gas: the condensed products take no volume, as in the detonation.
+      const double nGas = ws_.GasAmount();
+      st_.condensedVolume = 0;
+      r.CvFrozen = std::max(0.0, r.Cp - nGas * kRgKJ);
+      r.kFrozen = r.CvFrozen > 0 && r.Cp > 0 ? r.Cp / r.CvFrozen : 0;
+      r.aFrozen = std::sqrt(std::max(0.0, r.kFrozen * r.T * kGasConstantJ * nGas));
+      r.gasVolume = r.V;
+      if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
+    }
+    st_.c1 = kParamV;
+    st_.value1 = float(f.VCJ);
+    st_.c2 = kParamU;
+    st_.value2 = float(f.UCJ);
+    st_.detonationFlag = true;
+    ws_.bkw.pointSolved = bkw;
+    const bool written = WriteReport();
+    st_.detonationFlag = false;
+    ws_.bkw.pointSolved = false;
+    if (!written) continue;
+    WriteRecord();
+    const std::vector<std::pair<int, double>> columns = {
+        {kExtRho0, f.rho0},        {kExtD, f.D},
+        {kExtPCJ, f.pCJ},          {kExtTCJ, f.TCJ},
+        {kExtRhoCJ, f.rhoCJ},      {kExtUCJ, f.uCJ},
+        {kExtCCJ, f.cCJ},          {kExtKCJ, f.gammaCJ},
+        {kExtVCJ, f.vCJ},
+        {kExtE22, f.energyValid[0] ? f.energy[0] : NAN},
+        {kExtE4, f.energyValid[1] ? f.energy[1] : NAN},
+        {kExtE72, f.energyValid[2] ? f.energy[2] : NAN},
+        {kExtGurney22, f.energyValid[0] ? f.gurney[0] : NAN},
+        {kExtGurney4, f.energyValid[1] ? f.gurney[1] : NAN},
+        {kExtGurney72, f.energyValid[2] ? f.gurney[2] : NAN},
+        {kExtJwlA, f.jwl.valid ? f.jwl.A : NAN},
+        {kExtJwlB, f.jwl.valid ? f.jwl.B : NAN},
+        {kExtJwlC, f.jwl.valid ? f.jwl.C : NAN},
+        {kExtJwlR1, f.jwl.valid ? f.jwl.R1 : NAN},
+        {kExtJwlR2, f.jwl.valid ? f.jwl.R2 : NAN},
+        {kExtJwlOmega, f.jwl.valid ? f.jwl.omega : NAN},
+        {kExtJwlE0, f.jwl.valid ? f.jwl.E0 : NAN},
+        {kExtJwlDeviation, f.jwl.valid ? f.jwl.maxDeviation : NAN}};
+    if (!AppendResultsExtension(s_, columns)) throw RunWriteError("table");
+    pointValid_ = true;
+    ++outcome_.pointsWritten;
+  }
   return Flow::Done;
 }
 
@@ -960,6 +1046,10 @@ void PrepareResultFiles(Session& session) {
   if (!f || std::fclose(f) != 0) throw RunWriteError("report");
   f = std::fopen(session.TablePath().c_str(), "wb");
   if (!f || std::fclose(f) != 0) throw RunWriteError("table");
+  // The extension of the last run's table goes with it (a run writes it anew when it
+  // has such columns).
+  std::remove(session.TableExtensionPath().c_str());
+  session.ws.state.resultsRecords = 0;
 }
 
 // ---- Size of a run -----------------------------------------------------------------
@@ -1035,6 +1125,7 @@ double RunPointCount(const Session& s) {
     if (task.Option(kOptTemplateImpulse)) perVariant += task.Option(kOptThroat) ? 3 : 2;
     if (task.Option(kOptTemplatePowder)) perVariant += 1;
     if (task.Option(kOptTemplateHeat)) perVariant += 2;
+    if (task.Option(kOptTemplateDetonation)) perVariant += s.settings.record.detonationCount;
     return variants * perVariant;
   }
   const RunLists run = MakeRunLists(task, false);
@@ -1110,6 +1201,57 @@ void SetSingleValue(ParameterSlot& slot, float value) {
   slot.step = 0;
 }
 
+// The detonation requests of the settings' template values.
+std::vector<DetonationRequest> TemplateDetonations(const SettingsRecord& t) {
+  std::vector<DetonationRequest> requests;
+  const int n = std::clamp(int(t.detonationCount), 0, kMaxDetonationDensities);
+  for (int i = 0; i < n; ++i) {
+    DetonationRequest r;
+    r.initialDensity = t.detonationDensities[i];
+    r.initialPressure = t.detonationP0;
+    r.initialTemperature = t.detonationT0;
+    requests.push_back(r);
+  }
+  return requests;
+}
+
+// The detonation template with the given initial states; the task's parameter choice is
+// given back afterwards.  Returns whether the run started.
+bool RunDetonationTemplate(Session& s, const std::vector<DetonationRequest>& requests) {
+  Task& task = s.task;
+  RunState& st = s.ws.state;
+  struct Restore {
+    Task& task;
+    RunState& st;
+    int first, second, expansion;
+    Array1<ParameterSlot, 3> slots;
+    ~Restore() {
+      task.firstCode = first;
+      task.secondCode = second;
+      task.expansionCode = expansion;
+      task.slots = slots;
+      st.templateMode = 0;
+    }
+  } restore{task, st, task.firstCode, task.secondCode, task.expansionCode, task.slots};
+  // The run's value lists are not walked; one value each keeps its set-up content.
+  task.firstCode = kParamP;
+  SetSingleValue(task.slots[1], 0.1f);
+  task.secondCode = kParamT;
+  SetSingleValue(task.slots[2], 298.15f);
+  task.expansionCode = kParamNone;
+  SetSingleValue(task.slots[3], 0);
+  task.slots[3].count = 0;
+  st.templateMode = 4;
+  s.ws.detonationRequests = requests;
+  RunRequest request;
+  request.internalUnits = true;
+  request.detonations = &requests;
+  int status = 0;
+  const bool started = RunTaskWith(s, status, request).started;
+  ++st.templateCounter;
+  return started;
+}
+
 // B. Template calculations.  Returns false when none is chosen or none could start.
 bool RunTemplates(Session& s) {
   Task& task = s.task;
@@ -1117,7 +1259,8 @@ bool RunTemplates(Session& s) {
   const bool impulse = task.Option(kOptTemplateImpulse);
   const bool powder = task.Option(kOptTemplatePowder);
   const bool heat = task.Option(kOptTemplateHeat);
-  if (!impulse && !powder && !heat) {
+  const bool detonation = task.Option(kOptTemplateDetonation);
+  if (!impulse && !powder && !heat && !detonation) {
     s.ui.Info(kMsgNoTemplates);
     return false;
   }
@@ -1205,7 +1348,9 @@ bool RunTemplates(Session& s) {
         if (rep.failed()) throw RunWriteError("report");
       }
     }
+    if (o.cancelled) return started;
   }
+  if (detonation) started = RunDetonationTemplate(s, TemplateDetonations(t)) || started;
   return started;
 }
 
@@ -1215,7 +1360,20 @@ void RunTask(Session& session, int& status) {
   RunTaskWith(session, status, RunRequest{});
 }
 
+namespace {
+bool RunCommandWith(Session& session, const std::vector<DetonationRequest>* detonations);
+}  // namespace
+
 bool RunCommand(Session& session) {
+  return RunCommandWith(session, nullptr);
+}
+
+bool RunDetonations(Session& session, const std::vector<DetonationRequest>& requests) {
+  return RunCommandWith(session, &requests);
+}
+
+namespace {
+bool RunCommandWith(Session& session, const std::vector<DetonationRequest>* detonations) {
   Task& task = session.task;
   Interaction& ui = session.ui;
   RunState& st = session.ws.state;
@@ -1256,7 +1414,7 @@ bool RunCommand(Session& session) {
       if (tooMany(selectedCount())) return false;
     }
 
-    if (!BuildValueLists(session)) return false;
+    if (!detonations && !BuildValueLists(session)) return false;
     if (!CollectFixedConcentrations(session)) return false;
     // As when the component grid is read: a step belongs only to a row with two amounts.
     ClearStepsWithoutRange(task);
@@ -1275,22 +1433,26 @@ bool RunCommand(Session& session) {
 
     // Every check that can refuse the run comes before the results of the last run
     // are emptied: a refused run leaves them as they were.
-    if (task.firstCode != kParamTemplate) {
+    if (detonations) {
+      if (detonations->empty()) return false;
+    } else if (task.firstCode != kParamTemplate) {
       if (!MakeRunLists(task, false).Valid() || task.slots[1].values[1] > 1e10f ||
           task.slots[2].values[1] > 1e10f) {
         ui.Error(kMsgEquilibriumNotSpecified);
         return false;
       }
     } else if (!task.Option(kOptTemplateImpulse) && !task.Option(kOptTemplatePowder) &&
-               !task.Option(kOptTemplateHeat)) {
+               !task.Option(kOptTemplateHeat) && !task.Option(kOptTemplateDetonation)) {
       ui.Info(kMsgNoTemplates);
       return false;
     }
-    if (!CheckRunSize(session)) return false;
+    if (!detonations && !CheckRunSize(session)) return false;
 
     PrepareResultFiles(session);
 
-    if (task.firstCode != kParamTemplate) {
+    if (detonations) {
+      ran = RunDetonationTemplate(session, *detonations);
+    } else if (task.firstCode != kParamTemplate) {
       int status = 0;
       ran = RunTaskWith(session, status, RunRequest{}).started;
     } else {
@@ -1303,5 +1465,6 @@ bool RunCommand(Session& session) {
   }
   return ran;
 }
+}  // namespace
 
 }  // namespace kvil

@@ -15,6 +15,10 @@
 // kJ/kg; the task's own values are not changed.
 #pragma once
 
+#include <vector>
+
+#include "core/detonation.h"
+
 namespace kvil {
 
 struct Session;
@@ -22,6 +26,12 @@ struct Session;
 // Returns false when a check refused the run (its message was shown) or the run
 // failed ("Calculation failed !"); true when the run ran, even if some points failed.
 bool RunCommand(Session& session);
+
+// The Run command with only the detonation template, at the initial states given
+// instead of the settings' ones (kvil-batch --detonation): the checks of the task's
+// composition and species, the result files emptied, one CJ point per request and
+// source-composition variant.  Returns as RunCommand.
+bool RunDetonations(Session& session, const std::vector<DetonationRequest>& requests);
 
 // status: the last solver status (0 = success).  The report is opened and closed
 // here; the species list is given back in its order of before the run, the progress

@@ -17,9 +17,11 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/array1.h"
 #include "common/constants.h"
+#include "core/detonation.h"
 
 namespace kvil {
 
@@ -264,6 +266,12 @@ struct RunState {
   // Set once the report has shown the messages of the oxidizer/fuel balance in this run
   // (cleared by the report header), so that they are not repeated for every point.
   bool reportBalanceMessagesShown = false;
+  // Records written to the results table since the Run command emptied it (the index
+  // of the next one); extension entries name their record by it.
+  long long resultsRecords = 0;
+  // The point being written is a detonation's CJ state: the report adds its section
+  // from ws.detonation.
+  bool detonationFlag = false;
 };
 
 // A converged chamber state of a source-composition variant, from which a later point
@@ -290,6 +298,10 @@ struct CalcWorkspace {
   PointStart rowStart;    // the first point of the current row of a grid
   BkwRunData bkw;
   EquilibriumDerivatives derivatives;
+  // The detonation template: the initial states of the run and the figures of the
+  // point being written.
+  std::vector<DetonationRequest> detonationRequests;
+  DetonationFigures detonation;
 
   // Amount of the gas phase (gas species and ions), mol/kg.
   double GasAmount() const {
