@@ -8,6 +8,7 @@
 
 #include "common/constants.h"
 #include "common/numfmt.h"
+#include "core/bkw_solve.h"
 #include "core/session.h"
 #include "core/solver.h"
 #include "task/elements.h"
@@ -100,7 +101,6 @@ class Detonation {
   bool ions_ = false;
   bool bkw_ = false;
   bool have_ = false;  // the workspace holds a converged state to continue from
-  bool counting_ = false;
 };
 
 // ---- Solves --------------------------------------------------------------------------
@@ -118,10 +118,6 @@ bool Detonation::SolveOnce(int mode, int c1, double v1, int c2, double v2) {
     int code = SolverCodeWord(startMode, c1, c2, ions_);
     SolveEquilibrium(s_, float(a), float(b), code, K_, E_);
     ws_.bkw.active = false;
-    if (counting_) {
-      ++out_.hugoniotSolves;
-      out_.hugoniotIterations += st.solverIterations;
-    }
     return code == kSolveOk && !st.quietFailed;
   };
   bool ok;
@@ -146,7 +142,10 @@ bool Detonation::SolveOnce(int mode, int c1, double v1, int c2, double v2) {
       ok = solve(1, false, v1, v2);
     }
     ws_.derivatives.requested = saveDerivatives;
-    ok = ok && solve(2, true, v1, v2);
+    if (ok) {
+      const int code = SolveBkwFromIdealState(s_, float(v1), c1, float(v2), c2, K_, E_);
+      ok = code == kSolveOk && !st.quietFailed;
+    }
   } else {
     ok = solve(mode, bkw_, v1, v2);
   }
@@ -778,10 +777,11 @@ int Detonation::Run() {
 
   have_ = false;
   ws_.bkw.unknownsValid = false;
-  counting_ = true;
+  const long long solves0 = ws_.state.solvesTotal, iterations0 = ws_.state.solverIterationsTotal;
   HugoniotPoint cj;
   const bool found = FindCj(cj);
-  counting_ = false;
+  out_.hugoniotSolves = int(ws_.state.solvesTotal - solves0);
+  out_.hugoniotIterations = ws_.state.solverIterationsTotal - iterations0;
   if (!found) return out_.status;
 
   // The CJ state once more, with its derivatives, kept for the report.

@@ -11,6 +11,7 @@
 #include "common/constants.h"
 #include "common/interaction.h"
 #include "common/numfmt.h"
+#include "core/bkw_solve.h"
 #include "core/detonation.h"
 #include "core/rocket.h"
 #include "core/session.h"
@@ -861,16 +862,16 @@ Flow Runner::SolvePoint() {
 // with the BKW terms (assigned volumes are whole volumes, gas and condensed), the
 // equilibrium and frozen properties of the state, the report and the table.
 Flow Runner::SolveBkwPoint() {
-  ws_.bkw.active = true;
-  ws_.bkw.unknownsValid = false;
   ws_.derivatives.requested = task_.Option(kOptSound);
   st_.startMode = 2;
-  int code = CodeWord();
-  SolveEquilibrium(s_, st_.value1, st_.value2, code, K_, E_);
-  ws_.bkw.active = false;
+  const int code = SolveBkwFromIdealState(s_, st_.value1, st_.c1, st_.value2, st_.c2, K_, E_);
   ws_.derivatives.requested = false;
   status_ = code;
-  if (code != kSolveOk) return Flow::Done;
+  if (code != kSolveOk) {
+    if (st_.quietFailed) ui_.Info(kMsgRealGasNotFound);
+    st_.quietFailed = false;
+    return Flow::Done;
+  }
   if (!ws_.bkw.inDomain) {
     ui_.Info(kMsgBkwOutsideDomain);
     status_ = kSolveNoSolution;

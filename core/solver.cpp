@@ -365,7 +365,8 @@ struct BkwIterate {
   double N = 0, K = 0;  // mol/kg, cm3/kg
   double Vg = 0;        // cm3/kg
   double s = 0;         // kappa/(V_g (T + theta)^alpha)
-  double x = 0, E = 1;  // x and e^(beta x) (beta x held at kBkwMaxBetaX)
+  double x = 0, E = 1;  // x and e^(beta x), continued linearly beyond kBkwMaxBetaX
+  double Ex = 1;        // dE/dx / beta: E within the domain, E at its bound beyond
   double g = 0;         // s N
   double f1 = 0, f2 = 0;  // u1 and u2 of the iterate's state
   double cT = 0;        // -d ln s/dT = 1/T + alpha/(T + theta)
@@ -382,10 +383,16 @@ BkwIterate BkwAtIterate(const CalcWorkspace& ws, const Layout& lay, const BkwPar
   b.Vg = 1e6 * kGasConstantVolAtm * T * std::exp(-ws.X[3]);
   b.s = set.kappa / (b.Vg * std::pow(T + set.theta, set.alpha));
   b.x = b.s * b.K;
-  const double bx = std::min(set.beta * b.x, kBkwMaxBetaX);
-  b.E = std::exp(bx);
+  // Beyond its domain (an iterate on the way, never a solution: FinishBkw tells) the
+  // exponential goes on as its tangent at the bound: finite, and rising, so that the
+  // iteration is led back instead of resting where the function would be cut flat.
+  const double bx = set.beta * b.x;
+  const double bound = std::min(bx, kBkwMaxBetaX);
+  b.Ex = std::exp(bound);
+  b.E = b.Ex * (1 + (bx - bound));
   b.g = b.s * b.N;
-  b.f1 = std::expm1(bx) / set.beta;
+  b.f1 = (b.E - 1) / set.beta;
+  if (bx <= kBkwMaxBetaX) b.f1 = std::expm1(bx) / set.beta;
   b.f2 = b.E * b.g;
   b.cT = 1 / T + set.alpha / (T + set.theta);
   return b;
@@ -485,8 +492,8 @@ void AssembleBkw(CalcWorkspace& ws, const Layout& lay, const int codes[2], doubl
     form(rowS, R * (-u10 + aS * u20 * ki));
     form(rowH, R * hH * u20 * ki);
     form(rowU, R * gU * u20 * ki);
-    form(U1, -b.E * b.s * ki);
-    form(U2, -b.E * (b.g * beta * b.s * ki + b.s));
+    form(U1, -b.Ex * b.s * ki);
+    form(U2, -(b.Ex * b.g * beta * b.s * ki + b.E * b.s));
   }
 
   // Gas law: K u2 and its share of p e^-lambda (whose lambda derivative Assemble took
@@ -509,14 +516,15 @@ void AssembleBkw(CalcWorkspace& ws, const Layout& lay, const int codes[2], doubl
   // u1 = (e^(beta x) - 1)/beta, d u1 = e^(beta x) dx, dx = s dK + x dlambda - x cT dT.
   const double shift = 1.0 + lambda0 - b.cT * T0;
   M(U1, U1) += 1.0;
-  M(U1, 3) += -b.E * b.x;
-  M(U1, 2) += b.E * b.x * b.cT;
-  M(U1, rhs) += b.f1 - b.E * b.x * shift;
+  M(U1, 3) += -b.Ex * b.x;
+  M(U1, 2) += b.Ex * b.x * b.cT;
+  M(U1, rhs) += b.f1 - b.Ex * b.x * shift;
   // u2 = e^(beta x) g, g = s N: d u2 = e^(beta x) (g beta dx + s dN + g dlambda - g cT dT).
+  const double xTerm = b.Ex * b.g * beta * b.x + b.E * b.g;
   M(U2, U2) += 1.0;
-  M(U2, 3) += -b.E * b.g * (beta * b.x + 1.0);
-  M(U2, 2) += b.E * b.g * (beta * b.x + 1.0) * b.cT;
-  M(U2, rhs) += b.f2 - b.E * b.g * (beta * b.x + 1.0) * shift;
+  M(U2, 3) += -xTerm;
+  M(U2, 2) += xTerm * b.cT;
+  M(U2, rhs) += b.f2 - xTerm * shift;
 
   // Condensed products under pressure: their phase rows, S, H and U rows, and the
   // condensed volume of an assigned volume.
