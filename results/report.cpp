@@ -538,6 +538,7 @@ class PointWriter {
     }
     const JwlFit& j = f.jwl;
     if (!j.valid) return;
+    out_.Line();
     out_.Line(Label(5, "JWL A, B, C: ") + Fixed(j.A, 10, 3) + Fixed(j.B, 10, 4) + Fixed(j.C, 10, 5) +
               " GPa");
     out_.Line(Label(5, "JWL R1, R2, omega: ") + Fixed(j.R1, 10, 4) + Fixed(j.R2, 10, 4) +
