@@ -57,6 +57,7 @@ struct DetonationRequest {
   double initialTemperature = 298.15;   // K; the density of a gaseous mixture only
   bool frozenExpansion = false;         // hold the composition below freezingTemperature
   double freezingTemperature = 1500;    // K
+  bool expansion = true;                // the isentrope, cylinder energies and JWL fit
 };
 
 enum DetonationStatus : int {
