@@ -516,7 +516,13 @@ void Detonation::Isentrope() {
   // Volumes: 8 % apart up to v = 10, then 50 % apart, with the cylinder volumes and the
   // end of the fit among them.
   std::vector<double> grid;
-  for (double v = out_.vCJ * 1.08; v < kJwlLargestVolume; v *= 1.08) grid.push_back(v);
+  auto nearCylinder = [](double v) {
+    for (double c : kCylinderVolumes)
+      if (std::fabs(v - c) < 0.02 * c) return true;
+    return false;
+  };
+  for (double v = out_.vCJ * 1.08; v < kJwlLargestVolume; v *= 1.08)
+    if (!nearCylinder(v)) grid.push_back(v);
   for (double v : kCylinderVolumes) grid.push_back(v);
   grid.push_back(kJwlLargestVolume);
   std::sort(grid.begin(), grid.end());

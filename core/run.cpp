@@ -786,7 +786,7 @@ Flow Runner::SolvePoint() {
     }
     // The BKW equation enters the Newton iteration itself: one solve from the ideal
     // state finishes the point.
-    if (eos_ == kEosBkw) return SolveBkwPoint();
+    if (eos_ == kEosBkw && !st_.frozenComposition) return SolveBkwPoint();
 
     const ResultsBlock& r = ws_.results;
     const std::array<double, 6> now = {r.p, r.T, r.V, r.S, r.H, r.U};
