@@ -386,7 +386,9 @@ BkwIterate BkwAtIterate(const CalcWorkspace& ws, const Layout& lay, const BkwPar
   // Beyond its domain (an iterate on the way, never a solution: FinishBkw tells) the
   // exponential goes on as its tangent at the bound: finite, and rising, so that the
   // iteration is led back instead of resting where the function would be cut flat.
-  const double bx = set.beta * b.x;
+  // (beta x held at 1e4 on that line: an iterate near lambda's bound of 500 has x of
+  // 1e200 and more, and e^(beta x) g must stay a finite number.)
+  const double bx = std::min(set.beta * b.x, 1e4);
   const double bound = std::min(bx, kBkwMaxBetaX);
   b.Ex = std::exp(bound);
   b.E = b.Ex * (1 + (bx - bound));
