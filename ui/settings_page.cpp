@@ -205,28 +205,27 @@ SettingsPage::SettingsPage(Session& session, ColourDialog& colours, QWidget* par
   heading(0, 2, QStringLiteral("Heat of combustion"));
   addRow(1, 2, QStringLiteral("V ="), SettingsField::HeatV, QStringLiteral("cub. m/kg"), "heatV");
   addRow(2, 2, QStringLiteral("U ="), SettingsField::HeatU, QStringLiteral("kJ/kg"), "heatU");
-  heading(0, 3, QStringLiteral("Detonation"));
+  // The detonation below the three templates, its densities in a wide field.
+  heading(5, 0, QStringLiteral("Detonation"));
   {
     auto* l = new QLabel(QStringLiteral("rho0 ="), valuesBox);
     densities_ = new QLineEdit(valuesBox);
     densities_->setObjectName(QStringLiteral("detonationDensities"));
-    densities_->setMinimumWidth(
-        fontMetrics().horizontalAdvance(QStringLiteral("1.1 1.2 1.3 1.4 1.5 1.6 1.7 1.8 ")));
     densities_->installEventFilter(this);
     SetHint(densities_, QStringLiteral("|Type the initial density or a list of initial densities, "
                                        "separated by space, or gas for a gaseous mixture. "
                                        "Example: 1.2 1.4 1.6"));
     l->setBuddy(densities_);
-    grid->addWidget(l, 1, 9, Qt::AlignRight);
-    grid->addWidget(densities_, 1, 10);
-    grid->addWidget(new QLabel(QStringLiteral("g/cm3"), valuesBox), 1, 11);
+    grid->addWidget(l, 6, 0, Qt::AlignRight);
+    grid->addWidget(densities_, 6, 1, 1, 7);
+    grid->addWidget(new QLabel(QStringLiteral("g/cm3"), valuesBox), 6, 8);
   }
-  addRow(2, 3, QStringLiteral("p0 ="), SettingsField::DetonationP0, QStringLiteral("MPa"), "detonationP0");
-  addRow(3, 3, QStringLiteral("T0 ="), SettingsField::DetonationT0, QStringLiteral("K"), "detonationT0");
+  addRow(7, 0, QStringLiteral("p0 ="), SettingsField::DetonationP0, QStringLiteral("MPa"), "detonationP0");
+  addRow(7, 1, QStringLiteral("T0 ="), SettingsField::DetonationT0, QStringLiteral("K"), "detonationT0");
   addRow(4, 0, QStringLiteral("Cut-o&ff =  "), SettingsField::Cutoff, QStringLiteral("mol/kg"), "cutoff");
   addRow(4, 1, QStringLiteral("p(atm.)="), SettingsField::AmbientP, QStringLiteral("MPa"), "ambientP");
   addRow(4, 2, QStringLiteral("Free&zing Point ="), SettingsField::FreezingT, QStringLiteral("K"), "freezingT");
-  grid->setColumnStretch(11, 1);
+  grid->setColumnStretch(8, 1);
 
   // Colour panels.
   auto* coloursBox = new QGroupBox(QStringLiteral(" Colors "), this);
