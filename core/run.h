@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/detonation.h"
+
 namespace kvil {
 
 struct Session;
@@ -53,6 +55,9 @@ struct RunOptions {
   // they are.  As for the first value of a list, an H or U of 0 is the enthalpy of
   // the components.
   std::vector<std::pair<float, float>> points;
+  // When not empty: only the detonation template, at these initial states instead of
+  // the settings' ones (RunDetonations).
+  std::vector<DetonationRequest> detonations;
   RunObserver* observer = nullptr;
 };
 
@@ -60,6 +65,12 @@ struct RunOptions {
 // failed ("Calculation failed !"); true when the run ran, even if some points failed.
 bool RunCommand(Session& session);
 bool RunCommand(Session& session, const RunOptions& options);
+
+// The Run command with only the detonation template, at the initial states given
+// instead of the settings' ones (kvil-batch --detonation): the checks of the task's
+// composition and species, the result files emptied, one CJ point per request and
+// source-composition variant.  Returns as RunCommand.
+bool RunDetonations(Session& session, const std::vector<DetonationRequest>& requests);
 
 // status: the last solver status (0 = success).  The report is opened and closed
 // here; the species list is given back in its order of before the run, the progress

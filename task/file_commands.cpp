@@ -35,6 +35,13 @@ bool Truncate(const std::string& path, std::string* error) {
   return true;
 }
 
+// The results table's extension (results/table_file.h) exists only for runs that wrote
+// further columns: emptying the results removes it.
+void RemoveExtension(const std::string& tablePath) {
+  std::error_code ec;
+  fs::remove(fs::path(tablePath).replace_extension(".rsx"), ec);
+}
+
 bool HasContent(const std::string& path) {
   std::error_code ec;
   const auto size = fs::file_size(path, ec);
@@ -99,6 +106,7 @@ std::string SaveFirstQuestion(const Task& task) {
 
 bool BindDefaultFiles(Session& session) {
   bool ok = true;
+  RemoveExtension(std::string(kNoName) + ".rst");
   for (const char* ext : {".txt", ".tdf", ".rst"}) {
     std::string error;
     if (!Truncate(std::string(kNoName) + ext, &error)) {
@@ -126,6 +134,7 @@ OpenOutcome OpenTaskFile(Session& session, const std::string& path) {
 bool EmptyResultFiles(Session& session, std::string* error) {
   const bool report = Truncate(session.ReportPath(), error);
   const bool table = Truncate(session.TablePath(), error);
+  RemoveExtension(session.TablePath());
   return report && table;
 }
 
@@ -153,6 +162,13 @@ bool SaveNoNameTaskAs(Session& session, const std::string& path, const std::stri
     }
     ok = MoveReplacing(from, to, error) && ok;
   }
+  // The extension of the results table goes with them.
+  const std::string from = (dir / (std::string(kNoName) + ".rsx")).string();
+  std::error_code ec;
+  if (fs::exists(from, ec))
+    ok = MoveReplacing(from, Companion(path, ".rsx"), error) && ok;
+  else
+    RemoveExtension(Companion(path, ".rst"));
   return ok;
 }
 
@@ -181,11 +197,12 @@ std::string DeleteTaskFiles(Session& session, const std::string& path, std::stri
   if (current) {
     for (const char* ext : {".rst", ".txt", ".tdf", ".dat"})
       Truncate((folder / (base + ext)).string(), error);
+    RemoveExtension((folder / (base + ".rst")).string());
     return base;
   }
   ec.clear();
   if (!fs::remove(chosen, ec) && ec && error) *error = "Cannot delete " + path;
-  for (const char* ext : {".rst", ".txt", ".tdf", ".dat"}) {
+  for (const char* ext : {".rst", ".txt", ".tdf", ".dat", ".rsx"}) {
     const fs::path file = folder / (base + ext);
     ec.clear();
     if (!fs::remove(file, ec) && ec && error) *error = "Cannot delete " + file.string();
