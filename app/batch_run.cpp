@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include "app/batch_interaction.h"
 #include "common/binio.h"
 #include "core/point_log.h"
+#include "common/numfmt.h"
 #include "core/run.h"
 #include "core/session.h"
 #include "task/datafile.h"
@@ -30,7 +33,7 @@ namespace {
 void PrintUsage() {
   std::fprintf(stderr,
                "usage: kvil-batch [--db DIR] [--cfg FILE] [--answer yes|no] [--csv FILE] "
-               "[--json FILE] TASK.dat\n"
+               "[--json FILE] [--detonation LIST [--p0 MPa] [--t0 K]] TASK.dat\n"
                "  --db DIR         species database directory (default: kvil.pth, then the\n"
                "                   database shipped with the program)\n"
                "  --cfg FILE       configuration file (default: kvil.cfg of the working "
@@ -40,6 +43,11 @@ void PrintUsage() {
                "  --json FILE      also write every point of the run as one JSON object a line\n"
                "  --fresh-start    solve every point from scratch, not from the previous one\n"
                "  --stats          print the solver's work on stderr at the end of the run\n"
+               "  --detonation LIST  the detonation of the task's mixture at each initial\n"
+               "                   density of LIST (g/cm3, comma-separated; gas = the ideal-gas\n"
+               "                   density at p0 and t0) instead of the task's own calculation\n"
+               "  --p0 MPa         initial pressure of the detonation (default 0.1)\n"
+               "  --t0 K           initial temperature of a gaseous mixture (default 298.15)\n"
                "       kvil-batch --info TASK.dat [--db DIR]\n"
                "  --info TASK.dat  print the elemental composition table of the task\n");
 }
@@ -66,6 +74,14 @@ class ProgressInteraction : public BatchInteraction {
   std::string last_;
 };
 
+// A number of the command line ('.' as the decimal point); false for anything else.
+bool CommandLineNumber(const std::string& text, double& out) {
+  const char* first = text.data();
+  const char* last = first + text.size();
+  const auto r = std::from_chars(first, last, out);
+  return r.ec == std::errc() && r.ptr == last && std::isfinite(out);
+}
+
 bool ParseArguments(int argc, char** argv, BatchOptions& o) {
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
@@ -86,6 +102,16 @@ bool ParseArguments(int argc, char** argv, BatchOptions& o) {
       if (!value(o.csv)) return false;
     } else if (std::strcmp(a, "--json") == 0) {
       if (!value(o.json)) return false;
+    } else if (std::strcmp(a, "--detonation") == 0) {
+      if (!value(o.detonation)) return false;
+    } else if (std::strcmp(a, "--p0") == 0) {
+      std::string v;
+      if (!value(v) || !CommandLineNumber(v, o.p0)) return false;
+      o.p0Given = true;
+    } else if (std::strcmp(a, "--t0") == 0) {
+      std::string v;
+      if (!value(v) || !CommandLineNumber(v, o.t0)) return false;
+      o.t0Given = true;
     } else if (std::strcmp(a, "--answer") == 0) {
       std::string v;
       if (!value(v)) return false;
@@ -103,7 +129,48 @@ bool ParseArguments(int argc, char** argv, BatchOptions& o) {
       return false;
     }
   }
+  if ((o.p0Given || o.t0Given) && o.detonation.empty()) return false;
   return !o.datafile.empty();
+}
+
+// The initial states of --detonation LIST: densities in g/cm3 or "gas", separated by
+// commas.  False with a message for an item that is no density or one the settings page
+// would refuse.
+bool DetonationRequests(const BatchOptions& o, Interaction& ui, std::vector<DetonationRequest>& out) {
+  if (!(o.p0 > 0)) {
+    ui.Error("The initial pressure must be positive: " + std::to_string(o.p0));
+    return false;
+  }
+  if (!(o.t0 > 0)) {
+    ui.Error("The initial temperature must be positive: " + std::to_string(o.t0));
+    return false;
+  }
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = o.detonation.find(',', start);
+    std::string item = o.detonation.substr(start, comma - start);
+    while (!item.empty() && item.front() == ' ') item.erase(item.begin());
+    while (!item.empty() && item.back() == ' ') item.pop_back();
+    DetonationRequest r;
+    r.initialPressure = o.p0;
+    r.initialTemperature = o.t0;
+    std::string lower = item;
+    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == "gas") {
+      r.initialDensity = 0;
+    } else if (!CommandLineNumber(item, r.initialDensity)) {
+      ui.Error("Not an initial density: \"" + item + "\"");
+      return false;
+    } else if (!(r.initialDensity > 0) || r.initialDensity > kMaxInitialDensity) {
+      ui.Error("The initial density must be positive and at most " +
+               FormatPicture(kMaxInitialDensity, "0.##") + " g/cm3: " + item);
+      return false;
+    }
+    out.push_back(r);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return true;
 }
 
 // "%.17g" of v at the end of out (to_chars renders exactly as printf does).
@@ -154,15 +221,20 @@ std::string CsvField(const std::string& text) {
 std::string ResultsTableCsv(const std::vector<ResultsRecord>& records,
                             const std::vector<std::pair<int, std::string>>& speciesNames) {
   ColumnSet elements, components, species;
+  std::vector<int> extension;  // extension column codes present, in code order
   for (const ResultsRecord& r : records) {
     for (const auto& e : r.elements) elements.Add(e.first);
     for (const auto& c : r.components) components.Add(c.second);
     for (const auto& s : r.species) species.Add(s.first);
+    for (const auto& x : r.extension) extension.push_back(x.first);
   }
+  std::sort(extension.begin(), extension.end());
+  extension.erase(std::unique(extension.begin(), extension.end()), extension.end());
   std::map<int, std::string> names(speciesNames.begin(), speciesNames.end());
 
   std::vector<std::string> header{"kind"};
   for (int i = 0; i < kResultsParameterCount; ++i) header.push_back(kResultsParameterNames[i]);
+  for (int code : extension) header.push_back(kResultsExtensionNames[code - 1]);
   for (int e : elements.keys) {
     const bool known = e >= 1 && e <= kElementTableSize;
     header.push_back(std::string("[") + (known ? ElementSymbol(e) : std::to_string(e)) + "]");
@@ -194,6 +266,11 @@ std::string ResultsTableCsv(const std::vector<ResultsRecord>& records,
     for (int i = 0; i < kResultsParameterCount && i < int(r.parameters.size()); ++i)
       set(1 + i, r.parameters[i]);
     std::size_t base = 1 + kResultsParameterCount;
+    for (const auto& x : r.extension) {
+      const auto at = std::lower_bound(extension.begin(), extension.end(), x.first);
+      set(base + (at - extension.begin()), x.second);
+    }
+    base += extension.size();
     for (const auto& e : r.elements) set(base + elements.position[e.first], e.second);
     base += elements.keys.size();
     for (const auto& c : r.components) set(base + components.position[c.second], c.first);
@@ -283,6 +360,8 @@ int RunBatchTask(const BatchOptions& opt, Interaction& shown, BatchOutput& out) 
   out.reportOffset = ec ? 0 : reportSize;
   RunOptions runOptions;
   runOptions.observer = &ui;
+  if (!opt.detonation.empty() && !DetonationRequests(opt, ui, runOptions.detonations))
+    return kExitUsage;
   const bool ran = RunCommand(session, runOptions);
   out.commandRun = true;
   out.solves = session.ws.state.solvesTotal;

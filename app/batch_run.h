@@ -14,6 +14,16 @@
 // CSV, and the chamber points that failed with their messages.  With standard error on
 // a terminal a progress line per point is shown.
 //
+//   kvil-batch --detonation LIST [--p0 MPa] [--t0 K] [--csv FILE] TASK.dat
+//
+// runs the task's components (amounts, enthalpies) with the task's equation of state as
+// a detonation (core/detonation.h) at each initial density of LIST (g/cm3,
+// comma-separated; "gas" is the ideal-gas density at p0, default 0.1 MPa, and t0,
+// default 298.15 K) instead of the task's own calculation: one CJ point per density in
+// the report and the results table, whose CSV then carries the detonation columns
+// ("D, m/s", "pCJ, MPa", "TCJ, K", "rhoCJ, g/cm3", "uCJ, m/s", "cCJ, m/s", "kCJ",
+// "E(2.2), kJ/kg", "E(4), kJ/kg", "E(7.2), kJ/kg", ...) after the 23 parameters.
+//
 // Exit status: 0 the run ran (even when some points failed), 1 a check refused the
 // run or the run failed, 2 bad usage or a file that cannot be read or written.
 #pragma once
@@ -37,6 +47,11 @@ struct BatchOptions {
   bool keepTables = false;
   // Where the shipped species database is looked for ("" = beside this executable).
   std::string executable;
+  // --detonation LIST [--p0 MPa] [--t0 K]: the detonation of the task's mixture at each
+  // initial density of LIST instead of the task's own calculation ("" = none).
+  std::string detonation;
+  double p0 = 0.1, t0 = 298.15;
+  bool p0Given = false, t0Given = false;
 };
 
 struct BatchOutput {
@@ -57,7 +72,8 @@ int RunBatch(int argc, char** argv);
 int RunBatchTask(const BatchOptions& options, Interaction& shown, BatchOutput& out);
 
 // The results table as CSV text (RFC 4180, lines ended by CR LF): the header "kind",
-// the 23 parameter names, "[X]" per element X, "component N" per component and the
+// the 23 parameter names, the names of the extension columns the records have
+// (results/table_file.h, in code order), "[X]" per element X, "component N" per component and the
 // display name of each species (`speciesNames` by database record number; a record
 // without a name is shown as "#" + record), then one row per record with numbers of
 // 17 significant digits.  Columns are the union over all records, in order of first

@@ -25,6 +25,10 @@ inline constexpr int kMaxNonIdealPasses = 25;
 inline constexpr int kMaxTransitionList = 43;
 inline constexpr int kMaxTaskText = 80;          // value texts, amount texts, comment, name
 inline constexpr int kMaxSpeciesName = 20;
+// Largest initial density of a detonation, g/cm3: above the densest molecular explosive
+// crystals (CL-20 2.04, octanitrocubane 2.0) with room for metal-loaded mixtures; a
+// denser value is taken for a typing error and refused.
+inline constexpr double kMaxInitialDensity = 5.0;
 
 // ---- Gas constants ---------------------------------------------------------------
 inline constexpr double kGasConstantCal = 1.98719;          // cal/(mol*K), solver

@@ -118,6 +118,7 @@ const char* TemplateName(int mode) {
     case 1: return "impulse";
     case 2: return "powder force";
     case 3: return "heat of combustion";
+    case 4: return "detonation";
     default: return "";
   }
 }
@@ -191,6 +192,14 @@ std::string PointLogJson(const PointLog& log, const std::vector<ResultsRecord>& 
             c.Number(it != names.end() ? it->second : "#" + std::to_string(sp.first), sp.second);
           }
           c.Close();
+        }
+        if (!rec->extension.empty()) {
+          o.Key("detonation");
+          Object d(out);
+          for (const auto& [code, value] : rec->extension)
+            if (code >= 1 && code <= kResultsExtensionCount)
+              d.Number(kResultsExtensionNames[code - 1], value);
+          d.Close();
         }
         if (rec->kind != 0) {
           const std::size_t i = std::size_t(row);

@@ -71,7 +71,7 @@ std::string MessageLine(MessageKind kind, const std::string& text);
 // kvil-batch's point list: one JSON object a line (LF) for every record of the table
 // and for every chamber point that wrote none, in run order.  Keys: "point" (number of
 // the chamber point in the run, from 1), "variant", "template" (only in template runs:
-// "impulse", "powder force", "heat of combustion"), "kind" ("point", "throat",
+// "impulse", "powder force", "heat of combustion", "detonation"), "kind" ("point", "throat",
 // "expansion"), "status" ("ok", "failed"), "message", "assigned" (the two assigned
 // values of the chamber point, or of the expansion point, by the CSV's parameter
 // names), "row" (the record's row in the CSV, from 1; absent for a failed point),

@@ -10,11 +10,14 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "common/binio.h"
 #include "common/constants.h"
 #include "common/interaction.h"
 #include "common/numfmt.h"
+#include "core/bkw_solve.h"
+#include "core/detonation.h"
 #include "core/rocket.h"
 #include "core/session.h"
 #include "core/solver.h"
@@ -24,6 +27,8 @@
 #include "task/formula.h"
 #include "task/spec_fields.h"
 #include "task/value_lists.h"
+#include "thermo/bkw.h"
+#include "thermo/bkw_species.h"
 #include "thermo/eos.h"
 #include "thermo/sound.h"
 #include "thermo/species_catalog.h"
@@ -40,11 +45,24 @@ const char* const kMsgNoTemplates = "No Template Options selected.";
 const char* const kMsgCalculationFailed = "Calculation failed !";
 const char* const kMsgDataError = "Data error.";
 const char* const kMsgUseIdealGas = "We recommend to use ideal gas EOS for this case.";
+const char* const kMsgUseBkw = "We recommend to use BKW EOS for this case.";
+
+// The equation of state to advise when the non-ideal one cannot take a state.  A state
+// denser than Kelmost's equation holds is one of condensed-phase products: the BKW
+// equation reaches it (the virial form does too, but past the density its coefficients
+// hold for; the report says so).  A state the equation cannot be applied to at all
+// (no gas, no matching volume) is left to the ideal gas.
+const char* EosAdvice(const EosState& eos) {
+  return eos.tooDense ? kMsgUseBkw : kMsgUseIdealGas;
+}
 const char* const kMsgRealGasNotFound =
     "Solution in real gas mode is not found.\nTry to change assigned parameters.";
 const char* const kMsgThroatImpossible = "Throat parameters cannot be calculated !";
 const char* const kMsgFrozenImpossible = "Frozen parameters cannot be calculated !";
 const char* const kMsgUnknownExpansion = "Unknown Expansion Parameter";
+const char* const kMsgBkwOutsideDomain =
+    "The state is denser than the BKW equation of state can describe.\nThe point is left out. "
+    "Try to change assigned parameters.";
 const std::string kMsgPointNotRepresentable =
     std::string(kPointNotRepresentable) +
     "\nThe point is left out. Try to change assigned parameters.";
@@ -308,6 +326,8 @@ double VariantCount(const Task& task);
 struct RunRequest {
   bool internalUnits = false;  // template runs: values are already in internal units
   const RunOptions* options = nullptr;  // explicit points, observer
+  // The detonation template: one CJ point per request instead of the value lists.
+  const std::vector<DetonationRequest>* detonations = nullptr;
 };
 
 struct RunOutcome {
@@ -336,6 +356,9 @@ class Runner {
   Flow ParameterLoop();
   Flow ChamberPoint();
   Flow SolvePoint();
+  Flow SolveBkwPoint();
+  void FinishBkwState();
+  Flow DetonationPoints();
   Flow ExpansionPoints();
   void SetEosFlags();
   double CondensedVolume() const;
@@ -403,10 +426,14 @@ bool Runner::SetUp() {
     const double perVariant =
         request_.options && !request_.options->points.empty()
             ? double(request_.options->points.size())
-            : ListCount(lists_[1]) * ListCount(lists_[2]);
+        : request_.detonations ? double(request_.detonations->size())
+                               : ListCount(lists_[1]) * ListCount(lists_[2]);
     const double planned = variants * perVariant;
     st_.plannedPoints = planned >= 1 && planned < 2e9 ? int(planned) : 0;
   }
+  ws_.bkw.active = false;
+  ws_.bkw.pointSolved = false;
+  if (eos_ == kEosBkw) PrepareBkwSpecies(s_);
 
   st_.componentCount = 0;
   for (int i = 1; i <= kMaxComponents; ++i) {
@@ -455,7 +482,7 @@ void Runner::VariantLoop() {
       break;
     }
 
-    Flow f = ParameterLoop();
+    Flow f = st_.templateMode == 4 && request_.detonations ? DetonationPoints() : ParameterLoop();
     if (f == Flow::EndRun) return;
 
     if (!task_.variableComposition) break;
@@ -505,7 +532,7 @@ Flow Runner::ParameterLoop() {
     ++st_.parameterVariant;
     st_.frozenComposition = false;
 
-    const long long recordsBefore = st_.recordsWritten;
+    const long long recordsBefore = st_.resultsRecords;
     Flow f = ChamberPoint();
     // A point STOP ended before it was written is not counted.
     if (f != Flow::EndRun || !st_.cancel || chamberWritten_)
@@ -524,7 +551,7 @@ Flow Runner::ParameterLoop() {
       done.value2 = st_.chamberValue2Assigned;
       done.written = pointValid_;
       done.status = status_;
-      done.records = int(st_.recordsWritten - recordsBefore);
+      done.records = int(st_.resultsRecords - recordsBefore);
       observer->ChamberPointDone(s_, done);
     }
     if (f != Flow::Done) return f;
@@ -835,6 +862,9 @@ Flow Runner::SolvePoint() {
       }
       ws_.results.V -= st_.condensedVolume;
     }
+    // The BKW equation enters the Newton iteration itself: one solve from the ideal
+    // state finishes the point.
+    if (eos_ == kEosBkw && !st_.frozenComposition) return SolveBkwPoint();
 
     const ResultsBlock& r = ws_.results;
     const std::array<double, 6> now = {r.p, r.T, r.V, r.S, r.H, r.U};
@@ -870,7 +900,7 @@ Flow Runner::SolvePoint() {
     }
     st_.condensedVolume = condensed;
     if (SolveEosVolume(s_, K_, st_.c1, st_.c2) != 0) {
-      ui_.Info(kMsgUseIdealGas);
+      ui_.Info(EosAdvice(ws_.eos));
       return Flow::EndParameterLoop;
     }
     solveShift_ = condensed;
@@ -906,6 +936,167 @@ Flow Runner::SolvePoint() {
   return Flow::Done;
 }
 
+// A point with the BKW equation, from the ideal-gas state of its first pass: the solve
+// with the BKW terms (assigned volumes are whole volumes, gas and condensed), the
+// equilibrium and frozen properties of the state, the report and the table.
+Flow Runner::SolveBkwPoint() {
+  ws_.derivatives.requested = task_.Option(kOptSound);
+  st_.startMode = 2;
+  const int code = SolveBkwFromIdealState(s_, st_.value1, st_.c1, st_.value2, st_.c2, K_, E_);
+  ws_.derivatives.requested = false;
+  status_ = code;
+  if (code != kSolveOk) {
+    if (st_.quietFailed) ui_.Info(kMsgRealGasNotFound);
+    st_.quietFailed = false;
+    return Flow::Done;
+  }
+  if (!ws_.bkw.inDomain) {
+    ui_.Info(kMsgBkwOutsideDomain);
+    status_ = kSolveNoSolution;
+    return Flow::Done;
+  }
+  FinishBkwState();
+  ws_.bkw.pointSolved = true;
+  const bool written = WriteReport();
+  ws_.bkw.pointSolved = false;
+  if (!written) return Flow::Done;
+  WriteRecord();
+  pointValid_ = true;
+  ++outcome_.pointsWritten;
+  return Flow::Done;
+}
+
+// The properties of a BKW state the report and the table read: the condensed volume
+// added to V, the equilibrium ones from the solver's derivatives (with the sound
+// option), the frozen ones of the fixed composition.
+void Runner::FinishBkwState() {
+  ResultsBlock& r = ws_.results;
+  st_.condensedVolume = ws_.bkw.condensedVolume;
+  r.gasVolume = r.V;
+  if (task_.Option(kOptSound)) {
+    // Transport properties of the gas at the state; the equilibrium heat capacities, the
+    // sound velocity and the exponent are those of the BKW state.
+    ComputeSoundVelocity(s_, E_, K_, ions_);
+    const EquilibriumDerivatives& d = ws_.derivatives;
+    if (d.valid) {
+      r.soundSpeed = d.soundSpeed;
+      r.CpEquilibrium = d.Cp;
+      r.CvEquilibrium = d.Cv;
+      r.cpUnbounded = r.cvUnbounded = false;
+      const double pv = r.p * 1e6 * (r.V + st_.condensedVolume);
+      r.kEquilibrium = pv > 0 ? d.soundSpeed * d.soundSpeed / pv : 0;
+    } else {
+      r.soundSpeed = 1;
+      r.CpEquilibrium = r.CvEquilibrium = r.kEquilibrium = 0;
+    }
+  }
+  r.V += st_.condensedVolume;
+  const BkwFrozenProperties frozen = EvaluateBkwFrozen(s_);
+  if (frozen.valid) {
+    r.Cp = frozen.Cp;
+    r.CvFrozen = frozen.Cv;
+    r.aFrozen = frozen.a;
+    r.kFrozen = frozen.k;
+  } else {
+    r.CvFrozen = r.aFrozen = r.kFrozen = 0;
+  }
+}
+
+// The detonation template: for every initial state the CJ point of the variant, written
+// as a point of the report (its state, composition and the section of detonation
+// parameters) and of the results table with its extension columns.  A point without a
+// CJ state is told why and the run goes on with the next one.
+Flow Runner::DetonationPoints() {
+  const bool bkw = eos_ == kEosBkw;
+  RunObserver* observer = request_.options ? request_.options->observer : nullptr;
+  int index = 0;
+  for (DetonationRequest request : *request_.detonations) {
+    ui_.ProcessPendingInput();
+    if (st_.cancel) {
+      outcome_.cancelled = true;
+      return Flow::EndRun;
+    }
+    ++st_.parameterVariant;
+    ++index;
+    request.frozenExpansion = task_.Option(kOptFrozen);
+    request.freezingTemperature = s_.settings.record.freezingT;
+    DetonationFigures& f = ws_.detonation;
+    const long long recordsBefore = st_.resultsRecords;
+    // The observer hears of every initial state, with the record it wrote or without.
+    auto tell = [&](bool written) {
+      ++(written ? st_.pointsComputed : st_.pointsFailed);
+      if (!observer) return;
+      PointDone done;
+      done.componentVariant = st_.componentVariant;
+      done.index1 = index;
+      done.index2 = 1;
+      done.written = written;
+      done.status = status_;
+      done.records = int(st_.resultsRecords - recordsBefore);
+      observer->ChamberPointDone(s_, done);
+    };
+    if (ComputeDetonation(s_, request, f) != kDetonationOk) {
+      ui_.Info(DetonationFailureMessage(request, f));
+      status_ = kSolveNoSolution;
+      tell(false);
+      continue;
+    }
+    ResultsBlock& r = ws_.results;
+    st_.gasPresent = ws_.GasAmount() >= kGasPresentAmount;
+    if (bkw) {
+      FinishBkwState();
+    } else {
+      // Ideal gas: the condensed products take no volume, as in the detonation.
+      const double nGas = ws_.GasAmount();
+      st_.condensedVolume = 0;
+      r.CvFrozen = std::max(0.0, r.Cp - nGas * kRgKJ);
+      r.kFrozen = r.CvFrozen > 0 && r.Cp > 0 ? r.Cp / r.CvFrozen : 0;
+      r.aFrozen = std::sqrt(std::max(0.0, r.kFrozen * r.T * kGasConstantJ * nGas));
+      r.gasVolume = r.V;
+      if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
+    }
+    st_.c1 = kParamV;
+    st_.value1 = float(f.VCJ);
+    st_.c2 = kParamU;
+    st_.value2 = float(f.UCJ);
+    st_.detonationFlag = true;
+    ws_.bkw.pointSolved = bkw;
+    const bool written = WriteReport();
+    st_.detonationFlag = false;
+    ws_.bkw.pointSolved = false;
+    if (!written) {
+      tell(false);
+      continue;
+    }
+    WriteRecord();
+    const std::vector<std::pair<int, double>> columns = {
+        {kExtRho0, f.rho0},        {kExtD, f.D},
+        {kExtPCJ, f.pCJ},          {kExtTCJ, f.TCJ},
+        {kExtRhoCJ, f.rhoCJ},      {kExtUCJ, f.uCJ},
+        {kExtCCJ, f.cCJ},          {kExtKCJ, f.gammaCJ},
+        {kExtVCJ, f.vCJ},
+        {kExtE22, f.energyValid[0] ? f.energy[0] : NAN},
+        {kExtE4, f.energyValid[1] ? f.energy[1] : NAN},
+        {kExtE72, f.energyValid[2] ? f.energy[2] : NAN},
+        {kExtGurney22, f.energyValid[0] ? f.gurney[0] : NAN},
+        {kExtGurney4, f.energyValid[1] ? f.gurney[1] : NAN},
+        {kExtGurney72, f.energyValid[2] ? f.gurney[2] : NAN},
+        {kExtJwlA, f.jwl.valid ? f.jwl.A : NAN},
+        {kExtJwlB, f.jwl.valid ? f.jwl.B : NAN},
+        {kExtJwlC, f.jwl.valid ? f.jwl.C : NAN},
+        {kExtJwlR1, f.jwl.valid ? f.jwl.R1 : NAN},
+        {kExtJwlR2, f.jwl.valid ? f.jwl.R2 : NAN},
+        {kExtJwlOmega, f.jwl.valid ? f.jwl.omega : NAN},
+        {kExtJwlE0, f.jwl.valid ? f.jwl.E0 : NAN},
+        {kExtJwlDeviation, f.jwl.valid ? f.jwl.maxDeviation : NAN}};
+    if (!AppendResultsExtension(s_, columns)) throw RunWriteError("table");
+    pointValid_ = true;
+    ++outcome_.pointsWritten;
+    tell(true);
+  }
+  return Flow::Done;
+}
+
 // ---- The run -----------------------------------------------------------------------
 
 RunOutcome Runner::Run() {
@@ -916,7 +1107,7 @@ RunOutcome Runner::Run() {
   status_ = kSolveOk;
   ions_ = task_.Option(kOptIons);
   // Only 2 (virial) and 3 (Kelmost) are non-ideal; any other stored value is the ideal gas.
-  eos_ = task_.Eos() == 2 || task_.Eos() == 3 ? task_.Eos() : 1;
+  eos_ = task_.Eos() == 2 || task_.Eos() == 3 || task_.Eos() == kEosBkw ? task_.Eos() : 1;
   continuation_ = !s_.settings.freshStart;
 
   // PrepareRunSpecies reorders the species list; the run gives it back as it was.
@@ -972,6 +1163,9 @@ std::string TouchFile(const std::string& path, const char* mode) {
 // Creates the report when it is missing and empties the results table.  Throws when
 // either cannot be written.
 void PrepareResultFiles(Session& session) {
+  // The extension of the last run's table goes with it (a run writes it anew when it
+  // has such columns).
+  session.ws.state.resultsRecords = 0;
   if (session.table.InMemory()) {
     session.table.ClearValues();
     return;
@@ -984,6 +1178,7 @@ void PrepareResultFiles(Session& session) {
   if (!reason.empty())
     throw RunWriteError("The results table " + session.TablePath() + " cannot be written: " +
                         reason + ".");
+  std::remove(session.TableExtensionPath().c_str());
 }
 
 // ---- Size of a run -----------------------------------------------------------------
@@ -1059,6 +1254,7 @@ double RunPointCount(const Session& s) {
     if (task.Option(kOptTemplateImpulse)) perVariant += task.Option(kOptThroat) ? 3 : 2;
     if (task.Option(kOptTemplatePowder)) perVariant += 1;
     if (task.Option(kOptTemplateHeat)) perVariant += 2;
+    if (task.Option(kOptTemplateDetonation)) perVariant += s.settings.record.detonationCount;
     return variants * perVariant;
   }
   const RunLists run = MakeRunLists(task, false);
@@ -1183,6 +1379,59 @@ void SetSingleValue(ParameterSlot& slot, float value) {
   slot.step = 0;
 }
 
+// The detonation requests of the settings' template values.
+std::vector<DetonationRequest> TemplateDetonations(const SettingsRecord& t) {
+  std::vector<DetonationRequest> requests;
+  const int n = std::clamp(int(t.detonationCount), 0, kMaxDetonationDensities);
+  for (int i = 0; i < n; ++i) {
+    DetonationRequest r;
+    r.initialDensity = t.detonationDensities[i];
+    r.initialPressure = t.detonationP0;
+    r.initialTemperature = t.detonationT0;
+    requests.push_back(r);
+  }
+  return requests;
+}
+
+// The detonation template with the given initial states; the task's parameter choice is
+// given back afterwards.  Returns whether the run started.
+bool RunDetonationTemplate(Session& s, const std::vector<DetonationRequest>& requests,
+                           const RunOptions& options) {
+  Task& task = s.task;
+  RunState& st = s.ws.state;
+  struct Restore {
+    Task& task;
+    RunState& st;
+    int first, second, expansion;
+    Array1<ParameterSlot, 3> slots;
+    ~Restore() {
+      task.firstCode = first;
+      task.secondCode = second;
+      task.expansionCode = expansion;
+      task.slots = slots;
+      st.templateMode = 0;
+    }
+  } restore{task, st, task.firstCode, task.secondCode, task.expansionCode, task.slots};
+  // The run's value lists are not walked; one value each keeps its set-up content.
+  task.firstCode = kParamP;
+  SetSingleValue(task.slots[1], 0.1f);
+  task.secondCode = kParamT;
+  SetSingleValue(task.slots[2], 298.15f);
+  task.expansionCode = kParamNone;
+  SetSingleValue(task.slots[3], 0);
+  task.slots[3].count = 0;
+  st.templateMode = 4;
+  s.ws.detonationRequests = requests;
+  RunRequest request;
+  request.internalUnits = true;
+  request.detonations = &requests;
+  request.options = &options;
+  int status = 0;
+  const bool started = RunTaskWith(s, status, request).started;
+  ++st.templateCounter;
+  return started;
+}
+
 // B. Template calculations.  Returns false when none is chosen or none could start.
 bool RunTemplates(Session& s, const RunOptions& options) {
   Task& task = s.task;
@@ -1190,7 +1439,8 @@ bool RunTemplates(Session& s, const RunOptions& options) {
   const bool impulse = task.Option(kOptTemplateImpulse);
   const bool powder = task.Option(kOptTemplatePowder);
   const bool heat = task.Option(kOptTemplateHeat);
-  if (!impulse && !powder && !heat) {
+  const bool detonation = task.Option(kOptTemplateDetonation);
+  if (!impulse && !powder && !heat && !detonation) {
     s.ui.Info(kMsgNoTemplates);
     return false;
   }
@@ -1280,7 +1530,9 @@ bool RunTemplates(Session& s, const RunOptions& options) {
         if (rep.failed()) throw ReportWriteError(s);
       }
     }
+    if (o.cancelled) return started;
   }
+  if (detonation) started = RunDetonationTemplate(s, TemplateDetonations(t), options) || started;
   return started;
 }
 
@@ -1305,7 +1557,16 @@ void RunTask(Session& session, int& status) {
 
 bool RunCommand(Session& session) { return RunCommand(session, RunOptions{}); }
 
+bool RunDetonations(Session& session, const std::vector<DetonationRequest>& requests) {
+  RunOptions options;
+  options.detonations = requests;
+  if (requests.empty()) return false;
+  return RunCommand(session, options);
+}
+
 bool RunCommand(Session& session, const RunOptions& options) {
+  const std::vector<DetonationRequest>* detonations =
+      options.detonations.empty() ? nullptr : &options.detonations;
   Task& task = session.task;
   Interaction& ui = session.ui;
   RunState& st = session.ws.state;
@@ -1359,7 +1620,7 @@ bool RunCommand(Session& session, const RunOptions& options) {
       if (tooMany(selectedCount())) return false;
     }
 
-    if (!BuildValueLists(session)) return false;
+    if (!detonations && !BuildValueLists(session)) return false;
     if (!CollectFixedConcentrations(session)) return false;
     // As when the component grid is read: a step belongs only to a row with two amounts.
     ClearStepsWithoutRange(task);
@@ -1384,20 +1645,22 @@ bool RunCommand(Session& session, const RunOptions& options) {
 
     // Every check that can refuse the run comes before the results of the last run
     // are emptied: a refused run leaves them as they were.
-    if (task.firstCode != kParamTemplate) {
+    if (detonations) {
+      // The initial states were checked where they were given.
+    } else if (task.firstCode != kParamTemplate) {
       if (!MakeRunLists(task, false).Valid() || !ValuesWithinBound(task)) {
         ui.Error(kMsgEquilibriumNotSpecified);
         return false;
       }
     } else if (!task.Option(kOptTemplateImpulse) && !task.Option(kOptTemplatePowder) &&
-               !task.Option(kOptTemplateHeat)) {
+               !task.Option(kOptTemplateHeat) && !task.Option(kOptTemplateDetonation)) {
       ui.Info(kMsgNoTemplates);
       return false;
     } else if (!TemplateValuesWithinBound(task, session.settings.record)) {
       ui.Error(kMsgEquilibriumNotSpecified);
       return false;
     }
-    if (!CheckRunSize(session)) return false;
+    if (!detonations && !CheckRunSize(session)) return false;
     if (!RunSpeciesUsable(session)) return false;
     // The sum question of the first variant, whose No refuses the run, is asked here.
     if (task.Option(kOptCheckSum)) {
@@ -1407,7 +1670,9 @@ bool RunCommand(Session& session, const RunOptions& options) {
 
     PrepareResultFiles(session);
 
-    if (task.firstCode != kParamTemplate) {
+    if (detonations) {
+      ran = RunDetonationTemplate(session, *detonations, options);
+    } else if (task.firstCode != kParamTemplate) {
       int status = 0;
       RunRequest request;
       request.options = &options;

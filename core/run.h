@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/detonation.h"
+
 namespace kvil {
 
 struct RunState;
@@ -55,6 +57,9 @@ struct RunOptions {
   // they are.  As for the first value of a list, an H or U of 0 is the enthalpy of
   // the components.
   std::vector<std::pair<float, float>> points;
+  // When not empty: only the detonation template, at these initial states instead of
+  // the settings' ones (RunDetonations).
+  std::vector<DetonationRequest> detonations;
   RunObserver* observer = nullptr;
 };
 
@@ -67,6 +72,12 @@ struct RunOptions {
 // finished with its throat and expansion points before the run stops.
 bool RunCommand(Session& session);
 bool RunCommand(Session& session, const RunOptions& options);
+
+// The Run command with only the detonation template, at the initial states given
+// instead of the settings' ones (kvil-batch --detonation): the checks of the task's
+// composition and species, the result files emptied, one CJ point per request and
+// source-composition variant.  Returns as RunCommand.
+bool RunDetonations(Session& session, const std::vector<DetonationRequest>& requests);
 
 // "Calculation stopped by the user after 12 points." (the report's line).
 std::string RunStoppedText(int computed);

@@ -16,6 +16,9 @@ std::string Companion(const std::string& datafilePath, const std::string& taskNa
 
 std::string Session::ReportPath() const { return Companion(datafilePath, task.name, ".txt"); }
 std::string Session::TablePath() const { return Companion(datafilePath, task.name, ".rst"); }
+std::string Session::TableExtensionPath() const {
+  return Companion(datafilePath, task.name, ".rsx");
+}
 std::string Session::SpeciesListPath() const {
   return Companion(datafilePath, task.name, ".tdf");
 }

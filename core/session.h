@@ -40,6 +40,7 @@ struct Session {
   std::string datafilePath;
   std::string ReportPath() const;       // base name + ".txt"
   std::string TablePath() const;        // base name + ".rst"
+  std::string TableExtensionPath() const;  // base name + ".rsx" (results/table_file.h)
   std::string SpeciesListPath() const;  // base name + ".tdf"
 };
 

@@ -9,6 +9,7 @@
 
 #include "common/numfmt.h"
 #include "core/session.h"
+#include "thermo/bkw.h"
 #include "thermo/linear.h"
 #include "thermo/species_functions.h"
 
@@ -174,6 +175,10 @@ struct Layout {
   } nonZero[kMaxRunSpecies];  // of species k at k - 1
   const NonZero& Atoms(int k) const { return nonZero[k - 1]; }
   Array1<double, kMaxUnknowns> b;  // right-hand sides of the element rows
+  // BKW equation of state (ws.bkw.active): the unknowns u1 and u2 follow the condensed
+  // ones, in columns (and rows) colU1 = E + C + 7 and colU2 = E + C + 8.
+  bool bkw = false;
+  int colU1 = 0, colU2 = 0;
 };
 
 long double BalanceError(const CalcWorkspace& ws, const Task& task, int elementCount,
@@ -377,6 +382,289 @@ void Assemble(CalcWorkspace& ws, const Layout& lay, int stage, const int codes[2
   }
 }
 
+// ---- BKW equation of state in the Newton system ------------------------------------
+//
+// With the BKW equation (thermo/bkw.h) the residual chemical potential of gas species i
+// is (u1 + k_i u2) R T; u1 and u2 are two further unknowns with two further rows that
+// tie them to the state: u1 = (e^(beta x) - 1)/beta and u2 = e^(beta x) s N, where
+// s = kappa/(V_g (T + theta)^alpha) and x = s K (N the gas amount, K = sum n_i k_i,
+// V_g = 1e6 Rv T e^-lambda cm3/kg).  A gas amount is linear in the unknowns as
+// n_i0 (1 + y_i - ln n_i0) with y_i carrying -u1 - k_i u2; the gas law reads
+// N + K u2 - e^-lambda p = 0; the S, H and U rows gain the residual functions
+// R (-N u1 + alpha T K u2/(T + theta)), R K u2 (T + alpha T^2/(T + theta)) and
+// R K u2 alpha T^2/(T + theta); condensed products take their Gibbs energy under
+// pressure, and an assigned volume is the gas volume plus the condensed one.  Every
+// term enters with its exact derivative, so that the iteration stays quadratic.
+
+// The gas of the BKW equation at the iterate.
+struct BkwIterate {
+  double N = 0, K = 0;  // mol/kg, cm3/kg
+  double Vg = 0;        // cm3/kg
+  double s = 0;         // kappa/(V_g (T + theta)^alpha)
+  double x = 0, E = 1;  // x and e^(beta x), continued linearly beyond kBkwMaxBetaX
+  double Ex = 1;        // dE/dx / beta: E within the domain, E at its bound beyond
+  double g = 0;         // s N
+  double f1 = 0, f2 = 0;  // u1 and u2 of the iterate's state
+  double cT = 0;        // -d ln s/dT = 1/T + alpha/(T + theta)
+};
+
+BkwIterate BkwAtIterate(const CalcWorkspace& ws, const Layout& lay, const BkwParameters& set) {
+  BkwIterate b;
+  for (int k = 1; k <= lay.K; ++k) {
+    if (lay.phase[k] != kPhaseGas) continue;
+    b.N += ws.species.n[k];
+    b.K += ws.species.n[k] * ws.bkw.covolume[k];
+  }
+  const double T = ws.X[2];
+  b.Vg = 1e6 * kGasConstantVolAtm * T * std::exp(-ws.X[3]);
+  b.s = set.kappa / (b.Vg * std::pow(T + set.theta, set.alpha));
+  b.x = b.s * b.K;
+  // Beyond its domain (an iterate on the way, never a solution: FinishBkw tells) the
+  // exponential goes on as its tangent at the bound: finite, and rising, so that the
+  // iteration is led back instead of resting where the function would be cut flat.
+  // (beta x held at 1e4 on that line: an iterate near lambda's bound of 500 has x of
+  // 1e200 and more, and e^(beta x) g must stay a finite number.)
+  const double bx = std::min(set.beta * b.x, 1e4);
+  const double bound = std::min(bx, kBkwMaxBetaX);
+  b.Ex = std::exp(bound);
+  b.E = b.Ex * (1 + (bx - bound));
+  b.g = b.s * b.N;
+  b.f1 = (b.E - 1) / set.beta;
+  if (bx <= kBkwMaxBetaX) b.f1 = std::expm1(bx) / set.beta;
+  b.f2 = b.E * b.g;
+  b.cT = 1 / T + set.alpha / (T + set.theta);
+  return b;
+}
+
+// A condensed product at the iterate in the solver's units: Gibbs energy, entropy,
+// enthalpy, heat capacity (cal, mol), volume (cal/(mol atm) and cm3/mol) and its
+// derivatives.
+struct CondensedIterate {
+  double G = 0, S = 0, H = 0, Cp = 0;
+  double V = 0, Vp = 0, VT = 0;  // cal/(mol atm), cal/(mol atm^2), cal/(mol atm K)
+  double cm3 = 0, cm3p = 0, cm3T = 0;  // cm3/mol, cm3/(mol atm), cm3/(mol K)
+};
+
+CondensedIterate CondensedAt(const CalcWorkspace& ws, int k, double pAtm, double T) {
+  const CondensedState c = EvaluateCondensed(ws.bkw.condensedEos[k], ws.run.molarMass[k],
+                                             ws.run.sigma[k], pAtm * kAtmToMPa, T);
+  CondensedIterate q;
+  q.G = c.G * kJToCal;
+  q.S = c.S * kJToCal;
+  q.H = c.H * kJToCal;
+  q.Cp = c.Cp * kJToCal;
+  q.V = c.V * kAtmToMPa * kJToCal;
+  q.Vp = c.dVdp * kAtmToMPa * kAtmToMPa * kJToCal;
+  q.VT = c.dVdT * kAtmToMPa * kJToCal;
+  q.cm3 = c.V;
+  q.cm3p = c.dVdp * kAtmToMPa;
+  q.cm3T = c.dVdT;
+  return q;
+}
+
+// Condensed volume of the current amounts at the iterate, m3/kg.
+double CondensedVolumeAt(const CalcWorkspace& ws, const Layout& lay, double pAtm, double T) {
+  double v = 0;
+  for (int k = 1; k <= lay.K; ++k)
+    if (lay.phase[k] == kPhaseCondensed && ws.species.n[k] > 0)
+      v += ws.species.n[k] * CondensedAt(ws, k, pAtm, T).cm3 * 1e-6;
+  return v;
+}
+
+// Adds the BKW terms to the system Assemble has written.  volume: the assigned volume
+// (gas and condensed), m3/kg.
+void AssembleBkw(CalcWorkspace& ws, const Layout& lay, const int codes[2], double volume) {
+  const SystemView M{ws.linear.flat.data(), lay.N};
+  const BkwParameters& set = BkwParameterSet(ws.bkw.parameterSet);
+  const auto& sp = ws.species;
+  const auto& X = ws.X;
+  const int E = lay.E, rhs = lay.N + 1;
+  const int rowGas = 3, rowS = E + 4, rowH = E + 5, rowU = E + 6;
+  const int U1 = lay.colU1, U2 = lay.colU2;
+  const double R = kGasConstantCal, invR = kInvGasConstantCal;
+  const double T0 = X[2], lambda0 = X[3], p0 = X[1];
+  const double u10 = X[U1], u20 = X[U2];
+  const BkwIterate b = BkwAtIterate(ws, lay, set);
+  const double beta = set.beta, alpha = set.alpha, tp = T0 + set.theta;
+  // Temperature factors of S_res, U_res, H_res and their derivatives.
+  const double aS = alpha * T0 / tp, aST = alpha * set.theta / (tp * tp);
+  const double gU = alpha * T0 * T0 / tp, gUT = alpha * T0 * (T0 + 2 * set.theta) / (tp * tp);
+  const double hH = T0 + gU, hHT = 1 + gUT;
+
+  // Gas species: the u columns of the rows Assemble filled, and the further weights of
+  // their linear forms in the gas law, S, H, U and the two BKW rows.
+  for (int k = 1; k <= lay.K; ++k) {
+    if (lay.phase[k] != kPhaseGas) continue;
+    const double n0 = sp.n[k], H = sp.H[k], ki = ws.bkw.covolume[k];
+    const auto& nz = lay.Atoms(k);
+    double c, t = 0, l = 0, cu1 = 0, cu2 = 0;
+    double pj[kMaxElementRows] = {};
+    if (lay.fixed[k]) {
+      c = lay.fixedAmount[k];
+    } else {
+      c = n0 * (sp.S[k] * invR - 2.0 * H * invR / T0 + 1.0 - sp.lnn[k]);
+      t = n0 * H * invR / (T0 * T0);
+      l = -n0;
+      cu1 = -n0;
+      cu2 = -n0 * ki;
+      for (int i = 0; i < nz.count; ++i) pj[i] = nz.value[i] * n0 * invR;
+    }
+    auto uColumns = [&](int row, double w) {
+      M(row, U1) += w * cu1;
+      M(row, U2) += w * cu2;
+    };
+    auto form = [&](int row, double w) {
+      if (w == 0) return;
+      M(row, 2) += w * t;
+      M(row, 3) += w * l;
+      for (int i = 0; i < nz.count; ++i) M(row, 6 + nz.row[i]) += w * pj[i];
+      uColumns(row, w);
+      M(row, rhs) -= w * c;
+    };
+    uColumns(rowGas, 1.0);
+    for (int i = 0; i < nz.count; ++i) uColumns(3 + nz.row[i], nz.value[i]);
+    uColumns(rowS, sp.S[k] - R * (sp.lnn[k] + 1.0 + lambda0));
+    uColumns(rowH, H);
+    uColumns(rowU, H - R * T0);
+    form(rowGas, u20 * ki);
+    form(rowS, R * (-u10 + aS * u20 * ki));
+    form(rowH, R * hH * u20 * ki);
+    form(rowU, R * gU * u20 * ki);
+    form(U1, -b.Ex * b.s * ki);
+    form(U2, -(b.Ex * b.g * beta * b.s * ki + b.E * b.s));
+  }
+
+  // Gas law: K u2 and its share of p e^-lambda (whose lambda derivative Assemble took
+  // as N, the value at the solution being N + K u2).
+  M(rowGas, U2) += b.K;
+  M(rowGas, rhs) += b.K * u20;
+  M(rowGas, 3) += b.K * u20;
+  M(rowGas, rhs) += b.K * u20 * lambda0;
+  // Residual entropy, enthalpy and energy.
+  M(rowS, U1) += -R * b.N;
+  M(rowS, U2) += R * aS * b.K;
+  M(rowS, 2) += R * aST * b.K * u20;
+  M(rowS, rhs) += -R * b.N * u10 + R * aS * b.K * u20 + R * aST * b.K * u20 * T0;
+  M(rowH, U2) += R * hH * b.K;
+  M(rowH, 2) += R * hHT * b.K * u20;
+  M(rowH, rhs) += R * hH * b.K * u20 + R * hHT * b.K * u20 * T0;
+  M(rowU, U2) += R * gU * b.K;
+  M(rowU, 2) += R * gUT * b.K * u20;
+  M(rowU, rhs) += R * gU * b.K * u20 + R * gUT * b.K * u20 * T0;
+  // u1 = (e^(beta x) - 1)/beta, d u1 = e^(beta x) dx, dx = s dK + x dlambda - x cT dT.
+  const double shift = 1.0 + lambda0 - b.cT * T0;
+  M(U1, U1) += 1.0;
+  M(U1, 3) += -b.Ex * b.x;
+  M(U1, 2) += b.Ex * b.x * b.cT;
+  M(U1, rhs) += b.f1 - b.Ex * b.x * shift;
+  // u2 = e^(beta x) g, g = s N: d u2 = e^(beta x) (g beta dx + s dN + g dlambda - g cT dT).
+  const double xTerm = b.Ex * b.g * beta * b.x + b.E * b.g;
+  M(U2, U2) += 1.0;
+  M(U2, 3) += -xTerm;
+  M(U2, 2) += xTerm * b.cT;
+  M(U2, rhs) += b.f2 - xTerm * shift;
+
+  // Condensed products under pressure: their phase rows, S, H and U rows, and the
+  // condensed volume of an assigned volume.
+  double vc0 = 0, dVcdp = 0, dVcdT = 0, vcShift = 0;
+  Array1<double, kMaxUnknowns> dVcdLn;
+  for (int q = 1; q <= lay.C && q <= kMaxUnknowns; ++q) {
+    const int k = lay.condSpecies[q];
+    const int col = E + 6 + q;
+    dVcdLn[q] = 0;
+    const double n0 = sp.n[k], ln0 = sp.lnn[k];
+    const CondensedIterate ci = CondensedAt(ws, k, p0, T0);
+    if (!lay.fixed[k]) {
+      const int row = col;
+      M(row, 1) += -ci.V / T0;
+      M(row, 2) += (ci.H) / (T0 * T0);
+      M(row, rhs) += ci.G / T0 - ci.V * p0 / T0 + ci.H / T0;
+    }
+    auto add = [&](int row, double v, double vp, double vT) {
+      M(row, col) += v * n0;
+      M(row, 1) += n0 * vp;
+      M(row, 2) += n0 * vT;
+      M(row, rhs) += n0 * v * (ln0 - 1.0) + n0 * vp * p0 + n0 * vT * T0;
+    };
+    add(rowS, ci.S, -ci.VT, ci.Cp / T0);
+    add(rowH, ci.H, ci.V - T0 * ci.VT, ci.Cp);
+    add(rowU, ci.H - p0 * ci.V, -T0 * ci.VT - p0 * ci.Vp, ci.Cp - p0 * ci.VT);
+    vc0 += n0 * ci.cm3 * 1e-6;
+    dVcdLn[q] = n0 * ci.cm3 * 1e-6;
+    dVcdp += n0 * ci.cm3p * 1e-6;
+    dVcdT += n0 * ci.cm3T * 1e-6;
+    vcShift += n0 * (ci.cm3 * ln0 + ci.cm3p * p0 + ci.cm3T * T0) * 1e-6;
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (codes[i] != 3) continue;
+    const int r = i + 1;
+    // lambda = ln(Rv T/V_g), V_g = V - V_c(n_c, p, T).
+    double vg0 = volume - vc0;
+    if (!(vg0 > 1e-3 * volume)) vg0 = 1e-3 * volume;
+    M(r, rhs) = std::log(T0 * kGasConstantVolAtm / vg0) - 1.0 - vcShift / vg0;
+    M(r, 1) += -dVcdp / vg0;
+    M(r, 2) += -dVcdT / vg0;
+    for (int q = 1; q <= lay.C && q <= kMaxUnknowns; ++q) M(r, E + 6 + q) += -dVcdLn[q] / vg0;
+  }
+}
+
+// Starting values of a BKW solve: the gas volume (an assigned pressure) or the pressure
+// (an assigned volume) of the BKW gas at the start's temperature and amounts, and u1,
+// u2 of that state.  A continued solve keeps the unknowns of the BKW solve before.
+void StartBkwUnknowns(CalcWorkspace& ws, const Layout& lay, const int codes[2],
+                      const double converted[2], double volume, bool fresh) {
+  auto& X = ws.X;
+  if (!fresh && ws.bkw.unknownsValid) {
+    X[lay.colU1] = ws.bkw.u1;
+    X[lay.colU2] = ws.bkw.u2;
+    return;
+  }
+  const BkwParameters& set = BkwParameterSet(ws.bkw.parameterSet);
+  const double T = X[2];
+  const bool vAssigned = codes[0] == 3 || codes[1] == 3;
+  const bool pAssigned = codes[0] == 1 || codes[1] == 1;
+  double N = 0, K = 0;
+  for (int k = 1; k <= lay.K; ++k)
+    if (lay.phase[k] == kPhaseGas) {
+      N += ws.species.n[k];
+      K += ws.species.n[k] * ws.bkw.covolume[k];
+    }
+  // Gas pressure (atm) of the BKW gas at V_g (m3/kg).
+  auto pressure = [&](double vg) {
+    const BkwGasState g = EvaluateBkwGas(set, kGasConstantJ, T, vg * 1e6, N, K);
+    return g.p * kMPaToAtm;
+  };
+  if (N > 0 && T > 0) {
+    if (pAssigned) {
+      const double p = pAssigned && codes[0] == 1 ? converted[0] : converted[1];
+      // p(V_g) falls with V_g: bisection on ln V_g.
+      double lo = std::log(1e-9), hi = std::log(1e6);
+      for (int i = 0; i < 200 && hi - lo > 1e-12; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        if (pressure(std::exp(mid)) > p)
+          lo = mid;
+        else
+          hi = mid;
+      }
+      X[3] = std::log(T * kGasConstantVolAtm / std::exp(0.5 * (lo + hi)));
+    } else if (vAssigned) {
+      double p = std::max(X[1], 1.0);
+      for (int i = 0; i < 5; ++i) {
+        double vg = volume - CondensedVolumeAt(ws, lay, p, T);
+        if (!(vg > 1e-3 * volume)) vg = 1e-3 * volume;
+        X[3] = std::log(T * kGasConstantVolAtm / vg);
+        p = pressure(vg);
+      }
+      X[1] = p;
+    } else {
+      X[1] = pressure(T * kGasConstantVolAtm / std::exp(X[3]));
+    }
+  }
+  const BkwIterate b = BkwAtIterate(ws, lay, set);
+  X[lay.colU1] = b.f1;
+  X[lay.colU2] = b.f2;
+}
+
 // The frozen mixture at assigned T and p or V: no iteration.
 int SolveFrozenMixture(Session& session, const Layout& lay, int c1, int c2, double v1, double v2) {
   CalcWorkspace& ws = session.ws;
@@ -527,6 +815,7 @@ double UpdateFromSolution(CalcWorkspace& ws, const Layout& lay, int stage, doubl
           const double H = sp.H[k];
           y = H * invR / (T0 * T0) * Y[2] - Y[3] + sp.S[k] * invR - 2.0 * H * invR / T0;
           if (lay.eosOrdinal[k]) y += ws.corrections.phi[lay.eosOrdinal[k]];
+          if (lay.bkw) y -= Y[lay.colU1] + ws.bkw.covolume[k] * Y[lay.colU2];
           const auto& nz = lay.Atoms(k);
           for (int i = 0; i < nz.count; ++i) y += nz.value[i] * Y[6 + nz.row[i]] * invR;
         }
@@ -609,7 +898,107 @@ double UpdateFromSolution(CalcWorkspace& ws, const Layout& lay, int stage, doubl
       change = std::max(change, 0.1 * std::fabs((now - old) / now));
     X[i] = now;
   }
+
+  // BKW unknowns: u1 and k u2 are terms of ln n, their changes count as such (k the
+  // mean covolume of the gas).
+  if (lay.bkw) {
+    double N = 0, K = 0;
+    for (int k = 1; k <= lay.K; ++k)
+      if (lay.phase[k] == kPhaseGas) {
+        N += sp.n[k];
+        K += sp.n[k] * ws.bkw.covolume[k];
+      }
+    const double kMean = N > 0 ? K / N : 0;
+    const double u1 = std::max(0.0, Y[lay.colU1]), u2 = std::max(0.0, Y[lay.colU2]);
+    change = std::max(change, std::fabs(u1 - X[lay.colU1]));
+    change = std::max(change, std::fabs(u2 - X[lay.colU2]) * kMean);
+    X[lay.colU1] = u1;
+    X[lay.colU2] = u2;
+  }
   return change;
+}
+
+// The BKW state of a converged solve: the unknowns for a continued solve, x, F, the
+// condensed volume and whether the state lies within the equation's domain.
+void FinishBkw(CalcWorkspace& ws, const Layout& lay) {
+  BkwRunData& bkw = ws.bkw;
+  bkw.u1 = ws.X[lay.colU1];
+  bkw.u2 = ws.X[lay.colU2];
+  bkw.unknownsValid = true;
+  double N = 0, K = 0;
+  for (int k = 1; k <= lay.K; ++k)
+    if (lay.phase[k] == kPhaseGas) {
+      N += ws.species.n[k];
+      K += ws.species.n[k] * bkw.covolume[k];
+    }
+  const ResultsBlock& r = ws.results;
+  const BkwGasState g = EvaluateBkwGas(BkwParameterSet(bkw.parameterSet), kGasConstantJ, r.T,
+                                       r.V * 1e6, N, K);
+  bkw.x = g.x;
+  bkw.F = g.F;
+  bkw.inDomain = g.inDomain;
+  bkw.condensedVolume = CondensedVolumeAt(ws, lay, ws.X[1], ws.X[2]);
+}
+
+// Derivatives of the converged state from the Newton matrix at the solution, assembled
+// for the pair of assigned parameters each derivative holds fixed: (T, V) for Cv and
+// (dp/dT)_V, (T, p) for Cp and (dV/dT)_p, (V, S) for the sound velocity.  The solution
+// of J d = e_r is the derivative of the unknowns with respect to the value assigned in
+// row r.  V is the whole volume: the gas volume of lambda and, with the BKW terms, the
+// condensed one.
+void ComputeEquilibriumDerivatives(CalcWorkspace& ws, const Layout& lay) {
+  EquilibriumDerivatives& d = ws.derivatives;
+  d.valid = false;
+  const auto& X = ws.X;
+  const int N = lay.N, E = lay.E;
+  const double T = X[2];
+  const double vg = T * kGasConstantVolAtm / std::exp(std::min(X[3], 50.0));
+  const double vc = lay.bkw ? CondensedVolumeAt(ws, lay, X[1], T) : 0.0;
+  const double volume = vg + vc;
+  Layout settled = lay;
+  settled.continued = true;  // the phase rows of the products present as they stand
+  Array1<double, kMaxUnknowns> rhsColumn, dX;
+  // Solves with the pair (c1, c2) for a unit change of the value of c1.
+  auto derivative = [&](int c1, int c2, double rhsPerUnit) {
+    const int codes[2] = {c1, c2};
+    const double converted[2] = {X[c1 == 3 ? 3 : c1], X[c2 == 3 ? 3 : c2]};
+    Assemble(ws, settled, 1, codes, converted, lay.bkw ? volume : vg);
+    if (lay.bkw) AssembleBkw(ws, settled, codes, volume);
+    for (int r = 1; r <= N; ++r) {
+      rhsColumn[r] = 0;
+      dX[r] = 0;
+    }
+    rhsColumn[1] = rhsPerUnit;
+    const int pivots = FactorFullPivot(ws.linear, N, N);
+    SolveFactored(ws.linear, rhsColumn, pivots, N, dX);
+    return pivots == N;
+  };
+  // Whole volume change of a solution dX (m3/kg).
+  auto volumeChange = [&]() {
+    double dv = vg * (dX[2] / T - dX[3]);
+    for (int q = 1; q <= lay.C && q <= kMaxUnknowns; ++q) {
+      const int k = lay.condSpecies[q];
+      const double n = ws.species.n[k];
+      if (!(n > 0)) continue;
+      if (lay.bkw) {
+        const CondensedIterate ci = CondensedAt(ws, k, X[1], T);
+        dv += n * 1e-6 * (ci.cm3 * dX[E + 6 + q] + ci.cm3p * dX[1] + ci.cm3T * dX[2]);
+      }
+    }
+    return dv;
+  };
+  bool regular = derivative(2, 3, 1.0);  // per K at fixed V
+  d.Cv = dX[6] * kCalToKJ;
+  d.dpdT = dX[1] * kAtmToMPa;
+  regular = derivative(2, 1, 1.0) && regular;  // per K at fixed p
+  d.Cp = dX[5] * kCalToKJ;
+  d.dVdT = volumeChange();
+  // Per m3/kg of the whole volume at fixed S: the row holds ln(Rv T/V_g).
+  regular = derivative(3, 4, -1.0 / vg) && regular;
+  const double dpdV = dX[1] * kAtmToMPa;  // MPa per m3/kg
+  const double a2 = -volume * volume * dpdV * 1e6;
+  d.soundSpeed = a2 > 0 ? std::sqrt(a2) : 0;
+  d.valid = regular && a2 > 0 && std::isfinite(d.Cp) && std::isfinite(d.Cv);
 }
 
 }  // namespace
@@ -694,7 +1083,10 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       }
     }
   }
-  lay.N = lay.E + lay.C + 6;
+  lay.bkw = ws.bkw.active && ws.bkw.prepared && !lay.frozen;
+  lay.N = lay.E + lay.C + 6 + (lay.bkw ? 2 : 0);
+  lay.colU1 = lay.E + lay.C + 7;
+  lay.colU2 = lay.E + lay.C + 8;
   if (lay.N >= kMaxUnknowns + 1) {
     session.ui.Message(MessageKind::Information,
                        "Number of unknowns is too big: " + IntText(lay.N));
@@ -770,7 +1162,9 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     fresh = !std::isfinite(sp.n[k]) || !std::isfinite(sp.lnn[k]);
   // (Ideal gas only: the passes of a non-ideal EOS start from the pass before, under
   // corrections that have moved, and keep the regularised start.)
-  lay.continued = !fresh && session.task.Eos() == 1;
+  // A BKW solve continued from a BKW state is like the ideal gas: its terms are part of
+  // the iteration, nothing has moved under it.
+  lay.continued = !fresh && (session.task.Eos() == 1 || (lay.bkw && ws.bkw.unknownsValid));
   if (fresh) {
     if (!lay.frozen) {
       for (int k = 1; k <= lay.K; ++k) {
@@ -802,6 +1196,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     else
       X[codes[i]] = converted[i];
   }
+  if (lay.bkw) StartBkwUnknowns(ws, lay, codes, converted, volume, fresh);
 
   int stage = 0;
   int iterations = 0;
@@ -827,6 +1222,7 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     }
     const double T0 = X[2];
     Assemble(ws, lay, stage, codes, converted, volume);
+    if (lay.bkw) AssembleBkw(ws, lay, codes, volume);
 
     // Linear solve; unknowns without a pivot keep their values.
     auto& lin = ws.linear;
@@ -970,8 +1366,10 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
         if (lay.phase[k] == kPhaseGas) {
           r -= kGasConstantCal * X[3] + kGasConstantCal * std::log(n);
           if (lay.eosOrdinal[k]) r += kGasConstantCal * ws.corrections.phi[lay.eosOrdinal[k]];
+          if (lay.bkw) r -= kGasConstantCal * (X[lay.colU1] + ws.bkw.covolume[k] * X[lay.colU2]);
         } else {
           r += ws.corrections.gamma[lay.condOrdinal[k]];
+          if (lay.bkw) r -= CondensedAt(ws, k, X[1], T).G / T;
         }
         if (std::fabs(r) > kCleanupResidual && n < kCleanupAmount) sp.n[k] = 0;
       }
@@ -1020,7 +1418,10 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   res.H = Y[5] * kCalToKJ;
   res.U = Y[6] * kCalToKJ;
   res.saved = {res.p, res.T, res.V, res.S, res.H, res.U, res.Cp, res.nTotal};
-  const std::string implausible = ImplausibleState(res, codes, values);
+  // With BKW an assigned volume is that of the gas and the condensed products together.
+  ResultsBlock held = res;
+  if (lay.bkw) held.V += CondensedVolumeAt(ws, lay, ws.X[1], ws.X[2]);
+  const std::string implausible = ImplausibleState(held, codes, values);
   if (!implausible.empty()) {
     if (ws.state.quietFailure)
       ws.state.quietFailed = true;
@@ -1032,6 +1433,9 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     return code;
   }
   code = kSolveOk;
+  if (lay.bkw) FinishBkw(ws, lay);
+  ws.derivatives.valid = false;
+  if (ws.derivatives.requested) ComputeEquilibriumDerivatives(ws, lay);
 
   if (session.report.IsOpen()) {
     const auto& f = ws.functions;

@@ -17,9 +17,11 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/array1.h"
 #include "common/constants.h"
+#include "core/detonation.h"
 
 namespace kvil {
 
@@ -129,12 +131,54 @@ struct EosState {
   double C = 0;        // third virial coefficient, cm6/mol2
   double F = 1.90012;  // Kelmost hard-core factor
   int code = 0;        // EOS code the quantities were computed for (2, 3; 0 none)
+  bool tooDense = false;  // the last SolveEosVolume met a state denser than Kelmost's limit
   double nAll = 0;     // whole gas amount (EOS species, ions and gases without LJ data)
   int gasCount = 0;    // gas species with EOS flag 2
   Array1<int, kMaxEosSpecies> speciesOfOrdinal;  // run species number of gas ordinal g
   Array1<double, kMaxEosSpecies> s3;
   Array1<double, kMaxEosSpecies> e3;
   Array1<double, kMaxEosSpecies> t;
+};
+
+// ---- BKW equation of state (EOS code 4) -----------------------------------------
+
+struct CondensedEosData;  // thermo/bkw.h
+
+// The BKW data of the run species and the state of the two BKW unknowns of the solver.
+// PrepareBkwSpecies (thermo/bkw_species.h) fills the tables for the run species; the
+// solver adds the BKW terms to its Newton system while `active` is set (the run sets it
+// for the non-ideal solve of a point, the detonation for all its solves).
+struct BkwRunData {
+  bool prepared = false;  // the tables below belong to the current run species
+  bool active = false;    // SolveEquilibrium includes the BKW terms
+  int parameterSet = 0;   // index of BkwParameterSets()
+  Array1<double, kMaxRunSpecies> covolume;     // gas species: k, cm3/mol
+  Array1<bool, kMaxRunSpecies> estimated;      // gas species: k estimated from the atoms
+  Array1<const CondensedEosData*, kMaxRunSpecies> condensedEos;  // nullptr: incompressible
+  // The unknowns u1 = (e^(beta x) - 1)/beta and u2 = N x e^(beta x)/K of the last BKW
+  // solve, from which a continued solve starts.
+  bool unknownsValid = false;
+  double u1 = 0, u2 = 0;
+  // The converged state: x, F = p V_g/(N R T), condensed volume (m3/kg), and whether
+  // beta x stayed within the domain of the equation.
+  double x = 0, F = 1;
+  double condensedVolume = 0;
+  bool inDomain = true;
+  // The point being written was solved with the BKW terms (the report says so).
+  bool pointSolved = false;
+};
+
+// Derivatives of a converged equilibrium state, from the Newton matrix at the solution
+// (exact at convergence: the iteration's matrix is the Jacobian of its equations).
+// Filled by SolveEquilibrium after a successful solve while `requested` is set.
+struct EquilibriumDerivatives {
+  bool requested = false;
+  bool valid = false;
+  double soundSpeed = 0;  // m/s, sqrt(-V^2 (dp/dV)_S), V the whole volume
+  double Cp = 0;          // kJ/(kg K), (dH/dT)_p
+  double Cv = 0;          // kJ/(kg K), (dU/dT)_V
+  double dpdT = 0;        // MPa/K at fixed V
+  double dVdT = 0;        // m3/(kg K) at fixed p
 };
 
 // ---- Results of a solve and of the point ---------------------------------------
@@ -195,7 +239,6 @@ struct RunState {
   int solverIterations = 0;      // Newton iterations of the last SolveEquilibrium
   long long solverIterationsTotal = 0;  // and of all since the session began
   long long solvesTotal = 0;            // calls of SolveEquilibrium since then
-  long long recordsWritten = 0;         // results table records written since then
   double solverChange = 0;       // largest relative change of its last iteration
   bool gasPresent = false;       // gas amount >= 0.1 mol/kg after the solve
   bool frozenComposition = false;  // FrozenComposition: the solver keeps the amounts
@@ -233,6 +276,12 @@ struct RunState {
   // Set once the report has shown the messages of the oxidizer/fuel balance in this run
   // (cleared by the report header), so that they are not repeated for every point.
   bool reportBalanceMessagesShown = false;
+  // Records written to the results table since the Run command emptied it (the index
+  // of the next one); extension entries name their record by it.
+  long long resultsRecords = 0;
+  // The point being written is a detonation's CJ state: the report adds its section
+  // from ws.detonation.
+  bool detonationFlag = false;
 };
 
 // A converged chamber state of a source-composition variant, from which a later point
@@ -257,6 +306,12 @@ struct CalcWorkspace {
   RunState state;
   PointStart pointStart;  // the last point solved
   PointStart rowStart;    // the first point of the current row of a grid
+  BkwRunData bkw;
+  EquilibriumDerivatives derivatives;
+  // The detonation template: the initial states of the run and the figures of the
+  // point being written.
+  std::vector<DetonationRequest> detonationRequests;
+  DetonationFigures detonation;
 
   // Amount of the gas phase (gas species and ions), mol/kg.
   double GasAmount() const {

@@ -25,7 +25,9 @@
 
 #include "app/batch_run.h"
 #include "common/interaction.h"
+#include "common/numfmt.h"
 #include "components/catalog.h"
+#include "core/detonation.h"
 #include "core/point_log.h"
 #include "core/run.h"
 #include "core/session.h"
@@ -37,6 +39,7 @@
 #include "task/task.h"
 #include "task/task_view.h"
 #include "task/value_lists.h"
+#include "thermo/bkw.h"
 #include "thermo/species_catalog.h"
 #include "thermo/species_db.h"
 #include "thermo/species_functions.h"
@@ -122,8 +125,8 @@ class Database {
   SpeciesDatabase db_;
 };
 
-// Equation-of-state codes the engine knows (1 ideal gas, 2 virial, 3 Kelmost).
-constexpr int kLastEosCode = 3;
+// Equation-of-state codes the engine knows (1 ideal gas, 2 virial, 3 Kelmost, 4 BKW).
+constexpr int kLastEosCode = kEosBkw;
 
 using ComponentRow = std::tuple<std::string, double, double>;  // formula, parts, kJ/kg
 
@@ -201,6 +204,7 @@ struct RunResult {
   std::vector<int> recordKind;
   std::vector<double> parameters;  // records x 23
   std::vector<double> amounts;     // records x species
+  std::vector<double> extension;   // records x extension columns (NaN where none)
   std::vector<std::pair<std::string, double>> elements;
   std::string report;
 };
@@ -209,9 +213,10 @@ class Calculation {
  public:
   // eos 1..4; species: names to take part (empty = every candidate); exclude: names to
   // leave out.  answer: "yes" or "no" for every question of the program.
-  Calculation(const Database& db, const std::vector<ComponentRow>& rows, int eos, bool ions,
-              const std::vector<std::string>& species, const std::vector<std::string>& exclude,
-              const std::string& answer, bool sound, double freezingT, double ambientP)
+  Calculation(const Database& db, const std::vector<ComponentRow>& rows, int eos, int bkwSet,
+              bool ions, const std::vector<std::string>& species,
+              const std::vector<std::string>& exclude, const std::string& answer, bool sound,
+              double freezingT, double ambientP)
       : quiet_(answer == "no" ? Answer::No : Answer::Yes),
         log_(quiet_),
         session_(std::make_unique<Session>(log_, view_)) {
@@ -235,6 +240,8 @@ class Calculation {
     if (eos < 1 || eos > kLastEosCode)
       throw InputError("Unknown equation of state " + std::to_string(eos) + ".");
     s.task.options[kOptEos] = std::uint8_t(eos);
+    if (bkwSet < 0 || bkwSet > 1) throw InputError("Unknown BKW parameter set.");
+    s.task.options[kOptBkwSet] = std::uint8_t(bkwSet);
     s.task.options[kOptIons] = ions ? 1 : 0;
     s.task.options[kOptSound] = sound ? 1 : 0;
     TakeComponents(s, quiet_, rows);
@@ -445,6 +452,86 @@ class Calculation {
     return result;
   }
 
+  // Detonation points through the run's detonation template (as kvil-batch --detonation):
+  // one per initial density (g/cm3; 0 = the gas at p0, T0).  Densities the field would
+  // refuse fail with the message kvil-batch gives.
+  RunResult RunDetonations(const std::vector<double>& densities, double p0, double t0,
+                           bool frozen) {
+    Session& s = *session_;
+    s.settings.freshStart = false;
+    Restart();
+    s.task.options[kOptFrozen] = frozen ? 1 : 0;
+    if (!(p0 > 0) || !std::isfinite(p0) || !(t0 > 0) || !std::isfinite(t0))
+      throw InputError("This parameter must have the positive value.");
+    RunResult result;
+    RunOptions options;
+    std::vector<int> position;
+    for (std::size_t i = 0; i < densities.size(); ++i) {
+      const double d = densities[i];
+      if (!(d >= 0) || !(d <= kMaxInitialDensity)) {
+        AddFailed(result, int(i),
+                  "The initial density must be positive and at most " +
+                      FormatPicture(kMaxInitialDensity, "0.##") + " g/cm3: " + DoubleText(d));
+        continue;
+      }
+      DetonationRequest r;
+      r.initialDensity = d;
+      r.initialPressure = p0;
+      r.initialTemperature = t0;
+      options.detonations.push_back(r);
+      position.push_back(int(i));
+    }
+    if (!options.detonations.empty()) {
+      options.observer = &log_;
+      log_.Clear();
+      s.table.ClearValues();
+      const bool ran = RunCommand(s, options);
+      const auto& logged = log_.points();
+      if (!ran || logged.empty()) {
+        std::string text = log_.pendingTexts();
+        if (text.empty()) text = "The calculation was refused.";
+        if (position.size() == densities.size() && densities.size() == 1 && !ran)
+          throw CalculationError(text);
+        for (int k : position) AddFailed(result, k, text);
+      } else {
+        TakeRecords(result);
+        for (const LoggedPoint& lp : logged) {
+          result.pointIndex.push_back(position[std::size_t(lp.point.index1 - 1)]);
+          result.pointOk.push_back(lp.point.written ? 1 : 0);
+          result.pointMessage.push_back(lp.texts);
+          result.pointFirstRecord.push_back(lp.firstRecord);
+          result.pointRecords.push_back(lp.point.records);
+          result.pointHeat.push_back(NAN);
+        }
+      }
+    }
+    result.report = s.report.text();
+    s.report.ClearText();
+    Order(result);
+    return result;
+  }
+
+  // The detonation of the mixture at one initial state with everything the calculation
+  // gives (CJ state, isentrope, JWL fit), through the engine's entry for programs.
+  DetonationFigures Detonate(double density, double p0, double t0, bool frozen,
+                             bool expansion) {
+    Session& s = *session_;
+    Restart();
+    DetonationRequest r;
+    r.initialDensity = density;
+    r.initialPressure = p0;
+    r.initialTemperature = t0;
+    r.frozenExpansion = frozen;
+    r.freezingTemperature = s.settings.record.freezingT;
+    r.expansion = expansion;
+    DetonationFigures f;
+    DetonationOfTask(s, r, f);
+    std::string text = Joined(quiet_.Take());
+    if (f.status != kDetonationOk)
+      throw CalculationError(text.empty() ? DetonationFailureMessage(r, f) : text);
+    return f;
+  }
+
  private:
   // The task as prepared, before any run changed its codes, lists and options.
   void Restart() {
@@ -468,6 +555,7 @@ class Calculation {
   void TakeRecords(RunResult& result) {
     std::vector<ResultsRecord> records;
     ParseResultsTable(session_->table.values(), records);
+    AttachResultsExtension(session_->table.extensionValues(), records);
     const int S = session_->task.species.total;
     for (const ResultsRecord& rec : records) {
       result.recordKind.push_back(rec.kind);
@@ -477,6 +565,11 @@ class Calculation {
       result.amounts.resize(at + std::size_t(S), 0.0);
       for (int i = 0; i < S && i < int(rec.species.size()); ++i)
         result.amounts[at + std::size_t(i)] = rec.species[std::size_t(i)].second;
+      at = result.extension.size();
+      result.extension.resize(at + kResultsExtensionCount, NAN);
+      for (const auto& [code, value] : rec.extension)
+        if (code >= 1 && code <= kResultsExtensionCount)
+          result.extension[at + std::size_t(code - 1)] = value;
       if (result.elements.empty())
         for (const auto& e : rec.elements) {
           const bool known = e.first >= 1 && e.first <= kElementTableSize;
@@ -530,6 +623,9 @@ py::dict ResultToDict(RunResult&& r, int speciesCount) {
   py::array_t<double> amounts({n, py::ssize_t(speciesCount)});
   if (n && speciesCount) std::copy(r.amounts.begin(), r.amounts.end(), amounts.mutable_data());
   d["amounts"] = amounts;
+  py::array_t<double> extension({n, py::ssize_t(kResultsExtensionCount)});
+  if (n) std::copy(r.extension.begin(), r.extension.end(), extension.mutable_data());
+  d["extension"] = extension;
   d["elements"] = r.elements;
   d["report"] = py::bytes(r.report);
   return d;
@@ -550,6 +646,11 @@ PYBIND11_MODULE(_kvil, m) {
   std::vector<std::string> names;
   for (int i = 0; i < kResultsParameterCount; ++i) names.emplace_back(kResultsParameterNames[i]);
   m.attr("PARAMETER_NAMES") = names;
+  std::vector<std::string> extensionNames;
+  for (int i = 0; i < kResultsExtensionCount; ++i)
+    extensionNames.emplace_back(kResultsExtensionNames[i]);
+  m.attr("EXTENSION_NAMES") = extensionNames;
+  m.attr("MAX_INITIAL_DENSITY") = kMaxInitialDensity;
 
   py::class_<Database>(m, "Database")
       .def(py::init<const std::string&>(), py::arg("directory"))
@@ -569,10 +670,11 @@ PYBIND11_MODULE(_kvil, m) {
       py::arg("components"));
 
   py::class_<Calculation>(m, "Calculation")
-      .def(py::init<const Database&, const std::vector<ComponentRow>&, int, bool,
+      .def(py::init<const Database&, const std::vector<ComponentRow>&, int, int, bool,
                     const std::vector<std::string>&, const std::vector<std::string>&,
                     const std::string&, bool, double, double>(),
-           py::arg("database"), py::arg("components"), py::arg("eos"), py::arg("ions"),
+           py::arg("database"), py::arg("components"), py::arg("eos"), py::arg("bkw_set"),
+           py::arg("ions"),
            py::arg("species"), py::arg("exclude"), py::arg("answer"), py::arg("sound"),
            py::arg("freezing_T"), py::arg("ambient_p"))
       .def_property_readonly("enthalpy", &Calculation::enthalpy)
@@ -599,6 +701,84 @@ PYBIND11_MODULE(_kvil, m) {
           py::arg("c1"), py::arg("c2"), py::arg("points"), py::arg("expansion_code") = 0,
           py::arg("expansion_values") = std::vector<double>{}, py::arg("throat") = false,
           py::arg("frozen") = false, py::arg("fresh_start") = true)
+      .def(
+          "run_detonations",
+          [](Calculation& c, const std::vector<double>& densities, double p0, double t0,
+             bool frozen) {
+            const int species = int(c.speciesList().size());
+            RunResult r;
+            {
+              py::gil_scoped_release release;
+              r = c.RunDetonations(densities, p0, t0, frozen);
+            }
+            return ResultToDict(std::move(r), species);
+          },
+          py::arg("densities"), py::arg("p0"), py::arg("t0"), py::arg("frozen") = false)
+      .def(
+          "detonate",
+          [](Calculation& c, double density, double p0, double t0, bool frozen, bool expansion) {
+            DetonationFigures f;
+            {
+              py::gil_scoped_release release;
+              f = c.Detonate(density, p0, t0, frozen, expansion);
+            }
+            py::dict d;
+            d["rho0"] = f.rho0;
+            d["V0"] = f.V0;
+            d["p0"] = f.p0;
+            d["T0"] = f.T0;
+            d["E0"] = f.E0;
+            d["gaseous"] = f.gaseous;
+            d["D"] = f.D;
+            d["pCJ"] = f.pCJ;
+            d["TCJ"] = f.TCJ;
+            d["VCJ"] = f.VCJ;
+            d["rhoCJ"] = f.rhoCJ;
+            d["vCJ"] = f.vCJ;
+            d["uCJ"] = f.uCJ;
+            d["cCJ"] = f.cCJ;
+            d["gammaCJ"] = f.gammaCJ;
+            d["UCJ"] = f.UCJ;
+            d["HCJ"] = f.HCJ;
+            d["SCJ"] = f.SCJ;
+            d["hugoniot_residual"] = f.hugoniotResidual;
+            d["sound_check"] = f.soundCheck;
+            d["composition"] = f.composition;
+            py::dict energy, gurney;
+            for (int i = 0; i < 3; ++i)
+              if (f.energyValid[i]) {
+                energy[py::float_(kCylinderVolumes[i])] = f.energy[i];
+                gurney[py::float_(kCylinderVolumes[i])] = f.gurney[i];
+              }
+            d["energy"] = energy;
+            d["gurney"] = gurney;
+            py::list isentrope;
+            for (const IsentropePoint& q : f.isentrope)
+              isentrope.append(py::make_tuple(q.v, q.p, q.T, q.U, q.frozen));
+            d["isentrope"] = isentrope;
+            d["frozen_expansion"] = f.frozenExpansion;
+            if (f.jwl.valid) {
+              py::dict j;
+              j["A"] = f.jwl.A;
+              j["B"] = f.jwl.B;
+              j["C"] = f.jwl.C;
+              j["R1"] = f.jwl.R1;
+              j["R2"] = f.jwl.R2;
+              j["omega"] = f.jwl.omega;
+              j["E0"] = f.jwl.E0;
+              j["v_min"] = f.jwl.vMin;
+              j["v_max"] = f.jwl.vMax;
+              j["max_deviation"] = f.jwl.maxDeviation;
+              d["jwl"] = j;
+            } else {
+              d["jwl"] = py::none();
+            }
+            d["hugoniot_solves"] = f.hugoniotSolves;
+            d["hugoniot_iterations"] = f.hugoniotIterations;
+            return d;
+          },
+          py::arg("density"), py::arg("p0"), py::arg("t0"), py::arg("frozen") = false,
+          py::arg("expansion") = true)
       .def(
           "run_template",
           [](Calculation& c, int kind, double v1, double v2, double v3, bool throat, bool frozen) {

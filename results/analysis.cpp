@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
+#include "common/binio.h"
 #include "common/constants.h"
 #include "common/interaction.h"
 #include "common/numfmt.h"
@@ -25,7 +27,7 @@ const char* const kFigureNames[kFigureCount] = {"Isp(vac), m/s", "Isp(amb), m/s"
 namespace {
 
 // What an item index names, with the position (1-based) inside its group.
-enum class ItemGroup { None, Parameter, Element, Component, Species, Figure };
+enum class ItemGroup { None, Parameter, Element, Component, Species, Extension, Figure };
 struct ItemRef {
   ItemGroup group = ItemGroup::None;
   int position = 0;
@@ -41,6 +43,10 @@ ItemRef ResolveItem(const AnalysisLayout& l, int item) {
   if (item > base && item <= base + l.componentCount) return {ItemGroup::Component, item - base};
   base += l.componentCount;
   if (item > base && item <= base + l.speciesCount) return {ItemGroup::Species, item - base};
+  base += l.speciesCount;
+  // An extension column is named by its code.
+  if (item > base && item <= base + int(l.extensionCodes.size()))
+    return {ItemGroup::Extension, l.extensionCodes[item - base - 1]};
   return {};
 }
 
@@ -86,7 +92,11 @@ std::optional<double> ValueOf(const ResultsRecord& r, const ItemRef& ref) {
     case ItemGroup::Species:
       if (i < int(r.species.size())) return r.species[i].second;
       break;
-    case ItemGroup::Figure:  // formed from the record and its owners (FigureValue)
+    case ItemGroup::Extension:
+      for (const auto& [code, value] : r.extension)
+        if (code == ref.position && std::isfinite(value)) return value;
+      break;
+    case ItemGroup::Figure:  // formed from the record and its owners (RecordSet::Value)
     case ItemGroup::None:
       break;
   }
@@ -133,10 +143,31 @@ class RecordSet {
 ListReadStatus ReadFirstResultsRecord(const std::string& tablePath, ResultsRecord& first) {
   std::vector<ResultsRecord> records;
   switch (ReadResultsTable(tablePath, records, 1)) {
-    case TableReadStatus::Ok:
+    case TableReadStatus::Ok: {
       if (records.empty()) return ListReadStatus::Empty;
       first = records.front();
+      // Columns of the extension that only later records have.
+      std::vector<std::uint8_t> bytes;
+      if (ReadWholeFile(std::filesystem::path(tablePath).replace_extension(".rsx").string(), bytes)) {
+        std::vector<double> values(bytes.size() / 8);
+        for (size_t i = 0; i < values.size(); ++i) values[i] = GetLE<double>(bytes.data(), i * 8);
+        for (size_t at = 0; at + 2 <= values.size();) {
+          const size_t m = std::isfinite(values[at + 1]) && values[at + 1] >= 0
+                               ? size_t(values[at + 1]) : 0;
+          if (at + 2 + 2 * m > values.size()) break;
+          for (size_t i = 0; i < m; ++i) {
+            const double c = values[at + 2 + 2 * i];
+            const int code = std::isfinite(c) && c >= 1 && c <= kResultsExtensionCount ? int(c) : 0;
+            bool known = false;
+            for (const auto& x : first.extension) known = known || x.first == code;
+            if (!known && code >= 1 && code <= kResultsExtensionCount)
+              first.extension.emplace_back(code, std::nan(""));
+          }
+          at += 2 + 2 * m;
+        }
+      }
       return ListReadStatus::Ok;
+    }
     case TableReadStatus::Empty:
       return ListReadStatus::Empty;
     case TableReadStatus::Unreadable: {
@@ -158,6 +189,10 @@ AnalysisLayout LayoutOfRecord(const ResultsRecord& first) {
   for (const auto& e : first.elements) l.elementIndices.push_back(e.first);
   for (const auto& c : first.components) l.componentNumbers.push_back(c.second);
   for (const auto& s : first.species) l.speciesRecords.push_back(s.first);
+  for (const auto& x : first.extension) l.extensionCodes.push_back(x.first);
+  std::sort(l.extensionCodes.begin(), l.extensionCodes.end());
+  l.extensionCodes.erase(std::unique(l.extensionCodes.begin(), l.extensionCodes.end()),
+                         l.extensionCodes.end());
   return l;
 }
 
@@ -173,6 +208,7 @@ std::vector<std::string> ParameterListTexts(const AnalysisLayout& layout, const 
     if (number >= 1 && number <= kMaxComponents) formula = task.components[number].formula;
     rows.push_back("   " + formula.substr(0, 20));
   }
+  for (int code : layout.extensionCodes) rows.push_back(std::string("   ") + kResultsExtensionNames[code - 1]);
   for (const char* name : kFigureNames) rows.push_back(std::string("   ") + name);
   return rows;
 }
@@ -192,21 +228,27 @@ std::vector<std::string> ConcentrationListTexts(const AnalysisLayout& layout,
 }
 
 int ItemOfListRow(const AnalysisLayout& layout, AnalysisKind kind, int row) {
-  const int rowsBeforeFigures =
-      kResultsParameterCount + layout.elementCount + layout.componentCount;
-  if (kind == AnalysisKind::Parameter)
-    return row > rowsBeforeFigures ? kFigureItemBase + row - rowsBeforeFigures : row;
-  return row + rowsBeforeFigures;
+  const int parameterRows = kResultsParameterCount + layout.elementCount + layout.componentCount;
+  const int extensionRows = int(layout.extensionCodes.size());
+  if (kind == AnalysisKind::Parameter) {
+    if (row <= parameterRows) return row;
+    if (row <= parameterRows + extensionRows) return row + layout.speciesCount;
+    return kFigureItemBase + row - parameterRows - extensionRows;
+  }
+  return row + parameterRows;
 }
 
 std::pair<AnalysisKind, int> ListRowOfItem(const AnalysisLayout& layout, int item) {
-  const int rowsBeforeFigures =
-      kResultsParameterCount + layout.elementCount + layout.componentCount;
-  if (item >= 1 && item <= rowsBeforeFigures) return {AnalysisKind::Parameter, item};
+  const int parameterRows = kResultsParameterCount + layout.elementCount + layout.componentCount;
+  const int extensionRows = int(layout.extensionCodes.size());
+  if (item >= 1 && item <= parameterRows) return {AnalysisKind::Parameter, item};
   if (item > kFigureItemBase && item <= kFigureItemBase + kFigureCount)
-    return {AnalysisKind::Parameter, rowsBeforeFigures + item - kFigureItemBase};
-  if (item > rowsBeforeFigures && item <= rowsBeforeFigures + layout.speciesCount)
-    return {AnalysisKind::Concentration, item - rowsBeforeFigures};
+    return {AnalysisKind::Parameter, parameterRows + extensionRows + item - kFigureItemBase};
+  if (item > parameterRows && item <= parameterRows + layout.speciesCount)
+    return {AnalysisKind::Concentration, item - parameterRows};
+  const int extension = item - parameterRows - layout.speciesCount;
+  if (extension >= 1 && extension <= extensionRows)
+    return {AnalysisKind::Parameter, parameterRows + extension};
   return {AnalysisKind::Parameter, 0};
 }
 
@@ -370,6 +412,9 @@ ResultsTable FillResultsTable(const std::vector<ResultsRecord>& records,
       case ItemGroup::Parameter:
         givesRow = IsFlowParameter(x.position) ? *xv > 0 : p0 != 0;
         break;
+      case ItemGroup::Extension:
+        givesRow = true;
+        break;
       case ItemGroup::Figure:
         givesRow = true;  // a figure is a value only where it can be formed
         break;
@@ -405,6 +450,9 @@ ResultsTable FillResultsTable(const std::vector<ResultsRecord>& records,
           if (ofPoint) row[u + 1] = text(*v);
           break;
         case ItemGroup::Figure:
+          row[u + 1] = text(*v);
+          break;
+        case ItemGroup::Extension:
           row[u + 1] = text(*v);
           break;
         case ItemGroup::None:

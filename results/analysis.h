@@ -5,10 +5,12 @@
 //
 // Item index.  The items of both lists share one 1-based index space, with the counts
 // of the first record: 1..23 the result parameters, 24..23+nEl the elements,
-// 24+nEl..23+nEl+nC the source components, then the nS species.  A row r of a
-// "Concentration" list is item r + 23 + nEl + nC.  The rocket figures of the expansion
-// points (rocket_figures.h) follow the components in the "Parameter" list, as items
-// kFigureItemBase + 1 .. kFigureItemBase + kFigureCount.
+// 24+nEl..23+nEl+nC the source components, then the nS species, then the columns of
+// the table's extension (results/table_file.h) that its records have.  A row r of a
+// "Concentration" list is item r + 23 + nEl + nC; the "Parameter" list shows the
+// extension columns after the components, and after them the rocket figures of the
+// expansion points (rocket_figures.h), items kFigureItemBase + 1 .. kFigureItemBase +
+// kFigureCount.
 //
 // Table rows.  A row comes from one record: the record gives a row when it gives the
 // argument, and each function cell holds that record's value when the record gives it
@@ -54,12 +56,15 @@ struct AnalysisLayout {
   std::vector<int> elementIndices;    // nEl element table indices, as stored
   std::vector<int> componentNumbers;  // nC component numbers 1..20, as stored
   std::vector<int> speciesRecords;    // nS database record numbers, as stored
+  std::vector<int> extensionCodes;    // extension columns of the table, ascending codes
 };
 
 enum class ListReadStatus { Ok, Empty, Corrupted };
 
-// Reads only the first record of the results table file.  An unreadable file counts
-// as empty when it does not exist and as corrupted otherwise.
+// Reads only the first record of the results table file, with the columns of the
+// table's extension: those of the first record with their values, those only later
+// records have as not-a-number (so that the lists offer every column of the table).
+// An unreadable file counts as empty when it does not exist and as corrupted otherwise.
 ListReadStatus ReadFirstResultsRecord(const std::string& tablePath, ResultsRecord& first);
 
 AnalysisLayout LayoutOfRecord(const ResultsRecord& first);
@@ -67,7 +72,7 @@ AnalysisLayout LayoutOfRecord(const ResultsRecord& first);
 // Row texts (rows 1..n) of a "Parameter" list: the 23 parameter names, the elements
 // ("   [Al]", "   [?]" for an index outside the table), the components (their
 // formulas in `task`, by the stored component number, cut to 20 characters) and the
-// rocket figures, each after three blanks.
+// extension columns and the rocket figures, each after three blanks.
 std::vector<std::string> ParameterListTexts(const AnalysisLayout& layout, const Task& task);
 
 // Row texts of a "Concentration" list: the display names of the species read from the

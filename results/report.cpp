@@ -9,6 +9,9 @@
 #include "core/session.h"
 #include "task/elements.h"
 #include "task/oxidizer_fuel.h"
+#include "thermo/bkw.h"
+#include "thermo/bkw_species.h"
+#include "thermo/eos.h"
 
 namespace kvil {
 
@@ -167,7 +170,10 @@ class PointWriter {
       BriefResults();
     else
       FullResults();
-    PowderParameters(code1, code2);
+    if (ws_.state.detonationFlag)
+      DetonationParameters();
+    else
+      PowderParameters(code1, code2);
     RocketPerformance();
     WriteSeparatorLine(s_);
     out_.Flush();
@@ -198,11 +204,22 @@ class PointWriter {
   }
 
   void EosLine() {
+    if (ws_.bkw.pointSolved && ws_.state.gasPresent) {
+      out_.Line("      BKW EOS (" + BkwParameterSet(ws_.bkw.parameterSet).name +
+                ") was used in calculations.");
+      return;
+    }
     if (NoCorrections(ws_.corrections) || !ws_.state.gasPresent)
       out_.Line("      Ideal gas EOS was used in calculations.");
-    else if (task_.Eos() == 2)
+    else if (task_.Eos() == 2) {
       out_.Line("      Virial EOS was used in calculations.");
-    else
+      // Past the density its two coefficients hold for, the figures are less sure.
+      const double reduced = VirialReducedDensity(s_);
+      if (reduced > kVirialDensityLimit)
+        out_.Line("      The density (b0*rho = " + Fixed(reduced, 4, 2) +
+                  ") is above the range of the virial coefficients (b0*rho <= " +
+                  Fixed(kVirialDensityLimit, 3, 1) + ").");
+    } else
       out_.Line("      EOS of Kelmost was used in calculations.");
   }
 
@@ -498,6 +515,53 @@ class PointWriter {
     if (r_.soundSpeed > 1) out_.Line(Label(5, "Mach number: ") + Fixed(w / r_.soundSpeed, 10, 3));
   }
 
+  // The detonation of the point (its CJ state is the state above), laid out as the
+  // rocket performance: labels right-aligned so that the numbers start in column 34.
+  void DetonationParameters() {
+    const DetonationFigures& f = ws_.detonation;
+    DetonationRequest initial;
+    initial.initialDensity = f.gaseous ? 0 : f.rho0;
+    initial.initialPressure = f.p0;
+    initial.initialTemperature = f.T0;
+    out_.Line();
+    out_.Line(Spaces(15) + "Detonation parameters (" + InitialStateText(initial) + ")");
+    out_.Line();
+    out_.Line(Label(5, "Detonation velocity: ") + Fixed(f.D, 10, 2) + " m/s");
+    out_.Line(Label(5, "C-J pressure: ") + Fixed(f.pCJ, 10, 2) + " MPa");
+    out_.Line(Label(5, "C-J temperature: ") + Fixed(f.TCJ, 10, 2) + " K");
+    out_.Line(Label(5, "C-J density: ") + Fixed(f.rhoCJ, 10, 5) + " g/cm3");
+    out_.Line(Label(5, "Relative volume V/V0: ") + Fixed(f.vCJ, 10, 5));
+    out_.Line(Label(5, "Particle velocity: ") + Fixed(f.uCJ, 10, 2) + " m/s");
+    out_.Line(Label(5, "Sound velocity: ") + Fixed(f.cCJ, 10, 2) + " m/s");
+    out_.Line(Label(5, "D - (u + c): ") + Fixed(f.D - f.uCJ - f.cCJ, 10, 2) + " m/s (" +
+              Fixed(100 * f.soundCheck, 7, 4) + " %)");
+    out_.Line(Label(5, "rho0*D*D/p - 1: ") + Fixed(f.gammaCJ, 10, 5));
+    out_.Line(Label(5, "Initial density: ") + Fixed(f.rho0, 10, 5) + " g/cm3");
+    out_.Line(Label(5, "Initial energy E0: ") + Fixed(f.E0, 10, 2) + " kJ/kg");
+    out_.Line();
+    std::string title = Spaces(15) + "Expansion along the C-J isentrope";
+    if (f.frozenExpansion)
+      title += " (FROZEN at " + FormatPicture(s_.settings.record.freezingT, "0.#") + " K)";
+    out_.Line(title);
+    out_.Line();
+    for (int i = 0; i < 3; ++i) {
+      if (!f.energyValid[i]) continue;
+      out_.Line(Label(5, "Energy to V/V0 = " + FormatPicture(kCylinderVolumes[i], "0.0") + ": ") +
+                Fixed(f.energy[i], 10, 2) + " kJ/kg  Gurney: " + Fixed(f.gurney[i], 7, 1) + " m/s");
+    }
+    const JwlFit& j = f.jwl;
+    if (!j.valid) return;
+    out_.Line();
+    out_.Line(Label(5, "JWL A, B, C: ") + Fixed(j.A, 10, 3) + Fixed(j.B, 10, 4) + Fixed(j.C, 10, 5) +
+              " GPa");
+    out_.Line(Label(5, "JWL R1, R2, omega: ") + Fixed(j.R1, 10, 4) + Fixed(j.R2, 10, 4) +
+              Fixed(j.omega, 10, 4));
+    out_.Line(Label(5, "JWL E0: ") + Fixed(j.E0, 10, 4) + " GPa");
+    out_.Line(Label(5, "JWL largest deviation: ") + Fixed(100 * j.maxDeviation, 10, 3) +
+              " % (V/V0 " + FormatPicture(j.vMin, "0.###") + " to " +
+              FormatPicture(j.vMax, "0.###") + ")");
+  }
+
   Session& s_;
   const Task& task_;
   CalcWorkspace& ws_;
@@ -511,6 +575,28 @@ class PointWriter {
   int concUnit_ = 1;
   double nGas_ = 0;
 };
+
+// The BKW parameter set of the run and the species whose covolume was estimated from
+// their atoms, names wrapped within the rule width.
+void WriteBkwHeaderLines(Session& session) {
+  ReportFile& out = session.report;
+  const BkwParameters& set = BkwParameterSet(session.task.options[kOptBkwSet]);
+  out.Line(Spaces(5) + "BKW EOS, parameter set " + set.name + ".");
+  const std::vector<std::string> names = EstimatedCovolumeSpecies(session);
+  if (names.empty()) return;
+  out.Line(Spaces(5) + "Covolumes estimated from atomic radii for:");
+  std::string line = Spaces(5);
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string item = names[i] + (i + 1 < names.size() ? "," : "");
+    if (line.size() > 5 && line.size() + 1 + item.size() > size_t(kRuleWidth)) {
+      out.Line(line);
+      line = Spaces(5);
+    }
+    if (line.size() > 5) line += ' ';
+    line += item;
+  }
+  out.Line(line);
+}
 
 std::string DateTimeText() {
   const std::time_t t = g_clock();
@@ -628,6 +714,25 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
     out.Line();
     out.Line(Spaces(5) + "V = " + Fixed(rec.heatV, 10, 5) +
              " cub.m/kg, U = " + Fixed(rec.heatU, 5, 0) + " kJ/kg");
+  } else if (templateMode == 4) {
+    const auto& requests = session.ws.detonationRequests;
+    out.Line();
+    out.Line(Spaces(20) + "Calculation of Detonation.");
+    out.Line();
+    std::string densities;
+    bool gaseous = false;
+    for (const DetonationRequest& r : requests) {
+      if (!densities.empty()) densities += ' ';
+      gaseous = gaseous || !(r.initialDensity > 0);
+      densities += r.initialDensity > 0 ? FormatPicture(r.initialDensity, "0.####") : "gas";
+    }
+    std::string line = Spaces(5) + "rho0 = " + densities + " g/cm3";
+    if (!requests.empty()) {
+      line += ", p0 = " + FormatPicture(requests.front().initialPressure, "0.####") + " MPa";
+      if (gaseous)
+        line += ", T0 = " + FormatPicture(requests.front().initialTemperature, "0.##") + " K";
+    }
+    out.Line(line);
   }
 
   bool anyFraction = false;
@@ -669,6 +774,7 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
   if (task.options[kOptDominant] == 1)
     out.Line(Spaces(5) +
              "Cut-off value for the concentrations: " + Sci(session.settings.cutoff, 12));
+  if (task.Eos() == kEosBkw) WriteBkwHeaderLines(session);
   out.Line(std::string(kRuleWidth, '*'));
 }
 

@@ -38,6 +38,30 @@ const char* const kResultsParameterNames[kResultsParameterCount] = {"p, MPa",
                                                                     "Wa, m/s",
                                                                     "Pa, MPa"};
 
+const char* const kResultsExtensionNames[kResultsExtensionCount] = {"rho0, g/cm3",
+                                                                     "D, m/s",
+                                                                     "pCJ, MPa",
+                                                                     "TCJ, K",
+                                                                     "rhoCJ, g/cm3",
+                                                                     "uCJ, m/s",
+                                                                     "cCJ, m/s",
+                                                                     "kCJ",
+                                                                     "E(2.2), kJ/kg",
+                                                                     "E(4), kJ/kg",
+                                                                     "E(7.2), kJ/kg",
+                                                                     "Ug(2.2), m/s",
+                                                                     "Ug(4), m/s",
+                                                                     "Ug(7.2), m/s",
+                                                                     "VCJ/V0",
+                                                                     "JWL A, GPa",
+                                                                     "JWL B, GPa",
+                                                                     "JWL C, GPa",
+                                                                     "JWL R1",
+                                                                     "JWL R2",
+                                                                     "JWL omega",
+                                                                     "JWL E0, GPa",
+                                                                     "JWL deviation"};
+
 namespace {
 
 bool HasFormula(const SourceComponent& c) {
@@ -73,7 +97,7 @@ std::vector<double> BuildRecord(const Session& s) {
   double z = 1;
   if (rg > 1e-6 && rt != 0) z = 1000.0 * r.p * r.V / rt;
   double cov = 0;
-  const bool idealGas = task.Eos() != 2 && task.Eos() != 3;
+  const bool idealGas = task.Eos() != 2 && task.Eos() != 3 && task.Eos() != 4;
   if (!idealGas && r.p > 0) cov = r.V * 1000.0 - rt / r.p;
   if (!(cov > 0)) cov = 0;
   const double params[kResultsParameterCount] = {r.p,
@@ -142,7 +166,7 @@ bool AppendResultsRecord(Session& session, int /*componentCount*/) {
   if (session.table.InMemory()) {
     if (!session.table.IsOpen()) return false;
     session.table.AppendValues(values);
-    ++session.ws.state.recordsWritten;
+    ++session.ws.state.resultsRecords;
     return true;
   }
   std::vector<std::uint8_t> bytes(values.size() * 8);
@@ -163,13 +187,52 @@ bool AppendResultsRecord(Session& session, int /*componentCount*/) {
     ok = table.Open(path) && table.Append(bytes.data(), bytes.size());
     table.Close();
   }
-  if (ok) ++session.ws.state.recordsWritten;
+  if (ok) ++session.ws.state.resultsRecords;
   return ok;
 }
 
 std::string ResultsTableWriteError(const Session& session) {
   const std::string reason = session.table.error().empty() ? "write error" : session.table.error();
   return "The results table " + session.TablePath() + " cannot be written: " + reason + ".";
+}
+
+bool AppendResultsExtension(Session& session, const std::vector<std::pair<int, double>>& columns) {
+  if (session.ws.state.resultsRecords <= 0) return false;
+  std::vector<double> values;
+  values.push_back(double(session.ws.state.resultsRecords - 1));
+  values.push_back(0);
+  for (const auto& [code, value] : columns) {
+    if (code < 1 || code > kResultsExtensionCount || !std::isfinite(value)) continue;
+    values.push_back(code);
+    values.push_back(value);
+  }
+  values[1] = double((values.size() - 2) / 2);
+  if (session.table.InMemory()) {
+    session.table.AppendExtensionValues(values);
+    return true;
+  }
+  std::vector<std::uint8_t> bytes(values.size() * 8);
+  for (size_t i = 0; i < values.size(); ++i) PutLE<double>(bytes.data(), i * 8, values[i]);
+  ResultsTableFile file;
+  return file.Open(session.TableExtensionPath()) && file.Append(bytes.data(), bytes.size());
+}
+
+void AttachResultsExtension(const std::vector<double>& v, std::vector<ResultsRecord>& out) {
+  size_t at = 0;
+  while (at + 2 <= v.size()) {
+    const double index = v[at], count = v[at + 1];
+    if (!IsCount(index, 1e15) || !IsCount(count, kResultsExtensionCount)) return;
+    const size_t m = static_cast<size_t>(count);
+    if (at + 2 + 2 * m > v.size()) return;
+    const size_t record = static_cast<size_t>(index);
+    for (size_t i = 0; i < m; ++i) {
+      const double code = v[at + 2 + 2 * i];
+      if (!IsCount(code, kResultsExtensionCount) || code < 1) return;
+      if (record < out.size())
+        out[record].extension.emplace_back(static_cast<int>(code), v[at + 3 + 2 * i]);
+    }
+    at += 2 + 2 * m;
+  }
 }
 
 bool ResultsTableFile::Open(const std::string& path) {
@@ -289,6 +352,13 @@ TableReadStatus ReadResultsTable(const std::string& path, std::vector<ResultsRec
       (maxRecords == 0 || out.size() < maxRecords))
     status = TableReadStatus::Corrupted;
   if (status == TableReadStatus::Empty) status = TableReadStatus::Corrupted;  // < 8 bytes
+  std::vector<std::uint8_t> extension;
+  if (!out.empty() &&
+      ReadWholeFile(std::filesystem::path(path).replace_extension(".rsx").string(), extension)) {
+    std::vector<double> ext(extension.size() / 8);
+    for (size_t i = 0; i < ext.size(); ++i) ext[i] = GetLE<double>(extension.data(), i * 8);
+    AttachResultsExtension(ext, out);
+  }
   return status;
 }
 

@@ -9,6 +9,15 @@
 // Vg (m3/kg), Rg (kJ/(kg*K)), Z, a (m/s), k, k", Cp", Cv" (kJ/(kg*K)), Lt, Lt" (W/(m*K)),
 // Mu (N*s/m2), FP (kJ/kg), Cov (dm3/kg; 0 with the ideal-gas EOS), Wa (m/s), Pa (MPa).
 //
+// Extension (task name + ".rsx").  Figures a record has beyond the 23 parameters (the
+// detonation's) are kept in a companion file, so that the .rst keeps its layout for
+// every reader: a flat sequence of 8-byte little-endian doubles, per extended record
+// its zero-based index in the .rst, a count m, and m pairs (column code, value).  Codes
+// are those of kResultsExtensionNames (1-based).  The file exists only when a run wrote
+// such a record; emptying or moving the results table (task/file_commands.h) takes it
+// along.  A damaged extension (counts that cannot be followed, an index beyond the
+// table) is read as far as it is whole.
+//
 // Failures: the writer returns false and leaves the file as it was; the reader returns
 // a status and never throws.
 #pragma once
@@ -27,12 +36,24 @@ inline constexpr int kResultsParameterCount = 23;
 // Names of the 23 parameters, as the analysis lists and the CSV header show them.
 extern const char* const kResultsParameterNames[kResultsParameterCount];
 
+// Columns of the extension, by code 1..kResultsExtensionCount (index code - 1): the
+// initial density and the detonation figures of core/detonation.h.
+inline constexpr int kResultsExtensionCount = 23;
+extern const char* const kResultsExtensionNames[kResultsExtensionCount];
+enum ResultsExtensionColumn : int {
+  kExtRho0 = 1, kExtD, kExtPCJ, kExtTCJ, kExtRhoCJ, kExtUCJ, kExtCCJ, kExtKCJ,
+  kExtE22, kExtE4, kExtE72, kExtGurney22, kExtGurney4, kExtGurney72, kExtVCJ,
+  kExtJwlA, kExtJwlB, kExtJwlC, kExtJwlR1, kExtJwlR2, kExtJwlOmega, kExtJwlE0,
+  kExtJwlDeviation,
+};
+
 struct ResultsRecord {
   int kind = 0;
   std::vector<std::pair<int, double>> elements;    // element index, amount
   std::vector<std::pair<double, int>> components;  // mass fraction, component number
   std::vector<double> parameters;                  // 23 values
   std::vector<std::pair<int, double>> species;     // record number, amount
+  std::vector<std::pair<int, double>> extension;   // column code, value (from the .rsx)
 };
 
 // Appends the record of the current point to session.TablePath(): kind from
@@ -50,6 +71,12 @@ struct ResultsRecord {
 // first point to its last), the record goes through that handle instead of an open and
 // close per point; it is flushed after every record, so readers see whole records only.
 bool AppendResultsRecord(Session& session, int componentCount);
+
+// Appends the extension columns (code, value) of the record AppendResultsRecord wrote
+// last in this run (ws.state.resultsRecords counts them) to
+// session.TableExtensionPath().  Values that are not finite numbers are left out.  False
+// when the file cannot be written (nothing of the entry is left then).
+bool AppendResultsExtension(Session& session, const std::vector<std::pair<int, double>>& columns);
 
 // The message of a failed AppendResultsRecord: the table's path and the reason.
 std::string ResultsTableWriteError(const Session& session);
@@ -79,7 +106,7 @@ class ResultsTableFile {
   void KeepInMemory(bool inMemory) {
     Close();
     inMemory_ = inMemory;
-    values_.clear();
+    ClearValues();
   }
   bool InMemory() const { return inMemory_; }
   // Appends a record's values (in memory only).
@@ -87,7 +114,15 @@ class ResultsTableFile {
     values_.insert(values_.end(), values.begin(), values.end());
   }
   const std::vector<double>& values() const { return values_; }
-  void ClearValues() { values_.clear(); }
+  // The extension entries of the records kept in memory (as the .rsx holds them).
+  void AppendExtensionValues(const std::vector<double>& values) {
+    extensionValues_.insert(extensionValues_.end(), values.begin(), values.end());
+  }
+  const std::vector<double>& extensionValues() const { return extensionValues_; }
+  void ClearValues() {
+    values_.clear();
+    extensionValues_.clear();
+  }
 
  private:
   std::FILE* file_ = nullptr;
@@ -95,6 +130,7 @@ class ResultsTableFile {
   bool inMemory_ = false;
   bool openInMemory_ = false;
   std::vector<double> values_;  // the table kept in memory
+  std::vector<double> extensionValues_;  // and its extension
   std::string error_;
 };
 
@@ -107,9 +143,13 @@ enum class TableReadStatus {
 };
 
 // Reads the records of a results table file into `out`, at most `maxRecords` of them
-// (0 = all).  On Corrupted, `out` holds the complete records before the damage.
+// (0 = all), with the columns of its extension file (the path with ".rsx") when there is
+// one.  On Corrupted, `out` holds the complete records before the damage.
 TableReadStatus ReadResultsTable(const std::string& path, std::vector<ResultsRecord>& out,
                                  size_t maxRecords = 0);
+// The extension columns of `values` (the .rsx as doubles) attached to the records they
+// name.  Entries naming records that `out` does not hold are skipped.
+void AttachResultsExtension(const std::vector<double>& values, std::vector<ResultsRecord>& out);
 // The same from values already in memory (one double per 8 bytes of the file).
 TableReadStatus ParseResultsTable(const std::vector<double>& values,
                                   std::vector<ResultsRecord>& out, size_t maxRecords = 0);

@@ -383,9 +383,9 @@ bool CollectFixedConcentrations(Session& session) {
 }
 
 std::string OptionSummaryText(const TaskOptions& o) {
-  static const char* const kEos[] = {"Ideal gas EOS", "Virial EOS", "Kelmost EOS"};
+  static const char* const kEos[] = {"Ideal gas EOS", "Virial EOS", "Kelmost EOS", "BKW EOS"};
   static const char* const kConc[] = {"mol/kg", "mole fractions", "mass fractions"};
-  const int eos = o[kOptEos] >= 1 && o[kOptEos] <= 3 ? o[kOptEos] : 1;
+  const int eos = o[kOptEos] >= 1 && o[kOptEos] <= 4 ? o[kOptEos] : 1;
   const int conc = o[kOptConcUnit] >= 1 && o[kOptConcUnit] <= 3 ? o[kOptConcUnit] : 1;
   std::string s = kEos[eos - 1];
   auto add = [&](const char* item) { s += std::string("; ") + item; };

@@ -35,6 +35,13 @@ bool Truncate(const std::string& path, std::string* error) {
   return true;
 }
 
+// The results table's extension (results/table_file.h) exists only for runs that wrote
+// further columns: emptying the results removes it.
+void RemoveExtension(const std::string& tablePath) {
+  std::error_code ec;
+  fs::remove(fs::path(tablePath).replace_extension(".rsx"), ec);
+}
+
 bool HasContent(const std::string& path) {
   std::error_code ec;
   const auto size = fs::file_size(path, ec);
@@ -126,6 +133,14 @@ bool BindDefaultFiles(Session& session, std::string* kept) {
         ok = false;
         continue;
       }
+      if (std::string(ext) == ".rst") {
+        // The columns of the table's extension go with it.
+        const std::string extension = std::string(kNoName) + ".rsx";
+        const std::string previousExtension = std::string(kNoNamePrevious) + ".rsx";
+        std::error_code ec;
+        fs::remove(previousExtension, ec);
+        if (fs::exists(extension, ec)) MoveReplacing(extension, previousExtension, nullptr);
+      }
       keptNames += (keptNames.empty() ? "" : " and ") + previous;
     }
     if (!Truncate(file, &error)) {
@@ -133,6 +148,7 @@ bool BindDefaultFiles(Session& session, std::string* kept) {
       ok = false;
     }
   }
+  RemoveExtension(std::string(kNoName) + ".rst");
   if (kept)
     *kept = keptNames.empty() ? std::string()
                               : "The results of the previous session are kept in " + keptNames + ".";
@@ -156,6 +172,7 @@ OpenOutcome OpenTaskFile(Session& session, const std::string& path) {
 bool EmptyResultFiles(Session& session, std::string* error) {
   const bool report = Truncate(session.ReportPath(), error);
   const bool table = Truncate(session.TablePath(), error);
+  RemoveExtension(session.TablePath());
   return report && table;
 }
 
@@ -183,6 +200,13 @@ bool SaveNoNameTaskAs(Session& session, const std::string& path, const std::stri
     }
     ok = MoveReplacing(from, to, error) && ok;
   }
+  // The extension of the results table goes with them.
+  const std::string from = (dir / (std::string(kNoName) + ".rsx")).string();
+  std::error_code ec;
+  if (fs::exists(from, ec))
+    ok = MoveReplacing(from, Companion(path, ".rsx"), error) && ok;
+  else
+    RemoveExtension(Companion(path, ".rst"));
   return ok;
 }
 
@@ -211,11 +235,12 @@ std::string DeleteTaskFiles(Session& session, const std::string& path, std::stri
   if (current) {
     for (const char* ext : {".rst", ".txt", ".tdf", ".dat"})
       Truncate((folder / (base + ext)).string(), error);
+    RemoveExtension((folder / (base + ".rst")).string());
     return base;
   }
   ec.clear();
   if (!fs::remove(chosen, ec) && ec && error) *error = "Cannot delete " + path;
-  for (const char* ext : {".rst", ".txt", ".tdf", ".dat"}) {
+  for (const char* ext : {".rst", ".txt", ".tdf", ".dat", ".rsx"}) {
     const fs::path file = folder / (base + ext);
     ec.clear();
     if (!fs::remove(file, ec) && ec && error) *error = "Cannot delete " + file.string();

@@ -2,7 +2,9 @@
 // Exit do to the task and its files, without any window.
 //
 // A task lives in four files of one base name: the datafile (.dat), the species list
-// file (.tdf), the report (.txt) and the results table (.rst).  A task never saved is
+// file (.tdf), the report (.txt) and the results table (.rst); a run that wrote further
+// columns of the results table (a detonation) adds its extension (.rsx), which goes with
+// the results table wherever that goes.  A task never saved is
 // "NoName" and its files are "NoName.*" in the working directory.  The window asks the
 // questions and shows the dialogs; these functions do the work and say whether it
 // happened, so that a command that depends on an earlier step (Open after "save first")

@@ -1,5 +1,6 @@
 #include "task/settings.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -35,7 +36,7 @@ int ReadSettingsRecord(const std::string& path, SettingsRecord& record, std::str
           std::to_string(kSettingsRecordSize);
     return 2;
   }
-  const SettingsRecord read = DecodeSettings(bytes.data());
+  const SettingsRecord read = DecodeSettingsFile(bytes);
   why = SettingsRecordProblem(read);
   if (!why.empty()) return 2;
   record = read;
@@ -113,6 +114,46 @@ SettingsRecord DecodeSettings(const std::uint8_t* b) {
   r.highlightTextColor = GetLE<std::int32_t>(b, 112);
   r.firstChooser = GetLE<std::int32_t>(b, 116);
   r.secondChooser = GetLE<std::int32_t>(b, 120);
+  return r;
+}
+
+namespace {
+
+constexpr char kExtensionTag[4] = {'D', 'E', 'T', '1'};
+
+bool DetonationValuesAreDefaults(const SettingsRecord& r) {
+  const SettingsRecord d;
+  return r.detonationCount == d.detonationCount && r.detonationDensities == d.detonationDensities &&
+         r.detonationP0 == d.detonationP0 && r.detonationT0 == d.detonationT0;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeSettingsFile(const SettingsRecord& r) {
+  const auto head = EncodeSettings(r);
+  std::vector<std::uint8_t> b(head.begin(), head.end());
+  if (DetonationValuesAreDefaults(r)) return b;
+  b.resize(kSettingsRecordSize + kSettingsExtensionSize, 0);
+  std::uint8_t* e = b.data() + kSettingsRecordSize;
+  std::copy(kExtensionTag, kExtensionTag + 4, e);
+  PutLE<std::int32_t>(e, 4, r.detonationCount);
+  for (int i = 0; i < kMaxDetonationDensities; ++i)
+    PutLE<float>(e, 8 + 4 * i, i < r.detonationCount ? r.detonationDensities[i] : 0.0f);
+  PutLE<float>(e, 48, r.detonationP0);
+  PutLE<float>(e, 52, r.detonationT0);
+  return b;
+}
+
+SettingsRecord DecodeSettingsFile(const std::vector<std::uint8_t>& bytes) {
+  SettingsRecord r = DecodeSettings(bytes.data());
+  if (bytes.size() < std::size_t(kSettingsRecordSize + kSettingsExtensionSize)) return r;
+  const std::uint8_t* e = bytes.data() + kSettingsRecordSize;
+  if (!std::equal(kExtensionTag, kExtensionTag + 4, e)) return r;
+  r.detonationCount = GetLE<std::int32_t>(e, 4);
+  for (int i = 0; i < kMaxDetonationDensities; ++i)
+    r.detonationDensities[i] = GetLE<float>(e, 8 + 4 * i);
+  r.detonationP0 = GetLE<float>(e, 48);
+  r.detonationT0 = GetLE<float>(e, 52);
   return r;
 }
 
@@ -234,7 +275,7 @@ bool WriteSettingsFile(Session& session, const std::string& name) {
       task.firstCode >= 1 && task.firstCode <= kFirstChooserEntries ? task.firstCode - 1 : -1;
   record.secondChooser =
       task.secondCode >= 1 && task.secondCode <= kSecondChooserEntries ? task.secondCode - 1 : -1;
-  const auto bytes = EncodeSettings(record);
+  const auto bytes = EncodeSettingsFile(record);
   std::string error;
   if (!WriteFileAtomically(SettingsPath(session.settings, name), bytes.data(), bytes.size(),
                            &error)) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "task/settings_record.h"
 #include "task/task.h"
@@ -31,6 +32,12 @@ void SetDefaultSettings(SettingsRecord& record);
 // The 124-byte little-endian form of the record, and back.
 std::array<std::uint8_t, kSettingsRecordSize> EncodeSettings(const SettingsRecord& record);
 SettingsRecord DecodeSettings(const std::uint8_t* bytes);
+
+// The whole file of a record: the 124 bytes, followed by the extension of the detonation
+// values (task/settings_record.h) when they differ from the defaults.
+std::vector<std::uint8_t> EncodeSettingsFile(const SettingsRecord& record);
+// The record of a file's bytes (at least 124): the extension read when the file holds it.
+SettingsRecord DecodeSettingsFile(const std::vector<std::uint8_t>& bytes);
 
 // Path of a configuration or template file name: relative names are taken in
 // settings.directory.

@@ -1,10 +1,16 @@
 #include "task/settings_fields.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 
+#include "common/constants.h"
 #include "common/interaction.h"
+#include "common/numfmt.h"
 #include "common/numparse.h"
 
 namespace kvil {
@@ -34,6 +40,10 @@ float SettingsRecord::*FloatField(SettingsField f) {
       return &SettingsRecord::heatU;
     case SettingsField::AmbientP:
       return &SettingsRecord::ambientP;
+    case SettingsField::DetonationP0:
+      return &SettingsRecord::detonationP0;
+    case SettingsField::DetonationT0:
+      return &SettingsRecord::detonationT0;
     case SettingsField::FreezingT:
     case SettingsField::Cutoff:
       break;
@@ -89,6 +99,67 @@ bool SettingsRecordValid(const SettingsRecord& record) {
     if (CheckSettingsValue(field, SettingsFieldValue(record, field)) != SettingsCheck::Ok)
       return false;
   }
+  return DetonationDensitiesValid(record);
+}
+
+std::string DetonationDensitiesText(const SettingsRecord& record) {
+  std::string text;
+  const int n = std::clamp(int(record.detonationCount), 0, kMaxDetonationDensities);
+  for (int i = 0; i < n; ++i) {
+    if (i > 0) text += ' ';
+    const float d = record.detonationDensities[i];
+    text += d == 0 ? std::string("gas") : FormatPicture(d, "0.####");
+  }
+  return text;
+}
+
+bool AcceptDetonationDensities(SettingsRecord& record, const std::string& text, Interaction& ui) {
+  std::array<float, kMaxDetonationDensities> values{};
+  int count = 0;
+  std::istringstream items(text);
+  std::string item;
+  while (items >> item) {
+    if (count == kMaxDetonationDensities) {
+      ui.Error("Give 1 to 10 initial densities.");
+      return false;
+    }
+    std::string lower = item;
+    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == "gas") {
+      values[count++] = 0;
+      continue;
+    }
+    const std::optional<double> v = TryParseNumber(item);
+    if (!v || !std::isfinite(*v) || std::fabs(*v) > FLT_MAX) {
+      ui.Error("Wrong number: " + item);
+      return false;
+    }
+    if (!(static_cast<float>(*v) > 0)) {
+      ui.Error("This parameter must have the positive value.");
+      return false;
+    }
+    if (*v > kMaxInitialDensity) {
+      ui.Error("The initial density must not exceed " + FormatPicture(kMaxInitialDensity, "0.##") +
+               " g/cm3.");
+      return false;
+    }
+    values[count++] = static_cast<float>(*v);
+  }
+  if (count == 0) {
+    ui.Error("Give 1 to 10 initial densities.");
+    return false;
+  }
+  record.detonationCount = count;
+  record.detonationDensities = values;
+  return true;
+}
+
+bool DetonationDensitiesValid(const SettingsRecord& record) {
+  if (record.detonationCount < 1 || record.detonationCount > kMaxDetonationDensities) return false;
+  for (int i = 0; i < record.detonationCount; ++i) {
+    const float d = record.detonationDensities[i];
+    if (!std::isfinite(d) || d < 0 || d > kMaxInitialDensity) return false;
+  }
   return true;
 }
 
@@ -116,6 +187,9 @@ std::string SettingsRecordProblem(const SettingsRecord& record) {
     std::snprintf(text, sizeof text, "%g", value);
     return std::string(kNames[i]) + " holds " + text + ", which the settings page refuses";
   }
+  if (!DetonationDensitiesValid(record))
+    return "the initial densities of the detonation are not 1 to 10 densities of 0 (gas) to " +
+           FormatPicture(kMaxInitialDensity, "0.##") + " g/cm3";
   return {};
 }
 

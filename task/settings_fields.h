@@ -12,7 +12,10 @@
 //    force p, heat of combustion V), the ambient pressure and the freezing point are
 //    positive;
 //  - the template enthalpy and energies (specific impulse H, powder force U, heat of
-//    combustion U) may be zero or negative.
+//    combustion U) may be zero or negative;
+//  - the detonation template's initial pressure and temperature are positive; its
+//    initial densities (a list of up to 10) are positive and at most kMaxInitialDensity
+//    g/cm3, or "gas" (stored as 0) for the gaseous mixture at its ideal-gas density.
 // Messages (error boxes, shown by AcceptSettingsField only): "Wrong number: " + text
 // for a text that is not such a number; "This parameter must have the positive
 // value." for a value the field does not take.
@@ -38,8 +41,10 @@ enum class SettingsField {
   HeatU,      // heat of combustion: internal energy, kJ/kg
   AmbientP,   // ambient pressure of the specific impulse, MPa
   FreezingT,  // freezing temperature of "frozen" expansion, K
+  DetonationP0,  // detonation: initial pressure, MPa
+  DetonationT0,  // detonation: initial temperature of a gaseous mixture, K
 };
-inline constexpr int kSettingsFieldCount = 10;
+inline constexpr int kSettingsFieldCount = 12;
 
 enum class SettingsCheck {
   Ok,
@@ -62,13 +67,28 @@ void SetSettingsFieldValue(SettingsRecord& record, SettingsField field, double v
 SettingsCheck AcceptSettingsField(SettingsRecord& record, SettingsField field,
                                   const std::string& text, Interaction& ui);
 
-// True when every numeric field of the record passes CheckSettingsValue.  The option
-// block, the colours and the chooser entries take any value (entries out of range
-// leave the parameter choice as it is).
+// True when every numeric field of the record passes CheckSettingsValue and its
+// initial densities pass DetonationDensitiesValid.  The option block, the colours and
+// the chooser entries take any value (entries out of range leave the parameter choice
+// as it is).
 bool SettingsRecordValid(const SettingsRecord& record);
 
 // What SettingsRecordValid refuses, for a message: "the ambient pressure holds nan,
 // which the settings page refuses"; empty for a valid record.
 std::string SettingsRecordProblem(const SettingsRecord& record);
+
+// The initial densities of the detonation template as their field shows them: each
+// formatted "0.####", "gas" for 0, separated by one blank.
+std::string DetonationDensitiesText(const SettingsRecord& record);
+// The field of the initial densities is left with `text`: up to 10 items separated by
+// blanks, each a number as the user types numbers or "gas" (any letter case).  On
+// success the record takes them.  Refused, with the record unchanged and an error box:
+// "Wrong number: " + item for an item that is not a number; "This parameter must have
+// the positive value." for a density not above 0; "The initial density must not exceed
+// 5 g/cm3." above kMaxInitialDensity; "Give 1 to 10 initial densities." for an empty
+// field or more than 10 items.
+bool AcceptDetonationDensities(SettingsRecord& record, const std::string& text, Interaction& ui);
+// The stored list holds 1..10 densities, each 0 (gas) or within (0, kMaxInitialDensity].
+bool DetonationDensitiesValid(const SettingsRecord& record);
 
 }  // namespace kvil

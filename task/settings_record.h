@@ -8,6 +8,19 @@
 //                freezing temperature (K)
 // 108  int32 x4  highlight colour, highlight text colour (RGB), initial first and
 //                second parameter chooser entries (0-based)
+//
+// Extension.  The values of the detonation template have no room in the 124 bytes; they
+// follow the record in the same file, where readers of the 124-byte record (which read
+// the first record of the file) never look:
+// 124  4 bytes   tag "DET1"
+// 128  int32     number of initial densities, 1..10
+// 132  float x10 initial densities, g/cm3 (0 = the gaseous mixture at its ideal-gas
+//                density); entries past the number are 0
+// 172  float     initial pressure, MPa
+// 176  float     initial temperature of a gaseous mixture, K
+// (180 bytes in all.)  A file of 124 bytes, or one without the tag, gives the defaults
+// of these values; the extension is written only when they differ from the defaults, so
+// that the settings of a user who never sets them keep their 124 bytes.
 #pragma once
 
 #include <array>
@@ -17,6 +30,8 @@
 namespace kvil {
 
 inline constexpr int kSettingsRecordSize = 124;
+inline constexpr int kSettingsExtensionSize = 56;  // bytes 124..179
+inline constexpr int kMaxDetonationDensities = 10;
 
 struct SettingsRecord {
   std::array<std::uint8_t, 64> options{};
@@ -34,6 +49,12 @@ struct SettingsRecord {
   std::int32_t highlightTextColor = 0x00FFFFFF;
   std::int32_t firstChooser = 0;   // 0 p .. 5 U, 6 Template
   std::int32_t secondChooser = 1;  // 0 p .. 5 U
+  // Detonation template (the extension): initial densities (g/cm3, 0 = gaseous),
+  // initial pressure (MPa) and temperature of a gaseous mixture (K).
+  std::int32_t detonationCount = 1;
+  std::array<float, kMaxDetonationDensities> detonationDensities{1.8f};
+  float detonationP0 = 0.1f;
+  float detonationT0 = 298.15f;
 };
 
 // The current settings of the program: the record, the name of the current

@@ -35,7 +35,8 @@ enum ParameterCode : int {
 
 // Positions of TaskOptions with a meaning (others are carried unchanged).
 enum OptionPos : int {
-  kOptEos = 11,               // 1 ideal gas, 2 virial, 3 Kelmost
+  kOptEos = 11,               // 1 ideal gas, 2 virial, 3 Kelmost, 4 BKW
+  kOptBkwSet = 12,            // BKW parameter set: 0 BKWR, 1 BKW-TNT (thermo/bkw.h)
   kOptConcUnit = 14,          // 1 mol/kg, 2 mole fractions, 3 mass fractions
   kOptOutputUnits = 19,       // 0 SI, 1 technical
   kOptDominant = 20,          // 0 full composition, 1 dominant species only
@@ -46,6 +47,7 @@ enum OptionPos : int {
   kOptFrozen = 25,
   kOptCheckSum = 26,
   kOptFixedCount = 32,
+  kOptTemplateDetonation = 59,  // template: detonation (core/detonation.h)
   kOptBrief = 60,             // 0 full report, 1 brief
   kOptTemplateHeat = 61,
   kOptTemplatePowder = 62,

@@ -302,7 +302,8 @@ void TKVILForm::SpeciesGridChanged() { species_->GridChanged(); }
 
 void TKVILForm::UpdateTemplateIndicator() {
   const TaskOptions& o = session_.task.options;
-  templateSelected_ = o[kOptTemplateImpulse] || o[kOptTemplatePowder] || o[kOptTemplateHeat];
+  templateSelected_ = o[kOptTemplateImpulse] || o[kOptTemplatePowder] || o[kOptTemplateHeat] ||
+                      o[kOptTemplateDetonation];
   template_->setVisible(session_.task.firstCode == kParamTemplate);
   template_->setStyleSheet(templateSelected_ ? QStringLiteral("color: #d00000;")
                                              : QStringLiteral("color: #808080;"));

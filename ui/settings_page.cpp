@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,6 +19,7 @@
 #include "task/datafile.h"
 #include "task/spec_fields.h"
 #include "task/task.h"
+#include "thermo/bkw.h"
 #include "thermo/species_catalog.h"
 #include "ui/services.h"
 
@@ -71,7 +73,7 @@ SettingsPage::SettingsPage(Session& session, ColourDialog& colours, QWidget* par
       {" Concentration &Units ", "|Choose concentration units for the composition output.",
        kOptConcUnit, 1, {"Mole/kg", "Mole Fraction", "Mass Fraction"}},
       {" E&quation of state ", "|Choose equation of state.", kOptEos, 1,
-       {"Ideal gas EOS", "Virial EOS", "Kelmost EOS"}},
+       {"Ideal gas EOS", "Virial EOS", "Kelmost EOS", "BKW EOS"}},
       {" Results ", "|Write to the output file full information or brief summary only",
        kOptBrief, 0, {"Full", "Brief"}},
   };
@@ -87,6 +89,24 @@ SettingsPage::SettingsPage(Session& session, ColourDialog& colours, QWidget* par
       SetHint(radio, QLatin1String(spec.hint));
       buttons->addButton(radio, e);
       v->addWidget(radio);
+    }
+    if (spec.option == kOptEos) {
+      // The parameter set of the BKW equation, under its entry.
+      bkwSet_ = new QComboBox(box);
+      bkwSet_->setObjectName(QStringLiteral("bkwSet"));
+      for (const BkwParameters& set : BkwParameterSets()) bkwSet_->addItem(QString::fromStdString(set.name));
+      SetHint(bkwSet_, QStringLiteral("|Choose the parameter set of the BKW equation of state."));
+      auto* row = new QHBoxLayout;
+      row->addSpacing(fontMetrics().horizontalAdvance(QStringLiteral("MM")));
+      row->addWidget(bkwSet_);
+      row->addStretch(1);
+      v->addLayout(row);
+      connect(bkwSet_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (showing_ || index < 0) return;
+        session_.task.options[kOptBkwSet] = static_cast<std::uint8_t>(index);
+        BuildOptionSummary(session_);
+        Q_EMIT OptionsEdited();
+      });
     }
     v->addStretch(1);
     groups_.emplace_back(spec.option, buttons);
@@ -124,12 +144,16 @@ SettingsPage::SettingsPage(Session& session, ColourDialog& colours, QWidget* par
   // Template options and values.
   auto* templateBox = new QGroupBox(QStringLiteral("T&emplate Options "), this);
   auto* tv = new QVBoxLayout(templateBox);
-  const char* templateNames[] = {" Specific Impulse", " Powder Force", " Heat of Combustion"};
+  const char* templateNames[] = {" Specific Impulse", " Powder Force", " Heat of Combustion",
+                                 " Detonation"};
   const char* templateHints[] = {"|Carry out Specific Impulse Calculation.",
                                  "|Carry out Powder Force Calculation.",
-                                 "|Carry out Heat of Combustion at V = const Calculation."};
-  const int templateOptions[] = {kOptTemplateImpulse, kOptTemplatePowder, kOptTemplateHeat};
-  for (int t = 0; t < 3; ++t) {
+                                 "|Carry out Heat of Combustion at V = const Calculation.",
+                                 "|Carry out Detonation Calculation (Chapman-Jouguet state and "
+                                 "expansion of the products)."};
+  const int templateOptions[] = {kOptTemplateImpulse, kOptTemplatePowder, kOptTemplateHeat,
+                                 kOptTemplateDetonation};
+  for (int t = 0; t < 4; ++t) {
     templates_[t] = new QCheckBox(QLatin1String(templateNames[t]), templateBox);
     templates_[t]->setObjectName(QStringLiteral("template%1").arg(t + 1));
     SetHint(templates_[t], QLatin1String(templateHints[t]));
@@ -181,6 +205,23 @@ SettingsPage::SettingsPage(Session& session, ColourDialog& colours, QWidget* par
   heading(0, 2, QStringLiteral("Heat of combustion"));
   addRow(1, 2, QStringLiteral("V ="), SettingsField::HeatV, QStringLiteral("cub. m/kg"), "heatV");
   addRow(2, 2, QStringLiteral("U ="), SettingsField::HeatU, QStringLiteral("kJ/kg"), "heatU");
+  // The detonation below the three templates, its densities in a wide field.
+  heading(5, 0, QStringLiteral("Detonation"));
+  {
+    auto* l = new QLabel(QStringLiteral("rho0 ="), valuesBox);
+    densities_ = new QLineEdit(valuesBox);
+    densities_->setObjectName(QStringLiteral("detonationDensities"));
+    densities_->installEventFilter(this);
+    SetHint(densities_, QStringLiteral("|Type the initial density or a list of initial densities, "
+                                       "separated by space, or gas for a gaseous mixture. "
+                                       "Example: 1.2 1.4 1.6"));
+    l->setBuddy(densities_);
+    grid->addWidget(l, 6, 0, Qt::AlignRight);
+    grid->addWidget(densities_, 6, 1, 1, 7);
+    grid->addWidget(new QLabel(QStringLiteral("g/cm3"), valuesBox), 6, 8);
+  }
+  addRow(7, 0, QStringLiteral("p0 ="), SettingsField::DetonationP0, QStringLiteral("MPa"), "detonationP0");
+  addRow(7, 1, QStringLiteral("T0 ="), SettingsField::DetonationT0, QStringLiteral("K"), "detonationT0");
   addRow(4, 0, QStringLiteral("Cut-o&ff =  "), SettingsField::Cutoff, QStringLiteral("mol/kg"), "cutoff");
   addRow(4, 1, QStringLiteral("p(atm.)="), SettingsField::AmbientP, QStringLiteral("MPa"), "ambientP");
   addRow(4, 2, QStringLiteral("Free&zing Point ="), SettingsField::FreezingT, QStringLiteral("K"), "freezingT");
@@ -224,6 +265,7 @@ void SettingsPage::ShowSettings() {
     const auto f = static_cast<SettingsField>(i);
     fields_[i]->setText(FieldText(f, SettingsFieldValue(r, f)));
   }
+  densities_->setText(QString::fromStdString(DetonationDensitiesText(r)));
   ShowColours();
   showing_ = false;
 }
@@ -251,6 +293,8 @@ void SettingsPage::ShowOptions() {
   templates_[0]->setChecked(o[kOptTemplateImpulse] != 0);
   templates_[1]->setChecked(o[kOptTemplatePowder] != 0);
   templates_[2]->setChecked(o[kOptTemplateHeat] != 0);
+  templates_[3]->setChecked(o[kOptTemplateDetonation] != 0);
+  bkwSet_->setCurrentIndex(o[kOptBkwSet] < bkwSet_->count() ? o[kOptBkwSet] : 0);
   showing_ = false;
 }
 
@@ -306,6 +350,26 @@ bool SettingsPage::LeaveField(SettingsField f) {
   return false;
 }
 
+// The initial densities of the detonation: refused, the field keeps the focus and
+// shows the densities of the record again.
+bool SettingsPage::LeaveDensities() {
+  busy_ = true;
+  const bool ok = AcceptDetonationDensities(session_.settings.record,
+                                            densities_->text().toStdString(), session_.ui);
+  busy_ = false;
+  if (ok) {
+    if (refused_ == densities_) refused_ = nullptr;
+    densities_->setText(QString::fromStdString(DetonationDensitiesText(session_.settings.record)));
+    return true;
+  }
+  densities_->setText(QString::fromStdString(DetonationDensitiesText(session_.settings.record)));
+  refused_ = densities_;
+  densities_->setFocus(Qt::OtherFocusReason);
+  QLineEdit* edit = densities_;
+  QTimer::singleShot(0, edit, [edit] { edit->setFocus(Qt::OtherFocusReason); });
+  return false;
+}
+
 bool SettingsPage::ValidateFields() {
   if (busy_) return false;
   const SettingsField order[] = {SettingsField::ImpulseP, SettingsField::ImpulseH,
@@ -315,7 +379,8 @@ bool SettingsPage::ValidateFields() {
                                  SettingsField::AmbientP,  SettingsField::FreezingT};
   for (SettingsField f : order)
     if (!LeaveField(f)) return false;
-  return true;
+  if (!LeaveDensities()) return false;
+  return LeaveField(SettingsField::DetonationP0) && LeaveField(SettingsField::DetonationT0);
 }
 
 void SettingsPage::ChooseColour(bool highlight) {
@@ -334,6 +399,7 @@ bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
       for (int i = 0; i < kSettingsFieldCount; ++i)
         if (watched == fields_[i]) LeaveField(static_cast<SettingsField>(i));
+      if (watched == densities_) LeaveDensities();
     }
   }
   return QWidget::eventFilter(watched, event);

@@ -11,6 +11,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
@@ -28,9 +29,10 @@ class SettingsPage : public QWidget {
   void ShowSettings();
   // The task options changed (task read): the groups and check boxes show them.
   void ShowOptions();
-  // The leave handlers of the seven template values, the cut-off, the ambient pressure
-  // and the freezing point, in that order.  False at the first refusal, with the focus
-  // on that field.
+  // The leave handlers of the seven template values, the cut-off, the ambient pressure,
+  // the freezing point and the detonation's initial densities, pressure and
+  // temperature, in that order.  False at the first refusal, with the focus on that
+  // field.
   bool ValidateFields();
   // Help context of the control entered last (1 for none).
   int HelpContext() const { return helpContext_; }
@@ -38,7 +40,10 @@ class SettingsPage : public QWidget {
   // Controls, for the window tests.
   QLineEdit* field(SettingsField f) const { return fields_[static_cast<int>(f)]; }
   QCheckBox* specialBox(int number) const { return special_[number - 1]; }  // 1..6
-  QCheckBox* templateBox(int number) const { return templates_[number]; }  // 0 impulse, 1 powder, 2 heat
+  // 0 impulse, 1 powder, 2 heat, 3 detonation
+  QCheckBox* templateBox(int number) const { return templates_[number]; }
+  QLineEdit* densitiesField() const { return densities_; }
+  QComboBox* bkwSetChooser() const { return bkwSet_; }
   QButtonGroup* group(int option) const;  // by option position 19, 20, 14, 11, 60
   QPushButton* highlightPanel() const { return highlight_; }
   QPushButton* fontPanel() const { return font_; }
@@ -62,13 +67,16 @@ class SettingsPage : public QWidget {
 
  private:
   bool LeaveField(SettingsField f);
+  bool LeaveDensities();
   void SpecialToggled(int number, bool checked);
   void ChooseColour(bool highlight);
   void ShowColours();
 
   std::array<QLineEdit*, kSettingsFieldCount> fields_{};
   std::array<QCheckBox*, 6> special_{};
-  std::array<QCheckBox*, 3> templates_{};
+  std::array<QCheckBox*, 4> templates_{};
+  QLineEdit* densities_ = nullptr;  // initial densities of the detonation
+  QComboBox* bkwSet_ = nullptr;     // parameter set of the BKW equation
   std::vector<std::pair<int, QButtonGroup*>> groups_;
   QPushButton* highlight_ = nullptr;
   QPushButton* font_ = nullptr;

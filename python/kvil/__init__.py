@@ -15,6 +15,8 @@ amounts in mol/kg.
 * :func:`equilibrate` -- the equilibrium at two of p, T, V, S, H, U.
 * :func:`rocket`, :func:`specific_impulse`, :func:`powder_force`,
   :func:`heat_of_combustion` -- rocket performance and the program's three templates.
+* :func:`detonation` -- the Chapman-Jouguet detonation (BKW equation of state for
+  condensed explosives, the ideal gas for gases), the CJ isentrope and its JWL fit.
 * :func:`run` -- a task datafile run exactly as ``kvil-batch`` runs it.
 * :func:`sweep`, :func:`run_tasks` -- many points or tasks, serially or through any
   ``concurrent.futures`` executor or ``dask.distributed`` client.
@@ -38,6 +40,8 @@ from ._engine import (
     specific_impulse,
     powder_force,
     heat_of_combustion,
+    Detonation,
+    detonation,
     PARAMETERS,
 )
 from ._library import components_library, find_component
@@ -60,6 +64,8 @@ __all__ = [
     "specific_impulse",
     "powder_force",
     "heat_of_combustion",
+    "Detonation",
+    "detonation",
     "PARAMETERS",
     "components_library",
     "find_component",

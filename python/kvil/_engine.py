@@ -41,7 +41,8 @@ PARAMETER_COLUMNS = tuple(_kvil.PARAMETER_NAMES)
 # regard to case, as the program's choosers show them.
 _CODES = {"p": 1, "t": 2, "v": 3, "s": 4, "h": 5, "u": 6}
 _NAMES = {1: "p", 2: "T", 3: "V", 4: "S", 5: "H", 6: "U"}
-_EOS = {"ideal": 1, "virial": 2, "kelmost": 3}
+_EOS = {"ideal": 1, "virial": 2, "kelmost": 3, "bkw": 4}
+_BKW_SETS = {"bkwr": 0, "bkw-tnt": 1}
 _KINDS = {0: "point", 1: "throat", 2: "expansion"}
 
 _PACKAGE_DIR = os.path.dirname(os.path.abspath(__file__))
@@ -155,9 +156,12 @@ class _Options(tuple):
     __slots__ = ()
 
     def __new__(cls, db=None, eos="ideal", ions=False, species=None, exclude=None,
-                answer="yes", sound=True, freezing_T=None, ambient_p=None):
+                answer="yes", sound=True, freezing_T=None, ambient_p=None, bkw_set="BKWR"):
         if answer not in ("yes", "no"):
             raise InputError("The answer must be yes or no.")
+        bkw = _BKW_SETS.get(str(bkw_set).lower())
+        if bkw is None:
+            raise InputError(f"Unknown BKW parameter set {bkw_set!r}: BKWR or BKW-TNT.")
         directory = _database(db).directory
         return tuple.__new__(cls, (
             directory, _eos_code(eos), bool(ions),
@@ -166,6 +170,7 @@ class _Options(tuple):
             answer, bool(sound),
             math.nan if freezing_T is None else float(freezing_T),
             math.nan if ambient_p is None else float(ambient_p),
+            bkw,
         ))
 
     @property
@@ -181,7 +186,7 @@ def _options_from_tuple(values):
 
 
 _OPTION_NAMES = ("db", "eos", "ions", "species", "exclude", "answer", "sound", "freezing_T",
-                 "ambient_p")
+                 "ambient_p", "bkw_set")
 
 
 def _split_options(kwargs):
@@ -196,8 +201,9 @@ class _Prepared:
         db = Database(options[0])
         with translated():
             self.calc = _kvil.Calculation(
-                db._db, list(mixture_rows), options[1], options[2], list(options[3]),
-                list(options[4]), options[5], options[6], options[7], options[8])
+                db._db, list(mixture_rows), options[1], options[9], options[2],
+                list(options[3]), list(options[4]), options[5], options[6], options[7],
+                options[8])
         species = self.calc.species()
         self.names = [s[0] for s in species]
         # Column names of the species in tables: a gas species named like a property
@@ -355,7 +361,8 @@ def equilibrate(mixture, **kwargs):
     ``H``, ``U`` (kJ/kg) as keywords; the first is the program's first parameter.  As in the program, ``H=0`` or ``U=0`` means the
     enthalpy of the components (``mixture.enthalpy``).
 
-    Options: ``eos`` ("ideal", "virial", "kelmost"), ``ions`` (bool), ``species`` (the
+    Options: ``eos`` ("ideal", "virial", "kelmost", "bkw"; with "bkw" also ``bkw_set``,
+    "BKWR" or "BKW-TNT"), ``ions`` (bool), ``species`` (the
     names that may form; default every candidate of the database), ``exclude`` (names
     left out), ``answer`` ("yes" or "no" to the program's questions), ``sound`` (the
     sound velocity and transport properties, default True), ``db`` (a
@@ -506,3 +513,53 @@ def heat_of_combustion(mixture, V=0.01, U=0.0, *, frozen=False, **options):
                   for i in range(len(result["point_ok"])) if result["point_records"][i] > 0]
         return HeatOfCombustion(heat[-1], states[0] if states else None,
                                 states[-1] if len(states) > 1 else None)
+
+
+class Detonation:
+    """The Chapman-Jouguet detonation of a mixture and the expansion of its products.
+
+    Attributes, in the program's units: ``D`` (m/s), ``pCJ`` (MPa), ``TCJ`` (K),
+    ``rhoCJ`` (g/cm3), ``VCJ`` (m3/kg), ``vCJ`` (V_CJ/V0), ``uCJ``, ``cCJ`` (m/s),
+    ``gammaCJ`` (rho0 D^2/p_CJ - 1), ``UCJ``, ``HCJ`` (kJ/kg), ``SCJ`` (kJ/(kg K)), the
+    initial state ``rho0`` (g/cm3), ``V0`` (m3/kg), ``p0`` (MPa), ``T0`` (K), ``E0``
+    (kJ/kg); ``composition`` (species at CJ, mol/kg); ``energy`` and ``gurney`` (kJ/kg and
+    m/s released to V/V0 = 2.2, 4 and 7.2); ``isentrope`` (tuples v = V/V0, p MPa, T K, U
+    kJ/kg, frozen); ``jwl`` (A, B, C, E0 in GPa, R1, R2, omega, the fitted range and the
+    largest relative deviation in p; None without a fit); ``hugoniot_residual`` and
+    ``sound_check`` ((D - (u + c))/D), the program's checks of the CJ point.
+    """
+
+    def __init__(self, figures):
+        self.__dict__.update(figures)
+        self.composition = dict(figures["composition"])
+
+    def __repr__(self):
+        return (f"<kvil.Detonation rho0={self.rho0:.4g} g/cm3: D={self.D:.1f} m/s, "
+                f"pCJ={self.pCJ:.1f} MPa, TCJ={self.TCJ:.1f} K>")
+
+
+def detonation(mixture, rho0=None, *, p0=0.1, T0=298.15, frozen=False, expansion=True,
+               eos="bkw", **options):
+    """The detonation of ``mixture``: the Chapman-Jouguet state and, with ``expansion``,
+    the CJ isentrope with its cylinder energies and JWL fit.
+
+    ``rho0``: the initial density in g/cm3 (a condensed explosive or a mixture with
+    condensed components), or None (or "gas") for a gaseous mixture at its ideal-gas
+    density at ``p0`` (MPa) and ``T0`` (K).  ``eos``: "bkw" (default; ``bkw_set`` "BKWR"
+    or "BKW-TNT") or "ideal" (gases).  ``frozen``: the composition freezes below
+    ``freezing_T`` along the isentrope.  Other options as for :func:`equilibrate`; the
+    BKW parameter sets were calibrated with a chosen set of products, which
+    ``species=`` selects.  Returns a :class:`Detonation`; raises
+    :class:`CalculationError` with the program's message when there is no CJ state.
+    """
+    opts = _Options(eos=eos, **options)
+    density = 0.0 if rho0 is None or (isinstance(rho0, str) and rho0.lower() == "gas") \
+        else float(rho0)
+    if not (0 <= density <= _kvil.MAX_INITIAL_DENSITY):
+        raise InputError("The initial density must be positive and at most "
+                         f"{_kvil.MAX_INITIAL_DENSITY:g} g/cm3: {rho0}")
+    with _Borrowed(mixture, opts) as prepared:
+        with translated():
+            figures = prepared.calc.detonate(density, float(p0), float(T0), bool(frozen),
+                                             bool(expansion))
+    return Detonation(figures)

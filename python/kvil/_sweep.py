@@ -20,12 +20,29 @@ _EXPANSION_KEYS = {"pe": 7, "va": 8, "area_ratio": 9}
 _FIGURES = ("Isp", "Isp_vac", "c_star", "Cf", "area_ratio", "Mach")
 _EXIT_PREFIX = "exit_"
 _EXIT_VALUES = ("p", "T", "V", "a", "Wa")
+_DETONATION = -1  # the code of a detonation point in place of the assigned codes
+_DETONATION_COLUMNS = ("rho0", "D", "pCJ", "TCJ", "rhoCJ", "uCJ", "cCJ", "kCJ", "E2.2", "E4",
+                       "E7.2", "Ug2.2", "Ug4", "Ug7.2", "vCJ", "JWL_A", "JWL_B", "JWL_C",
+                       "JWL_R1", "JWL_R2", "JWL_omega", "JWL_E0", "JWL_deviation")
 
 
 def _point_codes(point):
     """(c1, v1, c2, v2, expansion code, expansion value) of a point, or an InputError."""
     if not isinstance(point, dict):
         raise InputError("A point is a dict of two of p, T, V, S, H, U.")
+    keys = {str(k).lower(): k for k in point}
+    if "rho0" in keys:
+        # A detonation point: its initial density (g/cm3, or "gas") and p0, T0.
+        unknown = set(keys) - {"rho0", "p0", "t0"}
+        if unknown:
+            raise InputError("A detonation point takes rho0, p0 and T0, not " +
+                             ", ".join(sorted(unknown)) + ".")
+        rho0 = point[keys["rho0"]]
+        density = 0.0 if rho0 is None or (isinstance(rho0, str) and rho0.lower() == "gas") \
+            else float(rho0)
+        p0 = float(point[keys["p0"]]) if "p0" in keys else 0.1
+        t0 = float(point[keys["t0"]]) if "t0" in keys else 298.15
+        return _DETONATION, density, _DETONATION, 0.0, _DETONATION, (p0, t0)
     assigned = []
     expansion = []
     for key, value in point.items():
@@ -95,6 +112,11 @@ def _run_group(rows, options, group):
     values = [(c[1], c[3]) for _, c in group]
     try:
         with _Borrowed(rows, options) as prepared:
+            if c1 == _DETONATION:
+                with translated():
+                    result = prepared.calc.run_detonations([v for v, _ in values], evalue[0],
+                                                           evalue[1], False)
+                return _group_frame(prepared, result, group)
             with translated():
                 result = prepared.calc.run(c1, c2, values, expansion_code=ecode,
                                            expansion_values=[evalue] if ecode else [],
@@ -124,7 +146,12 @@ def _group_frame(prepared, result, group):
         amounts[good] = result["amounts"][first[good]]
     parts = [pd.DataFrame({"point": [p for p, _ in group], "error": errors}),
              pd.DataFrame(params, columns=PARAMETERS)]
-    if group[0][1][4]:
+    if group[0][1][4] == _DETONATION:
+        ext = np.full((n, len(_DETONATION_COLUMNS)), np.nan)
+        if len(good):
+            ext[good] = result["extension"][first[good]]
+        parts.append(pd.DataFrame(ext, columns=_DETONATION_COLUMNS))
+    elif group[0][1][4]:
         parts.append(_rocket_columns(prepared, result, ok, errors))
     parts.append(pd.DataFrame(amounts, columns=prepared.columns))
     return pd.concat(parts, axis=1)
@@ -170,7 +197,10 @@ def sweep(mixture, points, executor=None, *, chunk_size=64, **options):
     rocket point, one of ``pe`` (exit pressure, MPa), ``area_ratio`` or ``Va``: its
     chamber state then comes with the exit figures ``Isp``, ``Isp_vac``, ``c_star``,
     ``Cf``, ``area_ratio``, ``Mach`` and ``exit_p``, ``exit_T``, ``exit_V``, ``exit_a``,
-    ``exit_Wa``.
+    ``exit_Wa``.  A detonation point has ``rho0`` (g/cm3, or "gas" with ``p0`` MPa and
+    ``T0`` K) instead: its CJ state comes with ``D``, ``pCJ``, ``TCJ``, ``rhoCJ``, ``uCJ``,
+    ``cCJ``, ``kCJ``, ``vCJ``, the cylinder energies ``E2.2``, ``E4``, ``E7.2`` and
+    Gurney velocities ``Ug2.2`` ..., and the JWL constants (use ``eos="bkw"``).
 
     ``executor``: None (in this process), any ``concurrent.futures`` executor, or a
     ``dask.distributed.Client`` (local or remote cluster).  The points are cut into

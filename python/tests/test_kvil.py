@@ -176,3 +176,37 @@ def test_json_lines_of_the_example_equal_its_csv(tmp_path):
             assert figures["Wa, m/s"] == float(row["Wa, m/s"])
             assert figures["Isp vacuum, m/s"] > figures["Wa, m/s"] > 0
             assert figures["c*, m/s"] > 1000 and figures["area ratio"] > 1
+
+
+DETONATION = SOURCE / "tests" / "data" / "detonation"
+BKWR_PRODUCTS = ["H2O", "CO2", "CO", "N2", "H2", "O2", "NO", "NH3", "CH4", "OH", "H", "C(c)"]
+
+
+def test_detonation_equals_kvil_batch_and_cea(tmp_path):
+    """The detonation through Python gives kvil-batch --detonation's figures, and the
+    gaseous one NASA CEA's."""
+    # H2/O2 2:1 at 1 atm, the ideal gas: CEA 2836.2 m/s, 19.03 bar, 3676.8 K.
+    h2o2 = kvil.Mixture([("H2", 4.03176, 0), ("O2", 31.9988, 0)])
+    d = kvil.detonation(h2o2, p0=0.101325, eos="ideal")
+    assert d.D == pytest.approx(2836.2, rel=1e-3)
+    assert d.pCJ == pytest.approx(1.903, rel=1e-3)
+    assert d.TCJ == pytest.approx(3676.8, rel=1e-3)
+    assert abs(d.sound_check) < 5e-3 and d.hugoniot_residual < 1e-6
+
+    # RDX at 1.8 g/cm3 with BKWR and its calibrated products, against kvil-batch.
+    shutil.copy(DETONATION / "rdx.dat", tmp_path)
+    shutil.copy(DETONATION / "rdx.tdf", tmp_path)
+    rows = batch(tmp_path, "rdx.dat", "--detonation", "1.2,1.8")
+    rdx = kvil.Mixture([("C3H6N6O6", 100, 277.09)])
+    frame = kvil.sweep(rdx, [{"rho0": 1.2}, {"rho0": 1.8}, {"rho0": 9}], eos="bkw",
+                       species=BKWR_PRODUCTS)
+    for i, row in enumerate(rows):
+        for column, name in (("D, m/s", "D"), ("pCJ, MPa", "pCJ"), ("TCJ, K", "TCJ"),
+                             ("E(7.2), kJ/kg", "E7.2")):
+            assert frame[name][i] == pytest.approx(row[column], rel=1e-9), name
+        assert frame["error"][i] == ""
+    assert frame["D"][1] == pytest.approx(8754, rel=0.02)
+    assert "at most 5 g/cm3" in frame["error"][2]
+    full = kvil.detonation(rdx, 1.8, species=BKWR_PRODUCTS)
+    assert full.D == pytest.approx(frame["D"][1], rel=1e-9)
+    assert full.jwl["max_deviation"] < 0.05 and len(full.isentrope) > 10

@@ -352,3 +352,48 @@ TEST_F(BatchFixture, AnAcceptedPointThatIsNoPhysicalStateReachesNeitherReportNor
 
 }  // namespace
 }  // namespace kvil
+
+namespace kvil {
+namespace {
+
+// --detonation: one CJ point per initial state, the detonation columns in the CSV after
+// the 23 parameters; bad lists are usage errors.
+TEST_F(BatchFixture, DetonationColumnsInTheCsv) {
+  WriteTask();
+  const BatchResult r =
+      RunKvilBatch(dir_, DbArg() + " --detonation gas --p0 0.101325 --csv det.csv t.dat");
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  const auto rows = ParseCsv(ReadText(dir_ / "det.csv"));
+  ASSERT_EQ(rows.size(), 2u);
+  const auto& h = rows[0];
+  const int first = Column(h, "rho0, g/cm3");
+  EXPECT_EQ(first, 1 + kResultsParameterCount);
+  int at = first;
+  for (const char* name : {"D, m/s", "pCJ, MPa", "TCJ, K", "rhoCJ, g/cm3", "uCJ, m/s",
+                           "cCJ, m/s", "kCJ", "E(2.2), kJ/kg", "E(4), kJ/kg", "E(7.2), kJ/kg"}) {
+    const int c = Column(h, name);
+    EXPECT_GT(c, at) << name;
+    at = c;
+  }
+  // H2/O2 (11.19/88.81 by mass, nearly 2:1 by moles) in the test database: some 2.8 km/s.
+  const double D = std::strtod(rows[1][Column(h, "D, m/s")].c_str(), nullptr);
+  EXPECT_GT(D, 2500);
+  EXPECT_LT(D, 3100);
+  EXPECT_EQ(std::strtod(rows[1][Column(h, "pCJ, MPa")].c_str(), nullptr),
+            std::strtod(rows[1][Column(h, "p, MPa")].c_str(), nullptr));
+  EXPECT_NE(ReadText(dir_ / "t.txt").find("Detonation parameters (initial state p0 = 0.1013 MPa"),
+            std::string::npos);
+  EXPECT_TRUE(fs::exists(dir_ / "t.rsx"));
+
+  // A plain run afterwards takes the extension away with the table.
+  ASSERT_EQ(RunKvilBatch(dir_, DbArg() + " t.dat").exitCode, 0);
+  EXPECT_FALSE(fs::exists(dir_ / "t.rsx"));
+
+  EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --detonation 0 t.dat").exitCode, 2);
+  EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --detonation 1.8,x t.dat").exitCode, 2);
+  EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --detonation 9 t.dat").exitCode, 2);
+  EXPECT_EQ(RunKvilBatch(dir_, DbArg() + " --p0 1 t.dat").exitCode, 2);
+}
+
+}  // namespace
+}  // namespace kvil

@@ -287,3 +287,80 @@ TEST_F(ConfigurationTest, ParameterChoosers) {
 
 }  // namespace
 }  // namespace kvil
+
+namespace kvil {
+namespace {
+
+// The detonation values follow the 124-byte record: a file without them is read with
+// their defaults and written as before, one with them keeps them, a damaged extension
+// is a read error; the density field takes lists, "gas" and refuses what is no density
+// of an explosive.
+TEST_F(ConfigurationTest, DetonationValuesFollowTheRecord) {
+  // Untouched values: 124 bytes, as written before.
+  ASSERT_TRUE(WriteSettingsFile(session, "kvil.cfg"));
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(ReadWholeFile(Path("kvil.cfg"), bytes));
+  EXPECT_EQ(bytes.size(), 124u);
+
+  SettingsRecord& r = session.settings.record;
+  ASSERT_TRUE(AcceptDetonationDensities(r, "1 1,2 gas 1.8", ui));
+  r.detonationP0 = 0.2f;
+  r.detonationT0 = 300;
+  session.task.options[kOptTemplateDetonation] = 1;
+  ASSERT_TRUE(WriteSettingsFile(session, "kvil.cfg"));
+  ASSERT_TRUE(ReadWholeFile(Path("kvil.cfg"), bytes));
+  ASSERT_EQ(bytes.size(), 180u);
+  EXPECT_EQ(std::string(bytes.begin() + 124, bytes.begin() + 128), "DET1");
+  // The first record is what a reader of 124-byte records sees: unchanged layout.
+  const auto head = EncodeSettings(r);
+  EXPECT_TRUE(std::equal(head.begin(), head.end(), bytes.begin()));
+
+  RecordingInteraction ui2;
+  NullTaskView view2;
+  Session other(ui2, view2);
+  other.settings.directory = dir.string();
+  ResetTaskAndReadConfiguration(other);
+  EXPECT_TRUE(ui2.messages.empty());
+  const SettingsRecord& o = other.settings.record;
+  EXPECT_EQ(o.detonationCount, 4);
+  EXPECT_EQ(o.detonationDensities[1], 1.2f);
+  EXPECT_EQ(o.detonationDensities[2], 0.0f);
+  EXPECT_EQ(o.detonationP0, 0.2f);
+  EXPECT_EQ(o.detonationT0, 300.0f);
+  EXPECT_EQ(DetonationDensitiesText(o), "1 1.2 gas 1.8");
+  EXPECT_EQ(other.task.options[kOptTemplateDetonation], 1);
+
+  // A 124-byte file of before gives the defaults of the detonation values.
+  WriteText("kvil.cfg", std::string(bytes.begin(), bytes.begin() + 124));
+  ResetTaskAndReadConfiguration(other);
+  EXPECT_EQ(other.settings.record.detonationCount, 1);
+  EXPECT_EQ(other.settings.record.detonationDensities[0], 1.8f);
+
+  // An extension with a density out of range is a damaged record.
+  PutLE<float>(bytes.data(), 132, -1.0f);
+  WriteText("kvil.cfg", std::string(bytes.begin(), bytes.end()));
+  ResetTaskAndReadConfiguration(other);
+  ASSERT_FALSE(ui2.messages.empty());
+  EXPECT_EQ(ui2.messages.back().text.rfind(" Configuration file read error ! ", 0), 0u);
+  EXPECT_NE(ui2.messages.back().text.find("initial densities"), std::string::npos);
+  EXPECT_EQ(other.settings.record.detonationCount, 1);
+
+  // The field.
+  SettingsRecord f;
+  RecordingInteraction u;
+  EXPECT_FALSE(AcceptDetonationDensities(f, "1.8 0", u));
+  EXPECT_EQ(u.Texts().back(), "This parameter must have the positive value.");
+  EXPECT_FALSE(AcceptDetonationDensities(f, "5.01", u));
+  EXPECT_EQ(u.Texts().back(), "The initial density must not exceed 5 g/cm3.");
+  EXPECT_FALSE(AcceptDetonationDensities(f, "1.8 dense", u));
+  EXPECT_EQ(u.Texts().back(), "Wrong number: dense");
+  EXPECT_FALSE(AcceptDetonationDensities(f, "   ", u));
+  EXPECT_FALSE(AcceptDetonationDensities(f, "1 1 1 1 1 1 1 1 1 1 1", u));
+  EXPECT_EQ(u.Texts().back(), "Give 1 to 10 initial densities.");
+  EXPECT_EQ(f.detonationCount, 1);  // every refusal left the record as it was
+  EXPECT_TRUE(AcceptDetonationDensities(f, "GAS 5", u));
+  EXPECT_EQ(DetonationDensitiesText(f), "gas 5");
+}
+
+}  // namespace
+}  // namespace kvil
