@@ -776,6 +776,7 @@ class MainWindowTest : public QObject {
   void runFromTheWindowShowsProgressAndTheReport() {
     Open();
     LoadExample();
+    SaveShot(window_, "main_spec_page_example");  // the binder's formula with decimal counts
     int pending = 0;
     bool closeRefused = false;
     ui_->onPending = [&] {
