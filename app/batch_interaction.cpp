@@ -19,7 +19,7 @@ Answer BatchInteraction::Message(MessageKind kind, const std::string& text, Butt
   std::fprintf(out_, "%s\n", BatchMessageLine(kind, text).c_str());
   std::fflush(out_);
   if (buttons == Buttons::Ok) return Answer::Ok;
-  if (buttons == Buttons::YesNo && defaultAnswer_ == Answer::Cancel) return Answer::No;
+  if (buttons != Buttons::YesNoCancel && defaultAnswer_ == Answer::Cancel) return Answer::No;
   return defaultAnswer_ == Answer::Ok ? Answer::Yes : defaultAnswer_;
 }
 

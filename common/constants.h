@@ -49,9 +49,12 @@ inline constexpr double kJToCal = 0.23900573613766730402;         // 1/4.184, po
 inline constexpr double kCalPerJ = 0.2390057;                      // condensed pV terms
 inline constexpr double kJPerCal = 4.184;
 inline constexpr double kKcalPerKJ = 0.2390057361376673;           // technical output units
-inline constexpr double kAtToMPaValues = 0.101971621297792824256;  // input: technical atm values -> MPa
-inline constexpr double kAtToMPaSteps = 0.10197151731578335539;    // input: technical atm steps -> MPa
-inline constexpr double kMPaToAt = 9.80665;                        // output: MPa -> at
+// The two atmospheres a pressure may be given or printed in.  "atm" (the unit choosers
+// of the task) is the standard atmosphere, "at" (the technical output units of the
+// report) the technical atmosphere, 1 kgf/cm2.
+inline constexpr double kStandardAtmosphereMPa = 0.101325;         // MPa per atm
+inline constexpr double kTechnicalAtmosphereMPa = 0.0980665;       // MPa per at
+inline constexpr double kMPaToAt = 1.0 / kTechnicalAtmosphereMPa;  // output: MPa -> at
 inline constexpr double kCelsiusOffset = 273.15;
 inline constexpr double kSecondsPerMeterPerSecond = 0.10197162129779283;  // m/s -> s (1/g)
 inline constexpr double kGasConstantKJ = 0.00831441;               // kJ/(mol*K), report and results table

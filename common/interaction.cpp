@@ -1,6 +1,7 @@
 #include "common/interaction.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kvil {
 
@@ -15,6 +16,23 @@ const char* MessageKindName(MessageKind kind) {
   return "message";
 }
 
+std::string PointProgressText(int point, int points, double secondsSoFar) {
+  std::string text = "Point " + std::to_string(point);
+  if (points <= 0 || point > points) return text;
+  text += " of " + std::to_string(points);
+  const int done = point - 1;
+  if (done < 1 || !(secondsSoFar >= 0.5)) return text;
+  const double left = secondsSoFar / done * (points - done);
+  if (!(left < 1e7)) return text;
+  long long s = static_cast<long long>(left + 0.5);
+  char buffer[40];
+  if (s >= 3600)
+    std::snprintf(buffer, sizeof buffer, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+  else
+    std::snprintf(buffer, sizeof buffer, "%lld:%02lld", s / 60, s % 60);
+  return text + ", about " + buffer + " left";
+}
+
 Answer RecordingInteraction::Message(MessageKind kind, const std::string& text,
                                      Buttons buttons) {
   Answer answer = Answer::Ok;
@@ -25,7 +43,7 @@ Answer RecordingInteraction::Message(MessageKind kind, const std::string& text,
     } else {
       answer = defaultAnswer_;
     }
-    if (buttons == Buttons::YesNo && answer == Answer::Cancel) answer = Answer::No;
+    if (buttons != Buttons::YesNoCancel && answer == Answer::Cancel) answer = Answer::No;
   }
   messages.push_back({kind, text, buttons, answer});
   return answer;

@@ -18,7 +18,9 @@
 namespace kvil {
 
 enum class MessageKind { Information, Warning, Error, Confirmation, Plain };
-enum class Buttons { Ok, YesNo, YesNoCancel };
+// YesNoDefaultNo: Yes and No with No as the default button (Enter and Escape both
+// answer No), for a question whose Yes loses data.
+enum class Buttons { Ok, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class Answer { Ok, Yes, No, Cancel };
 
 // Lower-case name of a message kind ("information", "warning", "error",
@@ -31,7 +33,15 @@ struct ProgressLabels {
   std::string parameter2;
   std::string parameterVariant;  // "Parameter variant No 3"
   std::string componentVariant;  // "Component variant No 1"
+  int point = 0;                 // chamber point being computed, from 1
+  int points = 0;                // chamber points of the run (0 when not known)
 };
+
+// "Point 12 of 5000, about 1:05 left" from the point being computed, the points of the
+// run and the seconds since the run began (the time left is the average time of the
+// points done so far times the points still to do, from half a second on); "Point
+// 12 of 5000" before that, "Point 12" when the number of points is not known.
+std::string PointProgressText(int point, int points, double secondsSoFar);
 
 class Interaction {
  public:
@@ -57,6 +67,10 @@ class Interaction {
   void Error(const std::string& text) { Message(MessageKind::Error, text); }
   bool AskYesNo(MessageKind kind, const std::string& text) {
     return Message(kind, text, Buttons::YesNo) == Answer::Yes;
+  }
+  // The same, with No as the default answer.
+  bool AskYesNoDefaultNo(MessageKind kind, const std::string& text) {
+    return Message(kind, text, Buttons::YesNoDefaultNo) == Answer::Yes;
   }
 };
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -263,9 +264,27 @@ std::string ValidateComponent(const Catalog& catalog, const Component& component
   return {};
 }
 
-bool LoadCatalog(const std::string& directory, Catalog& catalog,
-                 std::vector<std::string>& messages) {
-  catalog = Catalog{};
+namespace {
+
+// Where a table is read from: the shipped folder (its entries keep the origin their
+// rows give) or the user's data folder (every entry is the user's; messages name the
+// folder).
+enum class Source { Shipped, UserFolder };
+
+// Appends the classes and components of `directory` to `catalog`, checked against what
+// it holds already.  False when a table cannot be opened or lacks its header.
+bool ReadCatalogInto(const std::string& directory, Source source, Catalog& catalog,
+                     std::vector<std::string>& messages) {
+  const std::string prefix = source == Source::UserFolder ? Join(directory, "") : std::string();
+  const auto firstNew = messages.size();
+  struct Prefix {
+    std::vector<std::string>& messages;
+    std::size_t from;
+    const std::string& prefix;
+    ~Prefix() {
+      for (std::size_t i = from; i < messages.size(); ++i) messages[i] = prefix + messages[i];
+    }
+  } named{messages, firstNew, prefix};
   std::vector<std::string> lines;
   if (!ReadTable(Join(directory, kClassFile), kClassFile, kClassHeader, lines, messages))
     return false;
@@ -286,6 +305,7 @@ bool LoadCatalog(const std::string& directory, Catalog& catalog,
     std::string problem = ValidateClass(catalog, entry.name, -1);
     if (problem.empty() && !ReadOrigin(fields[2], entry.user))
       problem = "origin must be shipped or user";
+    if (source == Source::UserFolder) entry.user = true;
     if (!problem.empty()) {
       messages.push_back(Where(kClassFile, number) + problem);
       catalog.damagedClassLines.push_back(lines[i]);
@@ -323,6 +343,7 @@ bool LoadCatalog(const std::string& directory, Catalog& catalog,
       problem = "origin must be shipped or user";
     else
       problem = ValidateComponent(catalog, c, -1);
+    if (source == Source::UserFolder) c.user = true;
     if (!problem.empty()) {
       messages.push_back(Where(kComponentFile, number) + problem);
       catalog.damagedComponentLines.push_back(lines[i]);
@@ -331,6 +352,74 @@ bool LoadCatalog(const std::string& directory, Catalog& catalog,
     catalog.components.push_back(c);
   }
   return true;
+}
+
+}  // namespace
+
+bool LoadCatalog(const std::string& directory, Catalog& catalog,
+                 std::vector<std::string>& messages) {
+  catalog = Catalog{};
+  return ReadCatalogInto(directory, Source::Shipped, catalog, messages);
+}
+
+std::string UserDataDirectory() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return Join(xdg, "kvil");
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return Join(Join(home, ".local/share"), "kvil");
+  return {};
+}
+
+bool LoadCatalogs(const std::string& shippedDirectory, const std::string& userDirectory,
+                  Catalog& catalog, std::vector<std::string>& messages) {
+  catalog = Catalog{};
+  if (!ReadCatalogInto(shippedDirectory, Source::Shipped, catalog, messages)) return false;
+  // The shipped tables are never written: their entries are read-only, and their
+  // damaged rows stay in them.
+  for (auto& c : catalog.classes) c.user = false;
+  for (auto& c : catalog.components) c.user = false;
+  catalog.damagedClassLines.clear();
+  catalog.damagedComponentLines.clear();
+  if (userDirectory.empty() || !IsRegularFile(Join(userDirectory, kClassFile))) return true;
+  std::vector<std::string> userMessages;
+  Catalog merged = catalog;
+  if (!ReadCatalogInto(userDirectory, Source::UserFolder, merged, userMessages)) {
+    // Unreadable user tables are reported; the shipped catalogue is still offered, and
+    // nothing is saved over the user's files (no save is possible without their header).
+    messages.insert(messages.end(), userMessages.begin(), userMessages.end());
+    catalog.userTablesUnreadable = true;
+    return true;
+  }
+  messages.insert(messages.end(), userMessages.begin(), userMessages.end());
+  catalog = std::move(merged);
+  return true;
+}
+
+bool SaveUserCatalog(const std::string& userDirectory, const Catalog& catalog,
+                     std::string& message) {
+  if (userDirectory.empty()) {
+    message = "no folder for the user's data (neither XDG_DATA_HOME nor HOME is set)";
+    return false;
+  }
+  if (catalog.userTablesUnreadable) {
+    message = Join(userDirectory, kComponentFile) +
+              " cannot be read; it is not written over (repair or remove it)";
+    return false;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(userDirectory, ec);
+  if (ec) {
+    message = userDirectory + ": cannot be created (" + ec.message() + ")";
+    return false;
+  }
+  Catalog own;
+  for (const auto& c : catalog.classes)
+    if (c.user) own.classes.push_back(c);
+  for (const auto& c : catalog.components)
+    if (c.user) own.components.push_back(c);
+  own.damagedClassLines = catalog.damagedClassLines;
+  own.damagedComponentLines = catalog.damagedComponentLines;
+  return SaveCatalog(userDirectory, own, message);
 }
 
 bool WriteIndex(const std::string& tablePath, const std::string& indexPath,

@@ -53,6 +53,9 @@ struct Catalog {
   // that a repair by hand loses nothing.
   std::vector<std::string> damagedClassLines;
   std::vector<std::string> damagedComponentLines;
+  // The user's tables exist but could not be read (LoadCatalogs): they are not saved
+  // over.
+  bool userTablesUnreadable = false;
 
   int FindClass(const std::string& name) const;      // index or -1
   int FindComponent(const std::string& name) const;  // index or -1 (names are unique)
@@ -63,6 +66,27 @@ struct Catalog {
 // either table cannot be opened or lacks its header row (message added).
 bool LoadCatalog(const std::string& directory, Catalog& catalog,
                  std::vector<std::string>& messages);
+
+// The folder of the user's own classes and components: $XDG_DATA_HOME/kvil, or
+// ~/.local/share/kvil when XDG_DATA_HOME is unset or not an absolute path.  Empty
+// when HOME is not set either.
+std::string UserDataDirectory();
+
+// Reads the shipped tables of `shippedDirectory` and then the user's tables of
+// `userDirectory` into one catalogue: the program's entries first, read-only whatever
+// their origin says (the shipped files are never written), then the user's, which
+// are editable.  A user folder without tables is no error (the user has none yet).
+// A user entry whose name the shipped tables use, or that is damaged, is reported
+// with the folder's path and kept in damaged*Lines for the next save.  Returns false
+// when the shipped tables cannot be read; unreadable user tables are reported and
+// left alone (userTablesUnreadable).
+bool LoadCatalogs(const std::string& shippedDirectory, const std::string& userDirectory,
+                  Catalog& catalog, std::vector<std::string>& messages);
+
+// Writes the user's entries of `catalog` (user == true) with the damaged lines of the
+// user's tables to `userDirectory`, created when missing, as SaveCatalog does.
+bool SaveUserCatalog(const std::string& userDirectory, const Catalog& catalog,
+                     std::string& message);
 
 // Writes both tables atomically and rebuilds both indexes.  Returns false with a
 // message when a file cannot be written; the previous files then stay as they were.

@@ -31,10 +31,13 @@ extern "C" int PickComponent(void* parent, int flag, char* formula, int formulaS
   formula[0] = '\0';
   if (QApplication::instance() == nullptr) return -1;
   auto* window = static_cast<QWidget*>(parent);
+  // The shipped tables beside the library, read-only; the user's own entries in the
+  // user's data folder.
   const std::string directory = LibraryDirectory();
+  const std::string userDirectory = kvilcb::UserDataDirectory();
   kvilcb::Catalog catalog;
   std::vector<std::string> messages;
-  const bool read = kvilcb::LoadCatalog(directory, catalog, messages);
+  const bool read = kvilcb::LoadCatalogs(directory, userDirectory, catalog, messages);
   if (!messages.empty()) {
     QString text = QObject::tr("Components database (%1):").arg(QString::fromStdString(directory));
     const std::size_t shown = std::min<std::size_t>(messages.size(), 12);
@@ -44,9 +47,7 @@ extern "C" int PickComponent(void* parent, int flag, char* formula, int formulaS
     QMessageBox::warning(window, QObject::tr("Components database"), text);
   }
   if (!read) return -1;
-  std::string message;
-  kvilcb::RefreshIndexes(directory, catalog, message);  // a read-only folder keeps its old index
-  kvilcb::PickerDialog dialog(directory, std::move(catalog), window);
+  kvilcb::PickerDialog dialog(userDirectory, std::move(catalog), window);
   if (dialog.exec() != QDialog::Accepted || dialog.Chosen() == nullptr) return 0;
   const kvilcb::Component& chosen = *dialog.Chosen();
   if (chosen.formula.size() + 1 > static_cast<std::size_t>(formulaSize)) return 0;

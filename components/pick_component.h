@@ -11,7 +11,10 @@
 // does not fit) `formula` is set to the empty string, *enthalpy is left alone and 0 is
 // returned; -1 reports bad arguments or unreadable database files.
 //
-// The database files are read from the directory that holds the library itself.
+// The shipped database files are read from the directory that holds the library
+// itself and are never written; the user's own classes and components are read from
+// and saved to the user's data folder (kvilcb::UserDataDirectory(): $XDG_DATA_HOME/kvil
+// or ~/.local/share/kvil).
 #pragma once
 
 #ifdef __cplusplus

@@ -126,6 +126,7 @@ PickerDialog::PickerDialog(const std::string& directory, Catalog catalog, QWidge
   auto* add = new QPushButton(tr("&Add..."));
   add->setObjectName("add");
   edit_ = new QPushButton(tr("&Edit..."));
+  edit_->setObjectName("edit");
   delete_ = new QPushButton(tr("&Delete"));
   auto* addClass = new QPushButton(tr("Add &class..."));
   deleteClass_ = new QPushButton(tr("Delete c&lass"));
@@ -331,7 +332,7 @@ bool PickerDialog::EditDialog(Component& component, const QString& title, int se
 
 bool PickerDialog::Save() {
   std::string message;
-  if (SaveCatalog(directory_, catalog_, message)) return true;
+  if (SaveUserCatalog(directory_, catalog_, message)) return true;
   QMessageBox::critical(this, windowTitle(),
                         tr("The components database was not saved: %1").arg(Q(message)));
   return false;

@@ -19,8 +19,9 @@ namespace kvilcb {
 class PickerDialog : public QDialog {
   Q_OBJECT
  public:
-  // `directory` holds the tables; `catalog` has been read from there.
-  PickerDialog(const std::string& directory, Catalog catalog, QWidget* parent);
+  // `catalog` has been read by LoadCatalogs; the user's entries are saved to the
+  // user's data folder `userDirectory`.
+  PickerDialog(const std::string& userDirectory, Catalog catalog, QWidget* parent);
 
   // The component chosen by OK or a double click; null before that.
   const Component* Chosen() const { return chosen_ < 0 ? nullptr : &catalog_.components[chosen_]; }

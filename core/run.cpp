@@ -45,6 +45,16 @@ const char* const kMsgNoTemplates = "No Template Options selected.";
 const char* const kMsgCalculationFailed = "Calculation failed !";
 const char* const kMsgDataError = "Data error.";
 const char* const kMsgUseIdealGas = "We recommend to use ideal gas EOS for this case.";
+const char* const kMsgUseBkw = "We recommend to use BKW EOS for this case.";
+
+// The equation of state to advise when the non-ideal one cannot take a state.  A state
+// denser than Kelmost's equation holds is one of condensed-phase products: the BKW
+// equation reaches it (the virial form does too, but past the density its coefficients
+// hold for; the report says so).  A state the equation cannot be applied to at all
+// (no gas, no matching volume) is left to the ideal gas.
+const char* EosAdvice(const EosState& eos) {
+  return eos.tooDense ? kMsgUseBkw : kMsgUseIdealGas;
+}
 const char* const kMsgRealGasNotFound =
     "Solution in real gas mode is not found.\nTry to change assigned parameters.";
 const char* const kMsgThroatImpossible = "Throat parameters cannot be calculated !";
@@ -186,8 +196,7 @@ void ConvertToInternal(ValueList& l, int code) {
   switch (code) {
     case kParamP:
     case kParamPa:
-      valueFactor = kAtToMPaValues;
-      stepFactor = kAtToMPaSteps;
+      valueFactor = stepFactor = kStandardAtmosphereMPa;
       break;
     case kParamT:
       offset = kCelsiusOffset;
@@ -310,6 +319,9 @@ class CorrectionMixer {
   Array1<double, 1 + kMaxEosSpecies + kMaxUnknowns> last_;
 };
 
+double ListCount(const ValueList& l);
+double VariantCount(const Task& task);
+
 // Options of one RunTask call made by the Run command.
 struct RunRequest {
   bool internalUnits = false;  // template runs: values are already in internal units
@@ -385,6 +397,7 @@ class Runner {
   bool continuation_ = true;
   double mixtureEnthalpy_ = 0;  // kJ/kg
   bool pointValid_ = false;     // the last chamber point left a written state
+  bool chamberWritten_ = false; // the chamber point being run reached the report
   double solveShift_ = 0;       // condensed volume taken off an assigned V for the solve
 };
 
@@ -407,6 +420,17 @@ bool Runner::SetUp() {
   st_.componentVariant = 1;
   PrepareRunSpecies(s_);
   if (task_.elementCount <= 0) return false;
+  {
+    // Chamber points this call will run, for the progress window.
+    const double variants = VariantCount(task_);
+    const double perVariant =
+        request_.options && !request_.options->points.empty()
+            ? double(request_.options->points.size())
+        : request_.detonations ? double(request_.detonations->size())
+                               : ListCount(lists_[1]) * ListCount(lists_[2]);
+    const double planned = variants * perVariant;
+    st_.plannedPoints = planned >= 1 && planned < 2e9 ? int(planned) : 0;
+  }
   ws_.bkw.active = false;
   ws_.bkw.pointSolved = false;
   if (eos_ == kEosBkw) PrepareBkwSpecies(s_);
@@ -431,17 +455,9 @@ void Runner::VariantLoop() {
     float hm = 0;
     bool balanced = ComputeElementBalance(s_, variant, &hm);
     if (!balanced) break;
+    // The components' enthalpies are kJ/kg whatever unit H or U is typed in: an H or
+    // U of 0 takes the mixture enthalpy as it is.
     mixtureEnthalpy_ = hm;
-    auto enthalpyCode = [](int c) { return c == kParamH || c == kParamU; };
-    bool converted = false;
-    for (int n = 1; n <= 2 && !converted; ++n) {
-      int code = n == 1 ? firstCode_ : secondCode_;
-      if (enthalpyCode(code) && task_.slots[n].values[1] == 0.0f &&
-          !IsInternalUnit(task_.unitCodes[code])) {
-        mixtureEnthalpy_ *= kJPerCal;
-        converted = true;
-      }
-    }
     ui_.ShowProgress(true);
 
     // The Run command has asked for the first variant before the files were touched.
@@ -518,6 +534,9 @@ Flow Runner::ParameterLoop() {
 
     const long long recordsBefore = st_.resultsRecords;
     Flow f = ChamberPoint();
+    // A point STOP ended before it was written is not counted.
+    if (f != Flow::EndRun || !st_.cancel || chamberWritten_)
+      ++(chamberWritten_ ? st_.pointsComputed : st_.pointsFailed);
     st_.frozenComposition = false;
     st_.expansionFlag = false;
     st_.frozenFlag = false;
@@ -557,7 +576,10 @@ Flow Runner::ChamberPoint() {
   bool throatWanted = task_.Option(kOptThroat) && st_.templateMode != 2 && st_.templateMode != 3;
 
   st_.rowKind = 0;
+  const int writtenBefore = outcome_.pointsWritten;
+  chamberWritten_ = false;
   Flow f = SolvePoint();
+  chamberWritten_ = outcome_.pointsWritten > writtenBefore;
   if (f != Flow::Done) return f;
   if (!pointValid_) return Flow::Done;  // nothing valid to expand from
 
@@ -593,8 +615,8 @@ Flow Runner::ChamberPoint() {
     int code = CodeWord();
     ResetNonIdealCorrections(s_);
     ws_.results.soundSpeed = 0;
+    // A STOP now takes effect after this chamber point's expansion (see SolvePoint).
     ui_.ProcessPendingInput();
-    if (st_.cancel) return Flow::EndRun;
     float freezeT = s_.settings.record.freezingT;
     SolveEquilibrium(s_, freezeT, float(st_.chamberS), code, K_, E_);
     status_ = code;
@@ -640,7 +662,6 @@ Flow Runner::ExpansionPoints() {
 
     if (expansionCode_ == kParamAreaRatio) {
       ui_.ProcessPendingInput();
-      if (st_.cancel) return Flow::EndRun;
       int code = CodeWord();
       status_ = ExpandToAreaRatio(s_, st_.componentCount, code, st_.freezeP, ev, st_.chamberS);
       if (s_.report.failed()) throw ReportWriteError(s_);
@@ -749,7 +770,9 @@ Flow Runner::SolvePoint() {
 
   for (;;) {
     ui_.ProcessPendingInput();
-    if (st_.cancel) {
+    // STOP ends the run before a chamber point; a chamber point already written keeps
+    // its throat and expansion points, so that no chamber record is left without them.
+    if (st_.cancel && !st_.expansionFlag) {
       outcome_.cancelled = true;
       return Flow::EndRun;
     }
@@ -877,7 +900,7 @@ Flow Runner::SolvePoint() {
     }
     st_.condensedVolume = condensed;
     if (SolveEosVolume(s_, K_, st_.c1, st_.c2) != 0) {
-      ui_.Info(kMsgUseIdealGas);
+      ui_.Info(EosAdvice(ws_.eos));
       return Flow::EndParameterLoop;
     }
     solveShift_ = condensed;
@@ -1001,6 +1024,7 @@ Flow Runner::DetonationPoints() {
     const long long recordsBefore = st_.resultsRecords;
     // The observer hears of every initial state, with the record it wrote or without.
     auto tell = [&](bool written) {
+      ++(written ? st_.pointsComputed : st_.pointsFailed);
       if (!observer) return;
       PointDone done;
       done.componentVariant = st_.componentVariant;
@@ -1108,6 +1132,14 @@ RunOutcome Runner::Run() {
   outcome_.started = true;
   VariantLoop();
   outcome_.cancelled = st_.cancel;
+  if (st_.cancel) {
+    // The report says where the run ended.
+    s_.report.Line(std::string(5, ' ') + RunStoppedText(st_.pointsComputed));
+    s_.report.Line(std::string(76, '_'));
+    s_.report.Line();
+    s_.report.Flush();
+    if (s_.report.failed()) throw ReportWriteError(s_);
+  }
   return outcome_;
 }
 
@@ -1506,6 +1538,19 @@ bool RunTemplates(Session& s, const RunOptions& options) {
 
 }  // namespace
 
+std::string RunStoppedText(int computed) {
+  return "Calculation stopped by the user after " + IntText(computed) +
+         (computed == 1 ? " point." : " points.");
+}
+
+std::string RunSummaryText(const RunState& state) {
+  std::string text = IntText(state.pointsComputed) +
+                     (state.pointsComputed == 1 ? " point computed, " : " points computed, ") +
+                     IntText(state.pointsFailed) + " failed.";
+  if (state.cancel) text = "Stopped: " + text;
+  return text;
+}
+
 void RunTask(Session& session, int& status) {
   RunTaskWith(session, status, RunRequest{});
 }
@@ -1529,6 +1574,8 @@ bool RunCommand(Session& session, const RunOptions& options) {
   st.templateMode = 0;
   st.templateCounter = 0;
   st.firstSumConfirmed = false;
+  st.pointsComputed = st.pointsFailed = 0;
+  st.cancel = false;
   // Whatever way the command ends, the confirmation belongs to this command only.
   struct ForgetConfirmation {
     RunState& st;

@@ -15,6 +15,7 @@
 // kJ/kg; the task's own values are not changed.
 #pragma once
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,7 @@
 
 namespace kvil {
 
+struct RunState;
 struct Session;
 
 // One chamber point of a run, told to a RunObserver when the point is done: its
@@ -63,6 +65,11 @@ struct RunOptions {
 
 // Returns false when a check refused the run (its message was shown) or the run
 // failed ("Calculation failed !"); true when the run ran, even if some points failed.
+// ws.state.pointsComputed and pointsFailed count the chamber points of the command
+// that reached the report and those that failed (a point STOP ended before it was
+// written is neither); ws.state.cancel tells whether STOP ended it.  A stopped run
+// leaves the line RunStoppedText in the report; a chamber point already written is
+// finished with its throat and expansion points before the run stops.
 bool RunCommand(Session& session);
 bool RunCommand(Session& session, const RunOptions& options);
 
@@ -71,6 +78,13 @@ bool RunCommand(Session& session, const RunOptions& options);
 // composition and species, the result files emptied, one CJ point per request and
 // source-composition variant.  Returns as RunCommand.
 bool RunDetonations(Session& session, const std::vector<DetonationRequest>& requests);
+
+// "Calculation stopped by the user after 12 points." (the report's line).
+std::string RunStoppedText(int computed);
+
+// The status line after a run: "5000 points computed, 0 failed.", after a STOP
+// "Stopped: 12 points computed, 1 failed.".
+std::string RunSummaryText(const RunState& state);
 
 // status: the last solver status (0 = success).  The report is opened and closed
 // here; the species list is given back in its order of before the run, the progress

@@ -1041,6 +1041,8 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   labels.parameter2 = std::string(ParameterName(c2)) + Fixed(value2, 12, 5) + ParameterUnit(c2);
   labels.parameterVariant = "Parameter variant No " + IntText(ws.state.parameterVariant);
   labels.componentVariant = "Component variant No " + IntText(ws.state.componentVariant);
+  labels.point = ws.state.parameterVariant;
+  labels.points = ws.state.plannedPoints;
   session.ui.SetProgressLabels(labels);
 
   // Two different assigned parameters among p, T, V, S, H, U are needed; anything

@@ -131,6 +131,7 @@ struct EosState {
   double C = 0;        // third virial coefficient, cm6/mol2
   double F = 1.90012;  // Kelmost hard-core factor
   int code = 0;        // EOS code the quantities were computed for (2, 3; 0 none)
+  bool tooDense = false;  // the last SolveEosVolume met a state denser than Kelmost's limit
   double nAll = 0;     // whole gas amount (EOS species, ions and gases without LJ data)
   int gasCount = 0;    // gas species with EOS flag 2
   Array1<int, kMaxEosSpecies> speciesOfOrdinal;  // run species number of gas ordinal g
@@ -222,6 +223,9 @@ struct RunState {
   int c1 = 0, c2 = 0;            // their codes for the current solve
   int index1 = 0, index2 = 0, index3 = 0;
   int parameterVariant = 0;      // points begun in this run
+  int plannedPoints = 0;         // chamber points this run will compute (0 unknown)
+  // Chamber points of the Run command that reached the report, and that failed.
+  int pointsComputed = 0, pointsFailed = 0;
   int componentVariant = 1;      // current source-composition variant
   int startMode = 1;             // L: 1 fresh, 2 continue
   int templateMode = 0;          // 0 none, 1 impulse, 2 powder force, 3 heat of combustion

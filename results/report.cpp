@@ -11,6 +11,7 @@
 #include "task/oxidizer_fuel.h"
 #include "thermo/bkw.h"
 #include "thermo/bkw_species.h"
+#include "thermo/eos.h"
 
 namespace kvil {
 
@@ -42,12 +43,18 @@ const char* ParameterName(int code) {
   return code >= 1 && code <= 8 ? kParameterNames[code] : "";
 }
 
+// The second unit of p and Pa as the task's unit choosers name it: the standard
+// atmosphere.  (The technical output units print pressures in "at".)
+const std::string kChosenAtmName[2] = {"   atm   ", "    atm  "};
+
 // Unit chosen by the user for parameter code 1..8; the SI unit when the stored choice
 // does not belong to the parameter.
 const std::string& ChosenUnit(const Task& task, int code) {
   if (code < 1 || code > 8) return kUnitNames[0];
   int unit = task.unitCodes[code];
   if (unit != 2 * code - 1 && unit != 2 * code) unit = 2 * code - 1;
+  if (unit == 2) return kChosenAtmName[0];
+  if (unit == 14) return kChosenAtmName[1];
   return kUnitNames[unit];
 }
 
@@ -78,7 +85,7 @@ double EchoValue(const Task& task, int code, float value) {
   if (code < 1 || code > 6 || !ChosenUnitIsTechnical(task, code)) return v;
   switch (code) {
     case kParamP:
-      return v * kMPaToAt;
+      return v / kStandardAtmosphereMPa;
     case kParamT:
       return v - kCelsiusOffset;
     case kParamV:
@@ -204,9 +211,15 @@ class PointWriter {
     }
     if (NoCorrections(ws_.corrections) || !ws_.state.gasPresent)
       out_.Line("      Ideal gas EOS was used in calculations.");
-    else if (task_.Eos() == 2)
+    else if (task_.Eos() == 2) {
       out_.Line("      Virial EOS was used in calculations.");
-    else
+      // Past the density its two coefficients hold for, the figures are less sure.
+      const double reduced = VirialReducedDensity(s_);
+      if (reduced > kVirialDensityLimit)
+        out_.Line("      The density (b0*rho = " + Fixed(reduced, 4, 2) +
+                  ") is above the range of the virial coefficients (b0*rho <= " +
+                  Fixed(kVirialDensityLimit, 3, 1) + ").");
+    } else
       out_.Line("      EOS of Kelmost was used in calculations.");
   }
 
@@ -674,7 +687,8 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
       if (!(ps.valueText > std::string(" ")) || code == 0) continue;
       std::string line =
           Spaces(5) + ChooserText(slot, code) + " = " + Cut(ps.valueText, kMaxTaskText) + " ";
-      if (code >= 1 && code <= 6) line += ChosenUnit(task, code);
+      // The unit of the values as typed (the expansion's Pa and Va too).
+      if (code >= 1 && code <= 8) line += ChosenUnit(task, code);
       if (ps.stepText > std::string(" ")) {
         line += ",  step = " + ps.stepText;
         out.Line(line);
@@ -737,11 +751,16 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
       out.Write(std::string(1, f[n - 1]));
       if (n % 60 == 0 || n == f.size()) out.Line();
     }
-    std::string enthalpy = " Enthalpy=" + Fixed(c.enthalpy, 12, 3);
-    if (firstCode == kParamH || firstCode == kParamU)
-      enthalpy += " " + ChosenUnit(task, firstCode);
-    else if (secondCode == kParamH || secondCode == kParamU)
-      enthalpy += " " + ChosenUnit(task, secondCode);
+    // The enthalpy of a component is kJ/kg; it is printed in the unit of the assigned
+    // H or U when one is assigned.
+    const int energyCode = firstCode == kParamH || firstCode == kParamU     ? firstCode
+                           : secondCode == kParamH || secondCode == kParamU ? secondCode
+                                                                            : 0;
+    const double h = energyCode != 0 && ChosenUnitIsTechnical(task, energyCode)
+                         ? double(c.enthalpy) * kKcalPerKJ
+                         : double(c.enthalpy);
+    std::string enthalpy = " Enthalpy=" + Fixed(h, 12, 3);
+    if (energyCode != 0) enthalpy += " " + ChosenUnit(task, energyCode);
     out.Line(enthalpy);
   }
 

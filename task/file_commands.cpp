@@ -104,16 +104,54 @@ std::string SaveFirstQuestion(const Task& task) {
   return "Save datafile " + task.name + ".dat";
 }
 
-bool BindDefaultFiles(Session& session) {
+std::string TaskSnapshot(const Session& session) {
+  // The element balance is left out: it follows from the components, and a run leaves
+  // it at the last variant it computed.
+  Task task = session.task;
+  task.elements.Fill(SystemElement{});
+  std::string text = DatafileText(task);
+  const SpeciesList& list = session.task.species;
+  for (int i = 1; i <= list.total && i <= kMaxCandidateSpecies; ++i) {
+    const SpeciesEntry& e = list.items[i].entry;
+    text += std::to_string(e.phase) + ' ' + std::to_string(e.record) + ' ' +
+            std::to_string(e.selected) + '\n';
+  }
+  for (const SpeciesGridRow& row : session.grid) text += row.mark + '\t' + row.fixed + '\n';
+  return text;
+}
+
+bool BindDefaultFiles(Session& session, std::string* kept) {
   bool ok = true;
-  RemoveExtension(std::string(kNoName) + ".rst");
+  std::string keptNames;
   for (const char* ext : {".txt", ".tdf", ".rst"}) {
+    const std::string file = std::string(kNoName) + ext;
     std::string error;
-    if (!Truncate(std::string(kNoName) + ext, &error)) {
+    if (std::string(ext) != ".tdf" && HasContent(file)) {
+      const std::string previous = std::string(kNoNamePrevious) + ext;
+      if (!MoveReplacing(file, previous, &error)) {
+        session.ui.Error(error + "\n" + file + " is left as it is.");
+        ok = false;
+        continue;
+      }
+      if (std::string(ext) == ".rst") {
+        // The columns of the table's extension go with it.
+        const std::string extension = std::string(kNoName) + ".rsx";
+        const std::string previousExtension = std::string(kNoNamePrevious) + ".rsx";
+        std::error_code ec;
+        fs::remove(previousExtension, ec);
+        if (fs::exists(extension, ec)) MoveReplacing(extension, previousExtension, nullptr);
+      }
+      keptNames += (keptNames.empty() ? "" : " and ") + previous;
+    }
+    if (!Truncate(file, &error)) {
       session.ui.Error(error);
       ok = false;
     }
   }
+  RemoveExtension(std::string(kNoName) + ".rst");
+  if (kept)
+    *kept = keptNames.empty() ? std::string()
+                              : "The results of the previous session are kept in " + keptNames + ".";
   return ok;
 }
 

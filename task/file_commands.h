@@ -38,9 +38,22 @@ bool TaskWorthSaving(const Task& task);
 // "Save datafile " + task name + ".dat".
 std::string SaveFirstQuestion(const Task& task);
 
+// What a datafile and its species list file would hold for the task as it stands,
+// with the species grid's marks and fixed amounts: equal snapshots taken after an
+// Open or a Save and later mean that nothing was changed in between.
+std::string TaskSnapshot(const Session& session);
+
 // The three default files "NoName.txt", "NoName.tdf" and "NoName.rst" of the working
-// directory, created empty.  False when one of them cannot be created.
-bool BindDefaultFiles(Session& session);
+// directory, created empty.  The report and the results table of the session before,
+// when they hold something, are first kept as "NoName-previous.txt" and
+// "NoName-previous.rst" (replacing older ones); `kept` then receives the sentence for
+// the status line (empty when nothing was kept).  A file that cannot be kept is left
+// as it is, not emptied, and the reason is shown.  False when a file cannot be created
+// or kept.
+bool BindDefaultFiles(Session& session, std::string* kept = nullptr);
+
+// "NoName-previous": the base name under which the results of the last session are kept.
+inline constexpr const char* kNoNamePrevious = "NoName-previous";
 
 // Open (and New): the datafile `path` is created empty when missing (a new task), the
 // results table and the report are created when missing, and the task is read.

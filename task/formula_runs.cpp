@@ -13,6 +13,18 @@ std::vector<FormulaRun> SplitFormulaRuns(const std::string& text) {
   const std::size_t n = text.size();
   for (std::size_t i = 0; i < n;) {
     const char c = text[i];
+    // The decimal point (or comma) of a subscript number belongs to the subscript: it
+    // sits on the subscript's baseline.
+    if ((c == '.' || c == ',') && i > 0 && IsDigit(text[i - 1]) && i + 1 < n &&
+        IsDigit(text[i + 1]) && !runs.empty() && runs.back().kind == FormulaRunKind::Subscript) {
+      std::size_t end = i + 1;
+      while (end < n && IsDigit(text[end])) ++end;
+      std::string& number = runs.back().text;
+      number += text.substr(i, end - i);
+      if (number.size() > kMaxFormulaRun) number.resize(kMaxFormulaRun);
+      i = end;
+      continue;
+    }
     if (IsLetter(c) || c == ')') afterSymbol = true;
     if (c == ' ' || c == '(' || c == ',' || c == ';') afterSymbol = false;
     if (IsDigit(c) || IsLetter(c)) {

@@ -144,6 +144,7 @@ double KelmostPressure(const EosState& eos, double T, double rho, double ideal, 
 
 // Writes the lines of a Kelmost state denser than the equation allows and warns.
 void ReportDensityTooHigh(Session& session, double rho, double T, double beta) {
+  session.ws.eos.tooDense = true;
   session.ui.Warn(kDensityTooHigh);
   session.report.Line(std::string(10, ' ') + "Kelmost EOS:");
   session.report.Line(std::string(5, ' ') + "density = " + Fixed(rho, 10, 6) + " mol/cm cub.");
@@ -203,6 +204,7 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
   ResultsBlock& res = ws.results;
   const int code = session.task.Eos();
   if (code != 2 && code != 3) return 0;
+  eos.tooDense = false;
 
   // Gas ordinals and the gas amount.
   int count = 0;
@@ -412,6 +414,16 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
   eos.B = B;
   res.V = n * 1e-6 / rho;
   return 0;
+}
+
+double VirialReducedDensity(const Session& session) {
+  const EosState& eos = session.ws.eos;
+  const double gasVolume = session.ws.results.gasVolume;  // m3/kg
+  if (eos.code != 2 || !(eos.S3 > 0) || !(eos.n > 0) || !(gasVolume > 0)) return 0;
+  const double rho = eos.n * 1e-6 / gasVolume;  // mol/cm3
+  const double b0 = kB0Factor * eos.S3;         // cm3/mol
+  const double reduced = b0 * rho;
+  return Finite(reduced) ? reduced : 0;
 }
 
 int ComputeEosCorrections(Session& session, int /*speciesCount*/) {

@@ -41,17 +41,14 @@ void TAboutForm::paintEvent(QPaintEvent*) {
   p.drawText(QRect(36, 20, r.width() - 36, 50), Qt::AlignLeft | Qt::AlignVCenter,
              QStringLiteral("KVIL"));
 
+  // The program's name once, above what it does.
   QFont bold(QStringLiteral("DejaVu Sans"));
-  bold.setPixelSize(16);
   bold.setBold(true);
-  p.setFont(bold);
-  RaisedText(p, QRect(0, 80, r.width(), 24), Qt::AlignHCenter, QStringLiteral("KVIL for Windows"),
-             Qt::yellow);
   bold.setPixelSize(13);
   p.setFont(bold);
   const char* lines[] = {"Computer simulation of complex", "chemical equilibrium at high",
                          "pressure and temperature"};
-  int y = 112;
+  int y = 96;
   for (const char* line : lines) {
     RaisedText(p, QRect(0, y, r.width(), 20), Qt::AlignHCenter, QString::fromLatin1(line),
                Qt::white);

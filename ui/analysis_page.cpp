@@ -4,6 +4,7 @@
 #include "ui/analysis_page.h"
 
 #include <QComboBox>
+#include <algorithm>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -181,10 +182,11 @@ AnalysisKind AnalysisPage::KindOf(const QComboBox* box) const {
 }
 
 void AnalysisPage::ShowMarkCount() {
-  selLabel_->setText(QString::number(MarkedCount(yModel_->Marks())));
+  selLabel_->setText(QString::number(markedItems_.size()));
 }
 
 void AnalysisPage::ResetLists() {
+  markedItems_.clear();
   xModel_->SetRows({});
   yModel_->SetRows({});
   ShowMarkCount();
@@ -211,7 +213,9 @@ bool AnalysisPage::RebuildList(bool functionList) {
   else
     model->SetRows(ConcentrationListTexts(layout_, session_.database, functionList ? " " : "   "));
   if (functionList) {
+    // The marks of both kinds stay; this list shows those of its kind.
     yDelegate_->enabled = kind == AnalysisKind::Concentration;
+    ShowMarks();
     ShowMarkCount();
     yList_->viewport()->update();
   }
@@ -221,6 +225,7 @@ bool AnalysisPage::RebuildList(bool functionList) {
 }
 
 void AnalysisPage::PreparePage() {
+  markedItems_.clear();
   yModel_->Marks().assign(yModel_->Rows().size(), false);
   yModel_->MarksChanged();
   ShowMarkCount();
@@ -240,10 +245,22 @@ void AnalysisPage::ResultsChanged() {
 }
 
 void AnalysisPage::ToggleMark(int row) {
-  if (row < 1 || row > int(yModel_->Rows().size())) return;
-  if (ToggleFunctionMark(yModel_->Marks(), row, yModel_->Rows()[row - 1], session_.ui))
-    yModel_->MarksChanged();
+  if (row < 1 || row > int(yModel_->Rows().size()) || !yModel_->HasItems()) return;
+  const int item = ItemOfListRow(layout_, KindOf(yType_), row);
+  if (ToggleMarkedItem(markedItems_, layout_, item, yModel_->Rows()[row - 1], session_.ui))
+    ShowMarks();
   ShowMarkCount();
+}
+
+void AnalysisPage::ShowMarks() {
+  std::vector<bool>& marks = yModel_->Marks();
+  const AnalysisKind kind = KindOf(yType_);
+  for (size_t r = 0; r < marks.size(); ++r) {
+    const int item = ItemOfListRow(layout_, kind, int(r) + 1);
+    marks[r] = yModel_->HasItems() &&
+               std::find(markedItems_.begin(), markedItems_.end(), item) != markedItems_.end();
+  }
+  yModel_->MarksChanged();
 }
 
 bool AnalysisPage::eventFilter(QObject* watched, QEvent* event) {
@@ -264,15 +281,28 @@ bool AnalysisPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool AnalysisPage::FillTable() {
-  if (MarkedCount(yModel_->Marks()) == 0) {
+  if (markedItems_.empty()) {
     session_.ui.Info("No items selected !");
     return false;
   }
   const int xRow = std::max(0, xList_->currentIndex().row()) + 1;
-  const TableChoice choice = MakeTableChoice(
-      layout_, KindOf(xType_), xRow, xModel_->Rows()[xRow - 1], KindOf(yType_), yModel_->Marks(),
-      yModel_->Rows(), session_.task.options[kOptDominant] != 0, session_.ui);
-  tableView_.Fill(choice, KindOf(yType_) == AnalysisKind::Concentration);
+  // The titles of the marked items, from the list each belongs to.
+  const std::vector<std::string> parameterTexts = ParameterListTexts(layout_, session_.task);
+  const std::vector<std::string> speciesTexts =
+      ConcentrationListTexts(layout_, session_.database, " ");
+  std::vector<std::string> titles;
+  bool allSpecies = true;
+  for (int item : markedItems_) {
+    const auto [kind, row] = ListRowOfItem(layout_, item);
+    const auto& texts = kind == AnalysisKind::Parameter ? parameterTexts : speciesTexts;
+    titles.push_back(row >= 1 && row <= int(texts.size()) ? texts[row - 1] : std::string());
+    allSpecies = allSpecies && kind == AnalysisKind::Concentration;
+  }
+  TableChoice choice = MakeTableChoice(layout_, ItemOfListRow(layout_, KindOf(xType_), xRow),
+                                       xModel_->Rows()[xRow - 1], markedItems_, titles,
+                                       session_.task.options[kOptDominant] != 0, session_.ui);
+  choice.ambientP = session_.settings.record.ambientP;
+  tableView_.Fill(choice, allSpecies);
   tableView_.SetBaseName(QString::fromStdString(session_.task.name));
   return true;
 }

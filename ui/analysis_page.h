@@ -79,6 +79,7 @@ class AnalysisPage : public QWidget {
   QPushButton* BuildButton() const { return buildButton_; }
   QPushButton* PlotButton() const { return plotButton_; }
   const AnalysisLayout& Layout() const { return layout_; }
+  const std::vector<int>& MarkedItems() const { return markedItems_; }
 
   // Toggles the mark of YList row `row` (1-based), as a space key or a click on the
   // mark cell does.
@@ -96,12 +97,15 @@ class AnalysisPage : public QWidget {
   bool RebuildList(bool functionList);
   void ResetLists();
   void ShowMarkCount();
+  void ShowMarks();  // the marks of markedItems_ in the function list as it shows
   bool FillTable();
   AnalysisKind KindOf(const QComboBox* box) const;
 
   Session& session_;
   TViewForm& tableView_;
   AnalysisLayout layout_;
+  // The marked functions, by item, of both kinds of list (ToggleMarkedItem).
+  std::vector<int> markedItems_;
   QComboBox* xType_;
   QComboBox* yType_;
   QTableView* xList_;

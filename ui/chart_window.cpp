@@ -199,6 +199,9 @@ TGR_Form::TGR_Form(const ResultsTable& table, bool concentration, const QString&
   chart_->setAnimationOptions(QChart::NoAnimation);
   chart_->legend()->hide();
   chart_->legend()->setFont(ArialPixels(12));
+  // The chart's own legend (the editor turns it on) sits under the plot, clear of the
+  // title at its top.
+  chart_->legend()->setAlignment(Qt::AlignBottom);
   chart_->setMargins(QMargins(6, 24, 14, 4));
   title_ = new QGraphicsSimpleTextItem(chart_);
   title_->setFont(ArialPixels(14, true));
@@ -208,7 +211,7 @@ TGR_Form::TGR_Form(const ResultsTable& table, bool concentration, const QString&
     series_[i]->setPen(CurvePen(SeriesColour(i), 2));
     series_[i]->setPointsVisible(false);
   }
-  for (QCategoryAxis** axis : {&bottom_, &left_}) {
+  for (QCategoryAxis** axis : {&bottom_, &left_, &right_}) {
     *axis = new QCategoryAxis;
     (*axis)->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     (*axis)->setLabelsFont(ArialPixels(11));
@@ -220,6 +223,9 @@ TGR_Form::TGR_Form(const ResultsTable& table, bool concentration, const QString&
   }
   chart_->addAxis(bottom_, Qt::AlignBottom);
   chart_->addAxis(left_, Qt::AlignLeft);
+  chart_->addAxis(right_, Qt::AlignRight);
+  right_->setGridLineVisible(false);  // the left axis's grid serves both
+  right_->setVisible(false);
   view_ = new ChartView(chart_, this);
   view_->setBackgroundBrush(Qt::white);
 
@@ -300,34 +306,60 @@ QStringList TGR_Form::AxisLabels(bool bottom) const {
   return (bottom ? bottom_ : left_)->categoriesLabels();
 }
 
-void TGR_Form::SetAxes(const AxisRange& x, const AxisRange& y) {
-  // The two axes live as long as the chart; only their categories change.
+QStringList TGR_Form::RightAxisLabels() const { return right_->categoriesLabels(); }
+
+QString TGR_Form::RightAxisTitle() const { return right_->isVisible() ? right_->titleText() : QString(); }
+
+void TGR_Form::SetAxes(const AxisRange& x, const AxisRange& y, const AxisRange& y2) {
+  // The axes live as long as the chart; only their categories change.  The labels of a
+  // logarithmic axis are the values at the decades.
   auto fill = [](QCategoryAxis* axis, const AxisRange& r) {
     for (const QString& label : axis->categoriesLabels()) axis->remove(label);
     const double span = r.max - r.min;
     axis->setRange(r.min, r.max);
     axis->setStartValue(r.min - span * 1e-9);
-    for (const AxisTick& t : AxisTicks(r.min, r.max, r.pattern))
-      axis->append(QString::fromStdString(t.text), t.value);
+    for (const AxisTick& t : TicksOf(r)) axis->append(QString::fromStdString(t.text), t.value);
   };
   shownX_ = x;
   shownY_ = y;
+  shownY2_ = y2;
   fill(bottom_, x);
   fill(left_, y);
-  for (QLineSeries* s : series_) {
+  right_->setVisible(data_.twoAxes);
+  if (data_.twoAxes) fill(right_, y2);
+  for (int u = 0; u < kMaxChartSeries; ++u) {
+    QLineSeries* s = series_[u];
     if (!chart_->series().contains(s)) continue;
+    const bool onRight = u < int(data_.series.size()) && data_.series[u].axis == 1;
+    QCategoryAxis* vertical = onRight ? right_ : left_;
+    QCategoryAxis* other = onRight ? left_ : right_;
     if (!s->attachedAxes().contains(bottom_)) s->attachAxis(bottom_);
-    if (!s->attachedAxes().contains(left_)) s->attachAxis(left_);
+    if (s->attachedAxes().contains(other)) s->detachAxis(other);
+    if (!s->attachedAxes().contains(vertical)) s->attachAxis(vertical);
   }
   bottom_->setTitleText(QString::fromStdString(data_.foot).trimmed());
   left_->setTitleText(leftTitle_);
   left_->setTitleVisible(!leftTitle_.isEmpty());
+  right_->setTitleText(QString::fromStdString(data_.rightTitle));
+  right_->setTitleVisible(data_.twoAxes && !data_.rightTitle.empty());
+  // With two axes, an axis that carries one curve has its title in that curve's colour.
+  for (int a = 0; a < 2; ++a) {
+    int only = -1, count = 0;
+    for (int u = 0; u < int(data_.series.size()) && u < kMaxChartSeries; ++u)
+      if (data_.series[u].axis == a) {
+        only = u;
+        ++count;
+      }
+    const QColor colour = data_.twoAxes && count == 1 ? series_[only]->pen().color() : QColor(Qt::black);
+    (a == 0 ? left_ : right_)->setTitleBrush(colour);
+  }
 }
 
 void TGR_Form::Rebuild() {
   setWindowTitle("GRAPH for " + baseName_);
   data_ = BuildChartData(table_, concentration_, logXOn_, logYOn_);
   title_->setText(QString::fromStdString(data_.title));
+  leftTitle_ = QString::fromStdString(data_.leftTitle);
 
   for (int i = 0; i < kMaxChartSeries; ++i) {
     series_[i]->clear();
@@ -354,7 +386,7 @@ void TGR_Form::Rebuild() {
   }
   logX_->setEnabled(data_.logXAllowed);
   logY_->setEnabled(data_.logYAllowed);
-  SetAxes(RoundedRange(data_.x), RoundedRange(data_.y));
+  SetAxes(RoundedRange(data_.x), RoundedRange(data_.y), RoundedRange(data_.y2));
   PlaceTitle();
   if (!data_.ok) ui_.Error("Invalid value in the table. Graph cannot be plotted !");
 }
@@ -369,7 +401,6 @@ void TGR_Form::ToggleLogX() {
 void TGR_Form::ToggleLogY() {
   logYOn_ = !logYOn_;
   logY_->setChecked(logYOn_);
-  leftTitle_ = logYOn_ ? "Log" : "";
   Rebuild();
   LayOut();
 }
@@ -423,7 +454,10 @@ void TGR_Form::ShowCursor(const QPoint& viewPos) {
     return;
   }
   const QPointF v = chart_->mapToValue(inChart, series_[0]);
-  xyLabel_->setText(QString::fromStdString(CursorText(v.x(), v.y())));
+  // A logarithmic axis reads out the value, not its logarithm.
+  const double x = logXOn_ ? std::pow(10.0, v.x()) : v.x();
+  const double y = logYOn_ ? std::pow(10.0, v.y()) : v.y();
+  xyLabel_->setText(QString::fromStdString(CursorText(x, y)));
   cursorCaption_->show();
   xyLabel_->show();
 }
@@ -486,18 +520,29 @@ void TGR_Form::dropEvent(QDropEvent* e) {
   }
 }
 
+QSize TGR_Form::RenderSize() const {
+  // The labels beside the chart are children of the window, the chart at its corner:
+  // window coordinates are those of the drawing.
+  int right = view_->width();
+  for (ChartLabel* l : labels_)
+    if (!l->isHidden() && !LabelOnChart(l)) right = std::max(right, l->x() + l->width() + 10);
+  return QSize(right, view_->height());
+}
+
 void TGR_Form::RenderChart(QPainter& painter, const QRect& target) {
-  const QSize size = view_->size();
+  const QSize size = RenderSize();
   const double sx = double(target.width()) / size.width();
   const double sy = double(target.height()) / size.height();
   painter.save();
-  view_->render(&painter, QRectF(target), view_->viewport()->rect(), Qt::IgnoreAspectRatio);
+  painter.fillRect(target, Qt::white);
+  const QRectF chartPart(target.left(), target.top(), view_->width() * sx, view_->height() * sy);
+  view_->render(&painter, chartPart, view_->viewport()->rect(), Qt::IgnoreAspectRatio);
   painter.restore();
 
   painter.save();
-  painter.setBrush(Qt::white);
+  painter.setBrush(Qt::NoBrush);
   for (ChartLabel* l : labels_) {
-    if (l->isHidden() || !LabelOnChart(l)) continue;
+    if (l->isHidden()) continue;
     QFont font = l->font();
     font.setPixelSize(std::max(1, int(std::lround(font.pixelSize() * sy))));
     painter.setFont(font);
@@ -516,8 +561,9 @@ bool TGR_Form::PrintTo(QPrinter& printer) {
   QPainter painter;
   if (!painter.begin(&printer)) return false;
   const int W = printer.width(), H = printer.height();
-  const double sx = 0.8 * W / view_->width();
-  const int h = int(std::lround(view_->height() * sx));
+  const QSize size = RenderSize();
+  const double sx = 0.8 * W / size.width();
+  const int h = int(std::lround(size.height() * sx));
   RenderChart(painter, QRect(QPoint(W / 10, H / 10), QPoint(W - W / 10, h + H / 10)));
   return painter.end();
 }
@@ -537,7 +583,7 @@ void TGR_Form::PrintChart() {
 
 bool TGR_Form::ExportTo(const QString& path) {
   const QString suffix = QFileInfo(path).suffix().toLower();
-  const QSize size = view_->size();
+  const QSize size = RenderSize();
   if (suffix == "svg") {
 #ifdef KVIL_HAVE_QT_SVG
     QSvgGenerator svg;
@@ -614,8 +660,8 @@ void TGR_Form::ApplyAppearance(const Appearance& a) {
   title_->setText(a.title);
   data_.foot = a.bottomTitle.toStdString();
   leftTitle_ = a.leftTitle;
-  const AxisRange x{a.xMin, a.xMax, AxisPattern(a.xMin, a.xMax)};
-  const AxisRange y{a.yMin, a.yMax, AxisPattern(a.yMin, a.yMax)};
+  const AxisRange x{a.xMin, a.xMax, AxisPattern(a.xMin, a.xMax), shownX_.log};
+  const AxisRange y{a.yMin, a.yMax, AxisPattern(a.yMin, a.yMax), shownY_.log};
   for (int i = 0; i < SeriesCount() && i < int(a.colours.size()); ++i) {
     series_[i]->setPen(CurvePen(a.colours[i], std::max(1, a.widths[i])));
     series_[i]->setName(a.names[i]);
@@ -623,7 +669,7 @@ void TGR_Form::ApplyAppearance(const Appearance& a) {
     pal.setColor(QPalette::WindowText, a.colours[i]);
     labels_[i]->setPalette(pal);
   }
-  SetAxes(x, y);
+  SetAxes(x, y, shownY2_);
   chart_->legend()->setVisible(a.legend);
   PlaceTitle();
 }

@@ -99,9 +99,12 @@ class TGR_Form : public QDialog {
   QLineSeries* Series(int i) const { return series_[i]; }  // 0-based
   int SeriesCount() const { return int(data_.series.size()); }
   const ChartData& Data() const { return data_; }
-  // The ranges the axes show.
+  // The ranges the axes show (the right axis only with two axes).
   const AxisRange& ShownX() const { return shownX_; }
   const AxisRange& ShownY() const { return shownY_; }
+  const AxisRange& ShownY2() const { return shownY2_; }
+  bool HasRightAxis() const { return data_.twoAxes; }
+  QString RightAxisTitle() const;
   ChartLabel* Label(int i) const { return labels_[i]; }  // 0-based
   QCheckBox* LogXBox() const { return logX_; }
   QCheckBox* LogYBox() const { return logY_; }
@@ -110,6 +113,7 @@ class TGR_Form : public QDialog {
   QString LeftAxisTitle() const { return leftTitle_; }
   // Text labels of the bottom and left axes.
   QStringList AxisLabels(bool bottom) const;
+  QStringList RightAxisLabels() const;
 
   // Moves label `label` onto `target` (the chart, a label or the window) at `pos` in the
   // target's coordinates, as a drop does.  A label dropped onto the chart, or onto a
@@ -117,7 +121,11 @@ class TGR_Form : public QDialog {
   void DropLabel(ChartLabel* label, QWidget* target, const QPoint& pos);
   bool LabelOnChart(const ChartLabel* label) const;
 
-  // Draws the chart, with the labels that sit on it, into `target` of `painter`.
+  // What a print or an export shows, in window pixels: the chart and, to its right,
+  // the column of the legend labels that are not on the chart.
+  QSize RenderSize() const;
+  // Draws the chart with the legend, its labels where they are (on the chart or in the
+  // column beside it), into `target` of `painter` (RenderSize scaled to it).
   void RenderChart(QPainter& painter, const QRect& target);
   // Prints onto `printer` as the Print button does after the dialog.
   bool PrintTo(QPrinter& printer);
@@ -157,7 +165,7 @@ class TGR_Form : public QDialog {
   void ShowCursor(const QPoint& viewPos);
   void HideCursor();
   void RenameLabel(ChartLabel* label);
-  void SetAxes(const AxisRange& x, const AxisRange& y);
+  void SetAxes(const AxisRange& x, const AxisRange& y, const AxisRange& y2);
   void PlaceTitle();
 
   ResultsTable table_;
@@ -167,7 +175,7 @@ class TGR_Form : public QDialog {
   ChartServices services_;
   bool logXOn_ = false, logYOn_ = false;
   ChartData data_;
-  AxisRange shownX_, shownY_;
+  AxisRange shownX_, shownY_, shownY2_;
   QString leftTitle_;
 
   ChartView* view_ = nullptr;
@@ -175,6 +183,7 @@ class TGR_Form : public QDialog {
   QGraphicsSimpleTextItem* title_ = nullptr;
   QCategoryAxis* bottom_ = nullptr;
   QCategoryAxis* left_ = nullptr;
+  QCategoryAxis* right_ = nullptr;  // shown with two axes
   std::array<QLineSeries*, kMaxChartSeries> series_{};
   std::array<ChartLabel*, kMaxChartSeries> labels_{};
   QWidget* panel_ = nullptr;

@@ -112,7 +112,7 @@ void TKVILForm::BuildToolBar() {
       [this] { InfoCommand(); }, QStyle::SP_FileDialogInfoView);
   add("actionRun", "&Run", "|Start calculation process.", [this] { RunCalculation(); },
       QStyle::SP_MediaPlay);
-  add("actionNew", "&New", "|Create new datafile", [this] { OpenCommand(); },
+  add("actionNew", "&New", "|Create new datafile", [this] { NewCommand(); },
       QStyle::SP_FileIcon);
   add("actionSaveAs", "Sa&veAs", "|Save current dataset into another file",
       [this] { SaveAsCommand(); }, QStyle::SP_DriveFDIcon);
@@ -232,7 +232,9 @@ bool TKVILForm::Start(const std::string& workingDir, const std::string& executab
   session_.settings.fileName = kConfigurationFileName;
   LoadSettingsFile(session_);
   UpdateCaption();
-  BindDefaultFiles(session_);
+  std::string kept;
+  BindDefaultFiles(session_, &kept);
+  if (!kept.empty()) ShowStatus(Q(kept));
   spec_->ShowTask();
   settings_->ShowSettings();
   settings_->ShowOptions();
@@ -386,8 +388,20 @@ int TKVILForm::HelpContext() const {
 
 // ---- File commands ----------------------------------------------------------------
 
+void TKVILForm::RememberSavedTask() { savedSnapshot_ = TaskSnapshot(session_); }
+
+bool TKVILForm::ChangedSinceSaved() {
+  // A task never saved is as new as it looks; a task of a datafile has changed when its
+  // snapshot differs from that of the last Open or Save (edits still in a field are
+  // taken in first: a field refused there counts as a change).
+  if (session_.task.name == kNoName || session_.datafilePath.empty()) return true;
+  if (!ValidateAllFields()) return true;
+  return TaskSnapshot(session_) != savedSnapshot_;
+}
+
 bool TKVILForm::AskSaveFirst() {
   if (!TaskWorthSaving(session_.task)) return true;
+  if (!ChangedSinceSaved()) return true;
   switch (session_.ui.Message(MessageKind::Confirmation, SaveFirstQuestion(session_.task),
                               Buttons::YesNoCancel)) {
     case Answer::Yes: return SaveCommand();  // go on only when the task was saved
@@ -424,6 +438,17 @@ bool TKVILForm::OpenCommand() {
   return OpenDatafile(path);
 }
 
+bool TKVILForm::NewCommand() {
+  if (running_) return false;
+  if (currentPage_ == kSettingsPage || currentPage_ == kResultsPage) return OpenCommand();
+  if (!AskSaveFirst()) return false;
+  // A save dialog, which takes a name that does not exist yet; the datafile is created
+  // empty by the Open that follows.
+  QString path = services_.files->SaveFile(this, QStringLiteral("New"), QString(), kDataFilter);
+  if (path.isEmpty()) return false;
+  return OpenDatafile(Q(WithDatafileExtension(S(path))));
+}
+
 bool TKVILForm::OpenDatafile(const QString& path) {
   const OpenOutcome out = OpenTaskFile(session_, S(path));
   UpdateCaption();
@@ -431,10 +456,11 @@ bool TKVILForm::OpenDatafile(const QString& path) {
     if (!out.error.empty()) session_.ui.Error(out.error);
     return false;
   }
+  // Yes empties the results: No is the default answer.
   if (out.resultsExist &&
-      session_.ui.AskYesNo(MessageKind::Confirmation,
-                           "File of results " + session_.task.name +
-                               ".txt already exists. Overwrite it?")) {
+      session_.ui.AskYesNoDefaultNo(MessageKind::Confirmation,
+                                    "File of results " + session_.task.name +
+                                        ".txt already exists. Overwrite it?")) {
     std::string error;
     if (!EmptyResultFiles(session_, &error)) session_.ui.Error(error);
   }
@@ -444,6 +470,7 @@ bool TKVILForm::OpenDatafile(const QString& path) {
   UpdateTemplateIndicator();
   analysis_->ResultsChanged();
   if (currentPage_ == kSpeciesPage) species_->PreparePage();
+  RememberSavedTask();
   return true;
 }
 
@@ -457,6 +484,7 @@ bool TKVILForm::SaveCommand() {
   }
   if (session_.task.name != kNoName && !session_.datafilePath.empty()) {
     if (!WriteTaskFile(session_, session_.datafilePath)) return false;
+    RememberSavedTask();
     ShowStatus(QLatin1String(kInformationSaved));
     return true;
   }
@@ -475,6 +503,7 @@ bool TKVILForm::SaveCommand() {
     session_.ui.Error(error);
     return false;
   }
+  RememberSavedTask();
   analysis_->ResultsChanged();
   ShowStatus(QLatin1String(kInformationSaved));
   return true;
@@ -514,6 +543,7 @@ bool TKVILForm::SaveAsCommand() {
     session_.ui.Error(error);
     return false;
   }
+  RememberSavedTask();
   analysis_->ResultsChanged();
   ShowStatus(QLatin1String(kInformationSaved));
   return true;
@@ -561,8 +591,10 @@ bool TKVILForm::RunCalculation() {
   UpdateToolBar();
   tabs_->setEnabled(false);
   const bool ok = RunCommand(session_);
+  progress_->Finish();
   tabs_->setEnabled(true);
   running_ = false;
+  if (ok || session_.ws.state.cancel) ShowStatus(Q(RunSummaryText(session_.ws.state)));
   UpdateToolBar();
   results_->ResultsChanged();
   analysis_->ResultsChanged();

@@ -69,6 +69,9 @@ class TKVILForm : public QMainWindow, public TaskView {
 
   // The commands.  Each returns true when it did what it was asked.
   bool OpenCommand();
+  // New: a datafile dialog that takes a name not yet used (the task is created) as well
+  // as an existing datafile (which is opened).  On the settings page it is Open.
+  bool NewCommand();
   bool SaveCommand();
   bool SaveAsCommand();
   bool DeleteCommand();
@@ -104,6 +107,9 @@ class TKVILForm : public QMainWindow, public TaskView {
   void ApplyColours();
   void ShowStatus(const QString& text);
   bool AskSaveFirst();  // true to go on
+  // The task as it was last opened or saved, to tell whether it changed since.
+  void RememberSavedTask();
+  bool ChangedSinceSaved();
   bool ChooseDatabase(const std::string& workingDir);
   bool SaveSettingsAs();
   int HelpContext() const;
@@ -128,6 +134,7 @@ class TKVILForm : public QMainWindow, public TaskView {
   bool running_ = false;
   bool changingPage_ = false;
   bool templateSelected_ = false;
+  std::string savedSnapshot_;  // TaskSnapshot after the last Open, Save or SaveAs
 };
 
 }  // namespace kvil

@@ -49,13 +49,18 @@ Answer QtInteraction::Message(MessageKind kind, const std::string& text, Buttons
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       box.setDefaultButton(QMessageBox::Yes);
       break;
+    case Buttons::YesNoDefaultNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::No);
+      box.setEscapeButton(QMessageBox::No);
+      break;
   }
   const int pressed = box.exec();
   if (buttons == Buttons::Ok) return Answer::Ok;
   switch (pressed) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
-    default: return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    default: return buttons == Buttons::YesNoCancel ? Answer::Cancel : Answer::No;
   }
 }
 
@@ -69,12 +74,20 @@ void QtInteraction::SetProgressLabels(const ProgressLabels& labels) {
                        QString::fromStdString(labels.parameter2),
                        QString::fromStdString(labels.parameterVariant),
                        QString::fromStdString(labels.componentVariant));
+  progress_->SetPoint(labels.point, labels.points);
 }
 
 void QtInteraction::SetProgressPosition(int position) {
   if (progress_) progress_->SetPosition(position);
 }
 
-void QtInteraction::ProcessPendingInput() { QApplication::processEvents(); }
+void QtInteraction::ProcessPendingInput() {
+  // The run asks before every solve, thousands of times a second on a fast task; the
+  // desktop is asked for its events at most every kInputInterval, which keeps STOP
+  // and the window's repaints as prompt as a person can tell.
+  if (inputClock_.isValid() && inputClock_.elapsed() < kInputIntervalMs) return;
+  QApplication::processEvents();
+  inputClock_.start();
+}
 
 }  // namespace kvil

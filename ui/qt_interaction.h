@@ -2,6 +2,7 @@
 // progress window of a run, and the processing of pending input between points.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
@@ -26,9 +27,13 @@ class QtInteraction : public Interaction {
   void SetProgressPosition(int position) override;
   void ProcessPendingInput() override;
 
+  // The desktop's events are processed at most this often during a run, ms.
+  static constexpr int kInputIntervalMs = 20;
+
  private:
   QPointer<QWidget> parent_;
   ProgressView* progress_ = nullptr;
+  QElapsedTimer inputClock_;
 };
 
 }  // namespace kvil

@@ -67,6 +67,8 @@ class ProgressView {
   virtual void SetLabels(const QString& parameter1, const QString& parameter2,
                          const QString& parameterVariant, const QString& componentVariant) = 0;
   virtual void SetPosition(int position) = 0;  // 0..100
+  // The chamber point being computed and the points of the run (0: not known).
+  virtual void SetPoint(int /*point*/, int /*points*/) {}
 };
 
 }  // namespace kvil

@@ -130,9 +130,16 @@ void TViewForm::Plot() {
 }
 
 void TViewForm::SaveTable() {
-  QString path = files_.SaveFile(this, "Save table", QString(), {"Text file (*.txt)"});
-  if (path.isEmpty()) return;
-  if (QFileInfo(path).suffix().isEmpty()) path += ".txt";
+  const QString chosen =
+      files_.SaveFile(this, "Save table", QString(), {QLatin1String(kTableFileFilter)});
+  if (chosen.isEmpty()) return;
+  std::string refusal;
+  const QString path = QString::fromStdString(TableSavePath(chosen.toStdString(), &refusal));
+  if (path.isEmpty()) {
+    session_.ui.Error(refusal);
+    return;
+  }
+  // A table file already there receives the new table after its own.
   QFile file(path);
   const QByteArray text = QByteArray::fromStdString(TableSaveText(model_->Table()));
   if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(text) != text.size() ||

@@ -261,3 +261,86 @@ TEST(ComponentCatalog, ValidationAndSearch) {
 
 }  // namespace
 }  // namespace kvilcb
+
+namespace kvilcb {
+namespace {
+
+// The shipped tables and the user's tables in the user's data folder: read as one
+// catalogue, the shipped entries read-only, only the user's saved (to the user's folder).
+TEST(ComponentCatalog, UserEntriesLiveInTheUsersFolderBesideTheShippedOnes) {
+  const std::string shipped = Scratch("shipped");
+  const std::string user = Scratch("user") + "/kvil";
+  Write(shipped + "/Class.dat", kClasses);
+  Write(shipped + "/Compons.dat",
+        std::string(kHeader) +
+            "Oxidizers\tAmmonium perchlorate\tAP\tNH4ClO4\t-2517.40\t1.95\tNASA\tshipped\n"
+            "Mine\tOld own\t\tC\t0\t2\tx\tuser\n"
+            "Oxidizers\tBroken\t\tNH4ClO4\t-25x\t1.95\tNASA\tshipped\n");
+  const std::string shippedBefore = Read(shipped + "/Compons.dat");
+
+  // No user tables yet: the shipped catalogue, all of it read-only.
+  Catalog catalog;
+  std::vector<std::string> messages;
+  ASSERT_TRUE(LoadCatalogs(shipped, user, catalog, messages));
+  ASSERT_EQ(catalog.components.size(), 2u);
+  EXPECT_FALSE(catalog.components[1].user);
+  EXPECT_EQ(messages.size(), 1u);  // the broken shipped row
+
+  // A user component in a shipped class and a class of the user's: saved alone, in a
+  // folder made for them.
+  catalog.classes.push_back({"Binders", "", true, 0});
+  Component binder;
+  binder.className = "Oxidizers";
+  binder.name = "My oxidizer";
+  binder.formula = "NH4NO3";
+  binder.enthalpy = -4563;
+  binder.density = 1.7;
+  binder.source = "lab";
+  binder.user = true;
+  catalog.components.push_back(binder);
+  std::string message;
+  ASSERT_TRUE(SaveUserCatalog(user, catalog, message)) << message;
+  EXPECT_EQ(Read(shipped + "/Compons.dat"), shippedBefore);
+  EXPECT_EQ(Read(user + "/Class.dat"), "class\tdescription\torigin\nBinders\t\tuser\n");
+  EXPECT_EQ(Read(user + "/Compons.dat"),
+            std::string(kHeader) + "Oxidizers\tMy oxidizer\t\tNH4NO3\t-4563\t1.7\tlab\tuser\n");
+  EXPECT_TRUE(IndexIsCurrent(user + "/Compons.dat", user + "/Compons.IDX"));
+
+  // Read back beside the shipped ones; a user row that takes a shipped name is named with
+  // the user's folder and kept for the next save.
+  Write(user + "/Compons.dat",
+        Read(user + "/Compons.dat") + "Binders\tammonium perchlorate\t\tC\t0\t1\tx\tuser\n");
+  messages.clear();
+  ASSERT_TRUE(LoadCatalogs(shipped, user, catalog, messages));
+  ASSERT_EQ(catalog.components.size(), 3u);
+  EXPECT_TRUE(catalog.components[2].user);
+  EXPECT_EQ(catalog.components[2].name, "My oxidizer");
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1].rfind(user + "/Compons.dat, line 3: ", 0), 0u) << messages[1];
+  ASSERT_TRUE(SaveUserCatalog(user, catalog, message)) << message;
+  EXPECT_NE(Read(user + "/Compons.dat").find("\tammonium perchlorate\t"), std::string::npos);
+
+  // Unreadable user tables are reported and never written over.
+  Write(user + "/Compons.dat", "not a table\n");
+  messages.clear();
+  ASSERT_TRUE(LoadCatalogs(shipped, user, catalog, messages));
+  EXPECT_EQ(catalog.components.size(), 2u);
+  EXPECT_FALSE(SaveUserCatalog(user, catalog, message));
+  EXPECT_EQ(Read(user + "/Compons.dat"), "not a table\n");
+}
+
+TEST(ComponentCatalog, TheUsersFolderFollowsXdgDataHome) {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  const std::string saved = xdg ? xdg : "";
+  setenv("XDG_DATA_HOME", "/data/me", 1);
+  EXPECT_EQ(UserDataDirectory(), "/data/me/kvil");
+  setenv("XDG_DATA_HOME", "relative", 1);  // not absolute: ignored, as the standard says
+  setenv("HOME", getenv("HOME") ? getenv("HOME") : "/home/x", 1);
+  EXPECT_EQ(UserDataDirectory(), std::string(getenv("HOME")) + "/.local/share/kvil");
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(UserDataDirectory(), std::string(getenv("HOME")) + "/.local/share/kvil");
+  if (xdg) setenv("XDG_DATA_HOME", saved.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace kvilcb

@@ -195,12 +195,48 @@ TEST_F(OneState, KelmostRefusesOnlyStatesBeyondItsDensityRange) {
 
   // Beyond the range, by volume and by pressure: the same refusal, with the state's
   // density in the report.
+  // The equation advised is one that reaches such a state.
   const DenseState byV = Solve("rdx-uv", 3, kParamV, 1e-3 / 2.2, kParamU, 0);
-  ASSERT_FALSE(byV.messages.empty());
+  ASSERT_EQ(byV.messages.size(), 2u);
   EXPECT_EQ(byV.messages[0], " The density is too high! ");
+  EXPECT_EQ(byV.messages[1], "We recommend to use BKW EOS for this case.");
   const DenseState byP = Solve("rdx-uv", 3, kParamP, 40000.0, kParamU, base.U);
-  ASSERT_FALSE(byP.messages.empty());
+  ASSERT_EQ(byP.messages.size(), 2u);
   EXPECT_EQ(byP.messages[0], " The density is too high! ");
+  EXPECT_EQ(byP.messages[1], "We recommend to use BKW EOS for this case.");
+}
+
+// A virial state denser than its two coefficients hold for says so in the report; a
+// state within their range does not.
+TEST_F(OneState, VirialStateBeyondItsCoefficientsIsMarkedInTheReport) {
+  if (!fs::exists(fs::path(KVIL_DB_DIR) / "Demo_1a.bas")) GTEST_SKIP() << "no database";
+  auto report = [this] {
+    std::string text;
+    std::FILE* f = std::fopen(session_->ReportPath().c_str(), "rb");
+    if (f) {
+      char buffer[4096];
+      for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+      std::fclose(f);
+    }
+    return text;
+  };
+  const DenseState dense = Solve("rdx-uv", 2, kParamV, 1e-3 / 1.8, kParamU, 0);
+  ASSERT_TRUE(dense.ok);
+  const double reduced = VirialReducedDensity(*session_);
+  EXPECT_GT(reduced, kVirialDensityLimit);
+  const std::string text = report();
+  const auto at = text.find("      Virial EOS was used in calculations.\r\n      The density (b0*rho = ");
+  ASSERT_NE(at, std::string::npos) << text.substr(0, 2000);
+  EXPECT_NE(text.find(") is above the range of the virial coefficients (b0*rho <= 0.5).\r\n", at),
+            std::string::npos);
+
+  const DenseState light = Solve("rdx-uv", 2, kParamV, 1e-3 / 0.05, kParamU, 0);
+  ASSERT_TRUE(light.ok);
+  EXPECT_GT(VirialReducedDensity(*session_), 0);
+  EXPECT_LT(VirialReducedDensity(*session_), kVirialDensityLimit);
+  // The report of the light state follows the dense one's in the same file.
+  EXPECT_EQ(report().find("above the range of the virial coefficients", text.size()),
+            std::string::npos);
 }
 
 }  // namespace

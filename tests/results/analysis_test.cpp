@@ -11,6 +11,7 @@
 #include "common/numparse.h"
 #include "example_run.h"
 #include "results/chart_data.h"
+#include "results/rocket_figures.h"
 #include "results/report.h"
 
 namespace kvil {
@@ -74,9 +75,11 @@ TEST_F(AnalysisRunTest, TemperatureListWithTwoSpeciesGivesOneSortedRowPerPoint) 
   // The example computes the throat too: 3 points, each followed by its throat.
   ASSERT_EQ(records_.size(), 6u);
 
-  // The lists: parameters, elements and components; species by their display names.
+  // The lists: parameters, elements, components and the rocket figures; species by
+  // their display names.
   const auto params = ParameterListTexts(layout_, session_.task);
-  ASSERT_EQ(params.size(), size_t(23 + layout_.elementCount + layout_.componentCount));
+  ASSERT_EQ(params.size(), size_t(23 + layout_.elementCount + layout_.componentCount + 6));
+  EXPECT_EQ(params.back(), "   Mach");
   EXPECT_EQ(params[0], "   p, MPa");
   EXPECT_EQ(params[13], "   k\"");
   EXPECT_EQ(params[23], "   [N]");
@@ -165,6 +168,51 @@ TEST_F(AnalysisRunTest, RocketRunRowsComeEachFromOneRecord) {
   for (const auto& row : withGaps.rows) empty += row[1].empty();
   EXPECT_EQ(empty, 6);
   EXPECT_FALSE(CheckTableForPlot(withGaps, ui_));
+
+  // Any chamber quantity is an argument for the expansion quantities: a row per chamber
+  // point, its T from the chamber record, Wa and the rocket figures from its own
+  // expansion record, as the report prints them.
+  constexpr int kIspVac = kFigureItemBase + 1, kCstar = kFigureItemBase + 3,
+                kRatio = kFigureItemBase + 5, kMach = kFigureItemBase + 6, kWa = 22;
+  ui_.Clear();
+  const ResultsTable isp =
+      FillResultsTable(records_, Choice(kItemP, {kIspVac, kCstar, kItemT, kWa}), ui_);
+  EXPECT_TRUE(ui_.messages.empty());
+  ASSERT_EQ(isp.rows.size(), 3u);
+  for (const auto& row : isp.rows) {
+    size_t c = 0;
+    while (c < records_.size() && !(records_[c].kind == 0 && Text(records_[c].parameters[0]) == row[0]))
+      ++c;
+    ASSERT_LT(c + 2, records_.size()) << row[0];
+    ASSERT_EQ(records_[c + 1].kind, 1);
+    ASSERT_EQ(records_[c + 2].kind, 2);
+    const RocketFigures f =
+        ExpansionFigures(records_[c + 2], &records_[c], &records_[c + 1], 0.1);
+    EXPECT_EQ(row[1], Text(f.impulseVacuum));
+    EXPECT_EQ(row[2], Text(f.characteristicVelocity));
+    EXPECT_EQ(row[3], Text(records_[c].parameters[1]));
+    EXPECT_EQ(row[4], Text(records_[c + 2].parameters[21]));
+    EXPECT_GT(f.impulseVacuum, 2500);
+  }
+  EXPECT_TRUE(CheckTableForPlot(isp, ui_));
+  EXPECT_EQ(isp.amounts, (std::vector<bool>{false, false, false, false, false}));
+
+  // A figure as argument: the throat and expansion points, each with its own figures.
+  const ResultsTable byRatio = FillResultsTable(records_, Choice(kRatio, {kMach}), ui_);
+  ASSERT_EQ(byRatio.rows.size(), 6u);
+  EXPECT_NEAR(*TryParseNumber(byRatio.rows[0][0]), 1.0, 1e-3);  // a throat
+  EXPECT_NEAR(*TryParseNumber(byRatio.rows[0][1]), 1.0, 2e-2);
+  EXPECT_GT(*TryParseNumber(byRatio.rows.back()[1]), 2.5);
+
+  // Two expansion pressures: a column per expansion point, "[1]" and "[2]".
+  Run([](Task& t) { example_run::SetSlotValues(t, 3, "0.1 1"); });
+  const ResultsTable two = FillResultsTable(records_, Choice(kItemP, {kIspVac, kItemT}), ui_);
+  ASSERT_EQ(two.titles.size(), 4u);
+  EXPECT_EQ(two.titles[1], "Y1 [1]");
+  EXPECT_EQ(two.titles[2], "Y1 [2]");
+  EXPECT_EQ(two.titles[3], "Y2");
+  ASSERT_EQ(two.rows.size(), 3u);
+  for (const auto& row : two.rows) EXPECT_GT(*TryParseNumber(row[1]), *TryParseNumber(row[2]));
 }
 
 // Records made for the purpose: nEl = 1 (an index outside the table), one component,
@@ -188,7 +236,7 @@ TEST(AnalysisTest, ListsMarksLimitsAndSavedText) {
   Task task;
   task.components[1].formula = "C7.075H10.65O0.223N0.063Cl";
   const auto texts = ParameterListTexts(layout, task);
-  ASSERT_EQ(texts.size(), 25u);
+  ASSERT_EQ(texts.size(), 31u);
   EXPECT_EQ(texts[23], "   [?]");
   EXPECT_EQ(texts[24], "   C7.075H10.65O0.223N0");  // cut to 20 characters
   EXPECT_EQ(ItemOfListRow(layout, AnalysisKind::Concentration, 2), 27);
@@ -202,6 +250,25 @@ TEST(AnalysisTest, ListsMarksLimitsAndSavedText) {
   EXPECT_EQ(MarkedCount(marks), 10);
   EXPECT_TRUE(ToggleFunctionMark(marks, 3, " CO", ui));
   EXPECT_EQ(MarkedCount(marks), 9);
+  // Marks kept by item across both lists: a parameter, a species and a figure, in list
+  // order whatever the order of marking; the limit counts them all.
+  std::vector<int> items;
+  const int species2 = ItemOfListRow(layout, AnalysisKind::Concentration, 2);
+  const int mach = ItemOfListRow(layout, AnalysisKind::Parameter, 31);
+  EXPECT_EQ(mach, kFigureItemBase + 6);
+  EXPECT_EQ(ListRowOfItem(layout, mach), std::pair(AnalysisKind::Parameter, 31));
+  EXPECT_EQ(ListRowOfItem(layout, species2), std::pair(AnalysisKind::Concentration, 2));
+  EXPECT_TRUE(ToggleMarkedItem(items, layout, species2, " H2O", ui));
+  EXPECT_TRUE(ToggleMarkedItem(items, layout, mach, "   Mach", ui));
+  EXPECT_TRUE(ToggleMarkedItem(items, layout, 2, "   T, K", ui));
+  EXPECT_FALSE(ToggleMarkedItem(items, layout, 3, "   ", ui));
+  EXPECT_EQ(items, (std::vector<int>{2, mach, species2}));
+  for (int item = 3; item <= 9; ++item) EXPECT_TRUE(ToggleMarkedItem(items, layout, item, "x", ui));
+  EXPECT_FALSE(ToggleMarkedItem(items, layout, 10, "x", ui));
+  EXPECT_EQ(ui.Texts().back(), "Only 10 items are available");
+  EXPECT_TRUE(ToggleMarkedItem(items, layout, mach, "   Mach", ui));
+  EXPECT_EQ(items.size(), 9u);
+
   // Twelve marks reaching the table (a list kept from elsewhere): the first ten count.
   std::vector<bool> all(12, true);
   const TableChoice twelve = MakeTableChoice(layout, AnalysisKind::Parameter, 2, "   T, K",
@@ -217,15 +284,15 @@ TEST(AnalysisTest, ListsMarksLimitsAndSavedText) {
   EXPECT_TRUE(FillResultsTable({Made(1, 1000)}, none, ui).titles.empty());
   EXPECT_EQ(ui.Texts().back(), "No data for the function");
 
-  // 301 points: 300 rows and the message.
-  std::vector<ResultsRecord> many;
-  for (int i = 0; i < 301; ++i) many.push_back(Made(1, 1000 + i));
+  // 100001 points: 100000 rows and the message.
+  std::vector<ResultsRecord> many(100001, Made(1, 1000));
+  for (int i = 0; i < 100001; ++i) many[i].parameters[1] = 1000 + i;
   TableChoice tByP = twelve;
   tByP.argumentItem = 2;
   tByP.functionItems = {1};
   tByP.functionTitles = {"   p, MPa"};
-  EXPECT_EQ(FillResultsTable(many, tByP, ui).rows.size(), 300u);
-  EXPECT_EQ(ui.Texts().back(), "Only first 300 will be displayed");
+  EXPECT_EQ(FillResultsTable(many, tByP, ui).rows.size(), 100000u);
+  EXPECT_EQ(ui.Texts().back(), "Only first 100000 will be displayed");
 
   // Saved text: an empty line, then every row in 15-character cells.
   ResultsTable small;
@@ -249,7 +316,8 @@ TEST(ChartDataTest, LogarithmsRangesPatternsTicksAndCursor) {
   // Linear: ranges over all series; the zero of H2O forbids log Y; p allows log X.
   ChartData d = BuildChartData(t, true, false, false);
   EXPECT_TRUE(d.ok);
-  EXPECT_EQ(d.title, "mole");
+  EXPECT_EQ(d.title, "mol/kg");
+  EXPECT_FALSE(d.twoAxes);
   EXPECT_EQ(d.foot, "   p, MPa");
   ASSERT_EQ(d.series.size(), 2u);
   EXPECT_EQ(d.series[0].title, " CO");
@@ -261,17 +329,54 @@ TEST(ChartDataTest, LogarithmsRangesPatternsTicksAndCursor) {
   EXPECT_TRUE(d.logXAllowed);
   EXPECT_FALSE(d.logYAllowed);
 
-  // Log X turns the arguments into their logarithms; off again gives the values back.
+  // Log X places the arguments at their logarithms on a logarithmic axis whose ticks
+  // are labelled with the values; off again gives the values back.
   d = BuildChartData(t, true, true, false);
-  EXPECT_EQ(d.foot, "Log(p, MPa)");
+  EXPECT_EQ(d.foot, "   p, MPa");
+  EXPECT_TRUE(d.x.log);
   EXPECT_DOUBLE_EQ(d.series[1].points[2].first, 2);
   EXPECT_DOUBLE_EQ(d.x.max, 2);
+  std::vector<std::string> texts;
+  for (const AxisTick& tick : TicksOf(RoundedRange(d.x))) texts.push_back(tick.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"1", "10", "100"}));
   EXPECT_DOUBLE_EQ(BuildChartData(t, true, false, false).series[1].points[2].first, 100);
   // Log Y over a zero: no logarithm, the chart stops there.
   d = BuildChartData(t, false, false, true);
   EXPECT_FALSE(d.ok);
-  EXPECT_EQ(d.leftTitle, "Log");
+  EXPECT_EQ(d.leftTitle, "");
   EXPECT_EQ(d.series[1].points.size(), 1u);
+
+  // Decades of small values, out to the neighbouring decades; within a decade and a
+  // half the 2 and 5 multiples are labelled too, in the values' own numbers.
+  texts.clear();
+  const AxisRange small = RoundedRange({std::log10(2e-5), std::log10(0.3), "", true});
+  EXPECT_DOUBLE_EQ(small.min, -5);
+  EXPECT_DOUBLE_EQ(small.max, 0);
+  for (const AxisTick& tick : TicksOf(small)) texts.push_back(tick.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"1e-05", "0.0001", "0.001", "0.01", "0.1", "1"}));
+  texts.clear();
+  for (const AxisTick& tick : TicksOf(RoundedRange({std::log10(3.0), std::log10(40.0), "", true})))
+    texts.push_back(tick.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"2", "5", "10", "20", "50"}));
+
+  // A temperature and species amounts: two axes, each titled with what it shows.
+  ResultsTable mixed;
+  mixed.titles = {"   p, MPa", "   T, K", " CO", " H2O"};
+  mixed.amounts = {false, false, true, true};
+  mixed.rows = {{"1", "3000", "0.5", "20"}, {"10", "3500", "0.25", "22"}};
+  d = BuildChartData(mixed, false, false, false);
+  ASSERT_TRUE(d.twoAxes);
+  EXPECT_EQ(d.series[0].axis, 0);
+  EXPECT_EQ(d.series[1].axis, 1);
+  EXPECT_EQ(d.series[2].axis, 1);
+  EXPECT_EQ(d.leftTitle, "T, K");
+  EXPECT_EQ(d.rightTitle, "mol/kg");
+  EXPECT_EQ(d.title, "");
+  EXPECT_DOUBLE_EQ(d.y.min, 3000);
+  EXPECT_DOUBLE_EQ(d.y2.max, 22);
+  // Within a factor of 100 (T and Isp): one axis.
+  mixed.rows = {{"1", "3000", "2400", "30.1"}, {"10", "3500", "2500", "31"}};
+  EXPECT_FALSE(BuildChartData(mixed, false, false, false).twoAxes);
 
   // One row: both axes get a width; a narrow span gets the exponent pattern.
   ResultsTable one;

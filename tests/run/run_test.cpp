@@ -176,7 +176,7 @@ TEST_F(RunFixture, ValuesInTheSecondUnitsAreConvertedAndTheTaskKeepsThem) {
   task().unitCodes[kT] = 4;  // C
   ASSERT_TRUE(Run());
   ASSERT_EQ(points_.size(), 1u);
-  EXPECT_NEAR(points_[0].v1, 10 * kAtToMPaValues, 1e-6);
+  EXPECT_NEAR(points_[0].v1, 1.01325, 1e-6);  // "atm" is the standard atmosphere
   EXPECT_NEAR(points_[0].v2, 3000.0, 1e-3);
   EXPECT_EQ(task().slots[1].values[1], 10.0f);
   EXPECT_EQ(task().slots[2].values[1], 2726.85f);
@@ -195,12 +195,13 @@ TEST_F(RunFixture, EnthalpyGivenAsZeroIsTheEnthalpyOfTheMixture) {
   ASSERT_EQ(records.size(), 1u);
   EXPECT_NEAR(records[0].parameters[kParH + 0], hm, 0.05);
 
-  // Component enthalpies typed in kcal/kg: the mixture enthalpy is converted to kJ/kg.
+  // H typed in kcal/kg: an H of 0 is still the enthalpy of the components, which are
+  // kJ/kg whatever unit H is typed in.
   points_.clear();
   task().unitCodes[kHcode] = 10;
   ASSERT_TRUE(Run());
   ASSERT_EQ(points_.size(), 1u);
-  EXPECT_NEAR(points_[0].v2, hm * kJPerCal, 1e-2);
+  EXPECT_FLOAT_EQ(points_[0].v2, hm);
 }
 
 TEST_F(RunFixture, AFailedSolveWritesNeitherAReportBlockNorARecord) {
@@ -521,6 +522,52 @@ TEST_F(RunFixture, StopTakesEffectBetweenPointsAndTheRunEndsCleanly) {
   ASSERT_TRUE(RunCommand(*session_));
   EXPECT_EQ(points_.size(), 4u);
   EXPECT_EQ(Table().size(), 4u);
+}
+
+// A STOP during the expansion of a chamber point takes effect after it: the point keeps
+// its expansion record, the report says where the run ended, and the counts and the
+// progress labels tell the window what to show.
+TEST_F(RunFixture, StopDuringAnExpansionFinishesThePointAndIsReported) {
+  Stoichiometric();
+  Slot(1, kP, "5 10 20");
+  Slot(2, kT, "3000");
+  Slot(3, kParamPa, "0.1 1");
+  cancelAt_ = 2;  // the first expansion point of the first chamber point
+  ASSERT_TRUE(Run());
+  // The chamber point, both expansion points, and the next chamber point's check.
+  EXPECT_EQ(points_.size(), 4u);
+  const auto records = Table();
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0].kind, 0);
+  EXPECT_EQ(records[1].kind, 2);
+  EXPECT_EQ(records[2].kind, 2);
+  const std::string report = Report();
+  EXPECT_NE(report.find("     Calculation stopped by the user after 1 point.\r\n" +
+                        std::string(76, '_')),
+            std::string::npos);
+  EXPECT_EQ(RunSummaryText(state()), "Stopped: 1 point computed, 0 failed.");
+  EXPECT_EQ(ui_.labels.points, 3);
+  EXPECT_EQ(ui_.labels.point, 1);
+
+  // A full run counts its points; one that fails is counted as failed.
+  cancelAt_ = 0;
+  Slot(3, kParamNone, "");
+  Slot(1, kT, "2000 3000");
+  Slot(2, kT, "2000");  // the same parameter twice: no solution
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(RunSummaryText(state()), "0 points computed, 2 failed.");
+  Slot(2, kP, "1 10");
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(RunSummaryText(state()), "4 points computed, 0 failed.");
+  EXPECT_EQ(ui_.labels.point, 4);
+  EXPECT_EQ(ui_.labels.points, 4);
+
+  EXPECT_EQ(PointProgressText(3, 0, 10), "Point 3");
+  EXPECT_EQ(PointProgressText(1, 100, 10), "Point 1 of 100");      // nothing done yet
+  EXPECT_EQ(PointProgressText(11, 100, 0.2), "Point 11 of 100");   // too early to tell
+  EXPECT_EQ(PointProgressText(11, 100, 5), "Point 11 of 100, about 0:45 left");
+  EXPECT_EQ(PointProgressText(2, 10000, 2), "Point 2 of 10000, about 5:33:18 left");
+  EXPECT_EQ(PointProgressText(12, 10, 5), "Point 12");  // beyond the count
 }
 
 TEST_F(RunFixture, HeatOfCombustionIsUAtVAndUMinusHAtVAnd298K) {

@@ -29,7 +29,11 @@ TEST(FormulaRunsTest, SubscriptsAfterSymbolsAndSuperscriptCharges) {
   EXPECT_EQ(Shape("C 2"), "C| |2");               // a blank resets the rule
   EXPECT_EQ(Shape("-OH"), "-|OH");                // a leading minus is full size
   EXPECT_EQ(Shape("e-"), "e|^-");
-  EXPECT_EQ(Shape("C7.075H10.65"), "C|_7|.|_075|H|_10|.|_65");
+  // The decimal point of a count sits on the subscript's baseline, with its digits.
+  EXPECT_EQ(Shape("C7.075H10.65"), "C|_7.075|H|_10.65");
+  EXPECT_EQ(Shape("C10H15,4O0,07"), "C|_10|H|_15,4|O|_0,07");
+  EXPECT_EQ(Shape("Al2O3.5"), "Al|_2|O|_3.5");
+  EXPECT_EQ(Shape("A, 2.5"), "A|,| |2|.|5");     // not after a subscript: as it was
   EXPECT_TRUE(SplitFormulaRuns("").empty());
 }
 

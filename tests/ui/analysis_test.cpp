@@ -23,6 +23,7 @@
 #include <QTableView>
 #include <cmath>
 
+#include "common/binio.h"
 #include "common/numparse.h"
 #include "ui/analysis_page.h"
 #include "ui/chart_edit_dialog.h"
@@ -220,21 +221,40 @@ class AnalysisWindowsTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(table_.get()));
     uitest::SaveShot(table_.get(), "table_view");
 
-    // Save appends: twice gives two blocks.
+    // Save appends to a table file of its own: twice gives two blocks.
     files_.next = dir_ + "/table";
     QTest::mouseClick(table_->SaveButton(), Qt::LeftButton);
     QTest::mouseClick(table_->SaveButton(), Qt::LeftButton);
-    QCOMPARE(files_.filters, QStringList{"Text file (*.txt)"});
-    QFile saved(dir_ + "/table.txt");
+    QCOMPARE(files_.filters, QStringList{"Table files (*.tab)"});
+    QFile saved(dir_ + "/table.tab");
     QVERIFY(saved.open(QIODevice::ReadOnly));
     const QByteArray text = saved.readAll();
     QCOMPARE(text, QByteArray::fromStdString(TableSaveText(t) + TableSaveText(t)));
+    // A report, or any other file of a task, is never written from here.
+    const QByteArray report = QByteArray::fromStdString(
+        [&] { std::string r; ReadWholeFile(session_->ReportPath(), r); return r; }());
+    QVERIFY(!report.isEmpty());
+    for (const QString& target :
+         {QString::fromStdString(session_->ReportPath()), QString::fromStdString(session_->TablePath()),
+          dir_ + "/propellant.DAT", dir_ + "/NoName.txt"}) {
+      ui_.Clear();
+      files_.next = target;
+      QTest::mouseClick(table_->SaveButton(), Qt::LeftButton);
+      QCOMPARE(ui_.messages.size(), size_t(1));
+      QVERIFY(ui_.Texts()[0].find("The table is not saved into ") == 0);
+    }
+    std::string after;
+    ReadWholeFile(session_->ReportPath(), after);
+    QCOMPARE(QByteArray::fromStdString(after), report);
+    QVERIFY(!QFile::exists(dir_ + "/NoName.txt"));
+    ui_.Clear();
 
     PlotFromPage([&](TGR_Form& chart) {
       QCOMPARE(chart.windowTitle(), QString("GRAPH for propellant"));
       QCOMPARE(chart.SeriesCount(), 7);
       QCOMPARE(chart.Chart()->series().size(), 7);
-      QCOMPARE(chart.ChartTitle(), QString("mole"));
+      QCOMPARE(chart.ChartTitle(), QString("mol/kg"));
+      QVERIFY(!chart.HasRightAxis());
       QCOMPARE(chart.Series(0)->count(), 7);
       QCOMPARE(chart.Series(1)->pen().color(), QColor(0xFF0000));
       QCOMPARE(chart.Series(1)->pen().width(), 2);
@@ -242,11 +262,14 @@ class AnalysisWindowsTest : public QObject {
       QVERIFY(!chart.Label(7)->isVisible());
       QVERIFY(chart.LogXBox()->isEnabled());
       uitest::SaveShot(&chart, "chart_species_pressure");
-      // Log X: the pressures become their logarithms; off again, the pressures.
+      // Log X: a logarithmic axis (the points at the logarithms of the pressures) with
+      // its decades labelled in MPa; off again, the pressures.
       QTest::mouseClick(chart.LogXBox(), Qt::LeftButton);
       QVERIFY(chart.LogXBox()->isChecked());
       QCOMPARE(chart.Series(0)->at(6).x(), std::log10(20.0));
-      QCOMPARE(chart.Chart()->axes(Qt::Horizontal).front()->titleText(), QString("Log(p, MPa)"));
+      QCOMPARE(chart.Chart()->axes(Qt::Horizontal).front()->titleText(), QString("p, MPa"));
+      QVERIFY2(chart.AxisLabels(true).contains("1") && chart.AxisLabels(true).contains("10"),
+               qPrintable(chart.AxisLabels(true).join("|")));
       uitest::SaveShot(&chart, "chart_species_log_pressure");
       QTest::mouseClick(chart.LogXBox(), Qt::LeftButton);
       QCOMPARE(chart.Series(0)->at(6).x(), 20.0);
@@ -263,6 +286,56 @@ class AnalysisWindowsTest : public QObject {
     QVERIFY(int(page_->YModel()->Rows().size()) < before);
     QCOMPARE(page_->SelLabel()->text(), QString("0"));
     QCOMPARE(RowOf(page_->YModel(), "Al2O3(c)"), 0);
+  }
+
+  // The rocket engineer's first chart: the specific impulse against the chamber
+  // pressure, each chamber point with its own expansion; then the temperature and a
+  // species on one chart, over two axes, marked in both kinds of list.
+  void impulseAgainstChamberPressureAndTwoAxes() {
+    RunExample([](Task& t) { example_run::SetSlotValues(t, 1, "1 2 4 7 10 15 20"); });
+    host_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(host_.get()));
+    page_->PreparePage();
+    page_->YType()->setCurrentText("Parameter");
+    ChooseX("Parameter", "p, MPa");
+    Mark("Isp(vac), m/s");
+    Mark("Isp(amb), m/s");
+    PlotFromPage([&](TGR_Form& chart) {
+      QCOMPARE(chart.SeriesCount(), 2);
+      QCOMPARE(chart.Series(0)->count(), 7);
+      QVERIFY(!chart.HasRightAxis());
+      for (int i = 1; i < 7; ++i) {
+        // The impulse grows with the chamber pressure; in vacuum it is the larger.
+        QVERIFY(chart.Series(0)->at(i).y() > chart.Series(0)->at(i - 1).y());
+        QVERIFY(chart.Series(0)->at(i).y() > chart.Series(1)->at(i).y());
+      }
+      QVERIFY(chart.Series(0)->at(6).y() > 2500 && chart.Series(0)->at(6).y() < 3500);
+      uitest::SaveShot(&chart, "chart_isp_chamber_pressure");
+    });
+
+    Mark("Isp(vac), m/s");  // off again
+    Mark("Isp(amb), m/s");
+    Mark("T, K");
+    page_->YType()->setCurrentText("Concentration");
+    QCOMPARE(page_->SelLabel()->text(), QString("1"));
+    Mark("HCl");
+    QCOMPARE(page_->SelLabel()->text(), QString("2"));
+    PlotFromPage([&](TGR_Form& chart) {
+      QCOMPARE(chart.SeriesCount(), 2);
+      QVERIFY(chart.HasRightAxis());
+      QCOMPARE(chart.LeftAxisTitle(), QString("T, K"));
+      QCOMPARE(chart.RightAxisTitle(), QString("mol/kg"));
+      QVERIFY(!chart.RightAxisLabels().isEmpty());
+      QCOMPARE(chart.Series(0)->attachedAxes().size(), 2);
+      QVERIFY(chart.Series(1)->attachedAxes().contains(
+          chart.Chart()->axes(Qt::Vertical, chart.Series(1)).front()));
+      uitest::SaveShot(&chart, "chart_t_and_species_two_axes");
+      // Log-log: both vertical axes logarithmic.
+      QTest::mouseClick(chart.LogXBox(), Qt::LeftButton);
+      QTest::mouseClick(chart.LogYBox(), Qt::LeftButton);
+      QVERIFY(chart.ShownY().log && chart.ShownY2().log);
+      uitest::SaveShot(&chart, "chart_t_and_species_log_log");
+    });
   }
 
   // Effective exhaust velocity against the expansion pressure of an area ratio list.
@@ -284,10 +357,14 @@ class AnalysisWindowsTest : public QObject {
       uitest::SaveShot(&chart, "chart_velocity_pressure");
       QTest::mouseClick(chart.LogXBox(), Qt::LeftButton);
       QTest::mouseClick(chart.LogYBox(), Qt::LeftButton);
-      QCOMPARE(chart.LeftAxisTitle(), QString("Log"));
+      QCOMPARE(chart.LeftAxisTitle(), QString());
+      // Log-log: the decades of the pressures, the velocities' own numbers.
+      QVERIFY2(chart.AxisLabels(true).contains("0.1") && chart.AxisLabels(true).contains("1"),
+               qPrintable(chart.AxisLabels(true).join("|")));
+      QVERIFY2(chart.AxisLabels(false).contains("2,000"), qPrintable(chart.AxisLabels(false).join("|")));
       uitest::SaveShot(&chart, "chart_velocity_log_log");
 
-      // Cursor read-out: the point under the pointer, in the logarithms shown.
+      // Cursor read-out: the point under the pointer, in values.
       const QPointF value = chart.Series(0)->at(5);
       const QPointF inChart = chart.Chart()->mapToPosition(value, chart.Series(0));
       auto* view = static_cast<QGraphicsView*>(chart.ChartWidget());
@@ -301,8 +378,10 @@ class AnalysisWindowsTest : public QObject {
       const QRectF area = chart.Chart()->plotArea();
       const double xPixel = (chart.ShownX().max - chart.ShownX().min) / area.width();
       const double yPixel = (chart.ShownY().max - chart.ShownY().min) / area.height();
-      QVERIFY2(std::fabs(ReadOut(text, "X = ") - value.x()) <= 1.5 * xPixel + 1e-3, qPrintable(text));
-      QVERIFY2(std::fabs(ReadOut(text, "Y = ") - value.y()) <= 1.5 * yPixel + 1e-3, qPrintable(text));
+      QVERIFY2(std::fabs(std::log10(ReadOut(text, "X = ")) - value.x()) <= 1.5 * xPixel + 1e-3,
+               qPrintable(text));
+      QVERIFY2(std::fabs(std::log10(ReadOut(text, "Y = ")) - value.y()) <= 1.5 * yPixel + 1e-3,
+               qPrintable(text));
       // Outside the plotting rectangle the read-out is hidden.
       QMouseEvent out(QEvent::MouseMove, QPointF(2, 2), chart.ChartWidget()->mapToGlobal(QPointF(2, 2)),
                       Qt::NoButton, Qt::NoButton, Qt::NoModifier);
@@ -353,12 +432,16 @@ class AnalysisWindowsTest : public QObject {
     QCOMPARE(ui_.Texts().back(), std::string("Invalid value in the table. Graph cannot be plotted !"));
     table_->SetChartHook(nullptr);
 
-    // Switching the kind clears the marks; an eleventh mark is refused.
+    // Switching the kind keeps the marks (here NH4ClO4); an eleventh mark, of either
+    // kind, is refused.
     page_->YType()->setCurrentText("Concentration");
-    QCOMPARE(page_->SelLabel()->text(), QString("0"));
-    for (int row = 1; row <= 11; ++row) page_->ToggleMark(row);
+    QCOMPARE(page_->SelLabel()->text(), QString("1"));
+    for (int row = 1; row <= 10; ++row) page_->ToggleMark(row);
     QCOMPARE(page_->SelLabel()->text(), QString("10"));
     QCOMPARE(ui_.Texts().back(), std::string("Only 10 items are available"));
+    page_->YType()->setCurrentText("Parameter");
+    QCOMPARE(page_->SelLabel()->text(), QString("10"));
+    QVERIFY(page_->YModel()->Marks()[RowOf(page_->YModel(), "NH4ClO4") - 1]);
 
     // F1 on the table view and the chart open their help.
     QTest::keyClick(table_.get(), Qt::Key_F1);
@@ -420,10 +503,10 @@ class AnalysisWindowsTest : public QObject {
     QCOMPARE(chart.SeriesCount(), 3);
     QVERIFY(!chart.LogYBox()->isEnabled());  // a zero amount
 
-    // Printed before any label is on the chart: the chart alone.
+    // Printed with the legend beside the chart (the italic formula labels).
     QTest::mouseClick(chart.findChild<QPushButton*>("PrintBTN"), Qt::LeftButton);
     QCOMPARE(PdfPages(pdfPath), 1);
-    QVERIFY(!PdfHasItalicText(pdfPath));
+    QVERIFY(PdfHasItalicText(pdfPath));
 
     // Right click renames; a drop onto the chart makes it part of the chart.
     ChartLabel* label = chart.Label(0);
@@ -452,23 +535,30 @@ class AnalysisWindowsTest : public QObject {
     QTest::mouseClick(chart.findChild<QPushButton*>("PrintBTN"), Qt::LeftButton);
     QCOMPARE(PdfPages(pdfPath), 1);
     QVERIFY(PdfHasItalicText(pdfPath));
-    // The same drawing on an image: the label's colour where the label was dropped,
-    // and the label beside the chart not drawn.
+    // The same drawing on an image: the label's colour where the label was dropped, and
+    // the labels beside the chart in the legend column.
     QImage page(1100, 850, QImage::Format_RGB32);
     page.fill(Qt::white);
+    const QSize drawn = chart.RenderSize();
+    QVERIFY(drawn.width() > chart.ChartWidget()->width());
     {
       QPainter p(&page);
-      chart.RenderChart(p, QRect(110, 85, 880, 880 * chart.ChartWidget()->height() /
-                                                   chart.ChartWidget()->width()));
+      chart.RenderChart(p, QRect(110, 85, 880, 880 * drawn.height() / drawn.width()));
     }
-    const double s = 880.0 / chart.ChartWidget()->width();
-    const QRect box(110 + int(label->x() * s), 85 + int(label->y() * s), int(label->width() * s),
-                    int(label->height() * s));
-    int blue = 0;
-    for (int y = box.top(); y <= box.bottom(); ++y)
-      for (int x = box.left(); x <= box.right(); ++x)
-        if (QColor(page.pixel(x, y)).blue() > 200 && QColor(page.pixel(x, y)).red() < 90) ++blue;
+    const double s = 880.0 / drawn.width();
+    auto pixelsOf = [&](const QWidget* l, auto isColour) {
+      const QPoint at = l->parentWidget() == &chart ? l->pos() : l->pos();
+      const QRect box(110 + int(at.x() * s), 85 + int(at.y() * s), int(l->width() * s),
+                      int(l->height() * s));
+      int n = 0;
+      for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x) n += isColour(QColor(page.pixel(x, y)));
+      return n;
+    };
+    const int blue = pixelsOf(label, [](QColor c) { return c.blue() > 200 && c.red() < 90; });
     QVERIFY2(blue > 20, qPrintable(QString::number(blue)));
+    const int red = pixelsOf(chart.Label(1), [](QColor c) { return c.red() > 200 && c.blue() < 90; });
+    QVERIFY2(red > 20, qPrintable(QString::number(red)));
     if (!uitest::ShotsDirectory().isEmpty()) page.save(uitest::ShotsDirectory() + "/chart_printed_page.png");
 
     // Export: PNG, SVG and PDF.
@@ -482,7 +572,20 @@ class AnalysisWindowsTest : public QObject {
       if (ext == "pdf") QVERIFY(head.startsWith("%PDF"));
       if (ext == "svg") QVERIFY(head.contains("<?xml") || f.readAll().contains("<svg"));
     }
-    QCOMPARE(QImage(dir_ + "/chart.png").width(), 2 * chart.ChartWidget()->width());
+    // The exported picture holds the legend column: the label beside the chart is in it.
+    const QImage exported(dir_ + "/chart.png");
+    QCOMPARE(exported.width(), 2 * chart.RenderSize().width());
+    {
+      const QRect box(2 * chart.Label(1)->x(), 2 * chart.Label(1)->y(), 2 * chart.Label(1)->width(),
+                      2 * chart.Label(1)->height());
+      int red = 0;
+      for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+          red += QColor(exported.pixel(x, y)).red() > 200 && QColor(exported.pixel(x, y)).blue() < 90;
+      QVERIFY2(red > 20, qPrintable(QString::number(red)));
+    }
+    if (!uitest::ShotsDirectory().isEmpty())
+      exported.save(uitest::ShotsDirectory() + "/chart_export_with_legend.png");
     QCOMPARE(PdfPages(dir_ + "/chart.pdf"), 1);
     QCOMPARE(files_.filters.size(), 3);
 

@@ -156,6 +156,17 @@ class ComponentPickerTest : public QObject {
 
   void userComponentIsStoredAndPicked() {
     const QString dir = ProgramDirectory("picker_user", KVIL_COMPONENTS_BUILD_DIR "/libCB.so");
+    // The user's data folder; the shipped files are read-only, as installed.
+    const QString data = kvil::uitest::ScratchDirectory("picker_user_data");
+    qputenv("XDG_DATA_HOME", data.toUtf8());
+    QByteArray shipped[4];
+    for (int i = 0; i < 4; ++i) {
+      QFile f(dir + "/Components/" + kFiles[i]);
+      QVERIFY(f.open(QIODevice::ReadOnly));
+      shipped[i] = f.readAll();
+      f.close();
+      f.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    }
     kvil::RecordingInteraction ui;
     kvil::ComponentLibrary library(dir, ui);
     WhenDialogShows([&](QWidget* picker) {
@@ -181,14 +192,43 @@ class ComponentPickerTest : public QObject {
     QVERIFY(picked.has_value());
     QCOMPARE(picked->formula, QString("C10H15,4O0,07"));
     QCOMPARE(picked->enthalpy, -51.9f);
-    QFile table(dir + "/Components/Compons.dat");
+    // The row went to the user's folder, alone, in a class of the shipped tables; the
+    // shipped files are as they were.
+    QFile table(data + "/kvil/Compons.dat");
     QVERIFY(table.open(QIODevice::ReadOnly));
-    QVERIFY(table.readAll().contains(
-        "\tMy binder\tmb; house binder\tC10H15,4O0,07\t-51.9\t0.92\tlab sheet 42\tuser\n"));
-    QFile index(dir + "/Components/Compons.IDX");
+    const QList<QByteArray> rows = table.readAll().split('\n');
+    QCOMPARE(rows.size(), 3);  // header, the row, the empty rest after the last LF
+    QVERIFY(rows[1].endsWith(
+        "\tMy binder\tmb; house binder\tC10H15,4O0,07\t-51.9\t0.92\tlab sheet 42\tuser"));
+    QFile index(data + "/kvil/Compons.IDX");
     QVERIFY(index.open(QIODevice::ReadOnly));
     QVERIFY(index.readAll().contains("\nMy binder\t"));
+    for (int i = 0; i < 4; ++i) {
+      QFile f(dir + "/Components/" + kFiles[i]);
+      QVERIFY(f.open(QIODevice::ReadOnly));
+      QCOMPARE(f.readAll(), shipped[i]);
+    }
     QVERIFY(!QFile::exists(dir + "/Components/Compons.dat.tmp"));
+
+    // The next pick reads the user's row beside the shipped ones, editable; the shipped
+    // rows stay read-only.
+    bool userEditable = false, shippedEditable = true;
+    int rdxRows = 0;
+    WhenDialogShows([&](QWidget* picker) {
+      auto* search = picker->findChild<QLineEdit*>("search");
+      QTest::keyClicks(search, "house");
+      userEditable = picker->findChild<QPushButton*>("edit")->isEnabled();
+      search->clear();
+      QTest::keyClicks(search, "RDX");
+      rdxRows = picker->findChild<QTableWidget*>("components")->rowCount();
+      shippedEditable = picker->findChild<QPushButton*>("edit")->isEnabled();
+      QTest::keyClick(picker, Qt::Key_Escape);
+    });
+    QVERIFY(!library.Pick(nullptr).has_value());
+    QVERIFY(userEditable);
+    QVERIFY(rdxRows >= 1);
+    QVERIFY(!shippedEditable);
+    qunsetenv("XDG_DATA_HOME");
   }
 
   void missingFilesOrBrokenLibraryLeaveThePickerUnavailable() {

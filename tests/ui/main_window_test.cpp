@@ -23,6 +23,8 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTextBrowser>
+#include <QMessageBox>
+#include <QTimer>
 #include <QToolBar>
 #include <fstream>
 
@@ -32,6 +34,7 @@
 #include "task/settings.h"
 #include "thermo/species_catalog.h"
 #include "ui/main_window.h"
+#include "ui/qt_interaction.h"
 #include "ui/progress_window.h"
 #include "ui/results_page.h"
 #include "ui/settings_page.h"
@@ -63,6 +66,7 @@ class WindowInteraction : public RecordingInteraction {
                               QString::fromStdString(l.parameter2),
                               QString::fromStdString(l.parameterVariant),
                               QString::fromStdString(l.componentVariant));
+    if (view) view->SetPoint(l.point, l.points);
   }
   void SetProgressPosition(int p) override {
     RecordingInteraction::SetProgressPosition(p);
@@ -76,6 +80,20 @@ class WindowInteraction : public RecordingInteraction {
   ProgressView* view = nullptr;
   std::function<void()> onPending;
 };
+
+// Runs `act` on the next modal window (a message box, a file dialog) once it shows.
+void WhenModalShows(std::function<void(QWidget*)> act) {
+  auto* timer = new QTimer;
+  timer->setInterval(20);
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    act(modal);
+  });
+  timer->start();
+}
 
 std::string ReadAll(const QString& path) {
   std::ifstream in(path.toStdString(), std::ios::binary);
@@ -102,14 +120,16 @@ class MainWindowTest : public QObject {
   FixedColour* colours_ = nullptr;
   ScriptedPicker* picker_ = nullptr;
   TKVILForm* window_ = nullptr;
+  QString statusAfterStart_;  // the status line as the start left it
 
   // A started, shown and active main window in a fresh working folder that knows the
-  // species database.
-  void Open(bool withPicker = false) {
+  // species database; `beforeStart` runs in that folder before the program starts.
+  void Open(bool withPicker = false, const std::function<void()>& beforeStart = {}) {
     const QString dir = QDir(home_).filePath(QStringLiteral("scratch/main%1").arg(++counter_));
     QDir(dir).removeRecursively();
     QDir().mkpath(dir);
     QDir::setCurrent(dir);
+    if (beforeStart) beforeStart();
     std::ofstream(QDir(dir).filePath("kvil.pth").toStdString()) << KVIL_DB_DIR << "/\n";
     ui_ = new WindowInteraction;
     files_ = new ScriptedFiles;
@@ -120,6 +140,7 @@ class MainWindowTest : public QObject {
     window_ = new TKVILForm(*ui_, services);
     ui_->view = &window_->progressWindow();
     QVERIFY(window_->Start("", ""));
+    statusAfterStart_ = window_->statusMessage();
     window_->show();
     QVERIFY(QTest::qWaitForWindowActive(window_));
   }
@@ -605,14 +626,130 @@ class MainWindowTest : public QObject {
              QStringLiteral("Calculation of Equilibrium Composition  (Nitro)"));
     QCOMPARE(window_->statusMessage(), QStringLiteral("Information is saved."));
 
-    // Open of a name that does not exist makes a new task of that name.
-    ui_->Script({Answer::No});  // "Save datafile Nitro.dat"
+    // Open of a name that does not exist makes a new task of that name; the task just
+    // saved is not offered for saving again.
     files_->answers << QDir::current().absoluteFilePath("Fresh.dat");
     QVERIFY(window_->OpenCommand());
-    QVERIFY(ui_->Saw("Save datafile Nitro.dat"));
+    QVERIFY(!ui_->Saw("Save datafile Nitro.dat"));
     QCOMPARE(QString::fromStdString(window_->session().task.name), QStringLiteral("Fresh"));
     QVERIFY(QFile::exists("Fresh.dat"));
     QCOMPARE(Spec()->cellText(1, 1), QString());
+  }
+
+  // The question before results are emptied has No as its default: Enter and Escape
+  // keep them.  Through the window (the question's buttons) and through the desktop's
+  // real message box.
+  void overwritingResultsIsNotTheDefault() {
+    Open();
+    LoadExample();
+    std::ofstream("propellant.txt") << "last week's report\n";
+    ui_->Clear();
+    QVERIFY(window_->OpenDatafile(QDir::current().absoluteFilePath("propellant.dat")));
+    QCOMPARE(ui_->messages.size(), size_t(1));
+    QCOMPARE(ui_->messages[0].text,
+             std::string("File of results propellant.txt already exists. Overwrite it?"));
+    QCOMPARE(ui_->messages[0].buttons, Buttons::YesNoDefaultNo);
+
+    QtInteraction desktop;
+    desktop.SetParentWindow(window_);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+      QString defaultButton;
+      WhenModalShows([&](QWidget* box) {
+        if (auto* b = qobject_cast<QMessageBox*>(box); b && b->defaultButton())
+          defaultButton = b->defaultButton()->text().remove('&');
+        QTest::keyClick(box, key);
+      });
+      QCOMPARE(desktop.Message(MessageKind::Confirmation, "Overwrite it?",
+                               Buttons::YesNoDefaultNo),
+               Answer::No);
+      QCOMPARE(defaultButton, QStringLiteral("No"));
+    }
+  }
+
+  // Each start empties the NoName files; what the session before left there is kept
+  // first, and the status line says so.
+  void startKeepsTheResultsOfTheSessionBefore() {
+    Open(false, [] {
+      std::ofstream("NoName.txt") << "report of yesterday\n";
+      std::ofstream("NoName.rst") << std::string(16, 'x');
+      std::ofstream("NoName-previous.txt") << "older\n";
+    });
+    QCOMPARE(ReadAll("NoName-previous.txt"), std::string("report of yesterday\n"));
+    QCOMPARE(ReadAll("NoName-previous.rst"), std::string(16, 'x'));
+    QCOMPARE(ReadAll("NoName.txt"), std::string());
+    QCOMPARE(ReadAll("NoName.rst"), std::string());
+    QCOMPARE(statusAfterStart_,
+             QStringLiteral("The results of the previous session are kept in "
+                            "NoName-previous.txt and NoName-previous.rst."));
+    Close();
+    // Empty NoName files keep nothing (the previous ones stay) and say nothing.
+    Open(false, [] {
+      std::ofstream("NoName.txt");
+      std::ofstream("NoName-previous.txt") << "kept\n";
+    });
+    QCOMPARE(ReadAll("NoName-previous.txt"), std::string("kept\n"));
+    QCOMPARE(statusAfterStart_, QString());
+  }
+
+  // New takes a name that does not exist: the desktop's dialog accepts it, and the
+  // window makes the task of that name.
+  void newMakesATaskOfANewName() {
+    Open();
+    QtFileDialogs desktop;
+    WhenModalShows([](QWidget* dialog) {
+      auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      QVERIFY(name);
+      QTest::keyClicks(name, QStringLiteral("Brand"));
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+    const QString chosen = desktop.SaveFile(window_, QStringLiteral("New"), QDir::currentPath(),
+                                            {QStringLiteral("Data files (*.dat)")});
+    QCOMPARE(QFileInfo(chosen).fileName(), QStringLiteral("Brand"));
+    QVERIFY(!QFile::exists(chosen));
+
+    files_->answers << chosen;
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_));
+    QTest::keyClick(window_, Qt::Key_N, Qt::AltModifier);
+    QCOMPARE(files_->kinds, QStringList({"save"}));
+    QCOMPARE(files_->titles, QStringList({"New"}));
+    QCOMPARE(files_->filters.last(), QStringList({"Data files (*.dat)"}));
+    QVERIFY(QFile::exists("Brand.dat"));
+    QVERIFY(QFile::exists("Brand.txt"));
+    QVERIFY(QFile::exists("Brand.rst"));
+    QCOMPARE(QString::fromStdString(window_->session().task.name), QStringLiteral("Brand"));
+    QCOMPARE(window_->windowTitle(),
+             QStringLiteral("Calculation of Equilibrium Composition  (Brand)"));
+  }
+
+  // Exit right after Save As (or Save, or Open) does not ask to save; after an edit it
+  // does.
+  void exitAsksOnlyAfterAChange() {
+    Open();
+    TypeCell(1, 1, "C2H5NO3");
+    TypeCell(1, 2, "100");
+    TypeField(Spec()->valueField(1), "5");
+    LeaveGrid();
+    files_->answers << QDir::current().absoluteFilePath("Kept");
+    QTest::keyClick(window_, Qt::Key_V, Qt::AltModifier);  // Sa&veAs
+    QVERIFY(QFile::exists("Kept.dat"));
+    ui_->Clear();
+    QVERIFY(window_->close());
+    QVERIFY(ui_->messages.empty());
+
+    // Shown again: an edit, even one still in its field, is a change.
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowActive(window_));
+    TypeField(Spec()->valueField(1), "6");
+    ui_->Script({Answer::Cancel});
+    QVERIFY(!window_->close());
+    QVERIFY(ui_->Saw("Save datafile Kept.dat"));
+    QCOMPARE(window_->session().task.slots[1].valueText, std::string("6"));
+    QTest::keyClick(window_, Qt::Key_S, Qt::AltModifier);
+    QCOMPARE(window_->statusMessage(), QStringLiteral("Information is saved."));
+    ui_->Clear();
+    QVERIFY(window_->close());
+    QVERIFY(ui_->messages.empty());
   }
 
   void deleteLeavesAnotherCaseAloneAndExitKeepsAnUnsavedTask() {
@@ -639,6 +776,7 @@ class MainWindowTest : public QObject {
   void runFromTheWindowShowsProgressAndTheReport() {
     Open();
     LoadExample();
+    SaveShot(window_, "main_spec_page_example");  // the binder's formula with decimal counts
     int pending = 0;
     bool closeRefused = false;
     ui_->onPending = [&] {
@@ -700,6 +838,32 @@ class MainWindowTest : public QObject {
     SaveShot(window_, "main_analysis_page");
   }
 
+  // A long run: the progress window shows the point of the run and the time left (it is
+  // refreshed a few times a second, so the test lets it), and STOP ends the run.
+  void longRunShowsThePointAndTheTimeLeft() {
+    Open();
+    LoadExample();
+    TypeField(Spec()->valueField(1), "1 50");
+    TypeField(Spec()->stepField(1), "0.05");
+    Spec()->commentField()->setFocus();
+    QString pointText, firstLabel;
+    ui_->onPending = [&] {
+      if (ui_->pendingInputCalls != 1200) return;
+      QTest::qWait(3 * TShowState::kRefreshMs);  // past half a second of the run, too
+      pointText = window_->progressWindow().findChild<QLabel*>("PointOf")->text();
+      firstLabel = window_->progressWindow().findChild<QLabel*>("P1")->text();
+      SaveShot(&window_->progressWindow(), "progress_window_long_run");
+      ui_->Script({Answer::Yes});  // "Terminate calculations ?"
+      window_->progressWindow().stopButton()->click();
+    };
+    window_->RunCalculation();
+    static const QRegularExpression shown(R"(^Point \d+ of 98\d, about \d+:\d\d left$)");
+    QVERIFY2(shown.match(pointText).hasMatch(), qPrintable(pointText));
+    QVERIFY2(firstLabel.contains(" =  "), qPrintable(firstLabel));
+    QVERIFY(window_->statusMessage().startsWith("Stopped: "));
+    QVERIFY(!window_->progressWindow().isVisible());
+  }
+
   void withoutADatabaseTheUserChoosesOneOrQuits() {
     const QString dir = QDir(home_).filePath(QStringLiteral("scratch/nodb"));
     QDir(dir).removeRecursively();
@@ -743,6 +907,21 @@ class MainWindowTest : public QObject {
     window_->RunCalculation();
     QVERIFY(ui_->Saw("Terminate calculations ?"));
     const int stopped = RecordCount(window_->session().TablePath());
+    // STOP came during the expansion of the first chamber point: that point is finished
+    // with its throat and expansion, the report says where the run ended, and so does
+    // the status line.
+    {
+      std::vector<ResultsRecord> records;
+      QCOMPARE(ReadResultsTable(window_->session().TablePath(), records), TableReadStatus::Ok);
+      QCOMPARE(int(records.size()), 3);
+      QCOMPARE(records[0].kind, 0);
+      QCOMPARE(records[1].kind, 1);
+      QCOMPARE(records[2].kind, 2);
+      const std::string report = ReadAll(QString::fromStdString(window_->session().ReportPath()));
+      QVERIFY(report.find("     Calculation stopped by the user after 1 point.\r\n") !=
+              std::string::npos);
+      QCOMPARE(window_->statusMessage(), QStringLiteral("Stopped: 1 point computed, 0 failed."));
+    }
 
     ui_->pendingInputCalls = 0;
     ui_->onPending = [&] {
@@ -753,6 +932,7 @@ class MainWindowTest : public QObject {
     };
     window_->RunCalculation();
     const int finished = RecordCount(window_->session().TablePath());
+    QCOMPARE(window_->statusMessage(), QStringLiteral("6 points computed, 0 failed."));
 
     QVERIFY2(stopped < finished, qPrintable(QString("%1 vs %2").arg(stopped).arg(finished)));
   }

@@ -15,10 +15,12 @@ class ScriptedFiles : public FileDialogs {
  public:
   QString OpenFile(QWidget*, const QString& title, const QString&,
                    const QStringList& f) override {
+    kinds << QStringLiteral("open");
     return Next(title, f);
   }
   QString SaveFile(QWidget*, const QString& title, const QString&,
                    const QStringList& f) override {
+    kinds << QStringLiteral("save");
     return Next(title, f);
   }
   QString ChooseDirectory(QWidget*, const QString& title, const QString&) override {
@@ -26,6 +28,7 @@ class ScriptedFiles : public FileDialogs {
   }
   QStringList answers;  // consumed first to last; an empty queue cancels
   QStringList titles;
+  QStringList kinds;  // "open" (an existing file) or "save" (any name) per dialog
   QList<QStringList> filters;
 
  private:
