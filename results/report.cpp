@@ -157,7 +157,6 @@ class PointWriter {
     AssignedValues(value1, code1, value2, code2);
     Elements();
     OxidizerFuelLines();
-    out_.Flush();
     WriteSeparatorLine(s_);
     if (task_.options[kOptBrief] == 1)
       BriefResults();
@@ -169,6 +168,9 @@ class PointWriter {
       PowderParameters(code1, code2);
     RocketPerformance();
     WriteSeparatorLine(s_);
+    // The block goes to the system whole, once: a reader of the file during a long run
+    // sees every point up to the last one finished (flushing its sections one by one as
+    // well would cost two more system calls per point and show nothing more).
     out_.Flush();
   }
 
@@ -313,7 +315,6 @@ class PointWriter {
     else
       out_.Line("       Rg =" + Fixed(Rg(), 10, 5) + " " + kUnitNames[7] + Spaces(2) +
                 "p*Vg/(R*T) =" + Fixed(z, 7, 3));
-    out_.Flush();
 
     SoundAndTransport();
 

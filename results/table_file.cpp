@@ -248,8 +248,13 @@ bool ResultsTableFile::Open(const std::string& path) {
   if (std::filesystem::exists(path, ec) && !IsRegularFile(path, &error_)) return false;
   errno = 0;
   file_ = std::fopen(path.c_str(), "ab");
-  if (!file_) error_ = std::strerror(errno);
-  return file_ != nullptr;
+  if (!file_) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  end_ = -1;
+  if (std::fseek(file_, 0, SEEK_END) == 0) end_ = std::ftell(file_);
+  return true;
 }
 
 void ResultsTableFile::Close() {
@@ -264,11 +269,18 @@ bool ResultsTableFile::Append(const void* bytes, size_t size) {
     return false;
   }
   errno = 0;
-  bool ok = std::fseek(file_, 0, SEEK_END) == 0;
-  const long previous = ok ? std::ftell(file_) : -1;
-  ok = ok && previous >= 0;
+  // The end of the file is known from the last append: every write of this handle goes
+  // to the end (the file is open for appending), and looking it up again would cost two
+  // system calls per record.
+  bool ok = end_ >= 0;
+  if (!ok && std::fseek(file_, 0, SEEK_END) == 0) {
+    end_ = std::ftell(file_);
+    ok = end_ >= 0;
+  }
+  const long previous = end_;
   ok = ok && std::fwrite(bytes, 1, size, file_) == size;
   ok = ok && std::fflush(file_) == 0;
+  if (ok) end_ = previous + static_cast<long>(size);
   if (!ok) {
     error_ = errno != 0 ? std::strerror(errno) : "write error";
     // Closing drops whatever of the record the stream still holds; then a partly
@@ -281,6 +293,8 @@ bool ResultsTableFile::Append(const void* bytes, size_t size) {
       std::filesystem::resize_file(path_, static_cast<std::uintmax_t>(previous), ec);
     }
     file_ = std::fopen(path_.c_str(), "ab");
+    end_ = previous;
+    if (file_ && std::fseek(file_, 0, SEEK_END) == 0) end_ = std::ftell(file_);
   }
   return ok;
 }

@@ -126,6 +126,7 @@ class ResultsTableFile {
 
  private:
   std::FILE* file_ = nullptr;
+  long end_ = -1;  // size of the file after the last append (-1: to be looked up)
   std::string path_;
   bool inMemory_ = false;
   bool openInMemory_ = false;
