@@ -36,8 +36,13 @@ class DefaultModel : public RocketStateModel {
   int Solve(Session& s, float value1, float value2, int& code) override {
     return SolveEquilibrium(s, value1, value2, code, s.ws.run.count, s.task.elementCount);
   }
+  // The searches need the sound velocity of every iterate; the transport properties
+  // only of the state they settle on.
   void SoundVelocity(Session& s) override {
-    ComputeSoundVelocity(s, s.task.elementCount, s.ws.run.count, s.task.Option(kOptIons));
+    ComputeSoundVelocity(s, s.task.elementCount, s.ws.run.count, s.task.Option(kOptIons), false);
+  }
+  void TransportProperties(Session& s) override {
+    CompleteTransportProperties(s, s.ws.run.count);
   }
 };
 
@@ -208,6 +213,7 @@ int ComputeThroat(Session& s, int componentCount, int& code, double chamberEntro
   st.expansionFlag = true;
   st.throatFlag = true;
   r.gasVolume = r.V;
+  g_model->TransportProperties(s);
   WritePointReport(s, s.task.elementCount, ws.run.count, S, kParamS, static_cast<float>(H2),
                    kParamH);
   try {
@@ -318,6 +324,7 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
       st.expansionFlag = true;
       st.frozenFlag = frozen;
       r.gasVolume = r.V;
+      if (!frozen) g_model->TransportProperties(s);
       WritePointReport(s, s.task.elementCount, ws.run.count, S, kParamS,
                        static_cast<float>(areaRatio), kParamAreaRatio);
       st.frozenFlag = previousFrozenFlag;

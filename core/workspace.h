@@ -180,6 +180,16 @@ struct EquilibriumDerivatives {
   double dVdT = 0;        // m3/(kg K) at fixed p
 };
 
+// What the transport properties of the state of the last ComputeSoundVelocity need
+// besides the state: the first-system solution (y1[1] = d n_gas/dT; the derivative
+// terms are in SpeciesState::S) and whether the reaction part can be formed.  Kept when
+// the transport properties are left for later (thermo/sound.h).
+struct SoundSolution {
+  bool transportPending = false;
+  bool reacting = false;
+  Array1<double, kMaxUnknowns> y1;
+};
+
 // ---- Results of a solve and of the point ---------------------------------------
 
 struct ResultsBlock {
@@ -304,6 +314,7 @@ struct CalcWorkspace {
   PointStart rowStart;    // the first point of the current row of a grid
   BkwRunData bkw;
   EquilibriumDerivatives derivatives;
+  SoundSolution sound;
   // The detonation template: the initial states of the run and the figures of the
   // point being written.
   std::vector<DetonationRequest> detonationRequests;

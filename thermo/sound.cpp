@@ -373,9 +373,22 @@ bool FrozenSound(const Session& session, const Layout& L, ResultsBlock& res) {
 
 }  // namespace
 
-void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, bool ions) {
+void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, bool ions,
+                          bool transport) {
   CalcWorkspace& ws = session.ws;
   ResultsBlock& res = ws.results;
+  ws.sound.transportPending = false;
+  // The transport properties of the state, now or when CompleteTransportProperties asks.
+  auto transportProperties = [&](int count, const Vec& y1, bool reacting) {
+    if (transport) {
+      ComputeTransportProperties(session, count, y1, reacting);
+      return;
+    }
+    res.viscosity = res.lambdaFrozen = res.lambdaReacting = 0;
+    ws.sound.transportPending = true;
+    ws.sound.reacting = reacting;
+    ws.sound.y1 = y1;
+  };
   const Vec savedX = ws.X, savedY = ws.Y;
   struct Restore {
     CalcWorkspace& ws;
@@ -400,7 +413,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   if (!(L.T > 0) || !(L.p > 0) || !(L.V > 0) || L.E < 0 || L.f > kMaxSystemElements + 1 ||
       K > kMaxRunSpecies) {
     SetNotComputable(res);
-    ComputeTransportProperties(session, std::min(K, kMaxRunSpecies), zero, false);
+    transportProperties(std::min(K, kMaxRunSpecies), zero, false);
     return;
   }
 
@@ -425,7 +438,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   L.m = L.f + condensed + 2;
   if (L.m > kLinearLimit) {
     SetNotComputable(res);
-    ComputeTransportProperties(session, K, zero, false);
+    transportProperties(K, zero, false);
     return;
   }
   const NonIdealTerms terms = FirstRoutine(session, L);
@@ -537,7 +550,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
         Y1 = ReducedDerivatives(session, L);
         for (int i = 1; i <= K; ++i)
           if (L.fixed[i]) ws.species.S[i] = 0;
-        ComputeTransportProperties(session, K, Y1, true);
+        transportProperties(K, Y1, true);
         return;
       }
       res.CpEquilibrium = res.Cp;
@@ -549,7 +562,15 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   }
   for (int k = 1; k <= K; ++k)
     if (L.fixed[k]) ws.species.S[k] = 0;
-  ComputeTransportProperties(session, K, Y1, true);
+  transportProperties(K, Y1, true);
+}
+
+void CompleteTransportProperties(Session& session, int speciesCount) {
+  SoundSolution& sound = session.ws.sound;
+  if (!sound.transportPending) return;
+  sound.transportPending = false;
+  ComputeTransportProperties(session, std::clamp(speciesCount, 0, kMaxRunSpecies), sound.y1,
+                             sound.reacting);
 }
 
 }  // namespace kvil
