@@ -53,6 +53,59 @@ int CodeWord(const Session& s, int startMode, int c1, int c2) {
   return SolverCodeWord(startMode, c1, c2, s.task.Option(kOptIons));
 }
 
+// The state of the workspace as a start of a later solve.
+void KeepState(const Session& s, PointStart& start) {
+  start.X = s.ws.X;
+  start.n = s.ws.species.n;
+  start.lnn = s.ws.species.lnn;
+  start.value1 = s.ws.state.chamberP;  // the chamber pressure it belongs to
+  start.value2 = 0;
+  start.valid = true;
+}
+
+void TakeState(Session& s, const PointStart& start) {
+  s.ws.X = start.X;
+  s.ws.species.n = start.n;
+  s.ws.species.lnn = start.lnn;
+}
+
+// The first solve of a search (throat, exit at an area ratio) starts from the state the
+// same search settled on at the chamber point before, when there is one: of the states
+// known it lies closest (the chamber state the throat would start from is some 100 K
+// hotter; the throat the exit would start from, at a pressure thirty times higher).
+// When that start does not converge, the solve is repeated, without a message, from the
+// state the workspace held.  Solving every point from scratch (--fresh-start) keeps the
+// workspace's state.
+int SolveFromKnownState(Session& s, const PointStart& start, float value1, float value2,
+                        int& code) {
+  auto& st = s.ws.state;
+  if (!start.valid || s.settings.freshStart || st.frozenComposition)
+    return g_model->Solve(s, value1, value2, code);
+  const int word = code;
+  PointStart held;
+  KeepState(s, held);
+  TakeState(s, start);
+  // The state of the chamber point before, moved to this chamber pressure: p and
+  // lambda = ln(Rv T/V) by the pressure ratio (an unknown p otherwise approaches it by
+  // steps of 20 %).
+  if (start.value1 > 0 && st.chamberP > 0) {
+    const double ratio = double(st.chamberP) / double(start.value1);
+    s.ws.X[1] *= ratio;
+    s.ws.X[3] += std::log(ratio);
+  }
+  st.quietFailure = true;
+  st.quietFailed = false;
+  int status = g_model->Solve(s, value1, value2, code);
+  st.quietFailure = false;
+  if (status != 0 && (status == kSolveNotConverged || st.quietFailed)) {
+    TakeState(s, held);
+    code = word;
+    status = g_model->Solve(s, value1, value2, code);
+  }
+  st.quietFailed = false;
+  return status;
+}
+
 
 // Appends the current point to the results table with the given kind; the previous
 // kind of the run is kept.
@@ -168,7 +221,7 @@ int ComputeThroat(Session& s, int componentCount, int& code, double chamberEntro
   double a1 = r.soundSpeed;
   double H2 = Hch - 0.454 * a1 * a1 * 0.001;
   code = CodeWord(s, 2, kParamS, kParamH);
-  int status = g_model->Solve(s, S, static_cast<float>(H2), code);
+  int status = SolveFromKnownState(s, ws.throatStart, S, static_cast<float>(H2), code);
   if (status != 0) return finish(status);
   g_model->SoundVelocity(s);
   double a2 = r.soundSpeed;
@@ -207,6 +260,7 @@ int ComputeThroat(Session& s, int componentCount, int& code, double chamberEntro
   s.report.Line();
   s.report.Line(std::string(25, ' ') + "Throat conditions");
   s.report.Line();
+  KeepState(s, ws.throatStart);
   st.throatAreaPerFlow = static_cast<float>(r.V / std::sqrt((Hch - H2) * 2000.0));
   st.throatP = static_cast<float>(r.p);
   st.throatK = static_cast<float>(r.kEquilibrium);
@@ -275,6 +329,9 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
                  ? 1.4 * lnEps + st.throatK
                  : std::log(pch / st.throatP) + std::sqrt(1.535 * lnEps + 3.924 * lnEps * lnEps);
   double pe = pch / std::exp(L);
+  // The exit of this area ratio (the expansion value in hand) at the chamber point before.
+  PointStart* exitStart =
+      st.index3 >= 1 && st.index3 <= kMaxListValues ? &ws.exitStart[st.index3] : nullptr;
 
   for (int step = 0; step < kMaxExpansionSteps; ++step) {
     if (st.frozenComposition && freezeP < pe) {
@@ -292,7 +349,8 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
       status = SolveFrozenAtEntropy(s, S, kParamP, static_cast<float>(pe), code);
     } else {
       code = CodeWord(s, 2, kParamS, kParamP);
-      status = g_model->Solve(s, S, static_cast<float>(pe), code);
+      status = step == 0 && exitStart ? SolveFromKnownState(s, *exitStart, S, float(pe), code)
+                                      : g_model->Solve(s, S, static_cast<float>(pe), code);
     }
     if (status != 0) return status;
 
@@ -324,7 +382,10 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
       st.expansionFlag = true;
       st.frozenFlag = frozen;
       r.gasVolume = r.V;
-      if (!frozen) g_model->TransportProperties(s);
+      if (!frozen) {
+        g_model->TransportProperties(s);
+        if (exitStart) KeepState(s, *exitStart);
+      }
       WritePointReport(s, s.task.elementCount, ws.run.count, S, kParamS,
                        static_cast<float>(areaRatio), kParamAreaRatio);
       st.frozenFlag = previousFrozenFlag;

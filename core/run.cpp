@@ -459,6 +459,8 @@ void Runner::VariantLoop() {
     st_.startMode = 1;
     st_.index1 = st_.index2 = 1;
     ws_.pointStart.valid = ws_.rowStart.valid = false;
+    ws_.throatStart.valid = false;
+    for (PointStart& start : ws_.exitStart) start.valid = false;
     K_ = ws_.run.count;
     E_ = task_.elementCount;
     if (K_ <= 0 || E_ <= 0) {

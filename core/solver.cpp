@@ -827,9 +827,13 @@ double UpdateFromSolution(CalcWorkspace& ws, const Layout& lay, int stage, doubl
         // converged.
         const bool trace = (stage == 1 || traceFree) && old < kTraceLnAmount;
         if (!trace) {
+          // A limit that the bounds of ln n would have reached anyway (a species held at
+          // -50 whose potentials ask for less) holds nothing back.
           const double up = old < -7.0 ? 5.0 : 1.0;
-          if (y - old > up) y = old + up, amountStepCut = true;
-          if (y - old < -3.0) y = old - 3.0, amountStepCut = true;
+          const double free = std::clamp(y, -50.0, 10.0);
+          if (y - old > up) y = old + up;
+          if (y - old < -3.0) y = old - 3.0;
+          if (std::clamp(y, -50.0, 10.0) != free) amountStepCut = true;
         }
         y = std::clamp(y, -50.0, 10.0);
         sp.n[k] = stage == 0 || trace ? std::exp(y) : std::exp(old) * (1.0 + y - old);
@@ -1267,11 +1271,16 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       // such condensed species a stage-0 iterate that has converged is the solution,
       // and the confirming stage-1 iteration would move it by round-off only (unless a
       // species, a trace one below the convergence test say, was still held back by the
-      // step limits).
+      // step limits).  A continued ideal-gas solve does not regularise the condensed
+      // species present: its stage-0 iterate is the solution with them too (their
+      // amounts are then brought to their unknowns, which the last step moved by up to
+      // 1e-5).  (The BKW solves of a detonation keep the confirming iteration: the
+      // Chapman-Jouguet search rests on states converged to round-off.)
+      const bool condensedPresent = AnyCondensedPresent(ws, lay);
       if (stage == 0 && (settled <= kConvergedChange || quadratic) && !amountStepCut &&
-          !AnyCondensedPresent(ws, lay)) {
+          ((lay.continued && !lay.bkw) || !condensedPresent)) {
         accepted = true;
-        takenEarly = settled > kConvergedChange;
+        takenEarly = settled > kConvergedChange || condensedPresent;
         break;
       }
       if (stage == 0) {

@@ -312,6 +312,10 @@ struct CalcWorkspace {
   RunState state;
   PointStart pointStart;  // the last point solved
   PointStart rowStart;    // the first point of the current row of a grid
+  // The throat and the exit state of each area ratio of the chamber point before, from
+  // which the searches of the next chamber point of the variant start (core/rocket.h).
+  PointStart throatStart;
+  Array1<PointStart, kMaxListValues> exitStart;
   BkwRunData bkw;
   EquilibriumDerivatives derivatives;
   SoundSolution sound;
