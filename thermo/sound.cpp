@@ -42,7 +42,8 @@ std::string Trimmed(const std::string& s) {
   return s.substr(first, last - first + 1);
 }
 
-// Everything the two systems and the final sums share.
+// Everything the two systems and the final sums share.  The tables are written for
+// species 1..K (and the atom rows 1..f) by every call before they are read.
 struct Layout {
   int E = 0;  // task elements
   int f = 0;  // element rows (plus the charge row with ions)
@@ -219,13 +220,15 @@ bool SecondRoutine(const Session& session, const Layout& L, const NonIdealTerms&
   return std::isfinite(Ep) && std::isfinite(Ev);
 }
 
-// Assembles system `first` (constant p) or the second (constant V) in ws.linear and
-// solves it into y.  Returns false when singular (y is then zero).
-bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool first, Vec& y) {
+// Assembles the first system (constant p) in ws.linear.augmented.  The second (constant
+// V) differs from it only in its last column: its volume terms (weight w = 0) are 0 in
+// the rows of the gas amount and the elements, and its entry (m, m) is h (see
+// SecondSystemFromFirst).
+void AssembleFirstSystem(Session& session, const Layout& L, const NonIdealTerms& t) {
   CalcWorkspace& ws = session.ws;
   auto& A = ws.linear.augmented;
   const int m = L.m, f = L.f;
-  const double w = first ? 1.0 : 0.0;
+  const double w = 1.0;
   const double h = L.h, T = L.T;
   for (int r = 1; r <= m; ++r)
     for (int c = 1; c <= m + 1; ++c) A(r, c) = 0;
@@ -236,7 +239,10 @@ bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool
     const double n = ws.species.n[k];
     if (L.gas[k]) {
       const double theta = L.theta[k] + t.thetaE;
-      for (int j = 1; j <= f; ++j) A(1, j + 1) += kInvRc * L.atoms(j, k) * n;
+      // alpha_l n of the element rows (the products formed in the order the entries use).
+      double an[kMaxSystemElements + 2];
+      for (int l = 1; l <= f; ++l) an[l] = kInvRc * L.atoms(l, k) * n;
+      for (int j = 1; j <= f; ++j) A(1, j + 1) += an[j];
       A(1, m) += w * n / h;
       A(1, rhs) -= theta * n;
       A(1, 1) += n * t.W1;
@@ -244,7 +250,8 @@ bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool
       for (int j = 1; j <= f; ++j) {
         const double aj = L.atoms(j, k);
         if (aj == 0) continue;
-        for (int l = 1; l <= f; ++l) A(j + 1, l + 1) += kInvRc * L.atoms(l, k) * n * aj;
+        double* row = &A(j + 1, 2);
+        for (int l = 1; l <= f; ++l) row[l - 1] += an[l] * aj;
         A(j + 1, m) += w * n * aj / h;
         A(j + 1, rhs) -= theta * n * aj;
         A(j + 1, 1) += n * aj * t.W1;
@@ -260,7 +267,7 @@ bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool
   }
   A(m, 1) = -kR * T * (L.ng * t.T3 + t.T4);
   A(m, rhs) = kR * L.ng * t.T4 + kR * T * L.ng * t.T1;
-  A(m, m) = first ? L.p - kR * T * L.ng * t.T2 : h;
+  A(m, m) = L.p - kR * T * L.ng * t.T2;
   if (t.active) {
     for (int k = 1; k <= L.K; ++k) {
       const int g = L.ordinal[k];
@@ -274,7 +281,24 @@ bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool
       A(m, rhs) += theta * nPrime * gamma;
     }
   }
-  // An element row without any taking-part species decouples its potential.
+}
+
+// The second system from the first as assembled: the volume terms of the last column
+// are 0 (their weight w is) and (m, m) is h.
+void SecondSystemFromFirst(Session& session, const Layout& L) {
+  auto& A = session.ws.linear.augmented;
+  const int m = L.m;
+  for (int r = 1; r < m; ++r) A(r, m) = 0;
+  A(m, m) = L.h;
+}
+
+// Solves the system assembled in ws.linear.augmented into y: an element row without any
+// taking-part species decouples its potential.  Returns false when singular (y is then
+// zero).
+bool SolveAssembledSystem(Session& session, const Layout& L, Vec& y) {
+  CalcWorkspace& ws = session.ws;
+  auto& A = ws.linear.augmented;
+  const int m = L.m, f = L.f, rhs = m + 1;
   for (int j = 1; j <= f; ++j) {
     bool empty = true;
     for (int c = 1; c <= m && empty; ++c) empty = A(j + 1, c) == 0;
@@ -292,6 +316,25 @@ bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool
     y[i] = ws.Y[i];
   }
   return true;
+}
+
+// The two systems, assembled once: the first (constant p) into Y1, the second (constant
+// V) into Y2.  False when either is singular.
+bool SolveSystems(Session& session, const Layout& L, const NonIdealTerms& t, Vec& Y1, Vec& Y2) {
+  auto& A = session.ws.linear.augmented;
+  const int m = L.m;
+  AssembleFirstSystem(session, L, t);
+  double assembled[kMaxUnknowns * (kMaxUnknowns + 1)];
+  for (int r = 1; r <= m; ++r)
+    for (int c = 1; c <= m + 1; ++c) assembled[(r - 1) * (m + 1) + (c - 1)] = A(r, c);
+  if (!SolveAssembledSystem(session, L, Y1)) {
+    Y2.Fill(0);
+    return false;
+  }
+  for (int r = 1; r <= m; ++r)
+    for (int c = 1; c <= m + 1; ++c) A(r, c) = assembled[(r - 1) * (m + 1) + (c - 1)];
+  SecondSystemFromFirst(session, L);
+  return SolveAssembledSystem(session, L, Y2);
 }
 
 // Reduced system of the gas species at constant p: unknown 1 = d n_gas/dT, then the
@@ -400,7 +443,12 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
     }
   } restore{ws, savedX, savedY};
 
-  Layout L;
+  // The tables (some 14 kB) are kept from call to call: clearing them cost more than the
+  // systems they describe.
+  static thread_local Layout layout;
+  Layout& L = layout;
+  L.ng = 0;
+  L.m = 0;
   L.E = elementCount;
   L.f = elementCount + (ions ? 1 : 0);
   L.T = res.T;
@@ -448,8 +496,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
         L.ordinal[ws.eos.speciesOfOrdinal[g]] = g;
 
   Vec Y1, Y2;
-  const bool regular =
-      SolveSystem(session, L, terms, true, Y1) && SolveSystem(session, L, terms, false, Y2);
+  const bool regular = SolveSystems(session, L, terms, Y1, Y2);
   const int m = L.m;
   double Ep = 0, Ev = 0;
   bool ok = regular;
