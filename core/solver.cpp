@@ -1193,22 +1193,21 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
     Finish(session);
     return code;
   }
-  for (int j = 1; j <= lay.E; ++j) {
-    const bool chargeRow = lay.ions && j == lay.E;
-    lay.b[j] = chargeRow ? 0.0 : static_cast<double>(task.elements[j].amount);
-    for (int k = 1; k <= lay.K; ++k) {
-      const int stored = ws.run.Atoms(j, k);
-      lay.a(j, k) = (chargeRow && lay.phase[k] == kPhaseGas) ? ChargeOf(stored) : stored;
-    }
-  }
+  const int chargeRow = lay.ions ? lay.E : 0;
+  for (int j = 1; j <= lay.E; ++j)
+    lay.b[j] = j == chargeRow ? 0.0 : static_cast<double>(task.elements[j].amount);
   for (int k = 1; k <= lay.K; ++k) {
     auto& nz = lay.nonZero[k - 1];
     nz.count = 0;
+    const bool gas = lay.phase[k] == kPhaseGas;
     for (int j = 1; j <= lay.E; ++j) {
-      if (lay.a(j, k) == 0.0) continue;
+      const int stored = ws.run.Atoms(j, k);
+      const double a = (j == chargeRow && gas) ? ChargeOf(stored) : stored;
+      lay.a(j, k) = a;
+      if (a == 0.0) continue;
       nz.row[nz.count] = j;
       nz.column[nz.count] = (6 + j - 1) * lay.N;
-      nz.value[nz.count++] = lay.a(j, k);
+      nz.value[nz.count++] = a;
     }
   }
   // The fixed concentrations count only when they name a run species.
@@ -1460,9 +1459,12 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
       const double T = X[2];
       for (int k = 1; k <= lay.K; ++k) {
         const double n = sp.n[k];
-        if (!(n > 0) || lay.phase[k] == 0) continue;
+        // (Only an amount below kCleanupAmount can go: the residual of the others is
+        // not needed.)
+        if (!(n > 0) || !(n < kCleanupAmount) || lay.phase[k] == 0) continue;
         double r = sp.S[k] - sp.H[k] / T;
-        for (int j = 1; j <= E; ++j) r += lay.a(j, k) * X[6 + j];
+        const auto& nz = lay.Atoms(k);
+        for (int i = 0; i < nz.count; ++i) r += nz.value[i] * X[6 + nz.row[i]];
         if (lay.phase[k] == kPhaseGas) {
           r -= kGasConstantCal * X[3] + kGasConstantCal * std::log(n);
           if (lay.eosOrdinal[k]) r += kGasConstantCal * ws.corrections.phi[lay.eosOrdinal[k]];
