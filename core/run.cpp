@@ -349,7 +349,7 @@ class Runner {
   Flow DetonationPoints();
   Flow ExpansionPoints();
   void SetEosFlags();
-  void ExtrapolateStart();
+  void ExtrapolateStart(const PointStart& before, const PointStart& last);
   double CondensedVolume() const;
   bool PrintIdealGas(double nGas);
   bool WriteReport();
@@ -459,7 +459,8 @@ void Runner::VariantLoop() {
     st_.expansionFlag = false;
     st_.startMode = 1;
     st_.index1 = st_.index2 = 1;
-    ws_.pointStart.valid = ws_.pointBefore.valid = ws_.rowStart.valid = false;
+    ws_.pointStart.valid = ws_.pointBefore.valid = false;
+    ws_.rowStart.valid = ws_.rowBefore.valid = false;
     ws_.throatStart.valid = false;
     for (PointStart& start : ws_.exitStart) start.valid = false;
     K_ = ws_.run.count;
@@ -681,23 +682,25 @@ Flow Runner::ExpansionPoints() {
 
 // Along a line of points (one assigned value changing, the other held) the state moves
 // smoothly: the start of a point is the last converged state moved on by the change
-// between the two points before, scaled to this step (in ln p and ln V, which the state
-// follows more nearly linearly, for a pressure or a volume).  From there the solve
+// between the two points before, scaled to this step (in ln p and ln V for a pressure or
+// a volume, in 1/T for a temperature: the coordinates the state follows more nearly
+// linearly).  In a grid the first point of a row is so moved on from the first points of
+// the two rows before.  From there the solve
 // needs about one Newton iteration less.  Amounts stay within the bounds of the
 // iteration.  Nothing is moved when the points do not lie on a line, the step turns
 // back or is more than twice the one before, or a condensed species is present at
 // either point: the amounts of condensed species the report prints are those of the
 // iterate before the converged one (the solver takes them from its unknowns before it
 // moves them), which would change in their last digits with the path to the solution.
-void Runner::ExtrapolateStart() {
-  const PointStart& a = ws_.pointBefore;
-  const PointStart& b = ws_.pointStart;
+void Runner::ExtrapolateStart(const PointStart& a, const PointStart& b) {
   if (!a.valid || !b.valid) return;
   constexpr double kPresent = -10.0;  // ln n from which a condensed species is present
   for (int k = 1; k <= K_; ++k)
     if (ws_.run.Phase(k) == 1 && (a.lnn[k] >= kPresent || b.lnn[k] >= kPresent)) return;
   auto coordinate = [](int code, double v) {
-    return (code == kParamP || code == kParamV) && v > 0 ? std::log(v) : v;
+    if ((code == kParamP || code == kParamV) && v > 0) return std::log(v);
+    if (code == kParamT && v > 0) return 1 / v;
+    return v;
   };
   double f = 0;
   if (a.value2 == b.value2 && b.value2 == st_.value2 && a.value1 != b.value1) {
@@ -842,7 +845,10 @@ Flow Runner::SolvePoint() {
         ws_.X = start.X;
         ws_.species.n = start.n;
         ws_.species.lnn = start.lnn;
-        if (!startedFromRow) ExtrapolateStart();
+        if (startedFromRow)
+          ExtrapolateStart(ws_.rowBefore, ws_.rowStart);
+        else
+          ExtrapolateStart(ws_.pointBefore, ws_.pointStart);
       }
       st_.startMode = 2;
       code = CodeWord();
@@ -869,6 +875,7 @@ Flow Runner::SolvePoint() {
       start.value1 = st_.value1;
       start.value2 = st_.value2;
       start.valid = true;
+      if (startedFromRow) ws_.rowBefore = ws_.rowStart;
       if (startedFromRow || !ws_.rowStart.valid) ws_.rowStart = start;
     }
 

@@ -313,6 +313,7 @@ struct CalcWorkspace {
   PointStart pointStart;  // the last point solved
   PointStart pointBefore; // the point solved before it
   PointStart rowStart;    // the first point of the current row of a grid
+  PointStart rowBefore;   // the first point of the row before it
   // The throat and the exit state of each area ratio of the chamber point before, from
   // which the searches of the next chamber point of the variant start (core/rocket.h).
   PointStart throatStart;
