@@ -88,7 +88,7 @@ struct SpeciesFunctionContext {
   Array1<int, kMaxTransitionList> transitions;
   // 1/x and ln x of the reduced temperature x = T/10000 last evaluated at.
   double reducedT = -1;
-  long double reducedInv = 0, reducedLn = 0;
+  double reducedInv = 0, reducedLn = 0;
 };
 
 // ---- Linear algebra work space ---------------------------------------------------
