@@ -23,12 +23,32 @@ int SolveLinearSystem(LinearWork& work, Array1<double, kMaxUnknowns>& y, int n) 
     }
     const double pivot = a(k, k);
     if (pivot == 0.0) return 1;
+    // Columns k + 1 .. n + 1 of the rows below (column k is not read again), two rows at
+    // a time so that each element of the pivot row is loaded once for both.
     const double* __restrict pivotRowData = &a(k, 1);
-    for (int i = k + 1; i <= n; ++i) {
+    int i = k + 1;
+    for (; i + 1 <= n; i += 2) {
+      const double m1 = a(i, k) / pivot;
+      const double m2 = a(i + 1, k) / pivot;
+      double* __restrict row1 = &a(i, 1);
+      double* __restrict row2 = &a(i + 1, 1);
+      if (m1 != 0.0 && m2 != 0.0) {
+        for (int c = k; c <= n; ++c) {
+          const double v = pivotRowData[c];
+          row1[c] -= m1 * v;
+          row2[c] -= m2 * v;
+        }
+      } else if (m1 != 0.0) {
+        for (int c = k; c <= n; ++c) row1[c] -= m1 * pivotRowData[c];
+      } else if (m2 != 0.0) {
+        for (int c = k; c <= n; ++c) row2[c] -= m2 * pivotRowData[c];
+      }
+    }
+    if (i <= n) {
       const double m = a(i, k) / pivot;
-      if (m == 0.0) continue;
       double* __restrict row = &a(i, 1);
-      for (int c = k - 1; c <= n; ++c) row[c] -= m * pivotRowData[c];
+      if (m != 0.0)
+        for (int c = k; c <= n; ++c) row[c] -= m * pivotRowData[c];
     }
   }
   for (int r = n; r >= 1; --r) {
