@@ -1158,13 +1158,20 @@ RunOutcome Runner::Run() {
 
   s_.report.ClearFailure();
   if (!s_.report.Open(s_.ReportPath())) throw ReportWriteError(s_);
+  s_.report.HoldBlocks(true);
   // A table that cannot be opened here is reported by the first record written to it.
   s_.table.Open(s_.TablePath());
+  s_.table.HoldRecords(true);
 
   if (!SetUp()) return outcome_;
   outcome_.started = true;
   VariantLoop();
   outcome_.cancelled = st_.cancel;
+  // What the report and the table still hold goes to the files before the run counts as
+  // done.
+  s_.report.Flush();
+  if (s_.report.failed()) throw ReportWriteError(s_);
+  if (!s_.table.Flush()) throw RunWriteError(ResultsTableWriteError(s_));
   return outcome_;
 }
 

@@ -221,7 +221,7 @@ void EvaluateAllFunctions(CalcWorkspace& ws, const Layout& lay, double T) {
 }
 
 void Finish(Session& session) {
-  if (session.report.IsOpen()) session.report.Flush();
+  if (session.report.IsOpen()) session.report.FlushBlock();
   session.ui.SetProgressPosition(100);
 }
 

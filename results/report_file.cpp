@@ -32,11 +32,19 @@ bool ReportFile::Open(const std::string& path) {
   errno = 0;
   file_ = std::fopen(path.c_str(), "ab");
   if (!file_) Fail();
+  // Blocks of a run are written a quarter of a second's worth at a time (FlushIfDue);
+  // the stream's own buffer would write every few points.
+  if (file_) {
+    buffer_.resize(1 << 16);
+    std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
+  }
+  flushed_ = std::chrono::steady_clock::now();
   return file_ != nullptr;
 }
 
 void ReportFile::Close() {
   openInMemory_ = false;
+  holdBlocks_ = false;
   if (file_) {
     errno = 0;
     if (std::fclose(file_) != 0) Fail();
@@ -65,8 +73,14 @@ void ReportFile::Line(const std::string& text) {
 }
 
 void ReportFile::Flush() {
+  flushed_ = std::chrono::steady_clock::now();
   errno = 0;
   if (file_ && std::fflush(file_) != 0) Fail();
+}
+
+void ReportFile::FlushBlock() {
+  if (!file_) return;
+  if (!holdBlocks_ || std::chrono::steady_clock::now() - flushed_ >= kReportFlushInterval) Flush();
 }
 
 }  // namespace kvil

@@ -259,11 +259,41 @@ bool ResultsTableFile::Open(const std::string& path) {
 
 void ResultsTableFile::Close() {
   openInMemory_ = false;
-  if (file_) std::fclose(file_);
+  if (file_) {
+    Flush();
+    std::fclose(file_);
+  }
   file_ = nullptr;
+  pending_.clear();
+  hold_ = false;
+}
+
+void ResultsTableFile::HoldRecords(bool hold) {
+  hold_ = hold;
+  written_ = std::chrono::steady_clock::now();
+}
+
+bool ResultsTableFile::Flush() {
+  written_ = std::chrono::steady_clock::now();
+  if (pending_.empty()) return true;
+  const bool ok = Write(pending_.data(), pending_.size());
+  pending_.clear();
+  return ok;
 }
 
 bool ResultsTableFile::Append(const void* bytes, size_t size) {
+  if (!hold_) return Write(bytes, size);
+  if (!file_) {
+    if (error_.empty()) error_ = "the file is not open";
+    return false;
+  }
+  const auto* b = static_cast<const std::uint8_t*>(bytes);
+  pending_.insert(pending_.end(), b, b + size);
+  if (std::chrono::steady_clock::now() - written_ < kHeldRecordsInterval) return true;
+  return Flush();
+}
+
+bool ResultsTableFile::Write(const void* bytes, size_t size) {
   if (!file_) {
     if (error_.empty()) error_ = "the file is not open";
     return false;
