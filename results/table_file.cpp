@@ -289,7 +289,9 @@ bool ResultsTableFile::Append(const void* bytes, size_t size) {
   }
   const auto* b = static_cast<const std::uint8_t*>(bytes);
   pending_.insert(pending_.end(), b, b + size);
-  if (std::chrono::steady_clock::now() - written_ < kHeldRecordsInterval) return true;
+  if (pending_.size() < kHeldRecordsBytes &&
+      std::chrono::steady_clock::now() - written_ < kHeldRecordsInterval)
+    return true;
   return Flush();
 }
 

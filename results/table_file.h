@@ -83,8 +83,10 @@ bool AppendResultsExtension(Session& session, const std::vector<std::pair<int, d
 // The message of a failed AppendResultsRecord: the table's path and the reason.
 std::string ResultsTableWriteError(const Session& session);
 
-// Longest time the records of a run are held before they are written.
+// Longest time the records of a run are held before they are written, and the most
+// bytes held (a larger block gains nothing and leaves the cache to the records).
 inline constexpr std::chrono::milliseconds kHeldRecordsInterval{250};
+inline constexpr std::size_t kHeldRecordsBytes = 1 << 16;
 
 // The results table held open for appending during a run.  Kept in memory
 // (KeepInMemory), the records are not written to a file but to values() (one double
@@ -104,7 +106,7 @@ class ResultsTableFile {
   // Appends `bytes` in one piece and flushes; on failure the file is cut back to its
   // previous size.  False on failure.  While records are held (HoldRecords), they are
   // kept in memory and written together, whole, once kHeldRecordsInterval has passed
-  // since the last write, by Flush, and by Close; a failed write loses the records it
+  // since the last write or they fill kHeldRecordsBytes, by Flush, and by Close; a failed write loses the records it
   // held and leaves the file as it was before them.
   bool Append(const void* bytes, size_t size);
   // A run holds its records: one write of the table every quarter of a second instead of
