@@ -225,6 +225,16 @@ struct ResultsBlock {
   double LambdaEquilibrium() const { return lambdaFrozen + lambdaReacting; }
 };
 
+// The lines of the report on the elements of the system and their oxidizer/fuel
+// balance, as formed for the elements they hold.
+struct ReportElementBlock {
+  bool valid = false;
+  int elementCount = 0, taskElementCount = 0;
+  std::array<int, kMaxSystemElements> index{};     // of element 1 .. 20
+  std::array<float, kMaxSystemElements> amount{};  // mol/kg
+  std::string text;
+};
+
 // ---- State of a run (driver, throat, expansion, report) ------------------------
 
 struct RunState {
@@ -282,6 +292,7 @@ struct RunState {
   // Set once the report has shown the messages of the oxidizer/fuel balance in this run
   // (cleared by the report header), so that they are not repeated for every point.
   bool reportBalanceMessagesShown = false;
+  ReportElementBlock reportElementBlock;  // cleared by the report header
   // Records written to the results table since the Run command emptied it (the index
   // of the next one); extension entries name their record by it.
   long long resultsRecords = 0;

@@ -155,8 +155,7 @@ class PointWriter {
     ExpansionLines();
     EosLine();
     AssignedValues(value1, code1, value2, code2);
-    Elements();
-    OxidizerFuelLines();
+    ElementBlock();
     WriteSeparatorLine(s_);
     if (task_.options[kOptBrief] == 1)
       BriefResults();
@@ -232,8 +231,38 @@ class PointWriter {
     out_.Line(line);
   }
 
-  void Elements() {
-    out_.Line(Spaces(10) + "Elements in system, mole/kg");
+  // The elements of the system with the oxidizer/fuel ratio and the oxygen balance:
+  // the same lines for every point of a source-composition variant, formed when the
+  // elements differ from those they were formed for.
+  void ElementBlock() {
+    ReportElementBlock& block = ws_.state.reportElementBlock;
+    bool same = block.valid && block.elementCount == elementCount_ &&
+                block.taskElementCount == task_.elementCount;
+    for (int j = 1; j <= kMaxSystemElements && same; ++j)
+      same = block.index[j - 1] == task_.elements[j].index &&
+             block.amount[j - 1] == task_.elements[j].amount;
+    if (!same) {
+      block.text.clear();
+      Elements(block.text);
+      OxidizerFuelLines(block.text);
+      block.elementCount = elementCount_;
+      block.taskElementCount = task_.elementCount;
+      for (int j = 1; j <= kMaxSystemElements; ++j) {
+        block.index[j - 1] = task_.elements[j].index;
+        block.amount[j - 1] = task_.elements[j].amount;
+      }
+      block.valid = true;
+    }
+    out_.Write(block.text);
+  }
+
+  static void AddLine(std::string& text, const std::string& line) {
+    text += line;
+    text += "\r\n";
+  }
+
+  void Elements(std::string& text) {
+    AddLine(text, Spaces(10) + "Elements in system, mole/kg");
     std::string line = Spaces(2);
     int printed = 0;
     for (int j = 1; j <= elementCount_; ++j) {
@@ -241,23 +270,24 @@ class PointWriter {
       if (e.index <= 0 || !(e.amount > 1e-10)) continue;
       line += "[" + PadLeft(ElementSymbol(e.index), 2) + "]=" + Fixed(e.amount, 8, 4) + Spaces(2);
       if (++printed % 5 == 0) {
-        out_.Line(line);
+        AddLine(text, line);
         line = Spaces(2);
       }
     }
-    out_.Line(line);
+    AddLine(text, line);
   }
 
-  void OxidizerFuelLines() {
+  void OxidizerFuelLines(std::string& text) {
     // An element without an oxidizer/fuel class is reported once per run, not once
     // for every point.
     MessageGate gate(s_.ui, !ws_.state.reportBalanceMessagesShown);
     const OxidizerFuel of = OxidizerFuelBalance(task_, gate);
     if (gate.shown()) ws_.state.reportBalanceMessagesShown = true;
     if (of.fuel > 1e-8)
-      out_.Line("  Oxidizer/Fuel ratio: " + Fixed(double(of.oxidizer) / double(of.fuel), 8, 3));
+      AddLine(text,
+              "  Oxidizer/Fuel ratio: " + Fixed(double(of.oxidizer) / double(of.fuel), 8, 3));
     if (std::fabs(of.oxygenBalance) < 1000)
-      out_.Line("       Oxygen balance: " + Fixed(of.oxygenBalance, 8, 2) + " %");
+      AddLine(text, "       Oxygen balance: " + Fixed(of.oxygenBalance, 8, 2) + " %");
   }
 
   void BriefResults() {
@@ -659,6 +689,7 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
   const int codes[4] = {0, firstCode, secondCode, expansionCode};
 
   session.ws.state.reportBalanceMessagesShown = false;
+  session.ws.state.reportElementBlock.valid = false;
   out.Line(std::string(kRuleWidth, '*'));
   if (!task.slots[1].valueText.empty() || !task.slots[2].valueText.empty() || expansionCode != 0) {
     out.Line(Spaces(5) + "Date and time of calculations: " + DateTimeText());

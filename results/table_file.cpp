@@ -74,6 +74,8 @@ std::vector<double> BuildRecord(const Session& s) {
   const CalcWorkspace& ws = s.ws;
   const ResultsBlock& r = ws.results;
   std::vector<double> v;
+  v.reserve(4 + 2 * kMaxSystemElements + 2 * kMaxComponents + kResultsParameterCount +
+            2 * kSpeciesListCapacity);
 
   v.push_back(ws.state.rowKind);
   const int nEl = std::clamp(task.elementCount, 0, kMaxSystemElements);
@@ -172,8 +174,14 @@ bool AppendResultsRecord(Session& session, int /*componentCount*/) {
   std::vector<std::uint8_t> bytes(values.size() * 8);
   for (size_t i = 0; i < values.size(); ++i) PutLE<double>(bytes.data(), i * 8, values[i]);
 
-  const std::string path = session.TablePath();
   ResultsTableFile& table = session.table;
+  // A run holds the table open on its path for all its records.
+  if (table.Holding()) {
+    if (!table.Append(bytes.data(), bytes.size())) return false;
+    ++session.ws.state.resultsRecords;
+    return true;
+  }
+  const std::string path = session.TablePath();
   bool ok;
   if (table.IsOpen()) {
     if (table.path() == path) {

@@ -112,6 +112,7 @@ class ResultsTableFile {
   // A run holds its records: one write of the table every quarter of a second instead of
   // one per point (a system call that cost as much as the brief report of the point).
   void HoldRecords(bool hold);
+  bool Holding() const { return hold_ && file_ != nullptr; }
   // Writes the records held; false when that failed (error() says why).
   bool Flush();
   // Why the last Open or Append failed ("Permission denied", "Is a directory").
