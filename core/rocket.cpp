@@ -172,10 +172,12 @@ int ThroatForExpansion(Session& s, int componentCount, int& code, double chamber
   SavedAmounts saved;
   if (frozen) saved.Take(s);
   const bool atChamber = static_cast<float>(ws.results.p) == ws.state.chamberP &&
-                         static_cast<float>(ws.results.H) == ws.state.chamberH &&
-                         ws.results.soundSpeed >= 1.0;
+                         static_cast<float>(ws.results.H) == ws.state.chamberH;
   int status = 0;
-  if (!atChamber && ws.state.gasPresent) {
+  if (atChamber && !(ws.results.soundSpeed >= 1.0) && ws.state.gasPresent) {
+    // The chamber point without its sound velocity (the task does not print it).
+    g_model->SoundVelocity(s);
+  } else if (!atChamber && ws.state.gasPresent) {
     IdealGasScope scope(s, true);
     ResetNonIdealCorrections(s);
     code = CodeWord(s, 2, kParamP, kParamH);

@@ -272,20 +272,24 @@ void ResultsTableFile::Close() {
     std::fclose(file_);
   }
   file_ = nullptr;
-  pending_.clear();
+  held_ = 0;
   hold_ = false;
 }
 
 void ResultsTableFile::HoldRecords(bool hold) {
   hold_ = hold;
+  // The whole block at once, written through: its pages are not touched for the first
+  // time point by point (a page fault costs as much as a system call).
+  if (hold && pending_.size() < kHeldRecordsBytes) pending_.assign(kHeldRecordsBytes, 0);
+  held_ = 0;
   written_ = std::chrono::steady_clock::now();
 }
 
 bool ResultsTableFile::Flush() {
   written_ = std::chrono::steady_clock::now();
-  if (pending_.empty()) return true;
-  const bool ok = Write(pending_.data(), pending_.size());
-  pending_.clear();
+  if (held_ == 0) return true;
+  const bool ok = Write(pending_.data(), held_);
+  held_ = 0;
   return ok;
 }
 
@@ -295,9 +299,11 @@ bool ResultsTableFile::Append(const void* bytes, size_t size) {
     if (error_.empty()) error_ = "the file is not open";
     return false;
   }
-  const auto* b = static_cast<const std::uint8_t*>(bytes);
-  pending_.insert(pending_.end(), b, b + size);
-  if (pending_.size() < kHeldRecordsBytes &&
+  if (held_ + size > pending_.size() && !Flush()) return false;
+  if (size > pending_.size()) return Write(bytes, size);
+  std::memcpy(pending_.data() + held_, bytes, size);
+  held_ += size;
+  if (held_ < kHeldRecordsBytes / 2 &&
       std::chrono::steady_clock::now() - written_ < kHeldRecordsInterval)
     return true;
   return Flush();

@@ -83,8 +83,9 @@ bool AppendResultsExtension(Session& session, const std::vector<std::pair<int, d
 // The message of a failed AppendResultsRecord: the table's path and the reason.
 std::string ResultsTableWriteError(const Session& session);
 
-// Longest time the records of a run are held before they are written, and the most
-// bytes held (a larger block gains nothing and leaves the cache to the records).
+// Longest time the records of a run are held before they are written, and the size of
+// the block that holds them (written when half full: a larger block gains nothing and
+// leaves the cache to the records).
 inline constexpr std::chrono::milliseconds kHeldRecordsInterval{250};
 inline constexpr std::size_t kHeldRecordsBytes = 1 << 16;
 
@@ -146,7 +147,8 @@ class ResultsTableFile {
   std::FILE* file_ = nullptr;
   long end_ = -1;  // size of the file after the last append (-1: to be looked up)
   bool hold_ = false;
-  std::vector<std::uint8_t> pending_;  // whole records held, not yet written
+  std::vector<std::uint8_t> pending_;  // whole records held, not yet written: held_ bytes
+  std::size_t held_ = 0;
   std::chrono::steady_clock::time_point written_;
   std::string path_;
   bool inMemory_ = false;
