@@ -56,7 +56,10 @@ struct Layout {
   Array1<int, kMaxRunSpecies> var;      // variable of a taking-part condensed species
   Array1<int, kMaxRunSpecies> ordinal;  // gas ordinal of an EOS flag-2 species (0 none)
   Array1<double, kMaxRunSpecies> theta;
-  Matrix1<int, kMaxSystemElements + 1, kMaxRunSpecies> atoms;  // a_j (decoded charge)
+  // a_j of species k: the atoms of the run tables, the decoded charge in the charge row.
+  const RunSpeciesTables* run = nullptr;
+  Array1<int, kMaxRunSpecies> charge;
+  int atoms(int j, int k) const { return j <= E ? run->Atoms(j, k) : charge[k]; }
 };
 
 // Non-ideal terms of the systems (first routine of the derivative terms).  For the
@@ -449,6 +452,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   Layout& L = layout;
   L.ng = 0;
   L.m = 0;
+  L.run = &ws.run;
   L.E = elementCount;
   L.f = elementCount + (ions ? 1 : 0);
   L.T = res.T;
@@ -476,8 +480,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
     L.gas[k] = ws.run.Phase(k) != 1;
     L.takes[k] = ws.species.n[k] >= kTakePart && !L.fixed[k];
     if (L.gas[k]) L.ng += ws.species.n[k];
-    for (int j = 1; j <= L.E; ++j) L.atoms(j, k) = ws.run.Atoms(j, k);
-    if (ions) L.atoms(L.f, k) = DecodeCharge(ws.run.Atoms(L.E + 1, k));
+    if (ions) L.charge[k] = DecodeCharge(ws.run.Atoms(L.E + 1, k));
     L.theta[k] = (ws.species.H[k] - kRTheta * L.T) * kInvRc / (L.T * L.T);
     L.var[k] = 0;
     L.ordinal[k] = 0;
