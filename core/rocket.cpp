@@ -76,8 +76,14 @@ void TakeState(Session& s, const PointStart& start) {
 // When that start does not converge, the solve is repeated, without a message, from the
 // state the workspace held.  Solving every point from scratch (--fresh-start) keeps the
 // workspace's state.
-int SolveFromKnownState(Session& s, const PointStart& start, float value1, float value2,
-                        int& code) {
+//
+// With the same search at the two chamber points before, the start is moved on along the
+// line of chamber pressures (in ln p_ch) by the change between them, as the points of a
+// value list are (core/run.cpp); with one, it is moved to this chamber pressure: p and
+// lambda = ln(Rv T/V) by the pressure ratio (an unknown p otherwise approaches it by
+// steps of 20 %).
+int SolveFromKnownState(Session& s, const PointStart& start, const PointStart& before,
+                        float value1, float value2, int& code) {
   auto& st = s.ws.state;
   if (!start.valid || s.settings.freshStart || st.frozenComposition)
     return g_model->Solve(s, value1, value2, code);
@@ -85,13 +91,36 @@ int SolveFromKnownState(Session& s, const PointStart& start, float value1, float
   PointStart held;
   KeepState(s, held);
   TakeState(s, start);
-  // The state of the chamber point before, moved to this chamber pressure: p and
-  // lambda = ln(Rv T/V) by the pressure ratio (an unknown p otherwise approaches it by
-  // steps of 20 %).
-  if (start.value1 > 0 && st.chamberP > 0) {
+  double f = 0;
+  if (before.valid && before.value1 > 0 && start.value1 > 0 && st.chamberP > 0 &&
+      before.value1 != start.value1)
+    f = std::log(double(st.chamberP) / start.value1) /
+        std::log(double(start.value1) / before.value1);
+  auto& X = s.ws.X;
+  if (f > 0 && f <= 2) {
+    auto move = [f](double x0, double x1) { return x1 + f * (x1 - x0); };
+    const int E = s.task.elementCount + (s.task.Option(kOptIons) ? 1 : 0);
+    X[1] = std::exp(move(std::log(before.X[1]), std::log(start.X[1])));
+    for (int i = 2; i <= E + 6 && i <= kMaxUnknowns; ++i) X[i] = move(before.X[i], start.X[i]);
+    auto& sp = s.ws.species;
+    int q = 0;
+    for (int k = 1; k <= s.ws.run.count; ++k) {
+      if (s.ws.run.Phase(k) == 2) {
+        sp.lnn[k] = std::clamp(move(before.lnn[k], start.lnn[k]), -50.0, 10.0);
+        sp.n[k] = std::exp(sp.lnn[k]);
+      } else if (s.ws.run.Phase(k) == 1) {
+        const int i = E + 6 + ++q;
+        constexpr double kPresent = -10.0;
+        if (i > kMaxUnknowns || before.X[i] < kPresent || start.X[i] < kPresent) continue;
+        X[i] = std::clamp(move(before.X[i], start.X[i]), -50.0, 5.0);
+        sp.lnn[k] = X[i];
+        sp.n[k] = std::exp(X[i]);
+      }
+    }
+  } else if (start.value1 > 0 && st.chamberP > 0) {
     const double ratio = double(st.chamberP) / double(start.value1);
-    s.ws.X[1] *= ratio;
-    s.ws.X[3] += std::log(ratio);
+    X[1] *= ratio;
+    X[3] += std::log(ratio);
   }
   st.quietFailure = true;
   st.quietFailed = false;
@@ -223,7 +252,8 @@ int ComputeThroat(Session& s, int componentCount, int& code, double chamberEntro
   double a1 = r.soundSpeed;
   double H2 = Hch - 0.454 * a1 * a1 * 0.001;
   code = CodeWord(s, 2, kParamS, kParamH);
-  int status = SolveFromKnownState(s, ws.throatStart, S, static_cast<float>(H2), code);
+  int status =
+      SolveFromKnownState(s, ws.throatStart, ws.throatBefore, S, static_cast<float>(H2), code);
   if (status != 0) return finish(status);
   g_model->SoundVelocity(s);
   double a2 = r.soundSpeed;
@@ -262,6 +292,7 @@ int ComputeThroat(Session& s, int componentCount, int& code, double chamberEntro
   s.report.Line();
   s.report.Line(std::string(25, ' ') + "Throat conditions");
   s.report.Line();
+  ws.throatBefore = ws.throatStart;
   KeepState(s, ws.throatStart);
   st.throatAreaPerFlow = static_cast<float>(r.V / std::sqrt((Hch - H2) * 2000.0));
   st.throatP = static_cast<float>(r.p);
@@ -332,8 +363,9 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
                  : std::log(pch / st.throatP) + std::sqrt(1.535 * lnEps + 3.924 * lnEps * lnEps);
   double pe = pch / std::exp(L);
   // The exit of this area ratio (the expansion value in hand) at the chamber point before.
-  PointStart* exitStart =
-      st.index3 >= 1 && st.index3 <= kMaxListValues ? &ws.exitStart[st.index3] : nullptr;
+  const bool indexed = st.index3 >= 1 && st.index3 <= kMaxListValues;
+  PointStart* exitStart = indexed ? &ws.exitStart[st.index3] : nullptr;
+  PointStart* exitBefore = indexed ? &ws.exitBefore[st.index3] : nullptr;
 
   for (int step = 0; step < kMaxExpansionSteps; ++step) {
     if (st.frozenComposition && freezeP < pe) {
@@ -351,8 +383,9 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
       status = SolveFrozenAtEntropy(s, S, kParamP, static_cast<float>(pe), code);
     } else {
       code = CodeWord(s, 2, kParamS, kParamP);
-      status = step == 0 && exitStart ? SolveFromKnownState(s, *exitStart, S, float(pe), code)
-                                      : g_model->Solve(s, S, static_cast<float>(pe), code);
+      status = step == 0 && exitStart
+                   ? SolveFromKnownState(s, *exitStart, *exitBefore, S, float(pe), code)
+                   : g_model->Solve(s, S, static_cast<float>(pe), code);
     }
     if (status != 0) return status;
 
@@ -386,7 +419,10 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
       r.gasVolume = r.V;
       if (!frozen) {
         g_model->TransportProperties(s);
-        if (exitStart) KeepState(s, *exitStart);
+        if (exitStart) {
+          *exitBefore = *exitStart;
+          KeepState(s, *exitStart);
+        }
       }
       WritePointReport(s, s.task.elementCount, ws.run.count, S, kParamS,
                        static_cast<float>(areaRatio), kParamAreaRatio);

@@ -461,8 +461,9 @@ void Runner::VariantLoop() {
     st_.index1 = st_.index2 = 1;
     ws_.pointStart.valid = ws_.pointBefore.valid = false;
     ws_.rowStart.valid = ws_.rowBefore.valid = false;
-    ws_.throatStart.valid = false;
+    ws_.throatStart.valid = ws_.throatBefore.valid = false;
     for (PointStart& start : ws_.exitStart) start.valid = false;
+    for (PointStart& start : ws_.exitBefore) start.valid = false;
     K_ = ws_.run.count;
     E_ = task_.elementCount;
     if (K_ <= 0 || E_ <= 0) {

@@ -327,8 +327,8 @@ struct CalcWorkspace {
   PointStart rowBefore;   // the first point of the row before it
   // The throat and the exit state of each area ratio of the chamber point before, from
   // which the searches of the next chamber point of the variant start (core/rocket.h).
-  PointStart throatStart;
-  Array1<PointStart, kMaxListValues> exitStart;
+  PointStart throatStart, throatBefore;  // and of the chamber point before that
+  Array1<PointStart, kMaxListValues> exitStart, exitBefore;
   BkwRunData bkw;
   EquilibriumDerivatives derivatives;
   SoundSolution sound;
