@@ -3,6 +3,10 @@
 #include <cmath>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace kvil {
 
 int SolveLinearSystem(LinearWork& work, Array1<double, kMaxUnknowns>& y, int n) {
@@ -60,6 +64,27 @@ int SolveLinearSystem(LinearWork& work, Array1<double, kMaxUnknowns>& y, int n) 
 }
 
 namespace {
+
+// The largest |x[i]|, i < n (0 for n = 0); elements that are not numbers are passed over,
+// as the comparisons of the scan pass over them.
+double LargestMagnitude(const double* x, int n) {
+  int i = 0;
+  double top = 0.0;
+#ifdef __SSE2__
+  // Two at a time: max(v, acc) keeps acc when v is not a number.
+  const __m128d sign = _mm_set1_pd(-0.0);
+  __m128d acc = _mm_setzero_pd();
+  for (; i + 2 <= n; i += 2) acc = _mm_max_pd(_mm_andnot_pd(sign, _mm_loadu_pd(x + i)), acc);
+  double pair[2];
+  _mm_storeu_pd(pair, acc);
+  top = pair[0] > pair[1] ? pair[0] : pair[1];
+#endif
+  for (; i < n; ++i) {
+    const double v = std::fabs(x[i]);
+    if (v > top) top = v;
+  }
+  return top;
+}
 
 // Position of the largest magnitude in the submatrix rows/columns from..end, scanned
 // column by column and, within a column, row by row; a later element replaces the
@@ -121,13 +146,18 @@ int FactorFullPivot(LinearWork& work, int rows, int cols) {
       const double u = column[k - 1];
       if (u != 0.0)
         for (int r = k; r < rows; ++r) column[r] -= lower[r] * u;
-      for (int r = k; r < rows; ++r) {
-        const double v = std::fabs(column[r]);
-        if (v > largest) {
-          largest = v;
-          pr = r + 1;
-          pc = c;
-        }
+      // The column's largest magnitude first; only a column that holds a larger one
+      // than the columns before is searched for its first position (the element the
+      // scan would take).
+      if (k >= rows) continue;
+      const double top = LargestMagnitude(column + k, rows - k);
+      if (top > largest) {
+        int r = k;
+        while (r < rows && !(std::fabs(column[r]) == top)) ++r;
+        if (r == rows) continue;  // no number in the column
+        largest = top;
+        pr = r + 1;
+        pc = c;
       }
     }
     if (k == limit) break;
