@@ -1137,12 +1137,16 @@ int SolveEquilibrium(Session& session, float value1, float value2, int& code, in
   res.cpUnbounded = res.cvUnbounded = false;
   res.lambdaFrozen = res.lambdaReacting = res.viscosity = 0;
 
-  ProgressLabels labels;
-  labels.parameter1 = std::string(ParameterName(c1)) + Fixed(value1, 12, 5) + ParameterUnit(c1);
-  labels.parameter2 = std::string(ParameterName(c2)) + Fixed(value2, 12, 5) + ParameterUnit(c2);
-  labels.parameterVariant = "Parameter variant No " + IntText(ws.state.parameterVariant);
-  labels.componentVariant = "Component variant No " + IntText(ws.state.componentVariant);
-  session.ui.SetProgressLabels(labels);
+  if (session.ui.ShowsProgressLabels()) {
+    ProgressLabels labels;
+    labels.parameter1 =
+        std::string(ParameterName(c1)) + Fixed(value1, 12, 5) + ParameterUnit(c1);
+    labels.parameter2 =
+        std::string(ParameterName(c2)) + Fixed(value2, 12, 5) + ParameterUnit(c2);
+    labels.parameterVariant = "Parameter variant No " + IntText(ws.state.parameterVariant);
+    labels.componentVariant = "Component variant No " + IntText(ws.state.componentVariant);
+    session.ui.SetProgressLabels(labels);
+  }
 
   // Two different assigned parameters among p, T, V, S, H, U are needed; anything
   // else leaves the system without a solution.

@@ -117,6 +117,7 @@ class MessageGate : public Interaction {
   }
   void ShowProgress(bool visible) override { inner_.ShowProgress(visible); }
   void SetProgressLabels(const ProgressLabels& l) override { inner_.SetProgressLabels(l); }
+  bool ShowsProgressLabels() const override { return inner_.ShowsProgressLabels(); }
   void SetProgressPosition(int position) override { inner_.SetProgressPosition(position); }
   void ProcessPendingInput() override { inner_.ProcessPendingInput(); }
   bool shown() const { return shown_; }

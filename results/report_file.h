@@ -15,7 +15,6 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace kvil {
 
@@ -67,8 +66,11 @@ class ReportFile {
  private:
   void Fail();
 
+  void WritePending();
+  static constexpr std::size_t kPendingBytes = 1 << 16;
+
   std::FILE* file_ = nullptr;
-  std::vector<char> buffer_;  // the stream's buffer
+  std::string pending_;  // text written and not yet handed to the stream
   bool holdBlocks_ = false;
   std::chrono::steady_clock::time_point flushed_;
   bool inMemory_ = false;
