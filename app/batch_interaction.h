@@ -26,6 +26,7 @@ class BatchInteraction : public Interaction {
   void SetProgressLabels(const ProgressLabels&) override {}
   void SetProgressPosition(int) override {}
   void ProcessPendingInput() override {}
+  bool ShowsProgressLabels() const override { return false; }
 
   void SetDefaultAnswer(Answer answer) { defaultAnswer_ = answer; }
   // Number of messages of each kind written so far.

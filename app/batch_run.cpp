@@ -58,6 +58,7 @@ class ProgressInteraction : public BatchInteraction {
   ProgressInteraction(Answer answer, bool showProgress)
       : BatchInteraction(stderr, answer), show_(showProgress) {}
 
+  bool ShowsProgressLabels() const override { return show_; }
   void SetProgressLabels(const ProgressLabels& labels) override {
     if (!show_) return;
     const std::string key = labels.parameterVariant + "|" + labels.componentVariant;

@@ -2,21 +2,25 @@
 in one run (developer script, not part of the build; needs Debian's rocketcea and
 /usr/bin/python3):
 
-    /usr/bin/python3 bench/batch_vs_cea.py build/kvil-batch [OTHER_KVIL_BATCH]
+    /usr/bin/python3 bench/batch_vs_cea.py build/kvil-batch [OTHER_KVIL_BATCH ...]
 
 The cases (bench/cases, written with the project's datafile layout): a 10 x 10 TP grid of
 CH4/air (T 1500..3300 K by 200 K, p 0.1..15 MPa), HP at 10 pressures of CH4/air and of
-AP/Al/HTPB, and a rocket of AP/Al/HTPB with throat and expansion to an area ratio of 10
-at 10 chamber pressures (CEA: rocket equilibrium, supar=10);
-each with a one-point twin.  Marginal cost = median over the rounds of (N-point run -
+AP/Al/HTPB, HP of CH4/air in short steps (p = 1, 2, ..., 20 MPa), and a rocket of
+AP/Al/HTPB with throat and expansion to an area ratio of 10 at 10 chamber pressures
+(CEA: rocket equilibrium, supar=10); each with a one-point twin.  Marginal cost = median over the rounds of (N-point run -
 one-point run) / (N - 1), 15 rounds (KVIL_BENCH_REPS), the runs of both programs
 interleaved; times are CPU times (user + system) of the work, kvil-batch's of its process,
 CEA's of its call (KVIL_BENCH_CLOCK=wall for the wall clock).
 kvil-batch is timed as a user runs it (process start, database, report, table); it is
 timed twice: solving every point from scratch (--fresh-start) and continuing from the
 previous point (the default).  CEA writes its full output with transport properties
-("full") or its plain output ("plain").  An optional second kvil-batch (an earlier build,
-say) is timed in the same runs, continuing, as "other", for a before/after figure.
+("full") or its plain output ("plain").  Further kvil-batch programs (earlier builds,
+say) are timed in the same runs, continuing, as "other", for before/after figures (the
+first on the case's line, the others on lines of their own).
+Each kvil-batch is also timed on a copy of the cases with "Brief" results and "Sound" off
+(task options 60 and 24), the report that compares with CEA's plain output ("brief",
+and "other brief" for the others).
 
 Also per case: Newton iterations per point (kvil-batch --stats: the N-point run minus the
 one-point run over N - 1; CEA: its debug listing of points 1 to 10, the mean of points 2
@@ -30,7 +34,7 @@ import rocketcea
 import rocketcea.py_cea as py_cea
 
 KB = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else 'build/kvil-batch')
-OTHER = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
+OTHERS = [os.path.abspath(a) for a in sys.argv[2:]]
 CASES = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'cases')
 WORK = tempfile.mkdtemp(prefix='kvil_bench_') + '/'
 for f in os.listdir(CASES):
@@ -39,6 +43,17 @@ LIB = os.path.dirname(rocketcea.__file__)
 for lib in ('thermo.lib', 'trans.lib', 'f.inp'):
     shutil.copy(os.path.join(LIB, lib), WORK)
 REPS = int(os.environ.get('KVIL_BENCH_REPS', '15'))
+
+
+def brief_copy(name):
+    """The case with "Brief" results and "Sound" off, as WORK/b-NAME.dat (line 1: eight
+    unit codes, then the 64 option bytes)."""
+    lines = open(WORK + name + '.dat', 'rb').read().decode('latin-1').split('\r\n')
+    items = lines[0].split(' ')
+    items[8 + 60] = '1'
+    items[8 + 24] = '0'
+    lines[0] = ' '.join(items)
+    open(WORK + 'b-' + name + '.dat', 'wb').write('\r\n'.join(lines).encode('latin-1'))
 # CPU time (user + system) of the process by default: on a shared machine it is far
 # steadier than the wall clock; KVIL_BENCH_CLOCK=wall times the wall clock instead.
 CPU = os.environ.get('KVIL_BENCH_CLOCK', 'cpu') != 'wall'
@@ -86,14 +101,16 @@ SETS = [  # name, one-point twin, points, CEA reactants, CEA problem (N points),
     ('tp-grid', 'tp-one', 100, CH4AIR, 'tp ' + PB + ' ' + TK, 'tp p,bar=1 t,k=1500'),
     ('hp-ch4', 'hp-ch4-one', 10, CH4AIR, 'hp ' + PB, 'hp p,bar=1'),
     ('hp-apal', 'hp-apal-one', 10, APAL, 'hp ' + PB, 'hp p,bar=1'),
+    ('hp-ch4-steps', 'hp-ch4-steps-one', 20, CH4AIR,
+     'hp p,bar=' + ','.join(str(10 * i) for i in range(1, 21)), 'hp p,bar=10'),
     ('rocket', 'rocket-one', 10, APAL_ROCKET, 'rocket equilibrium ' + PB + ' supar=10',
      'rocket equilibrium p,bar=70 supar=10'),
 ]
 
 
-def kvil_stats(name):
+def kvil_stats(name, program=None):
     """Newton iterations of a continued run and the peak memory of its process, kB."""
-    err = subprocess.run([KB, '--stats', name + '.dat'], cwd=WORK, stdout=subprocess.DEVNULL,
+    err = subprocess.run([program or KB, '--stats', name + '.dat'], cwd=WORK, stdout=subprocess.DEVNULL,
                          stderr=subprocess.PIPE, text=True).stderr
     m = re.search(r'stats: (\d+) equilibrium solves, (\d+) Newton iterations, peak memory (\d+)', err)
     return int(m.group(2)), int(m.group(3))
@@ -148,28 +165,47 @@ def marginal(big, one, n):
 
 print('marginal cost per point, us of %s time (medians of %d; ratio = kvil-batch continued / CEA)' % ('CPU' if CPU else 'wall', REPS))
 for name, one, n, reac, big_prob, one_prob in SETS:
-    t = {k: ([], []) for k in ('fresh', 'cont', 'other', 'full', 'plain')}
+    brief_copy(name)
+    brief_copy(one)
+    keys = ['fresh', 'cont', 'brief', 'full', 'plain']
+    for i in range(len(OTHERS)):
+        keys += ['other%d' % i, 'other%d brief' % i]
+    t = {k: ([], []) for k in keys}
     for _ in range(REPS):
         for k in ('fresh', 'cont'):
             t[k][0].append(kvil(name, k == 'fresh'))
             t[k][1].append(kvil(one, k == 'fresh'))
-        if OTHER:
-            t['other'][0].append(kvil(name, False, OTHER))
-            t['other'][1].append(kvil(one, False, OTHER))
+        t['brief'][0].append(kvil('b-' + name, False))
+        t['brief'][1].append(kvil('b-' + one, False))
+        for i, other in enumerate(OTHERS):
+            t['other%d' % i][0].append(kvil(name, False, other))
+            t['other%d' % i][1].append(kvil(one, False, other))
+            t['other%d brief' % i][0].append(kvil('b-' + name, False, other))
+            t['other%d brief' % i][1].append(kvil('b-' + one, False, other))
         if reac:
             for k, out in (('full', 'output siunits transport '), ('plain', 'output siunits ')):
                 t[k][0].append(cea(deck(reac, big_prob, out)))
                 t[k][1].append(cea(deck(reac, one_prob, out)))
     m = {k: marginal(v[0], v[1], n) for k, v in t.items() if v[0]}
-    line = '%-8s kvil fresh %6.0f  continued %6.0f' % (name, m['fresh'], m['cont'])
-    if 'other' in m:
-        line += '  other %6.0f' % m['other']
+    line = '%-12s kvil fresh %5.0f  continued %5.0f  brief %5.0f' % (
+        name, m['fresh'], m['cont'], m['brief'])
+    if 'other0' in m:
+        line += '  other %5.0f  other brief %5.0f' % (m['other0'], m['other0 brief'])
     if 'full' in m:
-        line += '  CEA full %6.0f  plain %6.0f  ratio full %.2f  plain %.2f' % (
-            m['full'], m['plain'], m['cont'] / m['full'], m['cont'] / m['plain'])
+        line += '  CEA full %5.0f  plain %5.0f  ratio full %.2f  brief/plain %.2f' % (
+            m['full'], m['plain'], m['cont'] / m['full'], m['brief'] / m['plain'])
+        if 'other0' in m:
+            line += '  other: %.2f  %.2f' % (m['other0'] / m['full'], m['other0 brief'] / m['plain'])
     print(line, flush=True)
+    for i in range(1, len(OTHERS)):
+        o, ob = m['other%d' % i], m['other%d brief' % i]
+        print('%-12s   other %s: continued %5.0f  brief %5.0f  ratio full %.2f  brief/plain %.2f' % (
+            '', OTHERS[i], o, ob, o / m['full'], ob / m['plain']), flush=True)
     (itN, memN), (it1, _) = kvil_stats(name), kvil_stats(one)
-    line = '%-8s   iterations per point: kvil %.1f' % ('', (itN - it1) / (n - 1))
+    line = '%-12s   iterations per point: kvil %.1f' % ('', (itN - it1) / (n - 1))
+    if OTHERS:
+        (oN, _), (o1, _) = kvil_stats(name, OTHERS[0]), kvil_stats(one, OTHERS[0])
+        line += '  other %.1f' % ((oN - o1) / (n - 1))
     if reac:
         line += '  CEA %.1f' % cea_iterations(reac, big_prob)
     line += ';  peak memory, MB: kvil %.1f' % (memN / 1024)

@@ -56,6 +56,9 @@ class Interaction {
   virtual void ShowProgress(bool visible) = 0;
   virtual void SetProgressLabels(const ProgressLabels& labels) = 0;
   virtual void SetProgressPosition(int position) = 0;  // 0..100
+  // False when SetProgressLabels shows nothing: the solver then does not form the
+  // labels (formatting them cost more than a Newton iteration's linear solve).
+  virtual bool ShowsProgressLabels() const { return true; }
 
   // Lets the user interface handle pending input (a STOP click, a repaint).  The
   // run calls it before every solve; a front end without input does nothing.

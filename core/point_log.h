@@ -39,6 +39,7 @@ class PointLog : public Interaction, public RunObserver {
   void SetProgressLabels(const ProgressLabels& labels) override {
     shown_.SetProgressLabels(labels);
   }
+  bool ShowsProgressLabels() const override { return shown_.ShowsProgressLabels(); }
   void SetProgressPosition(int position) override { shown_.SetProgressPosition(position); }
   void ProcessPendingInput() override { shown_.ProcessPendingInput(); }
 

@@ -36,8 +36,13 @@ class DefaultModel : public RocketStateModel {
   int Solve(Session& s, float value1, float value2, int& code) override {
     return SolveEquilibrium(s, value1, value2, code, s.ws.run.count, s.task.elementCount);
   }
+  // The searches need the sound velocity of every iterate; the transport properties
+  // only of the state they settle on.
   void SoundVelocity(Session& s) override {
-    ComputeSoundVelocity(s, s.task.elementCount, s.ws.run.count, s.task.Option(kOptIons));
+    ComputeSoundVelocity(s, s.task.elementCount, s.ws.run.count, s.task.Option(kOptIons), false);
+  }
+  void TransportProperties(Session& s) override {
+    CompleteTransportProperties(s, s.ws.run.count);
   }
 };
 
@@ -46,6 +51,88 @@ RocketStateModel* g_model = &g_defaultModel;
 
 int CodeWord(const Session& s, int startMode, int c1, int c2) {
   return SolverCodeWord(startMode, c1, c2, s.task.Option(kOptIons));
+}
+
+// The state of the workspace as a start of a later solve.
+void KeepState(const Session& s, PointStart& start) {
+  start.X = s.ws.X;
+  start.n = s.ws.species.n;
+  start.lnn = s.ws.species.lnn;
+  start.value1 = s.ws.state.chamberP;  // the chamber pressure it belongs to
+  start.value2 = 0;
+  start.valid = true;
+}
+
+void TakeState(Session& s, const PointStart& start) {
+  s.ws.X = start.X;
+  s.ws.species.n = start.n;
+  s.ws.species.lnn = start.lnn;
+}
+
+// The first solve of a search (throat, exit at an area ratio) starts from the state the
+// same search settled on at the chamber point before, when there is one: of the states
+// known it lies closest (the chamber state the throat would start from is some 100 K
+// hotter; the throat the exit would start from, at a pressure thirty times higher).
+// When that start does not converge, the solve is repeated, without a message, from the
+// state the workspace held.  Solving every point from scratch (--fresh-start) keeps the
+// workspace's state.
+//
+// With the same search at the two chamber points before, the start is moved on along the
+// line of chamber pressures (in ln p_ch) by the change between them, as the points of a
+// value list are (core/run.cpp); with one, it is moved to this chamber pressure: p and
+// lambda = ln(Rv T/V) by the pressure ratio (an unknown p otherwise approaches it by
+// steps of 20 %).
+int SolveFromKnownState(Session& s, const PointStart& start, const PointStart& before,
+                        float value1, float value2, int& code) {
+  auto& st = s.ws.state;
+  if (!start.valid || s.settings.freshStart || st.frozenComposition)
+    return g_model->Solve(s, value1, value2, code);
+  const int word = code;
+  PointStart held;
+  KeepState(s, held);
+  TakeState(s, start);
+  double f = 0;
+  if (before.valid && before.value1 > 0 && start.value1 > 0 && st.chamberP > 0 &&
+      before.value1 != start.value1)
+    f = std::log(double(st.chamberP) / start.value1) /
+        std::log(double(start.value1) / before.value1);
+  auto& X = s.ws.X;
+  if (f > 0 && f <= 2) {
+    auto move = [f](double x0, double x1) { return x1 + f * (x1 - x0); };
+    const int E = s.task.elementCount + (s.task.Option(kOptIons) ? 1 : 0);
+    X[1] = std::exp(move(std::log(before.X[1]), std::log(start.X[1])));
+    for (int i = 2; i <= E + 6 && i <= kMaxUnknowns; ++i) X[i] = move(before.X[i], start.X[i]);
+    auto& sp = s.ws.species;
+    int q = 0;
+    for (int k = 1; k <= s.ws.run.count; ++k) {
+      if (s.ws.run.Phase(k) == 2) {
+        sp.lnn[k] = std::clamp(move(before.lnn[k], start.lnn[k]), -50.0, 10.0);
+        sp.n[k] = std::exp(sp.lnn[k]);
+      } else if (s.ws.run.Phase(k) == 1) {
+        const int i = E + 6 + ++q;
+        constexpr double kPresent = -10.0;
+        if (i > kMaxUnknowns || before.X[i] < kPresent || start.X[i] < kPresent) continue;
+        X[i] = std::clamp(move(before.X[i], start.X[i]), -50.0, 5.0);
+        sp.lnn[k] = X[i];
+        sp.n[k] = std::exp(X[i]);
+      }
+    }
+  } else if (start.value1 > 0 && st.chamberP > 0) {
+    const double ratio = double(st.chamberP) / double(start.value1);
+    X[1] *= ratio;
+    X[3] += std::log(ratio);
+  }
+  st.quietFailure = true;
+  st.quietFailed = false;
+  int status = g_model->Solve(s, value1, value2, code);
+  st.quietFailure = false;
+  if (status != 0 && (status == kSolveNotConverged || st.quietFailed)) {
+    TakeState(s, held);
+    code = word;
+    status = g_model->Solve(s, value1, value2, code);
+  }
+  st.quietFailed = false;
+  return status;
 }
 
 
@@ -114,10 +201,12 @@ int ThroatForExpansion(Session& s, int componentCount, int& code, double chamber
   SavedAmounts saved;
   if (frozen) saved.Take(s);
   const bool atChamber = static_cast<float>(ws.results.p) == ws.state.chamberP &&
-                         static_cast<float>(ws.results.H) == ws.state.chamberH &&
-                         ws.results.soundSpeed >= 1.0;
+                         static_cast<float>(ws.results.H) == ws.state.chamberH;
   int status = 0;
-  if (!atChamber && ws.state.gasPresent) {
+  if (atChamber && !(ws.results.soundSpeed >= 1.0) && ws.state.gasPresent) {
+    // The chamber point without its sound velocity (the task does not print it).
+    g_model->SoundVelocity(s);
+  } else if (!atChamber && ws.state.gasPresent) {
     IdealGasScope scope(s, true);
     ResetNonIdealCorrections(s);
     code = CodeWord(s, 2, kParamP, kParamH);
@@ -163,7 +252,8 @@ int ComputeThroat(Session& s, int componentCount, int& code, double chamberEntro
   double a1 = r.soundSpeed;
   double H2 = Hch - 0.454 * a1 * a1 * 0.001;
   code = CodeWord(s, 2, kParamS, kParamH);
-  int status = g_model->Solve(s, S, static_cast<float>(H2), code);
+  int status =
+      SolveFromKnownState(s, ws.throatStart, ws.throatBefore, S, static_cast<float>(H2), code);
   if (status != 0) return finish(status);
   g_model->SoundVelocity(s);
   double a2 = r.soundSpeed;
@@ -202,12 +292,15 @@ int ComputeThroat(Session& s, int componentCount, int& code, double chamberEntro
   s.report.Line();
   s.report.Line(std::string(25, ' ') + "Throat conditions");
   s.report.Line();
+  ws.throatBefore = ws.throatStart;
+  KeepState(s, ws.throatStart);
   st.throatAreaPerFlow = static_cast<float>(r.V / std::sqrt((Hch - H2) * 2000.0));
   st.throatP = static_cast<float>(r.p);
   st.throatK = static_cast<float>(r.kEquilibrium);
   st.expansionFlag = true;
   st.throatFlag = true;
   r.gasVolume = r.V;
+  g_model->TransportProperties(s);
   WritePointReport(s, s.task.elementCount, ws.run.count, S, kParamS, static_cast<float>(H2),
                    kParamH);
   try {
@@ -269,6 +362,10 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
                  ? 1.4 * lnEps + st.throatK
                  : std::log(pch / st.throatP) + std::sqrt(1.535 * lnEps + 3.924 * lnEps * lnEps);
   double pe = pch / std::exp(L);
+  // The exit of this area ratio (the expansion value in hand) at the chamber point before.
+  const bool indexed = st.index3 >= 1 && st.index3 <= kMaxListValues;
+  PointStart* exitStart = indexed ? &ws.exitStart[st.index3] : nullptr;
+  PointStart* exitBefore = indexed ? &ws.exitBefore[st.index3] : nullptr;
 
   for (int step = 0; step < kMaxExpansionSteps; ++step) {
     if (st.frozenComposition && freezeP < pe) {
@@ -286,7 +383,9 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
       status = SolveFrozenAtEntropy(s, S, kParamP, static_cast<float>(pe), code);
     } else {
       code = CodeWord(s, 2, kParamS, kParamP);
-      status = g_model->Solve(s, S, static_cast<float>(pe), code);
+      status = step == 0 && exitStart
+                   ? SolveFromKnownState(s, *exitStart, *exitBefore, S, float(pe), code)
+                   : g_model->Solve(s, S, static_cast<float>(pe), code);
     }
     if (status != 0) return status;
 
@@ -318,6 +417,13 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
       st.expansionFlag = true;
       st.frozenFlag = frozen;
       r.gasVolume = r.V;
+      if (!frozen) {
+        g_model->TransportProperties(s);
+        if (exitStart) {
+          *exitBefore = *exitStart;
+          KeepState(s, *exitStart);
+        }
+      }
       WritePointReport(s, s.task.elementCount, ws.run.count, S, kParamS,
                        static_cast<float>(areaRatio), kParamAreaRatio);
       st.frozenFlag = previousFrozenFlag;

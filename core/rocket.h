@@ -86,8 +86,12 @@ struct RocketStateModel {
   virtual ~RocketStateModel() = default;
   // As SolveEquilibrium: returns the status and leaves it in code.
   virtual int Solve(Session& session, float value1, float value2, int& code) = 0;
-  // As ComputeSoundVelocity: ws.results.soundSpeed and kEquilibrium.
+  // As ComputeSoundVelocity: ws.results.soundSpeed and kEquilibrium (the default leaves
+  // the transport properties for TransportProperties).
   virtual void SoundVelocity(Session& session) = 0;
+  // The transport properties of the state of the last SoundVelocity, before the state
+  // is written.
+  virtual void TransportProperties(Session&) {}
 };
 void SetRocketStateModel(RocketStateModel* model);
 

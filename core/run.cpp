@@ -361,6 +361,7 @@ class Runner {
   Flow DetonationPoints();
   Flow ExpansionPoints();
   void SetEosFlags();
+  void ExtrapolateStart(const PointStart& before, const PointStart& last);
   double CondensedVolume() const;
   bool PrintIdealGas(double nGas);
   bool WriteReport();
@@ -474,7 +475,11 @@ void Runner::VariantLoop() {
     st_.expansionFlag = false;
     st_.startMode = 1;
     st_.index1 = st_.index2 = 1;
-    ws_.pointStart.valid = ws_.rowStart.valid = false;
+    ws_.pointStart.valid = ws_.pointBefore.valid = false;
+    ws_.rowStart.valid = ws_.rowBefore.valid = false;
+    ws_.throatStart.valid = ws_.throatBefore.valid = false;
+    for (PointStart& start : ws_.exitStart) start.valid = false;
+    for (PointStart& start : ws_.exitBefore) start.valid = false;
     K_ = ws_.run.count;
     E_ = task_.elementCount;
     if (K_ <= 0 || E_ <= 0) {
@@ -697,6 +702,53 @@ Flow Runner::ExpansionPoints() {
 
 // ---- One point with the non-ideal iteration (F) ------------------------------------
 
+// Along a line of points (one assigned value changing, the other held) the state moves
+// smoothly: the start of a point is the last converged state moved on by the change
+// between the two points before, scaled to this step (in ln p and ln V for a pressure or
+// a volume, in 1/T for a temperature: the coordinates the state follows more nearly
+// linearly).  In a grid the first point of a row is so moved on from the first points of
+// the two rows before.  From there the solve
+// needs about one Newton iteration less.  Amounts stay within the bounds of the
+// iteration.  Nothing is moved when the points do not lie on a line, the step turns
+// back or is more than twice the one before, or a condensed species is present at
+// either point: the amounts of condensed species the report prints are those of the
+// iterate before the converged one (the solver takes them from its unknowns before it
+// moves them), which would change in their last digits with the path to the solution.
+void Runner::ExtrapolateStart(const PointStart& a, const PointStart& b) {
+  if (!a.valid || !b.valid) return;
+  constexpr double kPresent = -10.0;  // ln n from which a condensed species is present
+  for (int k = 1; k <= K_; ++k)
+    if (ws_.run.Phase(k) == 1 && (a.lnn[k] >= kPresent || b.lnn[k] >= kPresent)) return;
+  auto coordinate = [](int code, double v) {
+    if ((code == kParamP || code == kParamV) && v > 0) return std::log(v);
+    if (code == kParamT && v > 0) return 1 / v;
+    return v;
+  };
+  double f = 0;
+  if (a.value2 == b.value2 && b.value2 == st_.value2 && a.value1 != b.value1) {
+    const double u0 = coordinate(st_.c1, a.value1), u1 = coordinate(st_.c1, b.value1);
+    f = (coordinate(st_.c1, st_.value1) - u1) / (u1 - u0);
+  } else if (a.value1 == b.value1 && b.value1 == st_.value1 && a.value2 != b.value2) {
+    const double u0 = coordinate(st_.c2, a.value2), u1 = coordinate(st_.c2, b.value2);
+    f = (coordinate(st_.c2, st_.value2) - u1) / (u1 - u0);
+  }
+  if (!(f > 0 && f <= 2)) return;
+  const int E = E_ + (ions_ ? 1 : 0);
+  auto& X = ws_.X;
+  auto& sp = ws_.species;
+  auto move = [f](double x0, double x1) { return x1 + f * (x1 - x0); };
+  for (int i = 1; i <= E + 6; ++i) X[i] = move(a.X[i], b.X[i]);
+  // An assigned pressure is in place: lambda has been moved with it already (the solver
+  // would move lambda again by the ratio of the assigned pressure to this one).
+  if (st_.c1 == kParamP) X[1] = st_.value1 * kMPaToAtm;
+  if (st_.c2 == kParamP) X[1] = st_.value2 * kMPaToAtm;
+  for (int k = 1; k <= K_; ++k) {
+    if (ws_.run.Phase(k) != 2) continue;
+    sp.lnn[k] = std::clamp(move(a.lnn[k], b.lnn[k]), -50.0, 10.0);
+    sp.n[k] = std::exp(sp.lnn[k]);
+  }
+}
+
 double Runner::CondensedVolume() const {
   double v = 0;
   for (int k = 1; k <= K_; ++k)
@@ -817,6 +869,10 @@ Flow Runner::SolvePoint() {
         ws_.X = start.X;
         ws_.species.n = start.n;
         ws_.species.lnn = start.lnn;
+        if (startedFromRow)
+          ExtrapolateStart(ws_.rowBefore, ws_.rowStart);
+        else
+          ExtrapolateStart(ws_.pointBefore, ws_.pointStart);
       }
       st_.startMode = 2;
       code = CodeWord();
@@ -836,12 +892,14 @@ Flow Runner::SolvePoint() {
     if (code != kSolveOk) return Flow::Done;
     if (pass == 0 && st_.rowKind == 0 && !st_.frozenComposition) {
       PointStart& start = ws_.pointStart;
+      ws_.pointBefore = start;
       start.X = ws_.X;
       start.n = ws_.species.n;
       start.lnn = ws_.species.lnn;
       start.value1 = st_.value1;
       start.value2 = st_.value2;
       start.valid = true;
+      if (startedFromRow) ws_.rowBefore = ws_.rowStart;
       if (startedFromRow || !ws_.rowStart.valid) ws_.rowStart = start;
     }
 
@@ -1125,8 +1183,10 @@ RunOutcome Runner::Run() {
 
   s_.report.ClearFailure();
   if (!s_.report.Open(s_.ReportPath())) throw ReportWriteError(s_);
+  s_.report.HoldBlocks(true);
   // A table that cannot be opened here is reported by the first record written to it.
   s_.table.Open(s_.TablePath());
+  s_.table.HoldRecords(true);
 
   if (!SetUp()) return outcome_;
   outcome_.started = true;
@@ -1140,6 +1200,11 @@ RunOutcome Runner::Run() {
     s_.report.Flush();
     if (s_.report.failed()) throw ReportWriteError(s_);
   }
+  // What the report and the table still hold goes to the files before the run counts as
+  // done.
+  s_.report.Flush();
+  if (s_.report.failed()) throw ReportWriteError(s_);
+  if (!s_.table.Flush()) throw RunWriteError(ResultsTableWriteError(s_));
   return outcome_;
 }
 

@@ -88,7 +88,7 @@ struct SpeciesFunctionContext {
   Array1<int, kMaxTransitionList> transitions;
   // 1/x and ln x of the reduced temperature x = T/10000 last evaluated at.
   double reducedT = -1;
-  long double reducedInv = 0, reducedLn = 0;
+  double reducedInv = 0, reducedLn = 0;
 };
 
 // ---- Linear algebra work space ---------------------------------------------------
@@ -181,6 +181,16 @@ struct EquilibriumDerivatives {
   double dVdT = 0;        // m3/(kg K) at fixed p
 };
 
+// What the transport properties of the state of the last ComputeSoundVelocity need
+// besides the state: the first-system solution (y1[1] = d n_gas/dT; the derivative
+// terms are in SpeciesState::S) and whether the reaction part can be formed.  Kept when
+// the transport properties are left for later (thermo/sound.h).
+struct SoundSolution {
+  bool transportPending = false;
+  bool reacting = false;
+  Array1<double, kMaxUnknowns> y1;
+};
+
 // ---- Results of a solve and of the point ---------------------------------------
 
 struct ResultsBlock {
@@ -214,6 +224,16 @@ struct ResultsBlock {
 
   // Conductivity of the reacting (equilibrium) mixture: frozen plus reaction part.
   double LambdaEquilibrium() const { return lambdaFrozen + lambdaReacting; }
+};
+
+// The lines of the report on the elements of the system and their oxidizer/fuel
+// balance, as formed for the elements they hold.
+struct ReportElementBlock {
+  bool valid = false;
+  int elementCount = 0, taskElementCount = 0;
+  std::array<int, kMaxSystemElements> index{};     // of element 1 .. 20
+  std::array<float, kMaxSystemElements> amount{};  // mol/kg
+  std::string text;
 };
 
 // ---- State of a run (driver, throat, expansion, report) ------------------------
@@ -276,6 +296,7 @@ struct RunState {
   // Set once the report has shown the messages of the oxidizer/fuel balance in this run
   // (cleared by the report header), so that they are not repeated for every point.
   bool reportBalanceMessagesShown = false;
+  ReportElementBlock reportElementBlock;  // cleared by the report header
   // Records written to the results table since the Run command emptied it (the index
   // of the next one); extension entries name their record by it.
   long long resultsRecords = 0;
@@ -305,9 +326,16 @@ struct CalcWorkspace {
   ResultsBlock results;
   RunState state;
   PointStart pointStart;  // the last point solved
+  PointStart pointBefore; // the point solved before it
   PointStart rowStart;    // the first point of the current row of a grid
+  PointStart rowBefore;   // the first point of the row before it
+  // The throat and the exit state of each area ratio of the chamber point before, from
+  // which the searches of the next chamber point of the variant start (core/rocket.h).
+  PointStart throatStart, throatBefore;  // and of the chamber point before that
+  Array1<PointStart, kMaxListValues> exitStart, exitBefore;
   BkwRunData bkw;
   EquilibriumDerivatives derivatives;
+  SoundSolution sound;
   // The detonation template: the initial states of the run and the figures of the
   // point being written.
   std::vector<DetonationRequest> detonationRequests;

@@ -75,6 +75,7 @@ class QuietInteraction : public Interaction {
   void SetProgressLabels(const ProgressLabels&) override {}
   void SetProgressPosition(int) override {}
   void ProcessPendingInput() override {}
+  bool ShowsProgressLabels() const override { return false; }
 
   std::vector<std::string> Take() {
     std::vector<std::string> out;

@@ -124,6 +124,7 @@ class MessageGate : public Interaction {
   }
   void ShowProgress(bool visible) override { inner_.ShowProgress(visible); }
   void SetProgressLabels(const ProgressLabels& l) override { inner_.SetProgressLabels(l); }
+  bool ShowsProgressLabels() const override { return inner_.ShowsProgressLabels(); }
   void SetProgressPosition(int position) override { inner_.SetProgressPosition(position); }
   void ProcessPendingInput() override { inner_.ProcessPendingInput(); }
   bool shown() const { return shown_; }
@@ -162,9 +163,7 @@ class PointWriter {
     ExpansionLines();
     EosLine();
     AssignedValues(value1, code1, value2, code2);
-    Elements();
-    OxidizerFuelLines();
-    out_.Flush();
+    ElementBlock();
     WriteSeparatorLine(s_);
     if (task_.options[kOptBrief] == 1)
       BriefResults();
@@ -176,7 +175,9 @@ class PointWriter {
       PowderParameters(code1, code2);
     RocketPerformance();
     WriteSeparatorLine(s_);
-    out_.Flush();
+    // The blocks go to the system whole, a quarter of a second's worth at a time: a
+    // reader of the file during a long run sees the points finished until then.
+    out_.FlushBlock();
   }
 
  private:
@@ -244,8 +245,38 @@ class PointWriter {
     out_.Line(line);
   }
 
-  void Elements() {
-    out_.Line(Spaces(10) + "Elements in system, mole/kg");
+  // The elements of the system with the oxidizer/fuel ratio and the oxygen balance:
+  // the same lines for every point of a source-composition variant, formed when the
+  // elements differ from those they were formed for.
+  void ElementBlock() {
+    ReportElementBlock& block = ws_.state.reportElementBlock;
+    bool same = block.valid && block.elementCount == elementCount_ &&
+                block.taskElementCount == task_.elementCount;
+    for (int j = 1; j <= kMaxSystemElements && same; ++j)
+      same = block.index[j - 1] == task_.elements[j].index &&
+             block.amount[j - 1] == task_.elements[j].amount;
+    if (!same) {
+      block.text.clear();
+      Elements(block.text);
+      OxidizerFuelLines(block.text);
+      block.elementCount = elementCount_;
+      block.taskElementCount = task_.elementCount;
+      for (int j = 1; j <= kMaxSystemElements; ++j) {
+        block.index[j - 1] = task_.elements[j].index;
+        block.amount[j - 1] = task_.elements[j].amount;
+      }
+      block.valid = true;
+    }
+    out_.Write(block.text);
+  }
+
+  static void AddLine(std::string& text, const std::string& line) {
+    text += line;
+    text += "\r\n";
+  }
+
+  void Elements(std::string& text) {
+    AddLine(text, Spaces(10) + "Elements in system, mole/kg");
     std::string line = Spaces(2);
     int printed = 0;
     for (int j = 1; j <= elementCount_; ++j) {
@@ -253,23 +284,24 @@ class PointWriter {
       if (e.index <= 0 || !(e.amount > 1e-10)) continue;
       line += "[" + PadLeft(ElementSymbol(e.index), 2) + "]=" + Fixed(e.amount, 8, 4) + Spaces(2);
       if (++printed % 5 == 0) {
-        out_.Line(line);
+        AddLine(text, line);
         line = Spaces(2);
       }
     }
-    out_.Line(line);
+    AddLine(text, line);
   }
 
-  void OxidizerFuelLines() {
+  void OxidizerFuelLines(std::string& text) {
     // An element without an oxidizer/fuel class is reported once per run, not once
     // for every point.
     MessageGate gate(s_.ui, !ws_.state.reportBalanceMessagesShown);
     const OxidizerFuel of = OxidizerFuelBalance(task_, gate);
     if (gate.shown()) ws_.state.reportBalanceMessagesShown = true;
     if (of.fuel > 1e-8)
-      out_.Line("  Oxidizer/Fuel ratio: " + Fixed(double(of.oxidizer) / double(of.fuel), 8, 3));
+      AddLine(text,
+              "  Oxidizer/Fuel ratio: " + Fixed(double(of.oxidizer) / double(of.fuel), 8, 3));
     if (std::fabs(of.oxygenBalance) < 1000)
-      out_.Line("       Oxygen balance: " + Fixed(of.oxygenBalance, 8, 2) + " %");
+      AddLine(text, "       Oxygen balance: " + Fixed(of.oxygenBalance, 8, 2) + " %");
   }
 
   void BriefResults() {
@@ -326,7 +358,6 @@ class PointWriter {
     else
       out_.Line("       Rg =" + Fixed(Rg(), 10, 5) + " " + kUnitNames[7] + Spaces(2) +
                 "p*Vg/(R*T) =" + Fixed(z, 7, 3));
-    out_.Flush();
 
     SoundAndTransport();
 
@@ -672,6 +703,7 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
   const int codes[4] = {0, firstCode, secondCode, expansionCode};
 
   session.ws.state.reportBalanceMessagesShown = false;
+  session.ws.state.reportElementBlock.valid = false;
   out.Line(std::string(kRuleWidth, '*'));
   if (!task.slots[1].valueText.empty() || !task.slots[2].valueText.empty() || expansionCode != 0) {
     out.Line(Spaces(5) + "Date and time of calculations: " + DateTimeText());

@@ -32,12 +32,20 @@ bool ReportFile::Open(const std::string& path) {
   errno = 0;
   file_ = std::fopen(path.c_str(), "ab");
   if (!file_) Fail();
+  // The text waits in pending_ until a flush or until it fills kPendingBytes (blocks of
+  // a run are written a quarter of a second's worth at a time, FlushBlock).  Its pages
+  // are touched here, not line by line (a page fault costs as much as a system call).
+  if (pending_.capacity() < kPendingBytes) pending_.assign(kPendingBytes, ' ');
+  pending_.clear();
+  flushed_ = std::chrono::steady_clock::now();
   return file_ != nullptr;
 }
 
 void ReportFile::Close() {
   openInMemory_ = false;
+  holdBlocks_ = false;
   if (file_) {
+    WritePending();
     errno = 0;
     if (std::fclose(file_) != 0) Fail();
     file_ = nullptr;
@@ -53,20 +61,33 @@ void ReportFile::Write(const std::string& text) {
     Fail();
     return;
   }
-  errno = 0;
-  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) Fail();
+  pending_ += text;
+  if (pending_.size() >= kPendingBytes) WritePending();
 }
 
 void ReportFile::Line(const std::string& text) {
   Write(text);
   if (openInMemory_) text_ += "\r\n";
+  if (file_) pending_ += "\r\n";
+}
+
+void ReportFile::WritePending() {
+  if (!file_ || pending_.empty()) return;
   errno = 0;
-  if (file_ && std::fwrite("\r\n", 1, 2, file_) != 2) Fail();
+  if (std::fwrite(pending_.data(), 1, pending_.size(), file_) != pending_.size()) Fail();
+  pending_.clear();
 }
 
 void ReportFile::Flush() {
+  flushed_ = std::chrono::steady_clock::now();
+  WritePending();
   errno = 0;
   if (file_ && std::fflush(file_) != 0) Fail();
+}
+
+void ReportFile::FlushBlock() {
+  if (!file_) return;
+  if (!holdBlocks_ || std::chrono::steady_clock::now() - flushed_ >= kReportFlushInterval) Flush();
 }
 
 }  // namespace kvil

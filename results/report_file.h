@@ -12,10 +12,13 @@
 // Python package runs tasks so, without files.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
 namespace kvil {
+
+inline constexpr std::chrono::milliseconds kReportFlushInterval{250};
 
 class ReportFile {
  public:
@@ -33,6 +36,13 @@ class ReportFile {
   // Writes text and CR LF.
   void Line(const std::string& text = std::string());
   void Flush();
+  // The end of a point block: Flush, at once, or while a run holds its blocks, when
+  // kReportFlushInterval has passed since the last flush.  A reader of the file during
+  // a run then sees the points up to a quarter of a second back; a flush per point cost
+  // a system call, as much as the brief report of the point.
+  void FlushBlock();
+  // Set by a run for its duration (Close ends it).
+  void HoldBlocks(bool hold) { holdBlocks_ = hold; }
   bool failed() const { return failed_; }
   void ClearFailure() {
     failed_ = false;
@@ -56,7 +66,13 @@ class ReportFile {
  private:
   void Fail();
 
+  void WritePending();
+  static constexpr std::size_t kPendingBytes = 1 << 16;
+
   std::FILE* file_ = nullptr;
+  std::string pending_;  // text written and not yet handed to the stream
+  bool holdBlocks_ = false;
+  std::chrono::steady_clock::time_point flushed_;
   bool inMemory_ = false;
   bool openInMemory_ = false;
   std::string text_;  // the report kept in memory

@@ -74,6 +74,8 @@ std::vector<double> BuildRecord(const Session& s) {
   const CalcWorkspace& ws = s.ws;
   const ResultsBlock& r = ws.results;
   std::vector<double> v;
+  v.reserve(4 + 2 * kMaxSystemElements + 2 * kMaxComponents + kResultsParameterCount +
+            2 * kSpeciesListCapacity);
 
   v.push_back(ws.state.rowKind);
   const int nEl = std::clamp(task.elementCount, 0, kMaxSystemElements);
@@ -172,8 +174,14 @@ bool AppendResultsRecord(Session& session, int /*componentCount*/) {
   std::vector<std::uint8_t> bytes(values.size() * 8);
   for (size_t i = 0; i < values.size(); ++i) PutLE<double>(bytes.data(), i * 8, values[i]);
 
-  const std::string path = session.TablePath();
   ResultsTableFile& table = session.table;
+  // A run holds the table open on its path for all its records.
+  if (table.Holding()) {
+    if (!table.Append(bytes.data(), bytes.size())) return false;
+    ++session.ws.state.resultsRecords;
+    return true;
+  }
+  const std::string path = session.TablePath();
   bool ok;
   if (table.IsOpen()) {
     if (table.path() == path) {
@@ -248,27 +256,77 @@ bool ResultsTableFile::Open(const std::string& path) {
   if (std::filesystem::exists(path, ec) && !IsRegularFile(path, &error_)) return false;
   errno = 0;
   file_ = std::fopen(path.c_str(), "ab");
-  if (!file_) error_ = std::strerror(errno);
-  return file_ != nullptr;
+  if (!file_) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  end_ = -1;
+  if (std::fseek(file_, 0, SEEK_END) == 0) end_ = std::ftell(file_);
+  return true;
 }
 
 void ResultsTableFile::Close() {
   openInMemory_ = false;
-  if (file_) std::fclose(file_);
+  if (file_) {
+    Flush();
+    std::fclose(file_);
+  }
   file_ = nullptr;
+  held_ = 0;
+  hold_ = false;
+}
+
+void ResultsTableFile::HoldRecords(bool hold) {
+  hold_ = hold;
+  // The whole block at once, written through: its pages are not touched for the first
+  // time point by point (a page fault costs as much as a system call).
+  if (hold && pending_.size() < kHeldRecordsBytes) pending_.assign(kHeldRecordsBytes, 0);
+  held_ = 0;
+  written_ = std::chrono::steady_clock::now();
+}
+
+bool ResultsTableFile::Flush() {
+  written_ = std::chrono::steady_clock::now();
+  if (held_ == 0) return true;
+  const bool ok = Write(pending_.data(), held_);
+  held_ = 0;
+  return ok;
 }
 
 bool ResultsTableFile::Append(const void* bytes, size_t size) {
+  if (!hold_) return Write(bytes, size);
+  if (!file_) {
+    if (error_.empty()) error_ = "the file is not open";
+    return false;
+  }
+  if (held_ + size > pending_.size() && !Flush()) return false;
+  if (size > pending_.size()) return Write(bytes, size);
+  std::memcpy(pending_.data() + held_, bytes, size);
+  held_ += size;
+  if (held_ < kHeldRecordsBytes / 2 &&
+      std::chrono::steady_clock::now() - written_ < kHeldRecordsInterval)
+    return true;
+  return Flush();
+}
+
+bool ResultsTableFile::Write(const void* bytes, size_t size) {
   if (!file_) {
     if (error_.empty()) error_ = "the file is not open";
     return false;
   }
   errno = 0;
-  bool ok = std::fseek(file_, 0, SEEK_END) == 0;
-  const long previous = ok ? std::ftell(file_) : -1;
-  ok = ok && previous >= 0;
+  // The end of the file is known from the last append: every write of this handle goes
+  // to the end (the file is open for appending), and looking it up again would cost two
+  // system calls per record.
+  bool ok = end_ >= 0;
+  if (!ok && std::fseek(file_, 0, SEEK_END) == 0) {
+    end_ = std::ftell(file_);
+    ok = end_ >= 0;
+  }
+  const long previous = end_;
   ok = ok && std::fwrite(bytes, 1, size, file_) == size;
   ok = ok && std::fflush(file_) == 0;
+  if (ok) end_ = previous + static_cast<long>(size);
   if (!ok) {
     error_ = errno != 0 ? std::strerror(errno) : "write error";
     // Closing drops whatever of the record the stream still holds; then a partly
@@ -281,6 +339,8 @@ bool ResultsTableFile::Append(const void* bytes, size_t size) {
       std::filesystem::resize_file(path_, static_cast<std::uintmax_t>(previous), ec);
     }
     file_ = std::fopen(path_.c_str(), "ab");
+    end_ = previous;
+    if (file_ && std::fseek(file_, 0, SEEK_END) == 0) end_ = std::ftell(file_);
   }
   return ok;
 }

@@ -22,7 +22,9 @@
 // a status and never throws.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -81,6 +83,12 @@ bool AppendResultsExtension(Session& session, const std::vector<std::pair<int, d
 // The message of a failed AppendResultsRecord: the table's path and the reason.
 std::string ResultsTableWriteError(const Session& session);
 
+// Longest time the records of a run are held before they are written, and the size of
+// the block that holds them (written when half full: a larger block gains nothing and
+// leaves the cache to the records).
+inline constexpr std::chrono::milliseconds kHeldRecordsInterval{250};
+inline constexpr std::size_t kHeldRecordsBytes = 1 << 16;
+
 // The results table held open for appending during a run.  Kept in memory
 // (KeepInMemory), the records are not written to a file but to values() (one double
 // per 8 bytes of the file, as ParseResultsTable reads them); Open then only starts
@@ -97,8 +105,17 @@ class ResultsTableFile {
   void Close();
   const std::string& path() const { return path_; }
   // Appends `bytes` in one piece and flushes; on failure the file is cut back to its
-  // previous size.  False on failure.
+  // previous size.  False on failure.  While records are held (HoldRecords), they are
+  // kept in memory and written together, whole, once kHeldRecordsInterval has passed
+  // since the last write or they fill kHeldRecordsBytes, by Flush, and by Close; a failed write loses the records it
+  // held and leaves the file as it was before them.
   bool Append(const void* bytes, size_t size);
+  // A run holds its records: one write of the table every quarter of a second instead of
+  // one per point (a system call that cost as much as the brief report of the point).
+  void HoldRecords(bool hold);
+  bool Holding() const { return hold_ && file_ != nullptr; }
+  // Writes the records held; false when that failed (error() says why).
+  bool Flush();
   // Why the last Open or Append failed ("Permission denied", "Is a directory").
   const std::string& error() const { return error_; }
 
@@ -125,7 +142,14 @@ class ResultsTableFile {
   }
 
  private:
+  bool Write(const void* bytes, size_t size);
+
   std::FILE* file_ = nullptr;
+  long end_ = -1;  // size of the file after the last append (-1: to be looked up)
+  bool hold_ = false;
+  std::vector<std::uint8_t> pending_;  // whole records held, not yet written: held_ bytes
+  std::size_t held_ = 0;
+  std::chrono::steady_clock::time_point written_;
   std::string path_;
   bool inMemory_ = false;
   bool openInMemory_ = false;

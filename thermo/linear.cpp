@@ -3,6 +3,10 @@
 #include <cmath>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace kvil {
 
 int SolveLinearSystem(LinearWork& work, Array1<double, kMaxUnknowns>& y, int n) {
@@ -23,12 +27,32 @@ int SolveLinearSystem(LinearWork& work, Array1<double, kMaxUnknowns>& y, int n) 
     }
     const double pivot = a(k, k);
     if (pivot == 0.0) return 1;
+    // Columns k + 1 .. n + 1 of the rows below (column k is not read again), two rows at
+    // a time so that each element of the pivot row is loaded once for both.
     const double* __restrict pivotRowData = &a(k, 1);
-    for (int i = k + 1; i <= n; ++i) {
+    int i = k + 1;
+    for (; i + 1 <= n; i += 2) {
+      const double m1 = a(i, k) / pivot;
+      const double m2 = a(i + 1, k) / pivot;
+      double* __restrict row1 = &a(i, 1);
+      double* __restrict row2 = &a(i + 1, 1);
+      if (m1 != 0.0 && m2 != 0.0) {
+        for (int c = k; c <= n; ++c) {
+          const double v = pivotRowData[c];
+          row1[c] -= m1 * v;
+          row2[c] -= m2 * v;
+        }
+      } else if (m1 != 0.0) {
+        for (int c = k; c <= n; ++c) row1[c] -= m1 * pivotRowData[c];
+      } else if (m2 != 0.0) {
+        for (int c = k; c <= n; ++c) row2[c] -= m2 * pivotRowData[c];
+      }
+    }
+    if (i <= n) {
       const double m = a(i, k) / pivot;
-      if (m == 0.0) continue;
       double* __restrict row = &a(i, 1);
-      for (int c = k - 1; c <= n; ++c) row[c] -= m * pivotRowData[c];
+      if (m != 0.0)
+        for (int c = k; c <= n; ++c) row[c] -= m * pivotRowData[c];
     }
   }
   for (int r = n; r >= 1; --r) {
@@ -40,6 +64,27 @@ int SolveLinearSystem(LinearWork& work, Array1<double, kMaxUnknowns>& y, int n) 
 }
 
 namespace {
+
+// The largest |x[i]|, i < n (0 for n = 0); elements that are not numbers are passed over,
+// as the comparisons of the scan pass over them.
+double LargestMagnitude(const double* x, int n) {
+  int i = 0;
+  double top = 0.0;
+#ifdef __SSE2__
+  // Two at a time: max(v, acc) keeps acc when v is not a number.
+  const __m128d sign = _mm_set1_pd(-0.0);
+  __m128d acc = _mm_setzero_pd();
+  for (; i + 2 <= n; i += 2) acc = _mm_max_pd(_mm_andnot_pd(sign, _mm_loadu_pd(x + i)), acc);
+  double pair[2];
+  _mm_storeu_pd(pair, acc);
+  top = pair[0] > pair[1] ? pair[0] : pair[1];
+#endif
+  for (; i < n; ++i) {
+    const double v = std::fabs(x[i]);
+    if (v > top) top = v;
+  }
+  return top;
+}
 
 // Position of the largest magnitude in the submatrix rows/columns from..end, scanned
 // column by column and, within a column, row by row; a later element replaces the
@@ -101,13 +146,18 @@ int FactorFullPivot(LinearWork& work, int rows, int cols) {
       const double u = column[k - 1];
       if (u != 0.0)
         for (int r = k; r < rows; ++r) column[r] -= lower[r] * u;
-      for (int r = k; r < rows; ++r) {
-        const double v = std::fabs(column[r]);
-        if (v > largest) {
-          largest = v;
-          pr = r + 1;
-          pc = c;
-        }
+      // The column's largest magnitude first; only a column that holds a larger one
+      // than the columns before is searched for its first position (the element the
+      // scan would take).
+      if (k >= rows) continue;
+      const double top = LargestMagnitude(column + k, rows - k);
+      if (top > largest) {
+        int r = k;
+        while (r < rows && !(std::fabs(column[r]) == top)) ++r;
+        if (r == rows) continue;  // no number in the column
+        largest = top;
+        pr = r + 1;
+        pc = c;
       }
     }
     if (k == limit) break;

@@ -42,7 +42,8 @@ std::string Trimmed(const std::string& s) {
   return s.substr(first, last - first + 1);
 }
 
-// Everything the two systems and the final sums share.
+// Everything the two systems and the final sums share.  The tables are written for
+// species 1..K (and the atom rows 1..f) by every call before they are read.
 struct Layout {
   int E = 0;  // task elements
   int f = 0;  // element rows (plus the charge row with ions)
@@ -55,7 +56,10 @@ struct Layout {
   Array1<int, kMaxRunSpecies> var;      // variable of a taking-part condensed species
   Array1<int, kMaxRunSpecies> ordinal;  // gas ordinal of an EOS flag-2 species (0 none)
   Array1<double, kMaxRunSpecies> theta;
-  Matrix1<int, kMaxSystemElements + 1, kMaxRunSpecies> atoms;  // a_j (decoded charge)
+  // a_j of species k: the atoms of the run tables, the decoded charge in the charge row.
+  const RunSpeciesTables* run = nullptr;
+  Array1<int, kMaxRunSpecies> charge;
+  int atoms(int j, int k) const { return j <= E ? run->Atoms(j, k) : charge[k]; }
 };
 
 // Non-ideal terms of the systems (first routine of the derivative terms).  For the
@@ -219,13 +223,15 @@ bool SecondRoutine(const Session& session, const Layout& L, const NonIdealTerms&
   return std::isfinite(Ep) && std::isfinite(Ev);
 }
 
-// Assembles system `first` (constant p) or the second (constant V) in ws.linear and
-// solves it into y.  Returns false when singular (y is then zero).
-bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool first, Vec& y) {
+// Assembles the first system (constant p) in ws.linear.augmented.  The second (constant
+// V) differs from it only in its last column: its volume terms (weight w = 0) are 0 in
+// the rows of the gas amount and the elements, and its entry (m, m) is h (see
+// SecondSystemFromFirst).
+void AssembleFirstSystem(Session& session, const Layout& L, const NonIdealTerms& t) {
   CalcWorkspace& ws = session.ws;
   auto& A = ws.linear.augmented;
   const int m = L.m, f = L.f;
-  const double w = first ? 1.0 : 0.0;
+  const double w = 1.0;
   const double h = L.h, T = L.T;
   for (int r = 1; r <= m; ++r)
     for (int c = 1; c <= m + 1; ++c) A(r, c) = 0;
@@ -236,7 +242,10 @@ bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool
     const double n = ws.species.n[k];
     if (L.gas[k]) {
       const double theta = L.theta[k] + t.thetaE;
-      for (int j = 1; j <= f; ++j) A(1, j + 1) += kInvRc * L.atoms(j, k) * n;
+      // alpha_l n of the element rows (the products formed in the order the entries use).
+      double an[kMaxSystemElements + 2];
+      for (int l = 1; l <= f; ++l) an[l] = kInvRc * L.atoms(l, k) * n;
+      for (int j = 1; j <= f; ++j) A(1, j + 1) += an[j];
       A(1, m) += w * n / h;
       A(1, rhs) -= theta * n;
       A(1, 1) += n * t.W1;
@@ -244,7 +253,8 @@ bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool
       for (int j = 1; j <= f; ++j) {
         const double aj = L.atoms(j, k);
         if (aj == 0) continue;
-        for (int l = 1; l <= f; ++l) A(j + 1, l + 1) += kInvRc * L.atoms(l, k) * n * aj;
+        double* row = &A(j + 1, 2);
+        for (int l = 1; l <= f; ++l) row[l - 1] += an[l] * aj;
         A(j + 1, m) += w * n * aj / h;
         A(j + 1, rhs) -= theta * n * aj;
         A(j + 1, 1) += n * aj * t.W1;
@@ -260,7 +270,7 @@ bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool
   }
   A(m, 1) = -kR * T * (L.ng * t.T3 + t.T4);
   A(m, rhs) = kR * L.ng * t.T4 + kR * T * L.ng * t.T1;
-  A(m, m) = first ? L.p - kR * T * L.ng * t.T2 : h;
+  A(m, m) = L.p - kR * T * L.ng * t.T2;
   if (t.active) {
     for (int k = 1; k <= L.K; ++k) {
       const int g = L.ordinal[k];
@@ -274,7 +284,24 @@ bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool
       A(m, rhs) += theta * nPrime * gamma;
     }
   }
-  // An element row without any taking-part species decouples its potential.
+}
+
+// The second system from the first as assembled: the volume terms of the last column
+// are 0 (their weight w is) and (m, m) is h.
+void SecondSystemFromFirst(Session& session, const Layout& L) {
+  auto& A = session.ws.linear.augmented;
+  const int m = L.m;
+  for (int r = 1; r < m; ++r) A(r, m) = 0;
+  A(m, m) = L.h;
+}
+
+// Solves the system assembled in ws.linear.augmented into y: an element row without any
+// taking-part species decouples its potential.  Returns false when singular (y is then
+// zero).
+bool SolveAssembledSystem(Session& session, const Layout& L, Vec& y) {
+  CalcWorkspace& ws = session.ws;
+  auto& A = ws.linear.augmented;
+  const int m = L.m, f = L.f, rhs = m + 1;
   for (int j = 1; j <= f; ++j) {
     bool empty = true;
     for (int c = 1; c <= m && empty; ++c) empty = A(j + 1, c) == 0;
@@ -292,6 +319,25 @@ bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool
     y[i] = ws.Y[i];
   }
   return true;
+}
+
+// The two systems, assembled once: the first (constant p) into Y1, the second (constant
+// V) into Y2.  False when either is singular.
+bool SolveSystems(Session& session, const Layout& L, const NonIdealTerms& t, Vec& Y1, Vec& Y2) {
+  auto& A = session.ws.linear.augmented;
+  const int m = L.m;
+  AssembleFirstSystem(session, L, t);
+  double assembled[kMaxUnknowns * (kMaxUnknowns + 1)];
+  for (int r = 1; r <= m; ++r)
+    for (int c = 1; c <= m + 1; ++c) assembled[(r - 1) * (m + 1) + (c - 1)] = A(r, c);
+  if (!SolveAssembledSystem(session, L, Y1)) {
+    Y2.Fill(0);
+    return false;
+  }
+  for (int r = 1; r <= m; ++r)
+    for (int c = 1; c <= m + 1; ++c) A(r, c) = assembled[(r - 1) * (m + 1) + (c - 1)];
+  SecondSystemFromFirst(session, L);
+  return SolveAssembledSystem(session, L, Y2);
 }
 
 // Reduced system of the gas species at constant p: unknown 1 = d n_gas/dT, then the
@@ -373,9 +419,22 @@ bool FrozenSound(const Session& session, const Layout& L, ResultsBlock& res) {
 
 }  // namespace
 
-void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, bool ions) {
+void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, bool ions,
+                          bool transport) {
   CalcWorkspace& ws = session.ws;
   ResultsBlock& res = ws.results;
+  ws.sound.transportPending = false;
+  // The transport properties of the state, now or when CompleteTransportProperties asks.
+  auto transportProperties = [&](int count, const Vec& y1, bool reacting) {
+    if (transport) {
+      ComputeTransportProperties(session, count, y1, reacting);
+      return;
+    }
+    res.viscosity = res.lambdaFrozen = res.lambdaReacting = 0;
+    ws.sound.transportPending = true;
+    ws.sound.reacting = reacting;
+    ws.sound.y1 = y1;
+  };
   const Vec savedX = ws.X, savedY = ws.Y;
   struct Restore {
     CalcWorkspace& ws;
@@ -387,7 +446,13 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
     }
   } restore{ws, savedX, savedY};
 
-  Layout L;
+  // The tables (some 14 kB) are kept from call to call: clearing them cost more than the
+  // systems they describe.
+  static thread_local Layout layout;
+  Layout& L = layout;
+  L.ng = 0;
+  L.m = 0;
+  L.run = &ws.run;
   L.E = elementCount;
   L.f = elementCount + (ions ? 1 : 0);
   L.T = res.T;
@@ -400,7 +465,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   if (!(L.T > 0) || !(L.p > 0) || !(L.V > 0) || L.E < 0 || L.f > kMaxSystemElements + 1 ||
       K > kMaxRunSpecies) {
     SetNotComputable(res);
-    ComputeTransportProperties(session, std::min(K, kMaxRunSpecies), zero, false);
+    transportProperties(std::min(K, kMaxRunSpecies), zero, false);
     return;
   }
 
@@ -415,8 +480,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
     L.gas[k] = ws.run.Phase(k) != 1;
     L.takes[k] = ws.species.n[k] >= kTakePart && !L.fixed[k];
     if (L.gas[k]) L.ng += ws.species.n[k];
-    for (int j = 1; j <= L.E; ++j) L.atoms(j, k) = ws.run.Atoms(j, k);
-    if (ions) L.atoms(L.f, k) = DecodeCharge(ws.run.Atoms(L.E + 1, k));
+    if (ions) L.charge[k] = DecodeCharge(ws.run.Atoms(L.E + 1, k));
     L.theta[k] = (ws.species.H[k] - kRTheta * L.T) * kInvRc / (L.T * L.T);
     L.var[k] = 0;
     L.ordinal[k] = 0;
@@ -425,7 +489,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   L.m = L.f + condensed + 2;
   if (L.m > kLinearLimit) {
     SetNotComputable(res);
-    ComputeTransportProperties(session, K, zero, false);
+    transportProperties(K, zero, false);
     return;
   }
   const NonIdealTerms terms = FirstRoutine(session, L);
@@ -435,8 +499,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
         L.ordinal[ws.eos.speciesOfOrdinal[g]] = g;
 
   Vec Y1, Y2;
-  const bool regular =
-      SolveSystem(session, L, terms, true, Y1) && SolveSystem(session, L, terms, false, Y2);
+  const bool regular = SolveSystems(session, L, terms, Y1, Y2);
   const int m = L.m;
   double Ep = 0, Ev = 0;
   bool ok = regular;
@@ -537,7 +600,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
         Y1 = ReducedDerivatives(session, L);
         for (int i = 1; i <= K; ++i)
           if (L.fixed[i]) ws.species.S[i] = 0;
-        ComputeTransportProperties(session, K, Y1, true);
+        transportProperties(K, Y1, true);
         return;
       }
       res.CpEquilibrium = res.Cp;
@@ -549,7 +612,15 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   }
   for (int k = 1; k <= K; ++k)
     if (L.fixed[k]) ws.species.S[k] = 0;
-  ComputeTransportProperties(session, K, Y1, true);
+  transportProperties(K, Y1, true);
+}
+
+void CompleteTransportProperties(Session& session, int speciesCount) {
+  SoundSolution& sound = session.ws.sound;
+  if (!sound.transportPending) return;
+  sound.transportPending = false;
+  ComputeTransportProperties(session, std::clamp(speciesCount, 0, kMaxRunSpecies), sound.y1,
+                             sound.reacting);
 }
 
 }  // namespace kvil

@@ -38,6 +38,15 @@ namespace kvil {
 
 struct Session;
 
-void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, bool ions);
+// transport = false leaves the transport properties for CompleteTransportProperties: a
+// search that needs the sound velocity of its iterates (the throat, the exit at an area
+// ratio) forms them only for the state it settles on.
+void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, bool ions,
+                          bool transport = true);
+
+// The transport properties of the state of the last ComputeSoundVelocity called with
+// transport = false, as that call would have formed them; nothing when none is pending.
+// Nothing may change the state, the amounts or ws.species.S in between.
+void CompleteTransportProperties(Session& session, int speciesCount);
 
 }  // namespace kvil

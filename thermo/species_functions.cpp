@@ -27,35 +27,48 @@ constexpr float kAtomicMassTable[101] = {
 // Codes 102..106 (No, Lr, electron, D, T): masses of the element table.
 constexpr float kUpperElementMass[5] = {259.1f, 262.11f, 0.00054858f, 2.0141f, 3.0160496f};
 
+// The functions of one interval in the precision they are formed in: double precision
+// in the run's iteration (an extended-precision evaluation, an x87 chain of some sixty
+// operations per species, was a fifth of an iteration of a propellant with aluminium
+// and changed nothing the report prints), extended precision where a single value is
+// asked for.
+template <typename Real>
 struct Values {
-  long double S, H, Cp;
+  Real S, H, Cp;
 };
 
 // The terms in x = T/10000 that every species shares at one temperature.
+template <typename Real>
 struct Reduced {
-  long double x, inv, lnx;
+  Real x, inv, lnx;
 };
 
-inline Reduced Reduce(long double x) { return {x, 1.0L / x, std::log(x)}; }
+template <typename Real>
+inline Reduced<Real> Reduce(Real x) {
+  return {x, Real(1) / x, std::log(x)};
+}
 
-// The three functions of one interval at x = T/10000, nested (Horner) form in extended
-// precision.  Units follow the coefficients (H per mol in the coefficients' energy
-// unit times 1, i.e. J/mol or cal/mol).
-inline Values EvaluateInterval(const std::array<float, 7>& phi, const Reduced& r) {
-  const long double p1 = phi[0], p2 = phi[1], p3 = phi[2], p4 = phi[3], p5 = phi[4], p6 = phi[5],
-                    p7 = phi[6];
-  const long double x = r.x;
-  const long double inv = r.inv;
-  const long double inv2 = inv * inv;
-  Values v;
-  v.S = p1 + p2 * (r.lnx + 1.0L) - p3 * inv2 +
-        x * (2.0L * p5 + x * (3.0L * p6 + x * (4.0L * p7)));
-  v.H = 1.0e4L * (x * (p2 + x * (p5 + x * (2.0L * p6 + x * (3.0L * p7)))) - 2.0L * p3 * inv - p4);
-  v.Cp = p2 + 2.0L * p3 * inv2 + x * (2.0L * p5 + x * (6.0L * p6 + x * (12.0L * p7)));
+// The three functions of one interval at x = T/10000, nested (Horner) form.  Units
+// follow the coefficients (H per mol in the coefficients' energy unit times 1, i.e.
+// J/mol or cal/mol).
+template <typename Real>
+inline Values<Real> EvaluateInterval(const std::array<float, 7>& phi, const Reduced<Real>& r) {
+  const Real p1 = phi[0], p2 = phi[1], p3 = phi[2], p4 = phi[3], p5 = phi[4], p6 = phi[5],
+             p7 = phi[6];
+  const Real x = r.x;
+  const Real inv = r.inv;
+  const Real inv2 = inv * inv;
+  Values<Real> v;
+  v.S = p1 + p2 * (r.lnx + Real(1)) - p3 * inv2 +
+        x * (Real(2) * p5 + x * (Real(3) * p6 + x * (Real(4) * p7)));
+  v.H = Real(1e4) *
+        (x * (p2 + x * (p5 + x * (Real(2) * p6 + x * (Real(3) * p7)))) - Real(2) * p3 * inv - p4);
+  v.Cp = p2 + Real(2) * p3 * inv2 + x * (Real(2) * p5 + x * (Real(6) * p6 + x * (Real(12) * p7)));
   return v;
 }
 
-inline Values EvaluateInterval(const std::array<float, 7>& phi, long double x) {
+template <typename Real>
+inline Values<Real> EvaluateInterval(const std::array<float, 7>& phi, Real x) {
   return EvaluateInterval(phi, Reduce(x));
 }
 
@@ -82,10 +95,10 @@ inline SlotRange ReserveSlotsOf(const RunSpeciesTables& run, int k) {
   return {run.reserveFirst[k], run.reserveFirst[k] + run.reserveSlots[k] - 1};
 }
 
-inline void Store(CalcWorkspace& ws, int k, long double S, long double H, long double Cp) {
-  ws.species.S[k] = static_cast<double>(S);
-  ws.species.H[k] = static_cast<double>(H);
-  ws.species.Cp[k] = static_cast<double>(Cp);
+inline void Store(CalcWorkspace& ws, int k, double S, double H, double Cp) {
+  ws.species.S[k] = S;
+  ws.species.H[k] = H;
+  ws.species.Cp[k] = Cp;
 }
 
 }  // namespace
@@ -107,7 +120,7 @@ float SpeciesMolarMass(const SpeciesRecord& record) {
 
 SpeciesFunctionValues PolynomialFunctions(const PolynomialRecord& record, double T) {
   const float x = static_cast<float>(T) / 10000.0f;
-  const Values v = EvaluateInterval(record.phi, static_cast<long double>(x));
+  const Values<long double> v = EvaluateInterval(record.phi, static_cast<long double>(x));
   return {static_cast<double>(v.S), static_cast<double>(v.H / 1000.0L), static_cast<double>(v.Cp)};
 }
 
@@ -155,23 +168,23 @@ void EvaluateSpeciesFunctions(CalcWorkspace& ws, int k, double T) {
     // Outside every interval: the nearest one at its own end, continued with constant
     // heat capacity.
     const double te = T > current->tmax ? current->tmax : current->tmin;
-    const Values v = EvaluateInterval(current->phi, static_cast<long double>(te) / 10000.0L);
-    const long double H = v.H + (static_cast<long double>(T) - te) * v.Cp;
-    const long double S = v.S + std::log(static_cast<long double>(T) / te) * v.Cp;
+    const Values<double> v = EvaluateInterval(current->phi, te / 10000.0);
+    const double H = v.H + (T - te) * v.Cp;
+    const double S = v.S + std::log(T / te) * v.Cp;
     Store(ws, k, S, H, v.Cp);
     return;
   }
 
-  // ln x and 1/x once per temperature, not per species (x87 logarithm and division).
-  const long double x = static_cast<long double>(T) / 10000.0L;
+  // ln x and 1/x once per temperature, not per species.
+  const double x = T / 10000.0;
   if (!(fc.reducedT == T)) {
-    const Reduced fresh = Reduce(x);
+    const Reduced<double> fresh = Reduce(x);
     fc.reducedT = T;
     fc.reducedInv = fresh.inv;
     fc.reducedLn = fresh.lnx;
   }
-  const Reduced reduced{x, fc.reducedInv, fc.reducedLn};
-  const Values v0 = EvaluateInterval(current->phi, reduced);
+  const Reduced<double> reduced{x, fc.reducedInv, fc.reducedLn};
+  const Values<double> v0 = EvaluateInterval(current->phi, reduced);
   if (fc.mode == 1) {
     fc.largestTmin = std::max(fc.largestTmin, static_cast<double>(current->tmin));
     fc.smallestTmax = std::min(fc.smallestTmax, static_cast<double>(current->tmax));
@@ -213,13 +226,12 @@ void EvaluateSpeciesFunctions(CalcWorkspace& ws, int k, double T) {
   }
 
   fc.mode = 2;
-  const Values v1 = EvaluateInterval(neighbour->phi, reduced);
-  const long double w = T >= neighbour->tmax - dT
-                            ? (static_cast<long double>(neighbour->tmax) + dT - T) / (2.0L * dT)
-                            : (static_cast<long double>(T) - (neighbour->tmin - dT)) / (2.0L * dT);
-  const long double S = v0.S + (v1.S - v0.S) * w;
-  const long double H = v0.H + (v1.H - v0.H) * w;
-  const long double Cp = std::max(v0.Cp, std::fabs(v1.H - v0.H) / 2.0L);
+  const Values<double> v1 = EvaluateInterval(neighbour->phi, reduced);
+  const double w = T >= neighbour->tmax - dT ? (double(neighbour->tmax) + dT - T) / (2.0 * dT)
+                                             : (T - (neighbour->tmin - dT)) / (2.0 * dT);
+  const double S = v0.S + (v1.S - v0.S) * w;
+  const double H = v0.H + (v1.H - v0.H) * w;
+  const double Cp = std::max(v0.Cp, std::fabs(v1.H - v0.H) / 2.0);
   fc.mode = 1;
   Store(ws, k, S, H, Cp);
 }
