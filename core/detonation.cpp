@@ -860,16 +860,4 @@ int DetonationOfTask(Session& session, const DetonationRequest& request,
   return ComputeDetonation(session, request, figures);
 }
 
-std::string InitialStateText(const DetonationRequest& request) {
-  if (request.initialDensity > 0)
-    return "initial density " + FormatPicture(request.initialDensity, "0.####") + " g/cm3";
-  return "initial state p0 = " + FormatPicture(request.initialPressure, "0.####") +
-         " MPa, T0 = " + FormatPicture(request.initialTemperature, "0.##") + " K";
-}
-
-std::string DetonationFailureMessage(const DetonationRequest& request,
-                                     const DetonationFigures& figures) {
-  return "No detonation state for the " + InitialStateText(request) + ": " + figures.reason + ".";
-}
-
 }  // namespace kvil

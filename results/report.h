@@ -1,6 +1,6 @@
 // The results report: header of a run and one block per calculated point.
 //
-// Written through Session::report (results/report_file.h), lines ended by CR LF.  The
+// Written through Session::report (common/report_file.h), lines ended by CR LF.  The
 // layout is column-exact for a monospaced font.  The point block reads the state the
 // solver, the sound-velocity and the rocket calculations left in the workspace
 // (ws.results, ws.species.nSingle, ws.run, ws.state, ws.corrections), the task

@@ -18,7 +18,7 @@
 // gas species take part, the flux system is singular or the result is not finite.
 #pragma once
 
-#include "core/workspace.h"
+#include "thermo/workspace.h"
 
 namespace kvil {
 
