@@ -89,7 +89,7 @@ bool Prepare(Session& s, RecordingInteraction& ui, const System& sys) {
   t.options[kOptEos] = 1;
   t.options[kOptConcUnit] = 1;
   float h = 0;
-  if (!ComputeElementBalance(s, 1, &h) || t.elementCount < 1) return false;
+  if (!ComputeElementBalance(s.task, s.database, s.ui, 1, &h) || t.elementCount < 1) return false;
   t.species.rescanDatabase = true;
   LoadSpeciesList(s);
   // Keep within the run's limits: at most 130 species and N = E + C + 6 <= 43 unknowns;

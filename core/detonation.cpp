@@ -846,7 +846,8 @@ int DetonationOfTask(Session& session, const DetonationRequest& request,
     const SpeciesList& list;
     ~GiveBack() { task.species = list; }
   } giveBack{task, saved};
-  if (!ComputeElementBalance(session, 1) || task.elementCount <= 0) {
+  if (!ComputeElementBalance(session.task, session.database, session.ui, 1) ||
+      task.elementCount <= 0) {
     figures.status = kDetonationBadInput;
     figures.reason = "the elements of the mixture are not specified";
     return figures.status;

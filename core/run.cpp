@@ -453,7 +453,7 @@ void Runner::VariantLoop() {
     st_.componentVariant = variant;
     ui_.ShowProgress(false);
     float hm = 0;
-    bool balanced = ComputeElementBalance(s_, variant, &hm);
+    bool balanced = ComputeElementBalance(s_.task, s_.database, s_.ui, variant, &hm);
     if (!balanced) break;
     // The components' enthalpies are kJ/kg whatever unit H or U is typed in: an H or
     // U of 0 takes the mixture enthalpy as it is.
@@ -1621,7 +1621,8 @@ bool RunCommand(Session& session, const RunOptions& options) {
     }
 
     if (!detonations && !BuildValueLists(session)) return false;
-    if (!CollectFixedConcentrations(session)) return false;
+    if (!CollectFixedConcentrations(session.task, session.grid, session.ui, session.view))
+      return false;
     // As when the component grid is read: a step belongs only to a row with two amounts.
     ClearStepsWithoutRange(task);
     if (!CheckVariants(task, ui)) return false;
@@ -1629,7 +1630,7 @@ bool RunCommand(Session& session, const RunOptions& options) {
     // Some element must be present, whichever component brings it: the element list
     // follows the order of the components, and a tiny first one must not refuse a
     // task that runs with the components in another order.
-    bool balanced = ComputeElementBalance(session, 1);
+    bool balanced = ComputeElementBalance(session.task, session.database, session.ui, 1);
     bool present = false;
     for (int e = 1; e <= task.elementCount && e <= kMaxSystemElements; ++e)
       present = present || task.elements[e].amount > 1e-22f;

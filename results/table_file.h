@@ -14,7 +14,7 @@
 // every reader: a flat sequence of 8-byte little-endian doubles, per extended record
 // its zero-based index in the .rst, a count m, and m pairs (column code, value).  Codes
 // are those of kResultsExtensionNames (1-based).  The file exists only when a run wrote
-// such a record; emptying or moving the results table (task/file_commands.h) takes it
+// such a record; emptying or moving the results table (core/file_commands.h) takes it
 // along.  A damaged extension (counts that cannot be followed, an index beyond the
 // table) is read as far as it is whole.
 //

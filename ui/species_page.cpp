@@ -237,7 +237,9 @@ void SpeciesPage::PreparePage() {
   Recount();
 }
 
-bool SpeciesPage::LeavePage() { return CollectFixedConcentrations(session_); }
+bool SpeciesPage::LeavePage() {
+  return CollectFixedConcentrations(session_.task, session_.grid, session_.ui, session_.view);
+}
 
 void SpeciesPage::ToggleMark(int viewRow) {
   const QModelIndex source = filter_->mapToSource(filter_->index(viewRow, kMarkColumn));

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "core/file_commands.h"
 #include "core/session.h"
 #include "core/solver.h"
-#include "task/datafile.h"
 #include "task/formula.h"
 #include "support/json.h"
 #include "thermo/species_catalog.h"
@@ -155,7 +155,7 @@ TEST_P(SolverReference, AgreesWithCea) {
                      << name << " state " << index << " (" << a << ", " << b << ")");
         ui.Clear();
         float mixtureEnthalpy = 0;
-        ASSERT_TRUE(ComputeElementBalance(s, variant, &mixtureEnthalpy));
+        ASSERT_TRUE(ComputeElementBalance(s.task, s.database, s.ui, variant, &mixtureEnthalpy));
         ASSERT_EQ(s.task.elementCount, E);
         // An enthalpy or energy given as 0 is the enthalpy of the mixture.
         if ((c1 == 5 || c1 == 6) && a == 0) a = mixtureEnthalpy;

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "core/detonation.h"
+#include "core/file_commands.h"
 #include "core/run.h"
 #include "core/session.h"
 #include "core/solver.h"
 #include "results/table_file.h"
-#include "task/datafile.h"
 #include "task/formula.h"
 #include "task/settings.h"
 #include "task/task_view.h"
@@ -304,7 +304,7 @@ TEST_F(DetonationFixture, PointsWithoutCjStateFailAndTheRunGoesOn) {
 TEST_F(DetonationFixture, MatrixDerivativesAgreeWithTheSoundVelocity) {
   Session& s = Load("h2-o2");
   ASSERT_TRUE(PrepareRunSpecies(s));
-  ASSERT_TRUE(ComputeElementBalance(s, 1));
+  ASSERT_TRUE(ComputeElementBalance(s.task, s.database, s.ui, 1));
   for (const double p : {0.1, 5.0}) {
     for (const double T : {2500.0, 3500.0}) {
       SCOPED_TRACE(std::to_string(p) + " MPa " + std::to_string(T) + " K");

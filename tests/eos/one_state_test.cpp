@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "core/file_commands.h"
 #include "core/run.h"
 #include "core/session.h"
-#include "task/datafile.h"
 #include "task/settings.h"
 #include "thermo/eos.h"
 #include "thermo/species_catalog.h"

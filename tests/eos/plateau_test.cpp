@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/file_commands.h"
 #include "core/run.h"
 #include "core/session.h"
 #include "results/table_file.h"
-#include "task/datafile.h"
 #include "task/settings.h"
 #include "thermo/species_catalog.h"
 

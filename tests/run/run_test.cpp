@@ -70,7 +70,7 @@ class RunFixture : public ::testing::Test {
     task().slots[n].stepText = step;
   }
   // What the equilibrium page does when it is left: amounts, variants, balance.
-  void Commit() { ASSERT_TRUE(ParseAllAmounts(*session_)); }
+  void Commit() { ASSERT_TRUE(ParseAllAmounts(session_->task, session_->database, session_->ui)); }
 
   bool Run() {
     Commit();
