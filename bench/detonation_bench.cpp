@@ -31,10 +31,12 @@ struct Case {
     SetDefaultSettings(session.settings.record);
     session.database.Open(KVIL_DB_DIR);
     ReadTaskFile(session, std::string(KVIL_SOURCE_DIR) + "/tests/data/detonation/" + name + ".dat");
-    if (session.task.species.total == 0) LoadSpeciesList(session);
+    if (session.task.species.total == 0)
+      LoadSpeciesList(session.task, session.database, session.grid, session.ui, session.view,
+                      session.SpeciesListPath());
     ComputeElementBalance(session.task, session.database, session.ui, 1);
-    PrepareRunSpecies(session);
-    if (session.task.Eos() == 4) PrepareBkwSpecies(session);
+    PrepareRunSpecies(session.task, session.database, session.ws, session.ui);
+    if (session.task.Eos() == 4) PrepareBkwSpecies(session.task, session.ws);
     request.initialDensity = rho0;
     request.initialPressure = p0;
   }

@@ -146,7 +146,7 @@ ReadTaskResult ReadTaskFile(Session& session, const std::string& path) {
                                 session.view);
   session.datafilePath = path;
   session.task.name = std::filesystem::path(path).stem().string();
-  ShowSpeciesCounts(session);
+  ShowSpeciesCounts(session.task.species, session.view);
 
   // A file that cannot be read (a directory or a FIFO among them) is named with the
   // reason under the read error.
@@ -188,14 +188,15 @@ ReadTaskResult ReadTaskFile(Session& session, const std::string& path) {
   // stays empty and the species list file is left as it is.
   if (!entries.empty() && session.database.IsOpen()) {
     task.species.rescanDatabase = false;
-    LoadSpeciesList(session);
+    LoadSpeciesList(session.task, session.database, session.grid, session.ui, session.view,
+                    session.SpeciesListPath());
     task.species.rescanDatabase = false;
   }
 
   for (int e = 1; e <= kMaxSystemElements; ++e) task.referenceElements[e] = task.elements[e].index;
   task.referenceElementCount = task.elementCount;
   task.elementSetChanged = false;
-  ShowSpeciesCounts(session);
+  ShowSpeciesCounts(session.task.species, session.view);
   session.view.ShowFixedIndicator(task.fixedCount > 0);
   session.view.TaskChanged(task);
   ApplyOptionsToControls(task.options, session.view);

@@ -37,7 +37,8 @@ class DefaultModel : public RocketStateModel {
     return SolveEquilibrium(s, value1, value2, code, s.ws.run.count, s.task.elementCount);
   }
   void SoundVelocity(Session& s) override {
-    ComputeSoundVelocity(s, s.task.elementCount, s.ws.run.count, s.task.Option(kOptIons));
+    ComputeSoundVelocity(s.task, s.ws, s.task.elementCount, s.ws.run.count,
+                         s.task.Option(kOptIons));
   }
 };
 

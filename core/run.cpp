@@ -418,7 +418,7 @@ bool Runner::SetUp() {
     if (c.step != 0 && !StepExceedsResolution(c.step, c.amounts[1], c.amounts[2])) return false;
 
   st_.componentVariant = 1;
-  PrepareRunSpecies(s_);
+  PrepareRunSpecies(s_.task, s_.database, s_.ws, s_.ui);
   if (task_.elementCount <= 0) return false;
   {
     // Chamber points this call will run, for the progress window.
@@ -433,7 +433,7 @@ bool Runner::SetUp() {
   }
   ws_.bkw.active = false;
   ws_.bkw.pointSolved = false;
-  if (eos_ == kEosBkw) PrepareBkwSpecies(s_);
+  if (eos_ == kEosBkw) PrepareBkwSpecies(s_.task, s_.ws);
 
   st_.componentCount = 0;
   for (int i = 1; i <= kMaxComponents; ++i) {
@@ -749,7 +749,8 @@ bool Runner::PrintIdealGas(double nGas) {
   r.gasVolume = r.V;
   // The sound velocity and the transport properties belong to the gas phase: they are
   // formed with V the gas volume, before the condensed volume is added.
-  if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
+  if (task_.Option(kOptSound) && st_.gasPresent)
+    ComputeSoundVelocity(s_.task, s_.ws, E_, K_, ions_);
   r.V += st_.condensedVolume;
   return WriteReport();
 }
@@ -899,12 +900,12 @@ Flow Runner::SolvePoint() {
       pvSum += kCalPerJ * r.p * vm * n;
     }
     st_.condensedVolume = condensed;
-    if (SolveEosVolume(s_, K_, st_.c1, st_.c2) != 0) {
+    if (SolveEosVolume(s_.task, s_.ws, s_.report, s_.ui, K_, st_.c1, st_.c2) != 0) {
       ui_.Info(EosAdvice(ws_.eos));
       return Flow::EndParameterLoop;
     }
     solveShift_ = condensed;
-    ComputeEosCorrections(s_, K_);
+    ComputeEosCorrections(s_.task, s_.ws, K_);
     ws_.corrections.Hc -= pvSum;
     // The corrections are those of the EOS volume just found (relaxed against the
     // previous ones when the passes swing): a volume extrapolated from the previous
@@ -919,8 +920,8 @@ Flow Runner::SolvePoint() {
   // Finish of a non-ideal point.
   ws_.results.gasVolume = ws_.results.V;
   if (pass < kMaxNonIdealPasses) {
-    if (task_.Option(kOptSound)) ComputeSoundVelocity(s_, E_, K_, ions_);
-    ComputeEosProperties(s_);
+    if (task_.Option(kOptSound)) ComputeSoundVelocity(s_.task, s_.ws, E_, K_, ions_);
+    ComputeEosProperties(s_.task, s_.ws);
   }
   if (pass == kMaxNonIdealPasses && largest / relaxation > kNonIdealAcceptTolerance) {
     // Not converged: the state is no result, so neither the report nor the table
@@ -976,7 +977,7 @@ void Runner::FinishBkwState() {
   if (task_.Option(kOptSound)) {
     // Transport properties of the gas at the state; the equilibrium heat capacities, the
     // sound velocity and the exponent are those of the BKW state.
-    ComputeSoundVelocity(s_, E_, K_, ions_);
+    ComputeSoundVelocity(s_.task, s_.ws, E_, K_, ions_);
     const EquilibriumDerivatives& d = ws_.derivatives;
     if (d.valid) {
       r.soundSpeed = d.soundSpeed;
@@ -991,7 +992,7 @@ void Runner::FinishBkwState() {
     }
   }
   r.V += st_.condensedVolume;
-  const BkwFrozenProperties frozen = EvaluateBkwFrozen(s_);
+  const BkwFrozenProperties frozen = EvaluateBkwFrozen(s_.ws);
   if (frozen.valid) {
     r.Cp = frozen.Cp;
     r.CvFrozen = frozen.Cv;
@@ -1053,7 +1054,8 @@ Flow Runner::DetonationPoints() {
       r.kFrozen = r.CvFrozen > 0 && r.Cp > 0 ? r.Cp / r.CvFrozen : 0;
       r.aFrozen = std::sqrt(std::max(0.0, r.kFrozen * r.T * kGasConstantJ * nGas));
       r.gasVolume = r.V;
-      if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
+      if (task_.Option(kOptSound) && st_.gasPresent)
+        ComputeSoundVelocity(s_.task, s_.ws, E_, K_, ions_);
     }
     st_.c1 = kParamV;
     st_.value1 = float(f.VCJ);
@@ -1363,7 +1365,7 @@ bool TemplateValuesWithinBound(const Task& task, const SettingsRecord& t) {
 bool RunSpeciesUsable(Session& s) {
   const SpeciesList saved = s.task.species;
   const int elementCount = s.task.elementCount;
-  const bool ok = PrepareRunSpecies(s);
+  const bool ok = PrepareRunSpecies(s.task, s.database, s.ws, s.ui);
   s.task.species = saved;
   s.task.elementCount = elementCount;
   return ok;
@@ -1609,7 +1611,8 @@ bool RunCommand(Session& session, const RunOptions& options) {
       if (task.referenceElements[j] != task.elements[j].index) changed = true;
     if (changed || (task.elementCount > 0 && task.species.total == 0)) {
       task.species.rescanDatabase = true;
-      const bool loaded = LoadSpeciesList(session);
+      const bool loaded = LoadSpeciesList(session.task, session.database, session.grid, session.ui,
+                                          session.view, session.SpeciesListPath());
       task.species.rescanDatabase = false;
       if (!loaded) return false;  // "Too many substances !" said what is wrong
       task.referenceElementCount = task.elementCount;

@@ -252,7 +252,7 @@ class Calculation {
 
     // Candidate species of the system, every one selected, then the choice asked for.
     s.task.species.rescanDatabase = true;
-    LoadSpeciesList(s);
+    LoadSpeciesList(s.task, s.database, s.grid, s.ui, s.view, s.SpeciesListPath());
     s.task.species.rescanDatabase = false;
     if (s.task.species.total == 0) {
       std::string text = Joined(quiet_.Take());

@@ -214,7 +214,7 @@ class PointWriter {
     else if (task_.Eos() == 2) {
       out_.Line("      Virial EOS was used in calculations.");
       // Past the density its two coefficients hold for, the figures are less sure.
-      const double reduced = VirialReducedDensity(s_);
+      const double reduced = VirialReducedDensity(s_.ws);
       if (reduced > kVirialDensityLimit)
         out_.Line("      The density (b0*rho = " + Fixed(reduced, 4, 2) +
                   ") is above the range of the virial coefficients (b0*rho <= " +
@@ -582,7 +582,7 @@ void WriteBkwHeaderLines(Session& session) {
   ReportFile& out = session.report;
   const BkwParameters& set = BkwParameterSet(session.task.options[kOptBkwSet]);
   out.Line(Spaces(5) + "BKW EOS, parameter set " + set.name + ".");
-  const std::vector<std::string> names = EstimatedCovolumeSpecies(session);
+  const std::vector<std::string> names = EstimatedCovolumeSpecies(session.ws);
   if (names.empty()) return;
   out.Line(Spaces(5) + "Covolumes estimated from atomic radii for:");
   std::string line = Spaces(5);

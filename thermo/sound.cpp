@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "core/session.h"
+#include "task/task.h"
 #include "thermo/eos.h"
 #include "thermo/linear.h"
 #include "thermo/transport.h"
@@ -76,10 +76,10 @@ bool AllFinite(std::initializer_list<double> values) {
   return true;
 }
 
-NonIdealTerms FirstRoutine(const Session& session, const Layout& L) {
+NonIdealTerms FirstRoutine(const Task& task, const CalcWorkspace& ws, const Layout& L) {
   NonIdealTerms t;
-  if (!NonIdealEosActive(session)) return t;
-  const EosState& eos = session.ws.eos;
+  if (!NonIdealEosActive(task, ws)) return t;
+  const EosState& eos = ws.eos;
   const double n = eos.n, S3 = eos.S3, epsM = eos.epsM, beta = eos.beta;
   const double h = L.h, T = L.T;
   const double rho = n / h;
@@ -106,7 +106,7 @@ NonIdealTerms FirstRoutine(const Session& session, const Layout& L) {
     out.T1 = r * Sb * rho / T;
     out.T2 = -rho * A / h;
     out.T3 = A / h + rho * (-2 * r * Sa / n) + rho * (2 * r * Sb / n - 4 * rho * v / n);
-    out.T4 = 1 - session.ws.corrections.Gc / n;
+    out.T4 = 1 - ws.corrections.Gc / n;
     for (int g = 1; g <= eos.gasCount; ++g)
       out.Gamma[g] = rho * (rho * 0.72056 * S3 * eos.s3[g] * 0.792895654932 + Sa * eos.s3[g] -
                             (r * Sb / epsM) * eos.e3[g]);
@@ -155,9 +155,8 @@ NonIdealTerms FirstRoutine(const Session& session, const Layout& L) {
 }
 
 // Non-ideal parts E_p, E_v of the final sums (second routine).
-bool SecondRoutine(const Session& session, const Layout& L, const NonIdealTerms& t, const Vec& Y1,
+bool SecondRoutine(const CalcWorkspace& ws, const Layout& L, const NonIdealTerms& t, const Vec& Y1,
                    const Vec& Y2, double& Ep, double& Ev) {
-  const CalcWorkspace& ws = session.ws;
   const EosState& eos = ws.eos;
   const double n = eos.n, S3 = eos.S3, epsM = eos.epsM, beta = eos.beta;
   const double T = L.T, h = L.h, rho = n / h;
@@ -221,8 +220,7 @@ bool SecondRoutine(const Session& session, const Layout& L, const NonIdealTerms&
 
 // Assembles system `first` (constant p) or the second (constant V) in ws.linear and
 // solves it into y.  Returns false when singular (y is then zero).
-bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool first, Vec& y) {
-  CalcWorkspace& ws = session.ws;
+bool SolveSystem(CalcWorkspace& ws, const Layout& L, const NonIdealTerms& t, bool first, Vec& y) {
   auto& A = ws.linear.augmented;
   const int m = L.m, f = L.f;
   const double w = first ? 1.0 : 0.0;
@@ -297,8 +295,7 @@ bool SolveSystem(Session& session, const Layout& L, const NonIdealTerms& t, bool
 // Reduced system of the gas species at constant p: unknown 1 = d n_gas/dT, then the
 // element potentials.  Writes the derivative terms into ws.species.S; returns the
 // solution (zero when singular).
-Vec ReducedDerivatives(Session& session, const Layout& L) {
-  CalcWorkspace& ws = session.ws;
+Vec ReducedDerivatives(CalcWorkspace& ws, const Layout& L) {
   auto& A = ws.linear.augmented;
   const int size = L.f + 1, rhs = size + 1;
   Vec y;
@@ -354,9 +351,9 @@ void SetNotComputable(ResultsBlock& res) {
 
 // Sound speed and exponent of the mixture without reactions (ideal gas, or the
 // non-ideal EOS in force).  False when they cannot be formed.
-bool FrozenSound(const Session& session, const Layout& L, ResultsBlock& res) {
-  if (NonIdealEosActive(session)) {
-    const EosPropertyValues values = EvaluateEosProperties(session);
+bool FrozenSound(const Task& task, const CalcWorkspace& ws, const Layout& L, ResultsBlock& res) {
+  if (NonIdealEosActive(task, ws)) {
+    const EosPropertyValues values = EvaluateEosProperties(task, ws);
     if (!values.valid || !values.soundValid || !(values.k > 0)) return false;
     res.kEquilibrium = values.k;
     res.soundSpeed = values.a;
@@ -373,8 +370,8 @@ bool FrozenSound(const Session& session, const Layout& L, ResultsBlock& res) {
 
 }  // namespace
 
-void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, bool ions) {
-  CalcWorkspace& ws = session.ws;
+void ComputeSoundVelocity(const Task& task, CalcWorkspace& ws, int elementCount, int speciesCount,
+                          bool ions) {
   ResultsBlock& res = ws.results;
   const Vec savedX = ws.X, savedY = ws.Y;
   struct Restore {
@@ -400,7 +397,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   if (!(L.T > 0) || !(L.p > 0) || !(L.V > 0) || L.E < 0 || L.f > kMaxSystemElements + 1 ||
       K > kMaxRunSpecies) {
     SetNotComputable(res);
-    ComputeTransportProperties(session, std::min(K, kMaxRunSpecies), zero, false);
+    ComputeTransportProperties(ws, std::min(K, kMaxRunSpecies), zero, false);
     return;
   }
 
@@ -408,9 +405,9 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   int condensed = 0;
   for (int k = 1; k <= K; ++k) {
     L.fixed[k] = false;
-    for (int i = 1; i <= session.task.fixedCount && i <= kMaxFixedConcentrations; ++i)
-      if (!Trimmed(session.task.fixed[i].name).empty() &&
-          Trimmed(session.task.fixed[i].name) == Trimmed(ws.run.names[k]))
+    for (int i = 1; i <= task.fixedCount && i <= kMaxFixedConcentrations; ++i)
+      if (!Trimmed(task.fixed[i].name).empty() &&
+          Trimmed(task.fixed[i].name) == Trimmed(ws.run.names[k]))
         L.fixed[k] = true;
     L.gas[k] = ws.run.Phase(k) != 1;
     L.takes[k] = ws.species.n[k] >= kTakePart && !L.fixed[k];
@@ -425,10 +422,10 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   L.m = L.f + condensed + 2;
   if (L.m > kLinearLimit) {
     SetNotComputable(res);
-    ComputeTransportProperties(session, K, zero, false);
+    ComputeTransportProperties(ws, K, zero, false);
     return;
   }
-  const NonIdealTerms terms = FirstRoutine(session, L);
+  const NonIdealTerms terms = FirstRoutine(task, ws, L);
   if (terms.active)
     for (int g = 1; g <= ws.eos.gasCount; ++g)
       if (ws.eos.speciesOfOrdinal[g] >= 1 && ws.eos.speciesOfOrdinal[g] <= K)
@@ -436,11 +433,11 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
 
   Vec Y1, Y2;
   const bool regular =
-      SolveSystem(session, L, terms, true, Y1) && SolveSystem(session, L, terms, false, Y2);
+      SolveSystem(ws, L, terms, true, Y1) && SolveSystem(ws, L, terms, false, Y2);
   const int m = L.m;
   double Ep = 0, Ev = 0;
   bool ok = regular;
-  if (ok && terms.active) ok = SecondRoutine(session, L, terms, Y1, Y2, Ep, Ev);
+  if (ok && terms.active) ok = SecondRoutine(ws, L, terms, Y1, Y2, Ep, Ev);
 
   if (ok) {
     double Cp = kKJToCal * res.Cp;
@@ -499,7 +496,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
     }
     double k = CvE > 0 ? CpE / CvE : 0;
     if (terms.active && a2 != 1) k = a2 / (L.p * L.V * 1e6);
-    if (singular && CvE > 0 && std::isfinite(CvE) && FrozenSound(session, L, res)) {
+    if (singular && CvE > 0 && std::isfinite(CvE) && FrozenSound(task, ws, L, res)) {
       res.cpUnbounded = true;
       res.cvUnbounded = false;
       res.CpEquilibrium = 0;
@@ -517,8 +514,8 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   } else {
     // Fallback: frozen values and derivative terms of the gas species alone.
     for (int k = 1; k <= K; ++k) ws.species.S[k] = 0;
-    if (NonIdealEosActive(session)) {
-      const EosPropertyValues values = EvaluateEosProperties(session);
+    if (NonIdealEosActive(task, ws)) {
+      const EosPropertyValues values = EvaluateEosProperties(task, ws);
       if (values.valid && values.CpPrime > 0 && values.Cv > 0 && values.k > 0) {
         // The non-ideal Cp of the same evaluation, so that Cp and Cv belong together.
         res.CpEquilibrium = values.CpPrime;
@@ -534,10 +531,10 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
       const double a2 = k * kR * L.T * L.ng;
       if (!(Cv > 0)) {
         SetNotComputable(res);
-        Y1 = ReducedDerivatives(session, L);
+        Y1 = ReducedDerivatives(ws, L);
         for (int i = 1; i <= K; ++i)
           if (L.fixed[i]) ws.species.S[i] = 0;
-        ComputeTransportProperties(session, K, Y1, true);
+        ComputeTransportProperties(ws, K, Y1, true);
         return;
       }
       res.CpEquilibrium = res.Cp;
@@ -545,11 +542,11 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
       res.kEquilibrium = k;
       res.soundSpeed = (Cv > 0 && a2 > 1 && std::isfinite(a2)) ? std::sqrt(a2) : 1.0;
     }
-    Y1 = ReducedDerivatives(session, L);
+    Y1 = ReducedDerivatives(ws, L);
   }
   for (int k = 1; k <= K; ++k)
     if (L.fixed[k]) ws.species.S[k] = 0;
-  ComputeTransportProperties(session, K, Y1, true);
+  ComputeTransportProperties(ws, K, Y1, true);
 }
 
 }  // namespace kvil

@@ -11,7 +11,7 @@
 // concentration.  With a virial or Kelmost EOS in force (NonIdealEosActive) the
 // non-ideal derivative terms of the mixture are added.
 //
-// Inputs (session.ws): results T (K), p (MPa), V (m3/kg), Cp (frozen, kJ/(kg K)); per
+// Inputs (ws): results T (K), p (MPa), V (m3/kg), Cp (frozen, kJ/(kg K)); per
 // species n, H (cal/mol), Cp (cal/(mol K)), phase, composition rows (the ion-code row
 // is used as the decoded charge, as in the solver), EOS flag; task fixed
 // concentrations; ws.eos and ws.corrections for the non-ideal terms.
@@ -36,8 +36,10 @@
 
 namespace kvil {
 
-struct Session;
+struct CalcWorkspace;
+struct Task;
 
-void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, bool ions);
+void ComputeSoundVelocity(const Task& task, CalcWorkspace& ws, int elementCount, int speciesCount,
+                          bool ions);
 
 }  // namespace kvil

@@ -322,7 +322,8 @@ void SettingsPage::SpecialToggled(int number, bool checked) {
     // again from the database, with or without the ions.
     task.elementSetChanged = true;
     task.species.rescanDatabase = true;
-    LoadSpeciesList(session_);
+    LoadSpeciesList(session_.task, session_.database, session_.grid, session_.ui, session_.view,
+                    session_.SpeciesListPath());
     task.species.rescanDatabase = false;
     Q_EMIT IonsChanged();
   }

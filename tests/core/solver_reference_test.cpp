@@ -120,8 +120,10 @@ TEST_P(SolverReference, AgreesWithCea) {
   ASSERT_GT(s.task.elementCount, 0);
   // As the Run command does: a task with elements and an empty species list gets the
   // candidates of the database.
-  if (s.task.species.total == 0) LoadSpeciesList(s);
-  ASSERT_TRUE(PrepareRunSpecies(s)) << testing::PrintToString(ui.Texts());
+  if (s.task.species.total == 0)
+    LoadSpeciesList(s.task, s.database, s.grid, s.ui, s.view, s.SpeciesListPath());
+  ASSERT_TRUE(PrepareRunSpecies(s.task, s.database, s.ws, s.ui))
+      << testing::PrintToString(ui.Texts());
   const int K = s.ws.run.count;
   const int E = s.task.elementCount;
   ASSERT_GT(K, 0);

@@ -55,7 +55,8 @@ class DetonationFixture : public ::testing::Test {
     EXPECT_TRUE(s.database.Open(KVIL_DB_DIR));
     const std::string path = (dir_ / (name + ".dat")).string();
     EXPECT_EQ(ReadTaskFile(s, path), ReadTaskResult::Ok);
-    if (s.task.species.total == 0) LoadSpeciesList(s);
+    if (s.task.species.total == 0)
+      LoadSpeciesList(s.task, s.database, s.grid, s.ui, s.view, s.SpeciesListPath());
     s.datafilePath = path;
     if (eos) s.task.options[kOptEos] = static_cast<std::uint8_t>(eos);
     s.task.options[kOptBkwSet] = static_cast<std::uint8_t>(bkwSet);
@@ -303,7 +304,7 @@ TEST_F(DetonationFixture, PointsWithoutCjStateFailAndTheRunGoesOn) {
 // operation gets from its own systems, for the ideal gas where both apply.
 TEST_F(DetonationFixture, MatrixDerivativesAgreeWithTheSoundVelocity) {
   Session& s = Load("h2-o2");
-  ASSERT_TRUE(PrepareRunSpecies(s));
+  ASSERT_TRUE(PrepareRunSpecies(s.task, s.database, s.ws, s.ui));
   ASSERT_TRUE(ComputeElementBalance(s.task, s.database, s.ui, 1));
   for (const double p : {0.1, 5.0}) {
     for (const double T : {2500.0, 3500.0}) {
@@ -315,7 +316,7 @@ TEST_F(DetonationFixture, MatrixDerivativesAgreeWithTheSoundVelocity) {
       ASSERT_EQ(code, kSolveOk);
       ASSERT_TRUE(s.ws.derivatives.valid);
       const EquilibriumDerivatives d = s.ws.derivatives;
-      ComputeSoundVelocity(s, s.task.elementCount, s.ws.run.count, false);
+      ComputeSoundVelocity(s.task, s.ws, s.task.elementCount, s.ws.run.count, false);
       const ResultsBlock& r = s.ws.results;
       EXPECT_LT(Relative(d.soundSpeed, r.soundSpeed), 1e-4);
       EXPECT_LT(Relative(d.Cp, r.CpEquilibrium), 1e-4);

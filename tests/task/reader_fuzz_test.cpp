@@ -187,9 +187,10 @@ TEST_F(ReaderFuzz, DamagedSpeciesDatabasesGiveNoRunTablesThatCannotBeTrusted) {
     ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1));
     t.species = SpeciesList{};
     t.species.rescanDatabase = true;
-    LoadSpeciesList(session);
+    LoadSpeciesList(session.task, session.database, session.grid, session.ui, session.view,
+                    session.SpeciesListPath());
     ASSERT_LE(t.species.total, kMaxCandidateSpecies);
-    if (!PrepareRunSpecies(session)) continue;
+    if (!PrepareRunSpecies(session.task, session.database, session.ws, session.ui)) continue;
     // The run tables: every interval a usable temperature range with finite
     // coefficients, every molar mass and molecular parameter a finite number.
     const RunSpeciesTables& run = session.ws.run;
