@@ -55,9 +55,9 @@ int CodeWord(const Session& s, int startMode, int c1, int c2) {
 void AppendRow(Session& s, int componentCount, int kind) {
   const int previous = s.ws.state.rowKind;
   s.ws.state.rowKind = kind;
-  const bool ok = AppendResultsRecord(s, componentCount);
+  const bool ok = AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), componentCount);
   s.ws.state.rowKind = previous;
-  if (!ok) throw std::runtime_error(ResultsTableWriteError(s));
+  if (!ok) throw std::runtime_error(ResultsTableWriteError(s.table, s.TablePath()));
 }
 
 // Amounts of a frozen composition, kept while an equilibrium state (the throat) is
@@ -209,8 +209,8 @@ int ComputeThroat(Session& s, int componentCount, int& code, double chamberEntro
   st.expansionFlag = true;
   st.throatFlag = true;
   r.gasVolume = r.V;
-  WritePointReport(s, s.task.elementCount, ws.run.count, S, kParamS, static_cast<float>(H2),
-                   kParamH);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, s.task.elementCount, ws.run.count, S,
+                   kParamS, static_cast<float>(H2), kParamH);
   try {
     AppendRow(s, componentCount, 1);
   } catch (...) {
@@ -319,8 +319,8 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
       st.expansionFlag = true;
       st.frozenFlag = frozen;
       r.gasVolume = r.V;
-      WritePointReport(s, s.task.elementCount, ws.run.count, S, kParamS,
-                       static_cast<float>(areaRatio), kParamAreaRatio);
+      WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, s.task.elementCount,
+                       ws.run.count, S, kParamS, static_cast<float>(areaRatio), kParamAreaRatio);
       st.frozenFlag = previousFrozenFlag;
       AppendRow(s, componentCount, 2);
       code = 0;
@@ -458,7 +458,8 @@ int ComputeFrozenState(Session& s, int c1, int c2, int& code, float value2, floa
   if (status != 0) return fail(status);
   if (!vAssigned) r.V = r.T * kGasConstantJ * nGas * 1e-6 / r.p;
   r.gasVolume = r.V;
-  WritePointReport(s, s.task.elementCount, ws.run.count, value1, c1, value2, c2);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, s.task.elementCount, ws.run.count,
+                   value1, c1, value2, c2);
   code = 0;
   return 0;
 }

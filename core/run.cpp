@@ -467,7 +467,8 @@ void Runner::VariantLoop() {
     }
 
     if (variant == 1 && !secondHeatRun) {
-      WriteReportHeader(s_, firstCode_, secondCode_, expansionCode_);
+      WriteReportHeader({s_.task, s_.settings, s_.ws, s_.report, s_.ui}, firstCode_, secondCode_,
+                        expansionCode_);
       if (s_.report.failed()) throw ReportWriteError(s_);
     }
 
@@ -721,20 +722,21 @@ void Runner::SetEosFlags() {
 // False when the point is not representable: it fails with a message and reaches
 // neither the report nor the table.
 bool Runner::WriteReport() {
-  if (!PointResultsRepresentable(s_, K_)) {
+  if (!PointResultsRepresentable(s_.ws, K_)) {
     ui_.Info(kMsgPointNotRepresentable);
     status_ = kSolveNoSolution;
     return false;
   }
-  WritePointReport(s_, E_, K_, st_.value1, st_.c1, st_.value2, st_.c2);
+  WritePointReport({s_.task, s_.settings, s_.ws, s_.report, s_.ui}, E_, K_, st_.value1, st_.c1,
+                   st_.value2, st_.c2);
   if (s_.report.failed()) throw ReportWriteError(s_);
   return true;
 }
 
 void Runner::WriteRecord() {
   st_.rowKind = st_.expansionFlag ? 2 : 0;
-  if (!AppendResultsRecord(s_, st_.componentCount))
-    throw RunWriteError(ResultsTableWriteError(s_));
+  if (!AppendResultsRecord(s_.task, s_.ws, s_.table, s_.TablePath(), st_.componentCount))
+    throw RunWriteError(ResultsTableWriteError(s_.table, s_.TablePath()));
 }
 
 bool Runner::PrintIdealGas(double nGas) {
@@ -1091,7 +1093,8 @@ Flow Runner::DetonationPoints() {
         {kExtJwlOmega, f.jwl.valid ? f.jwl.omega : NAN},
         {kExtJwlE0, f.jwl.valid ? f.jwl.E0 : NAN},
         {kExtJwlDeviation, f.jwl.valid ? f.jwl.maxDeviation : NAN}};
-    if (!AppendResultsExtension(s_, columns)) throw RunWriteError("table");
+    if (!AppendResultsExtension(s_.ws, s_.table, s_.TableExtensionPath(), columns))
+      throw RunWriteError("table");
     pointValid_ = true;
     ++outcome_.pointsWritten;
     tell(true);
