@@ -16,11 +16,11 @@
 
 #include "app/batch_interaction.h"
 #include "common/binio.h"
+#include "core/file_commands.h"
 #include "core/point_log.h"
 #include "common/numfmt.h"
 #include "core/run.h"
 #include "core/session.h"
-#include "task/datafile.h"
 #include "task/elements.h"
 #include "task/settings.h"
 #include "task/task_view.h"

@@ -15,8 +15,8 @@
 
 #include "app/batch_interaction.h"
 #include "app/batch_run.h"
+#include "core/file_commands.h"
 #include "core/session.h"
-#include "task/datafile.h"
 #include "task/elemental_table.h"
 #include "task/task_view.h"
 #include "task/value_lists.h"
@@ -77,7 +77,8 @@ int RunInfo(int argc, char** argv) {
                kvil::Buttons::Ok);
     return kExitRefused;
   }
-  const kvil::ElementalTable table = kvil::BuildElementalTable(session);
+  const kvil::ElementalTable table =
+      kvil::BuildElementalTable(session.task, session.database, session.ui);
   const std::string text = kvil::ElementalTableText(table);
   std::fwrite(text.data(), 1, text.size(), stdout);
   return std::fflush(stdout) == 0 ? kExitOk : kExitUsage;

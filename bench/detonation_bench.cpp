@@ -10,8 +10,8 @@
 
 #include "common/interaction.h"
 #include "core/detonation.h"
+#include "core/file_commands.h"
 #include "core/session.h"
-#include "task/datafile.h"
 #include "task/formula.h"
 #include "task/settings.h"
 #include "task/task_view.h"
@@ -31,10 +31,12 @@ struct Case {
     SetDefaultSettings(session.settings.record);
     session.database.Open(KVIL_DB_DIR);
     ReadTaskFile(session, std::string(KVIL_SOURCE_DIR) + "/tests/data/detonation/" + name + ".dat");
-    if (session.task.species.total == 0) LoadSpeciesList(session);
-    ComputeElementBalance(session, 1);
-    PrepareRunSpecies(session);
-    if (session.task.Eos() == 4) PrepareBkwSpecies(session);
+    if (session.task.species.total == 0)
+      LoadSpeciesList(session.task, session.database, session.grid, session.ui, session.view,
+                      session.SpeciesListPath());
+    ComputeElementBalance(session.task, session.database, session.ui, 1);
+    PrepareRunSpecies(session.task, session.database, session.ws, session.ui);
+    if (session.task.Eos() == 4) PrepareBkwSpecies(session.task, session.ws);
     request.initialDensity = rho0;
     request.initialPressure = p0;
   }

@@ -51,8 +51,9 @@ void BM_SolveEosVolume(benchmark::State& state) {
   BenchState b(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     b.session.ws.eos = EosState{};
-    benchmark::DoNotOptimize(SolveEosVolume(b.session, kGas, kParamP, kParamT));
-    benchmark::DoNotOptimize(ComputeEosCorrections(b.session, kGas));
+    benchmark::DoNotOptimize(SolveEosVolume(b.session.task, b.session.ws, b.session.report,
+                                            b.session.ui, kGas, kParamP, kParamT));
+    benchmark::DoNotOptimize(ComputeEosCorrections(b.session.task, b.session.ws, kGas));
   }
 }
 BENCHMARK(BM_SolveEosVolume)->Arg(2)->Arg(3);
@@ -61,13 +62,14 @@ void BM_SoundVelocity(benchmark::State& state) {
   const int eos = static_cast<int>(state.range(0));
   BenchState b(eos == 1 ? 1 : eos);
   if (eos != 1) {
-    SolveEosVolume(b.session, kGas, kParamP, kParamT);
-    ComputeEosCorrections(b.session, kGas);
+    SolveEosVolume(b.session.task, b.session.ws, b.session.report, b.session.ui, kGas, kParamP,
+                   kParamT);
+    ComputeEosCorrections(b.session.task, b.session.ws, kGas);
   }
   const auto n = b.session.ws.species.n;
   const auto H = b.session.ws.species.H;
   for (auto _ : state) {
-    ComputeSoundVelocity(b.session, kElements, kGas, false);
+    ComputeSoundVelocity(b.session.task, b.session.ws, kElements, kGas, false);
     benchmark::DoNotOptimize(b.session.ws.results.soundSpeed);
     b.session.ws.species.n = n;
     b.session.ws.species.H = H;

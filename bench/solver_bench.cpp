@@ -89,9 +89,9 @@ bool Prepare(Session& s, RecordingInteraction& ui, const System& sys) {
   t.options[kOptEos] = 1;
   t.options[kOptConcUnit] = 1;
   float h = 0;
-  if (!ComputeElementBalance(s, 1, &h) || t.elementCount < 1) return false;
+  if (!ComputeElementBalance(s.task, s.database, s.ui, 1, &h) || t.elementCount < 1) return false;
   t.species.rescanDatabase = true;
-  LoadSpeciesList(s);
+  LoadSpeciesList(s.task, s.database, s.grid, s.ui, s.view, s.SpeciesListPath());
   // Keep within the run's limits: at most 130 species and N = E + C + 6 <= 43 unknowns;
   // the species with most atoms are dropped first.
   struct Cand {
@@ -121,7 +121,8 @@ bool Prepare(Session& s, RecordingInteraction& ui, const System& sys) {
       if (c.phase == 1) ++condensed;
     }
   }
-  return PrepareRunSpecies(s) && s.ws.run.count > 0 && t.elementCount > 0;
+  return PrepareRunSpecies(s.task, s.database, s.ws, s.ui) && s.ws.run.count > 0 &&
+         t.elementCount > 0;
 }
 
 int Solve(Session& s, int c1, double v1, int c2, double v2, int L) {

@@ -752,7 +752,7 @@ int Detonation::Run() {
   };
   if (eos == 2 || eos == 3) return fail(kDetonationBadInput, kReasonEos);
   bkw_ = eos == kEosBkw;
-  if (bkw_ && !ws_.bkw.prepared) PrepareBkwSpecies(s_);
+  if (bkw_ && !ws_.bkw.prepared) PrepareBkwSpecies(s_.task, s_.ws);
   if (K_ <= 0 || E_ <= 0) return fail(kDetonationNoState, kReasonNoState);
 
   out_.p0 = request_.initialPressure;
@@ -846,30 +846,20 @@ int DetonationOfTask(Session& session, const DetonationRequest& request,
     const SpeciesList& list;
     ~GiveBack() { task.species = list; }
   } giveBack{task, saved};
-  if (!ComputeElementBalance(session, 1) || task.elementCount <= 0) {
+  if (!ComputeElementBalance(session.task, session.database, session.ui, 1) ||
+      task.elementCount <= 0) {
     figures.status = kDetonationBadInput;
     figures.reason = "the elements of the mixture are not specified";
     return figures.status;
   }
-  if (!PrepareRunSpecies(session) || task.elementCount <= 0 || session.ws.run.count <= 0) {
+  if (!PrepareRunSpecies(session.task, session.database, session.ws, session.ui) ||
+      task.elementCount <= 0 || session.ws.run.count <= 0) {
     figures.status = kDetonationNoState;
     figures.reason = "no species are selected";
     return figures.status;
   }
-  if (task.Eos() == kEosBkw) PrepareBkwSpecies(session);
+  if (task.Eos() == kEosBkw) PrepareBkwSpecies(session.task, session.ws);
   return ComputeDetonation(session, request, figures);
-}
-
-std::string InitialStateText(const DetonationRequest& request) {
-  if (request.initialDensity > 0)
-    return "initial density " + FormatPicture(request.initialDensity, "0.####") + " g/cm3";
-  return "initial state p0 = " + FormatPicture(request.initialPressure, "0.####") +
-         " MPa, T0 = " + FormatPicture(request.initialTemperature, "0.##") + " K";
-}
-
-std::string DetonationFailureMessage(const DetonationRequest& request,
-                                     const DetonationFigures& figures) {
-  return "No detonation state for the " + InitialStateText(request) + ": " + figures.reason + ".";
 }
 
 }  // namespace kvil

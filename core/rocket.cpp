@@ -39,10 +39,10 @@ class DefaultModel : public RocketStateModel {
   // The searches need the sound velocity of every iterate; the transport properties
   // only of the state they settle on.
   void SoundVelocity(Session& s) override {
-    ComputeSoundVelocity(s, s.task.elementCount, s.ws.run.count, s.task.Option(kOptIons), false);
+    ComputeSoundVelocity(s.task, s.ws, s.task.elementCount, s.ws.run.count, s.task.Option(kOptIons), false);
   }
   void TransportProperties(Session& s) override {
-    CompleteTransportProperties(s, s.ws.run.count);
+    CompleteTransportProperties(s.ws, s.ws.run.count);
   }
 };
 
@@ -141,9 +141,9 @@ int SolveFromKnownState(Session& s, const PointStart& start, const PointStart& b
 void AppendRow(Session& s, int componentCount, int kind) {
   const int previous = s.ws.state.rowKind;
   s.ws.state.rowKind = kind;
-  const bool ok = AppendResultsRecord(s, componentCount);
+  const bool ok = AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), componentCount);
   s.ws.state.rowKind = previous;
-  if (!ok) throw std::runtime_error(ResultsTableWriteError(s));
+  if (!ok) throw std::runtime_error(ResultsTableWriteError(s.table, s.TablePath()));
 }
 
 // Amounts of a frozen composition, kept while an equilibrium state (the throat) is
@@ -301,7 +301,7 @@ int ComputeThroat(Session& s, int componentCount, int& code, double chamberEntro
   st.throatFlag = true;
   r.gasVolume = r.V;
   g_model->TransportProperties(s);
-  WritePointReport(s, s.task.elementCount, ws.run.count, S, kParamS, static_cast<float>(H2),
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, s.task.elementCount, ws.run.count, S, kParamS, static_cast<float>(H2),
                    kParamH);
   try {
     AppendRow(s, componentCount, 1);
@@ -424,7 +424,7 @@ int ExpandToAreaRatio(Session& s, int componentCount, int& code, double freezeP,
           KeepState(s, *exitStart);
         }
       }
-      WritePointReport(s, s.task.elementCount, ws.run.count, S, kParamS,
+      WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, s.task.elementCount, ws.run.count, S, kParamS,
                        static_cast<float>(areaRatio), kParamAreaRatio);
       st.frozenFlag = previousFrozenFlag;
       AppendRow(s, componentCount, 2);
@@ -563,7 +563,8 @@ int ComputeFrozenState(Session& s, int c1, int c2, int& code, float value2, floa
   if (status != 0) return fail(status);
   if (!vAssigned) r.V = r.T * kGasConstantJ * nGas * 1e-6 / r.p;
   r.gasVolume = r.V;
-  WritePointReport(s, s.task.elementCount, ws.run.count, value1, c1, value2, c2);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, s.task.elementCount, ws.run.count,
+                   value1, c1, value2, c2);
   code = 0;
   return 0;
 }

@@ -419,7 +419,7 @@ bool Runner::SetUp() {
     if (c.step != 0 && !StepExceedsResolution(c.step, c.amounts[1], c.amounts[2])) return false;
 
   st_.componentVariant = 1;
-  PrepareRunSpecies(s_);
+  PrepareRunSpecies(s_.task, s_.database, s_.ws, s_.ui);
   if (task_.elementCount <= 0) return false;
   {
     // Chamber points this call will run, for the progress window.
@@ -434,7 +434,7 @@ bool Runner::SetUp() {
   }
   ws_.bkw.active = false;
   ws_.bkw.pointSolved = false;
-  if (eos_ == kEosBkw) PrepareBkwSpecies(s_);
+  if (eos_ == kEosBkw) PrepareBkwSpecies(s_.task, s_.ws);
 
   st_.componentCount = 0;
   for (int i = 1; i <= kMaxComponents; ++i) {
@@ -454,7 +454,7 @@ void Runner::VariantLoop() {
     st_.componentVariant = variant;
     ui_.ShowProgress(false);
     float hm = 0;
-    bool balanced = ComputeElementBalance(s_, variant, &hm);
+    bool balanced = ComputeElementBalance(s_.task, s_.database, s_.ui, variant, &hm);
     if (!balanced) break;
     // The components' enthalpies are kJ/kg whatever unit H or U is typed in: an H or
     // U of 0 takes the mixture enthalpy as it is.
@@ -468,7 +468,8 @@ void Runner::VariantLoop() {
     }
 
     if (variant == 1 && !secondHeatRun) {
-      WriteReportHeader(s_, firstCode_, secondCode_, expansionCode_);
+      WriteReportHeader({s_.task, s_.settings, s_.ws, s_.report, s_.ui}, firstCode_, secondCode_,
+                        expansionCode_);
       if (s_.report.failed()) throw ReportWriteError(s_);
     }
 
@@ -773,20 +774,21 @@ void Runner::SetEosFlags() {
 // False when the point is not representable: it fails with a message and reaches
 // neither the report nor the table.
 bool Runner::WriteReport() {
-  if (!PointResultsRepresentable(s_, K_)) {
+  if (!PointResultsRepresentable(s_.ws, K_)) {
     ui_.Info(kMsgPointNotRepresentable);
     status_ = kSolveNoSolution;
     return false;
   }
-  WritePointReport(s_, E_, K_, st_.value1, st_.c1, st_.value2, st_.c2);
+  WritePointReport({s_.task, s_.settings, s_.ws, s_.report, s_.ui}, E_, K_, st_.value1, st_.c1,
+                   st_.value2, st_.c2);
   if (s_.report.failed()) throw ReportWriteError(s_);
   return true;
 }
 
 void Runner::WriteRecord() {
   st_.rowKind = st_.expansionFlag ? 2 : 0;
-  if (!AppendResultsRecord(s_, st_.componentCount))
-    throw RunWriteError(ResultsTableWriteError(s_));
+  if (!AppendResultsRecord(s_.task, s_.ws, s_.table, s_.TablePath(), st_.componentCount))
+    throw RunWriteError(ResultsTableWriteError(s_.table, s_.TablePath()));
 }
 
 bool Runner::PrintIdealGas(double nGas) {
@@ -801,7 +803,8 @@ bool Runner::PrintIdealGas(double nGas) {
   r.gasVolume = r.V;
   // The sound velocity and the transport properties belong to the gas phase: they are
   // formed with V the gas volume, before the condensed volume is added.
-  if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
+  if (task_.Option(kOptSound) && st_.gasPresent)
+    ComputeSoundVelocity(s_.task, s_.ws, E_, K_, ions_);
   r.V += st_.condensedVolume;
   return WriteReport();
 }
@@ -957,12 +960,12 @@ Flow Runner::SolvePoint() {
       pvSum += kCalPerJ * r.p * vm * n;
     }
     st_.condensedVolume = condensed;
-    if (SolveEosVolume(s_, K_, st_.c1, st_.c2) != 0) {
+    if (SolveEosVolume(s_.task, s_.ws, s_.report, s_.ui, K_, st_.c1, st_.c2) != 0) {
       ui_.Info(EosAdvice(ws_.eos));
       return Flow::EndParameterLoop;
     }
     solveShift_ = condensed;
-    ComputeEosCorrections(s_, K_);
+    ComputeEosCorrections(s_.task, s_.ws, K_);
     ws_.corrections.Hc -= pvSum;
     // The corrections are those of the EOS volume just found (relaxed against the
     // previous ones when the passes swing): a volume extrapolated from the previous
@@ -977,8 +980,8 @@ Flow Runner::SolvePoint() {
   // Finish of a non-ideal point.
   ws_.results.gasVolume = ws_.results.V;
   if (pass < kMaxNonIdealPasses) {
-    if (task_.Option(kOptSound)) ComputeSoundVelocity(s_, E_, K_, ions_);
-    ComputeEosProperties(s_);
+    if (task_.Option(kOptSound)) ComputeSoundVelocity(s_.task, s_.ws, E_, K_, ions_);
+    ComputeEosProperties(s_.task, s_.ws);
   }
   if (pass == kMaxNonIdealPasses && largest / relaxation > kNonIdealAcceptTolerance) {
     // Not converged: the state is no result, so neither the report nor the table
@@ -1034,7 +1037,7 @@ void Runner::FinishBkwState() {
   if (task_.Option(kOptSound)) {
     // Transport properties of the gas at the state; the equilibrium heat capacities, the
     // sound velocity and the exponent are those of the BKW state.
-    ComputeSoundVelocity(s_, E_, K_, ions_);
+    ComputeSoundVelocity(s_.task, s_.ws, E_, K_, ions_);
     const EquilibriumDerivatives& d = ws_.derivatives;
     if (d.valid) {
       r.soundSpeed = d.soundSpeed;
@@ -1049,7 +1052,7 @@ void Runner::FinishBkwState() {
     }
   }
   r.V += st_.condensedVolume;
-  const BkwFrozenProperties frozen = EvaluateBkwFrozen(s_);
+  const BkwFrozenProperties frozen = EvaluateBkwFrozen(s_.ws);
   if (frozen.valid) {
     r.Cp = frozen.Cp;
     r.CvFrozen = frozen.Cv;
@@ -1111,7 +1114,8 @@ Flow Runner::DetonationPoints() {
       r.kFrozen = r.CvFrozen > 0 && r.Cp > 0 ? r.Cp / r.CvFrozen : 0;
       r.aFrozen = std::sqrt(std::max(0.0, r.kFrozen * r.T * kGasConstantJ * nGas));
       r.gasVolume = r.V;
-      if (task_.Option(kOptSound) && st_.gasPresent) ComputeSoundVelocity(s_, E_, K_, ions_);
+      if (task_.Option(kOptSound) && st_.gasPresent)
+        ComputeSoundVelocity(s_.task, s_.ws, E_, K_, ions_);
     }
     st_.c1 = kParamV;
     st_.value1 = float(f.VCJ);
@@ -1147,7 +1151,8 @@ Flow Runner::DetonationPoints() {
         {kExtJwlOmega, f.jwl.valid ? f.jwl.omega : NAN},
         {kExtJwlE0, f.jwl.valid ? f.jwl.E0 : NAN},
         {kExtJwlDeviation, f.jwl.valid ? f.jwl.maxDeviation : NAN}};
-    if (!AppendResultsExtension(s_, columns)) throw RunWriteError("table");
+    if (!AppendResultsExtension(s_.ws, s_.table, s_.TableExtensionPath(), columns))
+      throw RunWriteError("table");
     pointValid_ = true;
     ++outcome_.pointsWritten;
     tell(true);
@@ -1204,7 +1209,7 @@ RunOutcome Runner::Run() {
   // done.
   s_.report.Flush();
   if (s_.report.failed()) throw ReportWriteError(s_);
-  if (!s_.table.Flush()) throw RunWriteError(ResultsTableWriteError(s_));
+  if (!s_.table.Flush()) throw RunWriteError(ResultsTableWriteError(s_.table, s_.TablePath()));
   return outcome_;
 }
 
@@ -1428,7 +1433,7 @@ bool TemplateValuesWithinBound(const Task& task, const SettingsRecord& t) {
 bool RunSpeciesUsable(Session& s) {
   const SpeciesList saved = s.task.species;
   const int elementCount = s.task.elementCount;
-  const bool ok = PrepareRunSpecies(s);
+  const bool ok = PrepareRunSpecies(s.task, s.database, s.ws, s.ui);
   s.task.species = saved;
   s.task.elementCount = elementCount;
   return ok;
@@ -1674,7 +1679,8 @@ bool RunCommand(Session& session, const RunOptions& options) {
       if (task.referenceElements[j] != task.elements[j].index) changed = true;
     if (changed || (task.elementCount > 0 && task.species.total == 0)) {
       task.species.rescanDatabase = true;
-      const bool loaded = LoadSpeciesList(session);
+      const bool loaded = LoadSpeciesList(session.task, session.database, session.grid, session.ui,
+                                          session.view, session.SpeciesListPath());
       task.species.rescanDatabase = false;
       if (!loaded) return false;  // "Too many substances !" said what is wrong
       task.referenceElementCount = task.elementCount;
@@ -1686,7 +1692,8 @@ bool RunCommand(Session& session, const RunOptions& options) {
     }
 
     if (!detonations && !BuildValueLists(session)) return false;
-    if (!CollectFixedConcentrations(session)) return false;
+    if (!CollectFixedConcentrations(session.task, session.grid, session.ui, session.view))
+      return false;
     // As when the component grid is read: a step belongs only to a row with two amounts.
     ClearStepsWithoutRange(task);
     if (!CheckVariants(task, ui)) return false;
@@ -1694,7 +1701,7 @@ bool RunCommand(Session& session, const RunOptions& options) {
     // Some element must be present, whichever component brings it: the element list
     // follows the order of the components, and a tiny first one must not refuse a
     // task that runs with the components in another order.
-    bool balanced = ComputeElementBalance(session, 1);
+    bool balanced = ComputeElementBalance(session.task, session.database, session.ui, 1);
     bool present = false;
     for (int e = 1; e <= task.elementCount && e <= kMaxSystemElements; ++e)
       present = present || task.elements[e].amount > 1e-22f;

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "common/interaction.h"
-#include "core/workspace.h"
-#include "results/report_file.h"
+#include "thermo/workspace.h"
+#include "common/report_file.h"
 #include "results/table_file.h"
 #include "task/settings_record.h"
 #include "task/species_list.h"

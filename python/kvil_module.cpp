@@ -148,7 +148,7 @@ void TakeComponents(Session& session, QuietInteraction& quiet,
     cells[i].amount = FloatText(parts);
     cells[i].enthalpy = FloatText(enthalpy);
   }
-  const GridLeaveResult r = AcceptComponentGrid(session, cells);
+  const GridLeaveResult r = AcceptComponentGrid(session.task, session.database, session.ui, cells);
   std::vector<std::string> messages = quiet.Take();
   if (!r.ok) {
     std::string text = Joined(messages);
@@ -172,7 +172,7 @@ MixtureFacts CheckMixture(const std::vector<ComponentRow>& rows) {
   ResetTask(session->task);
   TakeComponents(*session, quiet, rows);
   float hm = 0;
-  const bool ok = ComputeElementBalance(*session, 1, &hm);
+  const bool ok = ComputeElementBalance(session->task, session->database, session->ui, 1, &hm);
   if (!ok || session->task.elementCount <= 0) {
     std::string text = Joined(quiet.Take());
     throw InputError(text.empty() ? "Elements or their amount are not specified." : text);
@@ -246,14 +246,14 @@ class Calculation {
     s.task.options[kOptIons] = ions ? 1 : 0;
     s.task.options[kOptSound] = sound ? 1 : 0;
     TakeComponents(s, quiet_, rows);
-    if (!ComputeElementBalance(s, 1) || s.task.elementCount <= 0) {
+    if (!ComputeElementBalance(s.task, s.database, s.ui, 1) || s.task.elementCount <= 0) {
       std::string text = Joined(quiet_.Take());
       throw InputError(text.empty() ? "Elements or their amount are not specified." : text);
     }
 
     // Candidate species of the system, every one selected, then the choice asked for.
     s.task.species.rescanDatabase = true;
-    LoadSpeciesList(s);
+    LoadSpeciesList(s.task, s.database, s.grid, s.ui, s.view, s.SpeciesListPath());
     s.task.species.rescanDatabase = false;
     if (s.task.species.total == 0) {
       std::string text = Joined(quiet_.Take());

@@ -6,12 +6,16 @@
 #include "common/constants.h"
 #include "common/interaction.h"
 #include "common/numfmt.h"
-#include "core/session.h"
+#include "common/report_file.h"
 #include "task/elements.h"
 #include "task/oxidizer_fuel.h"
+#include "task/settings_record.h"
+#include "task/task.h"
 #include "thermo/bkw.h"
 #include "thermo/bkw_species.h"
+#include "thermo/detonation_figures.h"
 #include "thermo/eos.h"
+#include "thermo/workspace.h"
 
 namespace kvil {
 
@@ -142,12 +146,13 @@ std::string Cut(std::string text, size_t width) {
 
 class PointWriter {
  public:
-  PointWriter(Session& s, int elementCount, int speciesCount)
-      : s_(s),
-        task_(s.task),
-        ws_(s.ws),
-        r_(s.ws.results),
-        out_(s.report),
+  PointWriter(const RunReport& report, int elementCount, int speciesCount)
+      : settings_(report.settings),
+        ui_(report.ui),
+        task_(report.task),
+        ws_(report.ws),
+        r_(report.ws.results),
+        out_(report.file),
         elementCount_(std::clamp(elementCount, 0, kMaxSystemElements)),
         speciesCount_(std::clamp(speciesCount, 0, kMaxRunSpecies)),
         technical_(task_.options[kOptOutputUnits] == 1),
@@ -164,7 +169,7 @@ class PointWriter {
     EosLine();
     AssignedValues(value1, code1, value2, code2);
     ElementBlock();
-    WriteSeparatorLine(s_);
+    WriteSeparatorLine(out_);
     if (task_.options[kOptBrief] == 1)
       BriefResults();
     else
@@ -174,7 +179,7 @@ class PointWriter {
     else
       PowderParameters(code1, code2);
     RocketPerformance();
-    WriteSeparatorLine(s_);
+    WriteSeparatorLine(out_);
     // The blocks go to the system whole, a quarter of a second's worth at a time: a
     // reader of the file during a long run sees the points finished until then.
     out_.FlushBlock();
@@ -198,7 +203,7 @@ class PointWriter {
       if (!st.frozenFlag) out_.Line();
     }
     if (st.frozenFlag) {
-      out_.Line(Spaces(20) + "(FROZEN at " + FormatPicture(s_.settings.record.freezingT, "0.#") +
+      out_.Line(Spaces(20) + "(FROZEN at " + FormatPicture(settings_.record.freezingT, "0.#") +
                 " K).");
       out_.Line();
     }
@@ -215,7 +220,7 @@ class PointWriter {
     else if (task_.Eos() == 2) {
       out_.Line("      Virial EOS was used in calculations.");
       // Past the density its two coefficients hold for, the figures are less sure.
-      const double reduced = VirialReducedDensity(s_);
+      const double reduced = VirialReducedDensity(ws_);
       if (reduced > kVirialDensityLimit)
         out_.Line("      The density (b0*rho = " + Fixed(reduced, 4, 2) +
                   ") is above the range of the virial coefficients (b0*rho <= " +
@@ -294,7 +299,7 @@ class PointWriter {
   void OxidizerFuelLines(std::string& text) {
     // An element without an oxidizer/fuel class is reported once per run, not once
     // for every point.
-    MessageGate gate(s_.ui, !ws_.state.reportBalanceMessagesShown);
+    MessageGate gate(ui_, !ws_.state.reportBalanceMessagesShown);
     const OxidizerFuel of = OxidizerFuelBalance(task_, gate);
     if (gate.shown()) ws_.state.reportBalanceMessagesShown = true;
     if (of.fuel > 1e-8)
@@ -408,7 +413,7 @@ class PointWriter {
     }
   }
 
-  bool Skipped(int k) const { return dominant_ && ws_.species.nSingle[k] < s_.settings.cutoff; }
+  bool Skipped(int k) const { return dominant_ && ws_.species.nSingle[k] < settings_.cutoff; }
 
   // Lays out items three to a line: one blank after the first and second, a line end
   // after the third.
@@ -516,7 +521,7 @@ class PointWriter {
     st.reportExpansionPressure = r_.p;
     out_.Line();
     out_.Line(Spaces(15) + "Rocket Performance (ambient pressure = " +
-              FormatPicture(s_.settings.record.ambientP, "0.####") + " MPa)");
+              FormatPicture(settings_.record.ambientP, "0.####") + " MPa)");
     out_.Line();
     const double w2 = 2000.0 * (double(st.chamberH) - r_.H);
     if (!(w2 > 0)) return;
@@ -526,7 +531,7 @@ class PointWriter {
     const double ivac = r_.p * r_.V * 1e6 / w + w;
     out_.Line(Label(5, "Specific impulse (vacuum): ") + Fixed(ivac, 10, 2) + " m/s" + " (" +
               Fixed(ivac * kSecondsPerMeterPerSecond, 7, 2) + " s)");
-    const double iatm = (r_.p - double(s_.settings.record.ambientP)) * r_.V * 1e6 / w + w;
+    const double iatm = (r_.p - double(settings_.record.ambientP)) * r_.V * 1e6 / w + w;
     if (iatm > 0)
       out_.Line(Label(2, "Specific impulse (atmosphere): ") + Fixed(iatm, 10, 2) + " m/s" + " (" +
                 Fixed(iatm * kSecondsPerMeterPerSecond, 7, 2) + " s)");
@@ -572,7 +577,7 @@ class PointWriter {
     out_.Line();
     std::string title = Spaces(15) + "Expansion along the C-J isentrope";
     if (f.frozenExpansion)
-      title += " (FROZEN at " + FormatPicture(s_.settings.record.freezingT, "0.#") + " K)";
+      title += " (FROZEN at " + FormatPicture(settings_.record.freezingT, "0.#") + " K)";
     out_.Line(title);
     out_.Line();
     for (int i = 0; i < 3; ++i) {
@@ -593,7 +598,8 @@ class PointWriter {
               FormatPicture(j.vMax, "0.###") + ")");
   }
 
-  Session& s_;
+  const Settings& settings_;
+  Interaction& ui_;
   const Task& task_;
   CalcWorkspace& ws_;
   const ResultsBlock& r_;
@@ -609,11 +615,10 @@ class PointWriter {
 
 // The BKW parameter set of the run and the species whose covolume was estimated from
 // their atoms, names wrapped within the rule width.
-void WriteBkwHeaderLines(Session& session) {
-  ReportFile& out = session.report;
-  const BkwParameters& set = BkwParameterSet(session.task.options[kOptBkwSet]);
+void WriteBkwHeaderLines(const Task& task, const CalcWorkspace& ws, ReportFile& out) {
+  const BkwParameters& set = BkwParameterSet(task.options[kOptBkwSet]);
   out.Line(Spaces(5) + "BKW EOS, parameter set " + set.name + ".");
-  const std::vector<std::string> names = EstimatedCovolumeSpecies(session);
+  const std::vector<std::string> names = EstimatedCovolumeSpecies(ws);
   if (names.empty()) return;
   out.Line(Spaces(5) + "Covolumes estimated from atomic radii for:");
   std::string line = Spaces(5);
@@ -652,9 +657,9 @@ void SetReportClock(ReportClock clock) {
   g_clock = clock ? clock : &SystemClock;
 }
 
-void WriteSeparatorLine(Session& session) {
-  session.report.Line(std::string(kRuleWidth, '_'));
-  session.report.Line();
+void WriteSeparatorLine(ReportFile& report) {
+  report.Line(std::string(kRuleWidth, '_'));
+  report.Line();
 }
 
 std::string FormatReportNumber(double value) {
@@ -696,14 +701,14 @@ std::string FormatConcentration(double value, bool dominant) {
   return text;
 }
 
-void WriteReportHeader(Session& session, int firstCode, int secondCode, int expansionCode) {
-  ReportFile& out = session.report;
-  const Task& task = session.task;
-  const SettingsRecord& rec = session.settings.record;
+void WriteReportHeader(const RunReport& report, int firstCode, int secondCode, int expansionCode) {
+  ReportFile& out = report.file;
+  const Task& task = report.task;
+  const SettingsRecord& rec = report.settings.record;
   const int codes[4] = {0, firstCode, secondCode, expansionCode};
 
-  session.ws.state.reportBalanceMessagesShown = false;
-  session.ws.state.reportElementBlock.valid = false;
+  report.ws.state.reportBalanceMessagesShown = false;
+  report.ws.state.reportElementBlock.valid = false;
   out.Line(std::string(kRuleWidth, '*'));
   if (!task.slots[1].valueText.empty() || !task.slots[2].valueText.empty() || expansionCode != 0) {
     out.Line(Spaces(5) + "Date and time of calculations: " + DateTimeText());
@@ -711,7 +716,7 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
       out.Line(Spaces(5) + "Task name: " + task.comment);
   }
 
-  const int templateMode = session.ws.state.templateMode;
+  const int templateMode = report.ws.state.templateMode;
   if (templateMode == 0) {
     for (int slot = 1; slot <= 3; ++slot) {
       const ParameterSlot& ps = task.slots[slot];
@@ -747,7 +752,7 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
     out.Line(Spaces(5) + "V = " + Fixed(rec.heatV, 10, 5) +
              " cub.m/kg, U = " + Fixed(rec.heatU, 5, 0) + " kJ/kg");
   } else if (templateMode == 4) {
-    const auto& requests = session.ws.detonationRequests;
+    const auto& requests = report.ws.detonationRequests;
     out.Line();
     out.Line(Spaces(20) + "Calculation of Detonation.");
     out.Line();
@@ -805,14 +810,14 @@ void WriteReportHeader(Session& session, int firstCode, int secondCode, int expa
   }
   if (task.options[kOptDominant] == 1)
     out.Line(Spaces(5) +
-             "Cut-off value for the concentrations: " + Sci(session.settings.cutoff, 12));
-  if (task.Eos() == kEosBkw) WriteBkwHeaderLines(session);
+             "Cut-off value for the concentrations: " + Sci(report.settings.cutoff, 12));
+  if (task.Eos() == kEosBkw) WriteBkwHeaderLines(task, report.ws, out);
   out.Line(std::string(kRuleWidth, '*'));
 }
 
-bool PointResultsRepresentable(const Session& session, int speciesCount) {
-  const ResultsBlock& r = session.ws.results;
-  const RunState& st = session.ws.state;
+bool PointResultsRepresentable(const CalcWorkspace& ws, int speciesCount) {
+  const ResultsBlock& r = ws.results;
+  const RunState& st = ws.state;
   const double values[] = {r.p,
                            r.T,
                            r.V,
@@ -846,22 +851,21 @@ bool PointResultsRepresentable(const Session& session, int speciesCount) {
   for (double v : values)
     if (!std::isfinite(v)) return false;
   for (int k = 1; k <= speciesCount && k <= kMaxRunSpecies; ++k)
-    if (!std::isfinite(session.ws.species.n[k]) ||
-        !std::isfinite(double(session.ws.species.nSingle[k])))
+    if (!std::isfinite(ws.species.n[k]) || !std::isfinite(double(ws.species.nSingle[k])))
       return false;
   return true;
 }
 
-void WritePointReport(Session& session, int elementCount, int speciesCount, float value1, int code1,
-                      float value2, int code2) {
-  if (!PointResultsRepresentable(session, speciesCount)) {
-    session.report.Line(Spaces(5) + kPointNotRepresentable);
-    session.report.Line(std::string(kRuleWidth, '_'));
-    session.report.Line();
-    session.report.Flush();
+void WritePointReport(const RunReport& report, int elementCount, int speciesCount, float value1,
+                      int code1, float value2, int code2) {
+  if (!PointResultsRepresentable(report.ws, speciesCount)) {
+    report.file.Line(Spaces(5) + kPointNotRepresentable);
+    report.file.Line(std::string(kRuleWidth, '_'));
+    report.file.Line();
+    report.file.Flush();
     return;
   }
-  PointWriter(session, elementCount, speciesCount).Write(value1, code1, value2, code2);
+  PointWriter(report, elementCount, speciesCount).Write(value1, code1, value2, code2);
 }
 
 }  // namespace kvil

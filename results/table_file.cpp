@@ -10,7 +10,8 @@
 
 #include "common/binio.h"
 #include "common/constants.h"
-#include "core/session.h"
+#include "task/task.h"
+#include "thermo/workspace.h"
 
 namespace kvil {
 
@@ -69,9 +70,7 @@ bool HasFormula(const SourceComponent& c) {
 }
 
 // The record of the current point as the values of the file.
-std::vector<double> BuildRecord(const Session& s) {
-  const Task& task = s.task;
-  const CalcWorkspace& ws = s.ws;
+std::vector<double> BuildRecord(const Task& task, const CalcWorkspace& ws) {
   const ResultsBlock& r = ws.results;
   std::vector<double> v;
   v.reserve(4 + 2 * kMaxSystemElements + 2 * kMaxComponents + kResultsParameterCount +
@@ -159,29 +158,28 @@ bool IsCount(double x, double max) {
 
 }  // namespace
 
-bool AppendResultsRecord(Session& session, int /*componentCount*/) {
-  const std::vector<double> values = BuildRecord(session);
+bool AppendResultsRecord(const Task& task, CalcWorkspace& ws, ResultsTableFile& table,
+                         const std::string& path, int /*componentCount*/) {
+  const std::vector<double> values = BuildRecord(task, ws);
   // A point whose values are not all finite numbers is no result (the run has told
   // the user); nothing of it is stored.
   for (double v : values)
     if (!std::isfinite(v)) return true;
-  if (session.table.InMemory()) {
-    if (!session.table.IsOpen()) return false;
-    session.table.AppendValues(values);
-    ++session.ws.state.resultsRecords;
+  if (table.InMemory()) {
+    if (!table.IsOpen()) return false;
+    table.AppendValues(values);
+    ++ws.state.resultsRecords;
     return true;
   }
   std::vector<std::uint8_t> bytes(values.size() * 8);
   for (size_t i = 0; i < values.size(); ++i) PutLE<double>(bytes.data(), i * 8, values[i]);
 
-  ResultsTableFile& table = session.table;
   // A run holds the table open on its path for all its records.
   if (table.Holding()) {
     if (!table.Append(bytes.data(), bytes.size())) return false;
-    ++session.ws.state.resultsRecords;
+    ++ws.state.resultsRecords;
     return true;
   }
-  const std::string path = session.TablePath();
   bool ok;
   if (table.IsOpen()) {
     if (table.path() == path) {
@@ -195,19 +193,21 @@ bool AppendResultsRecord(Session& session, int /*componentCount*/) {
     ok = table.Open(path) && table.Append(bytes.data(), bytes.size());
     table.Close();
   }
-  if (ok) ++session.ws.state.resultsRecords;
+  if (ok) ++ws.state.resultsRecords;
   return ok;
 }
 
-std::string ResultsTableWriteError(const Session& session) {
-  const std::string reason = session.table.error().empty() ? "write error" : session.table.error();
-  return "The results table " + session.TablePath() + " cannot be written: " + reason + ".";
+std::string ResultsTableWriteError(const ResultsTableFile& table, const std::string& path) {
+  const std::string reason = table.error().empty() ? "write error" : table.error();
+  return "The results table " + path + " cannot be written: " + reason + ".";
 }
 
-bool AppendResultsExtension(Session& session, const std::vector<std::pair<int, double>>& columns) {
-  if (session.ws.state.resultsRecords <= 0) return false;
+bool AppendResultsExtension(const CalcWorkspace& ws, ResultsTableFile& table,
+                            const std::string& extensionPath,
+                            const std::vector<std::pair<int, double>>& columns) {
+  if (ws.state.resultsRecords <= 0) return false;
   std::vector<double> values;
-  values.push_back(double(session.ws.state.resultsRecords - 1));
+  values.push_back(double(ws.state.resultsRecords - 1));
   values.push_back(0);
   for (const auto& [code, value] : columns) {
     if (code < 1 || code > kResultsExtensionCount || !std::isfinite(value)) continue;
@@ -215,14 +215,14 @@ bool AppendResultsExtension(Session& session, const std::vector<std::pair<int, d
     values.push_back(value);
   }
   values[1] = double((values.size() - 2) / 2);
-  if (session.table.InMemory()) {
-    session.table.AppendExtensionValues(values);
+  if (table.InMemory()) {
+    table.AppendExtensionValues(values);
     return true;
   }
   std::vector<std::uint8_t> bytes(values.size() * 8);
   for (size_t i = 0; i < values.size(); ++i) PutLE<double>(bytes.data(), i * 8, values[i]);
   ResultsTableFile file;
-  return file.Open(session.TableExtensionPath()) && file.Append(bytes.data(), bytes.size());
+  return file.Open(extensionPath) && file.Append(bytes.data(), bytes.size());
 }
 
 void AttachResultsExtension(const std::vector<double>& v, std::vector<ResultsRecord>& out) {

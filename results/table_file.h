@@ -14,7 +14,7 @@
 // every reader: a flat sequence of 8-byte little-endian doubles, per extended record
 // its zero-based index in the .rst, a count m, and m pairs (column code, value).  Codes
 // are those of kResultsExtensionNames (1-based).  The file exists only when a run wrote
-// such a record; emptying or moving the results table (task/file_commands.h) takes it
+// such a record; emptying or moving the results table (core/file_commands.h) takes it
 // along.  A damaged extension (counts that cannot be followed, an index beyond the
 // table) is read as far as it is whole.
 //
@@ -32,7 +32,9 @@
 
 namespace kvil {
 
-struct Session;
+class ResultsTableFile;
+struct CalcWorkspace;
+struct Task;
 
 inline constexpr int kResultsParameterCount = 23;
 // Names of the 23 parameters, as the analysis lists and the CSV header show them.
@@ -58,7 +60,7 @@ struct ResultsRecord {
   std::vector<std::pair<int, double>> extension;   // column code, value (from the .rsx)
 };
 
-// Appends the record of the current point to session.TablePath(): kind from
+// Appends the record of the current point to the results table `path`: kind from
 // ws.state.rowKind, elements from task.elements, mass fractions of the current variant
 // of every component with a formula, the 23 parameters from ws.results and the
 // ws.state.report* values the report left, and for every entry of the task's species
@@ -69,19 +71,22 @@ struct ResultsRecord {
 // previous size, so that no partial record is ever left.  False on failure.  A record
 // holding a value that is not a finite number is not written (true is returned: the
 // file is intact); the run refuses such a point before it gets here.
-// While session.table is open on session.TablePath() (the run keeps it open from its
-// first point to its last), the record goes through that handle instead of an open and
-// close per point; it is flushed after every record, so readers see whole records only.
-bool AppendResultsRecord(Session& session, int componentCount);
+// While `table` is open on `path` (the run keeps it open from its first point to its
+// last), the record goes through that handle instead of an open and close per point; it
+// is flushed after every record, so readers see whole records only.
+bool AppendResultsRecord(const Task& task, CalcWorkspace& ws, ResultsTableFile& table,
+                         const std::string& path, int componentCount);
 
 // Appends the extension columns (code, value) of the record AppendResultsRecord wrote
-// last in this run (ws.state.resultsRecords counts them) to
-// session.TableExtensionPath().  Values that are not finite numbers are left out.  False
-// when the file cannot be written (nothing of the entry is left then).
-bool AppendResultsExtension(Session& session, const std::vector<std::pair<int, double>>& columns);
+// last in this run (ws.state.resultsRecords counts them) to `extensionPath` (the
+// task's ".rsx").  Values that are not finite numbers are left out.  False when the file
+// cannot be written (nothing of the entry is left then).
+bool AppendResultsExtension(const CalcWorkspace& ws, ResultsTableFile& table,
+                            const std::string& extensionPath,
+                            const std::vector<std::pair<int, double>>& columns);
 
 // The message of a failed AppendResultsRecord: the table's path and the reason.
-std::string ResultsTableWriteError(const Session& session);
+std::string ResultsTableWriteError(const ResultsTableFile& table, const std::string& path);
 
 // Longest time the records of a run are held before they are written, and the size of
 // the block that holds them (written when half full: a larger block gains nothing and

@@ -4,21 +4,16 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <system_error>
 #include <vector>
 
-#include "common/binio.h"
 #include "common/interaction.h"
 #include "common/numfmt.h"
 #include "common/numparse.h"
-#include "core/session.h"
 #include "task/formula.h"
-#include "task/settings.h"
-#include "task/species_list_file.h"
+#include "task/task_view.h"
 #include "task/value_lists.h"
-#include "thermo/species_catalog.h"
 
 namespace kvil {
 
@@ -97,19 +92,9 @@ std::string Cut(const std::string& text, std::size_t limit) {
   return text.substr(0, limit);
 }
 
-// Everything of the datafile, checked for form before any of it enters the task.
-struct RawDatafile {
-  Array1<int, kUnitCount> units;
-  TaskOptions options{};
-  int codes[3] = {0, 0, 0};
-  Array1<SystemElement, kMaxSystemElements> elements;
-  Array1<float, kMaxComponents> enthalpies;
-  std::vector<std::string> lines;  // all lines, [0] is line 1
-  Array1<FixedConcentration, kMaxFixedConcentrations> fixed;
-  int fixedCount = 0;
-};
+}  // namespace
 
-bool ParseRaw(const std::string& content, RawDatafile& raw) {
+bool ParseDatafile(const std::string& content, RawDatafile& raw) {
   raw.lines = SplitLines(content);
   if (static_cast<int>(raw.lines.size()) < kCommentLine) return false;
   const std::vector<std::string> items = SplitWhiteSpace(raw.lines[0]);
@@ -153,6 +138,8 @@ bool ParseRaw(const std::string& content, RawDatafile& raw) {
   return true;
 }
 
+namespace {
+
 // Lines 2..4 carry one blank after the value text; it is not part of the text.
 std::string ValueTextOf(const std::string& line) {
   std::string text = line;
@@ -160,9 +147,10 @@ std::string ValueTextOf(const std::string& line) {
   return Cut(text, kMaxTaskText);
 }
 
-void ApplyRaw(Session& session, const RawDatafile& raw) {
-  Task& task = session.task;
-  Interaction& ui = session.ui;
+}  // namespace
+
+void ApplyDatafile(Task& task, const SpeciesCompositions& compositions, Interaction& ui,
+                   const RawDatafile& raw) {
   const auto& lines = raw.lines;
   auto line = [&](int number) -> const std::string& { return lines[number - 1]; };
 
@@ -231,10 +219,8 @@ void ApplyRaw(Session& session, const RawDatafile& raw) {
 
   // The variant flags belong to the amounts just read.
   CheckVariants(task, ui);
-  ComputeElementBalance(session, 1);
+  ComputeElementBalance(task, compositions, ui, 1);
 }
-
-}  // namespace
 
 // ---- Writing ------------------------------------------------------------------------
 
@@ -273,106 +259,29 @@ std::string DatafileText(const Task& task) {
   return out;
 }
 
-bool WriteTaskFile(Session& session, const std::string& path) {
-  CollectFixedConcentrations(session);
-  std::string error;
-  if (!WriteFileAtomically(path, DatafileText(session.task), &error)) {
-    session.ui.Error(error);
-    return false;
-  }
-  std::filesystem::path tdf(path);
-  tdf.replace_extension(".tdf");
-  if (!WriteSpeciesListFile(tdf.string(), session.task.species, &error)) {
-    session.ui.Error(error);
-    return false;
-  }
-  return true;
-}
-
-// ---- Reading ------------------------------------------------------------------------
-
-ReadTaskResult ReadTaskFile(Session& session, const std::string& path) {
-  ResetTaskAndReadConfiguration(session);
-  session.datafilePath = path;
-  session.task.name = std::filesystem::path(path).stem().string();
-  ShowSpeciesCounts(session);
-
-  // A file that cannot be read (a directory or a FIFO among them) is named with the
-  // reason under the read error.
-  std::string content, reason;
-  if (!ReadWholeFile(path, content, &reason)) {
-    session.ui.Error(std::string(kDatafileReadError) + "\n" + path + ": " + reason);
-    return ReadTaskResult::CannotOpen;
-  }
-  if (content.empty()) return ReadTaskResult::Empty;
-
-  auto fail = [&]() {
-    session.ui.Error(kDatafileReadError);
-    ResetTaskAndReadConfiguration(session);
-    return ReadTaskResult::ReadError;
-  };
-  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);  // UTF-8 mark
-  RawDatafile raw;
-  if (!ParseRaw(content, raw)) return fail();
-
-  // The species list file must fit the species list before anything is taken over.
-  const std::string tdf = session.SpeciesListPath();
-  std::vector<SpeciesEntry> entries;
-  if (!ReadSpeciesListFile(tdf, entries)) {
-    entries.clear();
-    std::string error;
-    std::error_code ec;
-    if (!std::filesystem::exists(tdf, ec) && !ec && !WriteFileAtomically(tdf, "", &error))
-      session.ui.Error(error);
-  }
-  if (static_cast<int>(entries.size()) > kMaxCandidateSpecies) return fail();
-
-  ApplyRaw(session, raw);
-
-  Task& task = session.task;
-  task.species.total = 0;
-  task.species.selected = 0;
-  // Without a species database the entries cannot be resolved to species; the list
-  // stays empty and the species list file is left as it is.
-  if (!entries.empty() && session.database.IsOpen()) {
-    task.species.rescanDatabase = false;
-    LoadSpeciesList(session);
-    task.species.rescanDatabase = false;
-  }
-
-  for (int e = 1; e <= kMaxSystemElements; ++e) task.referenceElements[e] = task.elements[e].index;
-  task.referenceElementCount = task.elementCount;
-  task.elementSetChanged = false;
-  ShowSpeciesCounts(session);
-  session.view.ShowFixedIndicator(task.fixedCount > 0);
-  session.view.TaskChanged(task);
-  ApplyOptionsToControls(session);
-  return ReadTaskResult::Ok;
-}
-
 // ---- Fixed concentrations and options ------------------------------------------------
 
-bool CollectFixedConcentrations(Session& session) {
-  Task& task = session.task;
+bool CollectFixedConcentrations(Task& task, const SpeciesGrid& grid, Interaction& ui,
+                                TaskView& view) {
   int count = 0;
   for (auto& f : task.fixed) f = FixedConcentration{};
   auto finish = [&](bool ok) {
     task.fixedCount = count;
     task.options[kOptFixedCount] = static_cast<std::uint8_t>(count);
-    session.view.ShowFixedIndicator(count > 0);
+    view.ShowFixedIndicator(count > 0);
     return ok;
   };
   if (task.species.total == 0) return finish(true);
-  for (const SpeciesGridRow& row : session.grid) {
+  for (const SpeciesGridRow& row : grid) {
     if (row.mark.find('*') == std::string::npos || !IsMoreThanBlank(row.fixed)) continue;
     double value = 0;
-    if (!ParseNumber(row.fixed, value, session.ui)) {
-      session.ui.Error("Invalid fixed concentration for " + row.formula + "  : " + row.fixed);
+    if (!ParseNumber(row.fixed, value, ui)) {
+      ui.Error("Invalid fixed concentration for " + row.formula + "  : " + row.fixed);
       return finish(false);
     }
     if (++count > kMaxFixedConcentrations) {
       count = kMaxFixedConcentrations;
-      session.ui.Error("Too many constraints !");
+      ui.Error("Too many constraints !");
       return finish(false);
     }
     task.fixed[count].name =
@@ -402,18 +311,17 @@ std::string OptionSummaryText(const TaskOptions& o) {
   return s;
 }
 
-std::string BuildOptionSummary(Session& session) {
-  const TaskOptions& o = session.task.options;
+std::string BuildOptionSummary(const TaskOptions& o, TaskView& view) {
   std::string text = OptionSummaryText(o);
-  session.view.ShowOptionSummary(text);
-  session.view.ShowTemplateBoxes(o[kOptTemplateImpulse] != 0, o[kOptTemplateHeat] != 0,
-                                 o[kOptTemplatePowder] != 0);
+  view.ShowOptionSummary(text);
+  view.ShowTemplateBoxes(o[kOptTemplateImpulse] != 0, o[kOptTemplateHeat] != 0,
+                         o[kOptTemplatePowder] != 0);
   return text;
 }
 
-void ApplyOptionsToControls(Session& session) {
-  session.view.OptionsChanged(session.task.options);
-  BuildOptionSummary(session);
+void ApplyOptionsToControls(const TaskOptions& options, TaskView& view) {
+  view.OptionsChanged(options);
+  BuildOptionSummary(options, view);
 }
 
 }  // namespace kvil

@@ -17,17 +17,19 @@
 // The reader accepts CR LF and LF and any decimal notation of the numbers of line 1.
 //
 // The companion species list file (task name + ".tdf") holds the species list
-// (task/species_list_file.h).  Both files are replaced atomically: a failed write
-// keeps the previous file.
+// (task/species_list_file.h).  Opening and saving a task with both files are file
+// commands (ReadTaskFile, WriteTaskFile of core/file_commands.h).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "task/task.h"
 
 namespace kvil {
 
-struct Session;
+class Interaction;
+class TaskView;
 
 // The message of every failure to read a datafile.
 inline constexpr const char* kDatafileReadError = "    Datafile read error !    ";
@@ -35,50 +37,48 @@ inline constexpr const char* kDatafileReadError = "    Datafile read error !    
 // The datafile text of the task as it stands (no fixed-concentration collection).
 std::string DatafileText(const Task& task);
 
-// Collects the fixed concentrations from the species grid, then writes the datafile
-// `path` and the species list file beside it (same name, extension ".tdf").  Returns
-// false when a file cannot be written; the error names the file and the reason, and
-// the previous files are left intact.
-bool WriteTaskFile(Session& session, const std::string& path);
-
-enum class ReadTaskResult {
-  Ok,          // the task was read
-  Empty,       // the datafile is empty: a new task with the defaults
-  CannotOpen,  // the datafile cannot be read: error kDatafileReadError, a line break,
-               // the path and the reason; defaults
-  ReadError,   // malformed content: error kDatafileReadError, defaults
+// A datafile's content, checked for form before any of it enters the task.
+struct RawDatafile {
+  Array1<int, 8> units;  // the 8 unit codes of line 1
+  TaskOptions options{};
+  int codes[3] = {0, 0, 0};
+  Array1<SystemElement, kMaxSystemElements> elements;
+  Array1<float, kMaxComponents> enthalpies;
+  std::vector<std::string> lines;  // all lines, [0] is line 1
+  Array1<FixedConcentration, kMaxFixedConcentrations> fixed;
+  int fixedCount = 0;
 };
 
-// Reads the datafile `path` into session.task (after ResetTaskAndReadConfiguration),
-// sets session.datafilePath and the task name (the file name without directory and
-// extension), computes the element balance of variant 1, creates an empty species
-// list file when none exists and loads the species list from it (LoadSpeciesList; only
-// when the species database is open).
-// Parse errors inside the stored texts are reported by the parsers while reading
-// continues.  Rows that are no components and ranges that make none (ComponentProblem,
-// RangeProblem of task/value_lists.h) keep their texts as stored, unread, for the run,
-// the grid and Info to refuse.  A truncated file, a malformed or out-of-range item of
-// line 1, more than 5 fixed concentrations, a non-blank line past the last line of the
-// format, a letter other than the exponent's E in an amount line (a formula there: more
-// than 20 formula lines shift the columns), or a species list file of more than 259
-// entries give the error "    Datafile read error !    " and the task is reset to the
-// defaults.  Anything that is not a regular file is refused as an unreadable one.
-ReadTaskResult ReadTaskFile(Session& session, const std::string& path);
+// Reads the content of a datafile (CR LF or LF lines, without a UTF-8 mark) into `raw`.
+// False for a truncated file, a malformed or out-of-range item of line 1, more than 5
+// fixed concentrations, a non-blank line past the last line of the format, or a letter
+// other than the exponent's E in an amount line (a formula there: more than 20 formula
+// lines shift the columns).
+bool ParseDatafile(const std::string& content, RawDatafile& raw);
 
-// Rebuilds the fixed concentrations from the marked rows of session.grid that have a
+// Takes a datafile read by ParseDatafile into the task (its name stays) and computes
+// the element balance of variant 1.  Parse errors inside the stored texts are reported
+// by the parsers while reading continues.  Rows that are no components and ranges that
+// make none (ComponentProblem, RangeProblem of task/value_lists.h) keep their texts as
+// stored, unread, for the run, the grid and Info to refuse.
+void ApplyDatafile(Task& task, const SpeciesCompositions& compositions, Interaction& ui,
+                   const RawDatafile& raw);
+
+// Rebuilds the fixed concentrations from the marked rows of `grid` that have a
 // Fixed cell.  Returns false with the error "Too many constraints !" for a sixth entry
 // (the first five remain) or "Invalid fixed concentration for " + Formula cell + "  : "
 // + Fixed cell.  The count and option 32 always agree afterwards.
-bool CollectFixedConcentrations(Session& session);
+bool CollectFixedConcentrations(Task& task, const SpeciesGrid& grid, Interaction& ui,
+                                TaskView& view);
 
 // The option summary ("Ideal gas EOS; mol/kg; SI; PrFull; NoION; NoSound; NoFrozen;
 // NoSumChk; ResFull" for the defaults but sound velocity off).
 std::string OptionSummaryText(const TaskOptions& options);
 
 // Shows the option summary and the template check boxes; returns the summary.
-std::string BuildOptionSummary(Session& session);
+std::string BuildOptionSummary(const TaskOptions& options, TaskView& view);
 
 // Sets the settings-page controls from the task options, then BuildOptionSummary.
-void ApplyOptionsToControls(Session& session);
+void ApplyOptionsToControls(const TaskOptions& options, TaskView& view);
 
 }  // namespace kvil

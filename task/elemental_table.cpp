@@ -5,7 +5,6 @@
 
 #include "common/interaction.h"
 #include "common/numfmt.h"
-#include "core/session.h"
 #include "task/elements.h"
 #include "task/formula.h"
 #include "task/oxidizer_fuel.h"
@@ -64,8 +63,8 @@ void RemoveLastColumn(ElementalTable& table) {
 
 }  // namespace
 
-ElementalTable BuildElementalTable(Session& session) {
-  Task& task = session.task;
+ElementalTable BuildElementalTable(Task& task, const SpeciesCompositions& compositions,
+                                   Interaction& ui) {
   const BalanceState saved(task);
   const int E = task.elementCount > 0 ? std::min(task.elementCount, kMaxSystemElements) : 0;
 
@@ -83,7 +82,7 @@ ElementalTable BuildElementalTable(Session& session) {
   for (int v = 1;;) {
     for (int e = 1; e <= E; ++e) table.cells[e][v].clear();
     table.cells[0][v] = " " + IntText(v);
-    if (!ComputeElementBalance(session, v)) {
+    if (!ComputeElementBalance(task, compositions, ui, v)) {
       if (variable) RemoveLastColumn(table);
       break;
     }
@@ -94,7 +93,7 @@ ElementalTable BuildElementalTable(Session& session) {
     table.cells[E + 1][v] = " " + FormatPicture(task.mixtureEnthalpy, "0.###");
     table.cells[E + 2][v] = " " + FormatPicture(task.massSum, "0.###");
     SilentInteraction silent;
-    const OxidizerFuel of = OxidizerFuelBalance(task, v == 1 ? session.ui : silent);
+    const OxidizerFuel of = OxidizerFuelBalance(task, v == 1 ? ui : silent);
     table.cells[E + 3][v] =
         of.fuel <= kMinFuel ? " 0" : " " + FormatPicture(of.oxidizer / of.fuel, "0.###");
     table.cells[E + 4][v] = " " + FormatPicture(of.oxygenBalance, "0.##");

@@ -19,7 +19,9 @@
 
 namespace kvil {
 
-struct Session;
+class Interaction;
+class SpeciesCompositions;
+struct Task;
 
 struct ElementalTable {
   // cells[row][column]; every row has the same number of columns.
@@ -29,11 +31,12 @@ struct ElementalTable {
   int Columns() const { return cells.empty() ? 0 : static_cast<int>(cells[0].size()); }
 };
 
-// Builds the table from the task of the session.  The element balance of the task is
+// Builds the table from the task.  The element balance of the task is
 // restored to its state before the call.  Messages of the element balance are shown for
 // every variant; that of an element which cannot be classed as oxidizer or fuel only
 // for the first.
-ElementalTable BuildElementalTable(Session& session);
+ElementalTable BuildElementalTable(Task& task, const SpeciesCompositions& compositions,
+                                   Interaction& ui);
 
 // The saved form: an empty line, then each row on its own line, every cell
 // right-aligned in 15 characters (longer texts whole); lines end with CR LF.

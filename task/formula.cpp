@@ -6,7 +6,6 @@
 
 #include "common/interaction.h"
 #include "common/numparse.h"
-#include "core/session.h"
 #include "task/elements.h"
 
 namespace kvil {
@@ -169,17 +168,9 @@ bool VariantAmount(const SourceComponent& c, int k, float& w) {
   return true;
 }
 
-// Atoms of element `index` in a species record of the database.
-int AtomsOf(const SpeciesRecord& rec, int index) {
-  int atoms = 0;
-  for (std::size_t s = 0; s < rec.element.size(); ++s)
-    if (rec.element[s] == index) atoms += rec.count[s];
-  return atoms;
-}
-
 // The fixed amounts must leave some of every element to the other species.
-bool CheckFixedConcentrations(Session& session) {
-  Task& task = session.task;
+bool CheckFixedConcentrations(Task& task, const SpeciesCompositions& compositions,
+                              Interaction& ui) {
   if (task.fixedCount <= 0) return true;
   Array1<double, kMaxSystemElements> bound;
   bound.Fill(0.0);
@@ -188,14 +179,12 @@ bool CheckFixedConcentrations(Session& session) {
     const SpeciesListEntry& species = task.species.items[g];
     for (int f = 1; f <= fixedCount; ++f) {
       if (task.fixed[f].name != species.displayName) continue;
-      SpeciesRecord rec;
-      if (!session.database.ReadSpecies(species.entry.record, rec)) continue;
       for (int e = 1; e <= task.elementCount; ++e) {
-        int atoms = AtomsOf(rec, task.elements[e].index);
+        int atoms = compositions.Atoms(species.entry.record, task.elements[e].index);
         if (atoms == 0) continue;
         bound[e] += static_cast<double>(atoms) * task.fixed[f].value;
         if (bound[e] >= task.elements[e].amount) {
-          session.ui.Error(" Fixed values are incorrect !");
+          ui.Error(" Fixed values are incorrect !");
           task.fixedCount = 0;
           task.options[kOptFixedCount] = 0;
           for (auto& fc : task.fixed) fc = FixedConcentration{};
@@ -209,8 +198,8 @@ bool CheckFixedConcentrations(Session& session) {
 
 }  // namespace
 
-bool ComputeElementBalance(Session& session, int variant, float* enthalpy) {
-  Task& task = session.task;
+bool ComputeElementBalance(Task& task, const SpeciesCompositions& compositions, Interaction& ui,
+                           int variant, float* enthalpy) {
   task.massSum = 0;
 
   // Formulas.  Rows without a formula keep no tokens, so that stale tokens of an
@@ -220,7 +209,7 @@ bool ComputeElementBalance(Session& session, int variant, float* enthalpy) {
     std::string& formula = task.components[i].formula;
     if (formula == " " || formula.empty()) continue;
     // Two formulas in one row are no formula: the text stays as it is.
-    if (FormulaHasInnerBlank(formula) || !ParseFormula(task, i, formula, session.ui)) {
+    if (FormulaHasInnerBlank(formula) || !ParseFormula(task, i, formula, ui)) {
       task.elementCount = -1;
       return false;
     }
@@ -261,8 +250,8 @@ bool ComputeElementBalance(Session& session, int variant, float* enthalpy) {
       while (e <= count && task.elements[e].index != row.index[j]) ++e;
       if (e > count) {
         if (count == kMaxSystemElements) {
-          session.ui.Error("Number of elements is too big.\nMaximum number of elements is " +
-                           std::to_string(kMaxSystemElements) + ".");
+          ui.Error("Number of elements is too big.\nMaximum number of elements is " +
+                   std::to_string(kMaxSystemElements) + ".");
           for (auto& el : task.elements) el = SystemElement{};
           task.elementCount = -1;
           return false;
@@ -279,14 +268,14 @@ bool ComputeElementBalance(Session& session, int variant, float* enthalpy) {
     if (task.elements[e].amount > kMinElementAmount) ++nonZero;
   }
   if (nonZero == 0) {
-    session.ui.Warn("Concentrations of all elements equals 0 !");
+    ui.Warn("Concentrations of all elements equals 0 !");
     task.elementCount = 0;
     return false;
   }
   task.elementCount = count;
   task.mixtureEnthalpy = static_cast<float>(hm);
 
-  if (!CheckFixedConcentrations(session)) return false;
+  if (!CheckFixedConcentrations(task, compositions, ui)) return false;
   if (enthalpy) *enthalpy = task.mixtureEnthalpy;
   return true;
 }

@@ -11,7 +11,7 @@
 //    components, their sum and the mixture enthalpy (kJ/kg).
 //
 // Failures are returned as `false`; the messages the user must see are shown through
-// the session's Interaction where the failure is detected.
+// the Interaction where the failure is detected.
 #pragma once
 
 #include <string>
@@ -21,7 +21,6 @@
 namespace kvil {
 
 class Interaction;
-struct Session;
 
 // Parses `formula` for component row `row` (1..20).  White space and control
 // characters are removed from `formula` in place.  An empty text is accepted and
@@ -61,7 +60,8 @@ bool FindElement(const std::string& symbol, FormulaTokens& scratch, int& count);
 // all elements equals 0 !", elementCount = 0), or when the fixed concentrations bind as
 // much of an element as the system holds (error " Fixed values are incorrect !"; the
 // fixed entries are discarded).  The fixed-concentration check reads the composition of
-// the species of session.task.species through session.database.
-bool ComputeElementBalance(Session& session, int variant, float* enthalpy = nullptr);
+// the species of task.species from `compositions` (the species database).
+bool ComputeElementBalance(Task& task, const SpeciesCompositions& compositions, Interaction& ui,
+                           int variant, float* enthalpy = nullptr);
 
 }  // namespace kvil

@@ -7,9 +7,9 @@
 
 #include "common/binio.h"
 #include "common/interaction.h"
-#include "core/session.h"
 #include "task/datafile.h"
 #include "task/settings_fields.h"
+#include "task/task_view.h"
 
 namespace kvil {
 
@@ -51,7 +51,7 @@ std::string KeptFileReadError(const std::string& path, const std::string& why) {
 
 // kvil.cfg is damaged: it is kept beside itself as kvil.cfg.damaged and rewritten with
 // the defaults, as the program has always rewritten it; one message names both files.
-void ReplaceDamagedConfiguration(Session& session, const std::string& path,
+void ReplaceDamagedConfiguration(Settings& settings, Interaction& ui, const std::string& path,
                                  const std::string& why) {
   const std::string kept = path + kDamagedSuffix;
   std::string text = std::string(kConfigurationReadError) + "\n" + path + ": " + why + ".";
@@ -60,26 +60,25 @@ void ReplaceDamagedConfiguration(Session& session, const std::string& path,
   if (ec) {
     text += "\nIt cannot be kept as " + kept + " (" + ec.message() +
             "), so it is left as it is; the defaults are used.";
-    session.ui.Error(text);
-    session.settings.reportedDamage = path;
+    ui.Error(text);
+    settings.reportedDamage = path;
     return;
   }
-  const auto bytes = EncodeSettings(session.settings.record);
+  const auto bytes = EncodeSettings(settings.record);
   std::string error;
   if (WriteFileAtomically(path, bytes.data(), bytes.size(), &error))
     text += "\nIt is kept as " + kept + "; " + path + " now holds the defaults.";
   else
     text += "\nIt is kept as " + kept + "; the defaults are used. " + error;
-  session.ui.Error(text);
+  ui.Error(text);
 }
 
 // Shows the record on the settings page and takes its parameter choices.
-void ShowSettings(Session& session) {
-  Settings& settings = session.settings;
+void ShowSettings(Task& task, Settings& settings, Interaction& ui, TaskView& view) {
   settings.cutoff = settings.record.cutoff;
-  session.view.SettingsChanged(settings.record);
-  ApplyParameterChoosers(session, settings.record.firstChooser, settings.record.secondChooser);
-  ApplyOptionsToControls(session);
+  view.SettingsChanged(settings.record);
+  ApplyParameterChoosers(task, ui, settings.record.firstChooser, settings.record.secondChooser);
+  ApplyOptionsToControls(task.options, view);
 }
 
 }  // namespace
@@ -199,10 +198,10 @@ void ResetTask(Task& task) {
   task.species = SpeciesList{};
 }
 
-void ResetTaskAndReadConfiguration(Session& session) {
-  ResetTask(session.task);
-  session.grid.clear();
-  Settings& settings = session.settings;
+void ResetTaskAndReadConfiguration(Task& task, Settings& settings, SpeciesGrid& grid,
+                                   Interaction& ui, TaskView& view) {
+  ResetTask(task);
+  grid.clear();
   // A file named on the command line is only read; kvil.cfg of the working directory
   // is rewritten with the defaults when it is damaged.
   const bool named = !settings.commandLineFile.empty();
@@ -212,32 +211,31 @@ void ResetTaskAndReadConfiguration(Session& session) {
   settings.reportedDamage.clear();
   switch (ReadSettingsRecord(path, settings.record, why)) {
     case 0:
-      session.task.options = settings.record.options;
+      task.options = settings.record.options;
       break;
     case 1:
       SetDefaultSettings(settings.record);
-      if (named) session.ui.Error(KeptFileReadError(path, why));
+      if (named) ui.Error(KeptFileReadError(path, why));
       break;
     default:
       SetDefaultSettings(settings.record);
       if (named) {
-        session.ui.Error(KeptFileReadError(path, why));
+        ui.Error(KeptFileReadError(path, why));
         settings.reportedDamage = path;
       } else {
-        ReplaceDamagedConfiguration(session, path, why);
+        ReplaceDamagedConfiguration(settings, ui, path, why);
       }
       break;
   }
-  ShowSettings(session);
-  session.task.fixedCount = 0;
-  session.task.options[kOptFixedCount] = 0;
-  session.view.ShowFixedIndicator(false);
-  session.view.TaskChanged(session.task);
-  ApplyOptionsToControls(session);
+  ShowSettings(task, settings, ui, view);
+  task.fixedCount = 0;
+  task.options[kOptFixedCount] = 0;
+  view.ShowFixedIndicator(false);
+  view.TaskChanged(task);
+  ApplyOptionsToControls(task.options, view);
 }
 
-bool LoadSettingsFile(Session& session) {
-  Settings& settings = session.settings;
+bool LoadSettingsFile(Task& task, Settings& settings, Interaction& ui, TaskView& view) {
   bool ok = true;
   const std::string path = SettingsPath(settings, settings.fileName);
   // Reported by the reset just before, the damage is not reported again; only once.
@@ -247,19 +245,19 @@ bool LoadSettingsFile(Session& session) {
   switch (ReadSettingsRecord(path, settings.record, why)) {
     case 0:
       // The number of fixed concentrations belongs to the task, not to the settings.
-      session.task.options = settings.record.options;
-      session.task.options[kOptFixedCount] = static_cast<std::uint8_t>(session.task.fixedCount);
+      task.options = settings.record.options;
+      task.options[kOptFixedCount] = static_cast<std::uint8_t>(task.fixedCount);
       break;
     case 1:
       ok = false;
       break;
     default:
-      if (path != reported) session.ui.Error(KeptFileReadError(path, why));
+      if (path != reported) ui.Error(KeptFileReadError(path, why));
       SetDefaultSettings(settings.record);
       ok = false;
       break;
   }
-  ShowSettings(session);
+  ShowSettings(task, settings, ui, view);
   return ok;
 }
 
@@ -267,9 +265,9 @@ bool ReadSettingsFile(const std::string& path, SettingsRecord& record, std::stri
   return ReadSettingsRecord(path, record, problem) == 0;
 }
 
-bool WriteSettingsFile(Session& session, const std::string& name) {
-  SettingsRecord& record = session.settings.record;
-  const Task& task = session.task;
+bool WriteSettingsFile(const Task& task, Settings& settings, Interaction& ui,
+                       const std::string& name) {
+  SettingsRecord& record = settings.record;
   record.options = task.options;
   record.firstChooser =
       task.firstCode >= 1 && task.firstCode <= kFirstChooserEntries ? task.firstCode - 1 : -1;
@@ -277,16 +275,15 @@ bool WriteSettingsFile(Session& session, const std::string& name) {
       task.secondCode >= 1 && task.secondCode <= kSecondChooserEntries ? task.secondCode - 1 : -1;
   const auto bytes = EncodeSettingsFile(record);
   std::string error;
-  if (!WriteFileAtomically(SettingsPath(session.settings, name), bytes.data(), bytes.size(),
+  if (!WriteFileAtomically(SettingsPath(settings, name), bytes.data(), bytes.size(),
                            &error)) {
-    session.ui.Error(error);
+    ui.Error(error);
     return false;
   }
   return true;
 }
 
-void ApplyParameterChoosers(Session& session, int firstEntry, int secondEntry) {
-  Task& task = session.task;
+void ApplyParameterChoosers(Task& task, Interaction& ui, int firstEntry, int secondEntry) {
   if (secondEntry >= 0 && secondEntry < kSecondChooserEntries) task.secondCode = secondEntry + 1;
   if (firstEntry < 0 || firstEntry >= kFirstChooserEntries) return;
   task.firstCode = firstEntry + 1;
@@ -300,7 +297,7 @@ void ApplyParameterChoosers(Session& session, int firstEntry, int secondEntry) {
       task.slots[n].step = 0;
     }
   } else if (task.firstCode == task.secondCode) {
-    session.ui.Error("Equilibrium must be specified by different parameters !");
+    ui.Error("Equilibrium must be specified by different parameters !");
     task.firstCode = kParamNone;
   }
 }

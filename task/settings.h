@@ -16,7 +16,8 @@
 
 namespace kvil {
 
-struct Session;
+class Interaction;
+class TaskView;
 
 inline constexpr const char* kConfigurationFileName = "kvil.cfg";
 inline constexpr const char* kConfigurationReadError = " Configuration file read error ! ";
@@ -57,14 +58,15 @@ void ResetTask(Task& task);
 // it cannot be read or is damaged, the defaults and the read error naming it.
 // Copies the record's options into the task, sets the parameter choices from the
 // record and refreshes the view.
-void ResetTaskAndReadConfiguration(Session& session);
+void ResetTaskAndReadConfiguration(Task& task, Settings& settings, SpeciesGrid& grid,
+                                   Interaction& ui, TaskView& view);
 
 // Reads the current configuration file (settings.fileName) into the record and the
 // task options.  A file that does not open leaves the record as it is; a damaged one
 // (short, or failing SettingsRecordValid) shows the read error with the file and what
 // is wrong, and sets the defaults (the file is not rewritten).  Returns false when the
 // file could not be read.
-bool LoadSettingsFile(Session& session);
+bool LoadSettingsFile(Task& task, Settings& settings, Interaction& ui, TaskView& view);
 
 // Reads the first record of the settings file `path` without any message.  False when
 // the file cannot be read, is shorter than one record or holds a value the settings
@@ -75,13 +77,14 @@ bool ReadSettingsFile(const std::string& path, SettingsRecord& record, std::stri
 // Stores the task options and the parameter choices into the record and writes it to
 // `name` (relative names in settings.directory).  Returns false with an error message
 // naming the file when it cannot be written.
-bool WriteSettingsFile(Session& session, const std::string& name);
+bool WriteSettingsFile(const Task& task, Settings& settings, Interaction& ui,
+                       const std::string& name);
 
 // The parameter choosers of the equilibrium page set from chooser entries (0-based;
 // first 0 p .. 6 Template, second 0 p .. 5 U).  Entries out of range leave the codes
 // unchanged.  "Template" clears the second and adiabatic parameters; equal choices
 // show the error "Equilibrium must be specified by different parameters !" and clear
 // the first parameter.
-void ApplyParameterChoosers(Session& session, int firstEntry, int secondEntry);
+void ApplyParameterChoosers(Task& task, Interaction& ui, int firstEntry, int secondEntry);
 
 }  // namespace kvil

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "common/interaction.h"
-#include "core/session.h"
 #include "task/formula.h"
 #include "task/task.h"
 #include "task/value_lists.h"
@@ -96,13 +95,13 @@ void RememberReferenceElements(Task& task) {
     task.referenceElements[i] = i <= task.elementCount ? task.elements[i].index : 0;
 }
 
-GridLeaveResult AcceptComponentGrid(Session& session, std::array<ComponentCells, 20>& cells) {
-  Task& task = session.task;
+GridLeaveResult AcceptComponentGrid(Task& task, const SpeciesCompositions& compositions,
+                                    Interaction& ui, std::array<ComponentCells, 20>& cells) {
   // 1. The amount lists of every row.
   for (int row = 1; row <= kMaxComponents; ++row) {
     ComponentCells& c = cells[row - 1];
     task.components[row].amountText = c.amount.substr(0, 80);
-    if (!ParseAmountList(task, row, session.ui)) return {false, row, GridColumn::Amount};
+    if (!ParseAmountList(task, row, ui)) return {false, row, GridColumn::Amount};
     if (AmountCount(task, row) != 2) {
       task.components[row].stepText.clear();
       task.components[row].step = 0;
@@ -115,29 +114,29 @@ GridLeaveResult AcceptComponentGrid(Session& session, std::array<ComponentCells,
     std::string formula = Trim(c.formula);
     task.components[row].formula = formula.empty() ? " " : formula;
     std::string parsed = formula;
-    if (!ParseFormula(task, row, parsed, session.ui)) {
-      session.ui.Error("Invalid formula: " + formula);
+    if (!ParseFormula(task, row, parsed, ui)) {
+      ui.Error("Invalid formula: " + formula);
       task.components[row].formula = " ";
       return {false, row, GridColumn::Formula};
     }
     // Two formulas in one cell, or an element without atoms, are no component.
     const std::string problem = ComponentFormulaProblem(row, formula);
     if (!problem.empty()) {
-      session.ui.Error(problem);
+      ui.Error(problem);
       task.components[row].formula = " ";
       return {false, row, GridColumn::Formula};
     }
-    if (!ParseAllAmounts(session)) return {false, row, GridColumn::Amount};
+    if (!ParseAllAmounts(task, compositions, ui)) return {false, row, GridColumn::Amount};
     if (!SameElements(task)) task.elementSetChanged = true;
 
-    switch (ComponentStepCell(task, row, c.step, session.ui)) {
+    switch (ComponentStepCell(task, row, c.step, ui)) {
       case CellResult::Ok: break;
       case CellResult::Rejected: return {false, row, GridColumn::Step};
       case CellResult::AmountNeedsFocus:
         c.step.clear();
         return {false, row, GridColumn::Amount};
     }
-    if (ComponentEnthalpyCell(task, row, c.enthalpy, session.ui) != CellResult::Ok)
+    if (ComponentEnthalpyCell(task, row, c.enthalpy, ui) != CellResult::Ok)
       return {false, row, GridColumn::Enthalpy};
   }
   return {};

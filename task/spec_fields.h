@@ -10,7 +10,7 @@
 namespace kvil {
 
 class Interaction;
-struct Session;
+class SpeciesCompositions;
 struct Task;
 
 // The two unit names of a parameter code (first p..U, expansion Pa and Va); none for
@@ -60,7 +60,8 @@ struct GridLeaveResult {
 // parse; ComponentFormulaProblem's message, naming the row, for a formula with a blank
 // inside or an element without atoms; ParseAmountList's for a negative amount).  `cells` receives what the task now holds where the processing changed a cell
 // (a step dropped, a refused formula emptied).
-GridLeaveResult AcceptComponentGrid(Session& session, std::array<ComponentCells, 20>& cells);
+GridLeaveResult AcceptComponentGrid(Task& task, const SpeciesCompositions& compositions,
+                                    Interaction& ui, std::array<ComponentCells, 20>& cells);
 
 // Entering the grid: the current element list becomes the reference.
 void RememberReferenceElements(Task& task);

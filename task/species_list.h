@@ -50,4 +50,17 @@ struct SpeciesGridRow {
 // Rows 1..n of the species grid (the header row is not stored).
 using SpeciesGrid = std::vector<SpeciesGridRow>;
 
+// The composition of the species the list names, by their record numbers: what the
+// element balance reads to check the fixed concentrations.  The species database
+// (thermo/species_db.h) is the one there is.
+class SpeciesCompositions {
+ public:
+  // Atoms of the element of element-table index `index` in the species of record
+  // `record`; 0 for a record outside the database.
+  virtual int Atoms(std::int32_t record, int index) const = 0;
+
+ protected:
+  ~SpeciesCompositions() = default;
+};
+
 }  // namespace kvil

@@ -7,7 +7,6 @@
 
 #include "common/interaction.h"
 #include "common/numparse.h"
-#include "core/session.h"
 #include "task/formula.h"
 
 namespace kvil {
@@ -298,11 +297,11 @@ bool CheckVariants(Task& task, Interaction& ui) {
   return true;
 }
 
-bool ParseAllAmounts(Session& session) {
+bool ParseAllAmounts(Task& task, const SpeciesCompositions& compositions, Interaction& ui) {
   for (int r = 1; r <= kMaxComponents; ++r)
-    if (!ParseAmountList(session.task, r, session.ui)) return false;
-  if (!CheckVariants(session.task, session.ui)) return false;
-  ComputeElementBalance(session, 1);
+    if (!ParseAmountList(task, r, ui)) return false;
+  if (!CheckVariants(task, ui)) return false;
+  ComputeElementBalance(task, compositions, ui, 1);
   return true;
 }
 

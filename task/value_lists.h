@@ -20,7 +20,7 @@
 namespace kvil {
 
 class Interaction;
-struct Session;
+class SpeciesCompositions;
 
 // Fills task.slots[slot].values/count from `text` for parameter code `code`.  Returns
 // false on failure: warning "Here is an ERROR: " + token + " !" for a token that is not
@@ -92,7 +92,7 @@ bool CheckVariants(Task& task, Interaction& ui);
 // ParseAmountList for rows 1..20 (stopping at the first failure), CheckVariants, then
 // the element balance of variant 1.  Returns false when an amount list or the variant
 // check failed (the balance shows its own messages and does not make it fail).
-bool ParseAllAmounts(Session& session);
+bool ParseAllAmounts(Task& task, const SpeciesCompositions& compositions, Interaction& ui);
 
 // Before the component grid is read: every row whose amounts (above 1e-22) are not
 // exactly two loses its step (step 0, step text empty).

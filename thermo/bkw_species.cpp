@@ -3,15 +3,14 @@
 #include <cmath>
 #include <utility>
 
-#include "core/session.h"
+#include "task/task.h"
 #include "thermo/bkw.h"
+#include "thermo/workspace.h"
 
 namespace kvil {
 
-void PrepareBkwSpecies(Session& session) {
-  CalcWorkspace& ws = session.ws;
+void PrepareBkwSpecies(const Task& task, CalcWorkspace& ws) {
   BkwRunData& bkw = ws.bkw;
-  const Task& task = session.task;
   bkw.parameterSet = task.options[kOptBkwSet];
   if (bkw.parameterSet < 0 || bkw.parameterSet >= int(BkwParameterSets().size()))
     bkw.parameterSet = 0;
@@ -40,18 +39,16 @@ void PrepareBkwSpecies(Session& session) {
   bkw.unknownsValid = false;
 }
 
-std::vector<std::string> EstimatedCovolumeSpecies(const Session& session) {
+std::vector<std::string> EstimatedCovolumeSpecies(const CalcWorkspace& ws) {
   std::vector<std::string> names;
-  const CalcWorkspace& ws = session.ws;
   if (!ws.bkw.prepared) return names;
   for (int k = 1; k <= ws.run.count; ++k)
     if (ws.run.Phase(k) == 2 && ws.bkw.estimated[k]) names.push_back(ws.run.names[k]);
   return names;
 }
 
-BkwFrozenProperties EvaluateBkwFrozen(const Session& session) {
+BkwFrozenProperties EvaluateBkwFrozen(const CalcWorkspace& ws) {
   BkwFrozenProperties out;
-  const CalcWorkspace& ws = session.ws;
   const ResultsBlock& r = ws.results;
   const double T = r.T, p = r.p, vg = r.gasVolume;  // K, MPa, m3/kg
   if (!ws.bkw.prepared || !(T > 0) || !(p > 0) || !(vg > 0)) return out;

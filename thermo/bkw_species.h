@@ -1,5 +1,5 @@
 // The BKW data of the run species (EOS code 4): covolumes of the gas species and the
-// equations of state of the condensed ones, in session.ws.bkw.
+// equations of state of the condensed ones, in ws.bkw.
 //
 // PrepareBkwSpecies fills ws.bkw for the run tables PrepareRunSpecies has built: a gas
 // species (ions included) takes its covolume from data/bkw/covolumes.csv by display name,
@@ -14,12 +14,13 @@
 
 namespace kvil {
 
-struct Session;
+struct CalcWorkspace;
+struct Task;
 
-void PrepareBkwSpecies(Session& session);
+void PrepareBkwSpecies(const Task& task, CalcWorkspace& ws);
 
 // Display names of the run species whose covolume was estimated, in run order.
-std::vector<std::string> EstimatedCovolumeSpecies(const Session& session);
+std::vector<std::string> EstimatedCovolumeSpecies(const CalcWorkspace& ws);
 
 // Properties of the mixture of fixed composition at the state of ws.results (T, p,
 // gasVolume; amounts of ws.species, heat capacities of the species functions): the gas
@@ -31,6 +32,6 @@ struct BkwFrozenProperties {
   bool valid = false;
   double Cp = 0, Cv = 0, a = 0, k = 0;
 };
-BkwFrozenProperties EvaluateBkwFrozen(const Session& session);
+BkwFrozenProperties EvaluateBkwFrozen(const CalcWorkspace& ws);
 
 }  // namespace kvil

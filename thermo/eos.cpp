@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/interaction.h"
 #include "common/numfmt.h"
-#include "core/session.h"
+#include "common/report_file.h"
+#include "task/task.h"
 
 namespace kvil {
 
@@ -57,8 +59,8 @@ double SecondVirial(double S3, double reducedT) {
   return kB0Factor * S3 * ReducedSecondVirial(reducedT);
 }
 
-int Fail(Session& session, const std::string& text) {
-  session.ui.Warn(text);
+int Fail(Interaction& ui, const std::string& text) {
+  ui.Warn(text);
   return kEosFailed;
 }
 
@@ -143,14 +145,15 @@ double KelmostPressure(const EosState& eos, double T, double rho, double ideal, 
 }
 
 // Writes the lines of a Kelmost state denser than the equation allows and warns.
-void ReportDensityTooHigh(Session& session, double rho, double T, double beta) {
-  session.ws.eos.tooDense = true;
-  session.ui.Warn(kDensityTooHigh);
-  session.report.Line(std::string(10, ' ') + "Kelmost EOS:");
-  session.report.Line(std::string(5, ' ') + "density = " + Fixed(rho, 10, 6) + " mol/cm cub.");
-  session.report.Line(std::string(5, ' ') + "max. available density");
-  session.report.Line(std::string(5, ' ') + "at T = " + Fixed(T, 8, 1) + " K, is " +
-                      Fixed(0.9 * beta, 8, 6) + " mol/cm cub.");
+void ReportDensityTooHigh(CalcWorkspace& ws, ReportFile& report, Interaction& ui, double rho,
+                          double T, double beta) {
+  ws.eos.tooDense = true;
+  ui.Warn(kDensityTooHigh);
+  report.Line(std::string(10, ' ') + "Kelmost EOS:");
+  report.Line(std::string(5, ' ') + "density = " + Fixed(rho, 10, 6) + " mol/cm cub.");
+  report.Line(std::string(5, ' ') + "max. available density");
+  report.Line(std::string(5, ' ') + "at T = " + Fixed(T, 8, 1) + " K, is " +
+              Fixed(0.9 * beta, 8, 6) + " mol/cm cub.");
 }
 
 }  // namespace
@@ -198,11 +201,11 @@ LjPair LennardJonesPair(double sigmaI, double sigmaJ, double epsI, double epsJ) 
   return pair;
 }
 
-int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
-  CalcWorkspace& ws = session.ws;
+int SolveEosVolume(const Task& task, CalcWorkspace& ws, ReportFile& report, Interaction& ui,
+                   int speciesCount, int code1, int code2) {
   EosState& eos = ws.eos;
   ResultsBlock& res = ws.results;
-  const int code = session.task.Eos();
+  const int code = task.Eos();
   if (code != 2 && code != 3) return 0;
   eos.tooDense = false;
 
@@ -214,13 +217,13 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
     if (ws.run.Phase(k) == 2) nAll += ws.species.n[k];
     if (ws.species.eosFlag[k] != 2) continue;
     if (count == kMaxEosSpecies)
-      return Fail(session, std::string(kCannotApply) + "too many gas species.");
+      return Fail(ui, std::string(kCannotApply) + "too many gas species.");
     ordinal[++count] = k;
     n += ws.species.n[k];
   }
   const double T = res.T, p = res.p;
-  if (count == 0 || !(n > 0)) return Fail(session, std::string(kCannotApply) + "no gas species.");
-  if (!(T > 0)) return Fail(session, std::string(kCannotApply) + "temperature is not positive.");
+  if (count == 0 || !(n > 0)) return Fail(ui, std::string(kCannotApply) + "no gas species.");
+  if (!(T > 0)) return Fail(ui, std::string(kCannotApply) + "temperature is not positive.");
 
   const double rhoState = (res.V > 0 && Finite(res.V)) ? n * 1e-6 / res.V : 0;
 
@@ -248,8 +251,8 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
     }
   }
   if (!(S3 > 0) || !(E3 > 0) || !(b > 0) || !Finite(S3) || !Finite(E3) || !Finite(b))
-    return Fail(session, std::string(kCannotApply) +
-                             "Lennard-Jones parameters of the gas species are zero.");
+    return Fail(ui, std::string(kCannotApply) +
+                "Lennard-Jones parameters of the gas species are zero.");
 
   // 3. Normalisation; the state record takes the new mixture.
   eos.code = code;
@@ -288,7 +291,7 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
   // search below finds whether it lies within the equation's range.
   double rho = rhoState;
   if (code == 3 && volumeAssigned && rho > 0.9 * eos.beta) {
-    ReportDensityTooHigh(session, rho, T, eos.beta);
+    ReportDensityTooHigh(ws, report, ui, rho, T, eos.beta);
     rho = 0.8 * eos.beta;
     res.V = n * 1e-6 / rho;
     return kEosFailed;
@@ -303,7 +306,7 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
   if (code == 2) {
     // Virial: rho^3 + a rho^2 + q rho + r = 0.
     eos.b = 0;
-    if (!(p > 0)) return Fail(session, std::string(kCannotApply) + "pressure is not positive.");
+    if (!(p > 0)) return Fail(ui, std::string(kCannotApply) + "pressure is not positive.");
     const double Bstar = ReducedSecondVirial(T / eos.epsM);
     eos.B = kB0Factor * eos.S3 * Bstar;
     const double a = kVirialA * Bstar / eos.S3;
@@ -330,19 +333,19 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
         roots[1] = -2 * s * std::cos(phi / 3 + 2.0943951) - a / 3;
         roots[2] = -2 * s * std::cos(phi / 3 + 4.1887902) - a / 3;
       }
-      session.report.Line(std::string(5, ' ') + "Roots:");
+      report.Line(std::string(5, ' ') + "Roots:");
       chosen = 1.0e10;
       for (double root : roots) {
-        session.report.Line(std::string(5, ' ') + FormatExp23(root) + " mole/cub.cm");
+        report.Line(std::string(5, ' ') + FormatExp23(root) + " mole/cub.cm");
         if (root > 0 && root < chosen) chosen = root;
       }
       if (chosen < 1.0e10)
-        session.report.Line("Selected value is " + FormatExp23(chosen));
+        report.Line("Selected value is " + FormatExp23(chosen));
       else
         chosen = 0;
     }
     if (!(chosen > 0) || !Finite(chosen))
-      return Fail(session, std::string(kCannotApply) + "no positive density satisfies the EOS.");
+      return Fail(ui, std::string(kCannotApply) + "no positive density satisfies the EOS.");
     // Newton steps take the root to full precision (the trigonometric form with its
     // seven-digit constants leaves 1e-5): the gas-law row of the solver is then met
     // exactly by the corrections of this volume.
@@ -362,7 +365,7 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
   // rho b < 0.9, with b = b1/F(rho) of each density tried.  A pressure above that of
   // the densest of them belongs to a denser state: its density is found the same way
   // up to rho b = 1, where p_c grows without bound, for the message.
-  if (!(p > 0)) return Fail(session, kNoKelmostVolume);
+  if (!(p > 0)) return Fail(ui, kNoKelmostVolume);
   double B = 0;
   // Pressure at rho with its own factor; +inf beyond `limit` (as rho b).
   auto pressure = [&](double r, double limit, double* Bout) {
@@ -398,27 +401,27 @@ int SolveEosVolume(Session& session, int speciesCount, int code1, int code2) {
     return r;
   };
   const double top = edge(0.9);
-  if (!(top > 0)) return Fail(session, kNoKelmostVolume);
+  if (!(top > 0)) return Fail(ui, kNoKelmostVolume);
   const double pMax = pressure(top, 1.0, nullptr);
-  if (!Finite(pMax)) return Fail(session, kNoKelmostVolume);
+  if (!Finite(pMax)) return Fail(ui, kNoKelmostVolume);
   if (!(pMax > p)) {
     const double dense = root(edge(1.0), 1.0);
     applyFactor(KelmostFactor(b1, eos.epsM, T, dense));
-    ReportDensityTooHigh(session, dense, T, eos.beta);
+    ReportDensityTooHigh(ws, report, ui, dense, T, eos.beta);
     res.V = n * 1e-6 / (0.8 * eos.beta);
     return kEosFailed;
   }
   rho = root(top, 1.0);
   pressure(rho, 1.0, &B);
-  if (!Finite(B)) return Fail(session, kNoKelmostVolume);
+  if (!Finite(B)) return Fail(ui, kNoKelmostVolume);
   eos.B = B;
   res.V = n * 1e-6 / rho;
   return 0;
 }
 
-double VirialReducedDensity(const Session& session) {
-  const EosState& eos = session.ws.eos;
-  const double gasVolume = session.ws.results.gasVolume;  // m3/kg
+double VirialReducedDensity(const CalcWorkspace& ws) {
+  const EosState& eos = ws.eos;
+  const double gasVolume = ws.results.gasVolume;  // m3/kg
   if (eos.code != 2 || !(eos.S3 > 0) || !(eos.n > 0) || !(gasVolume > 0)) return 0;
   const double rho = eos.n * 1e-6 / gasVolume;  // mol/cm3
   const double b0 = kB0Factor * eos.S3;         // cm3/mol
@@ -426,11 +429,10 @@ double VirialReducedDensity(const Session& session) {
   return Finite(reduced) ? reduced : 0;
 }
 
-int ComputeEosCorrections(Session& session, int /*speciesCount*/) {
-  CalcWorkspace& ws = session.ws;
+int ComputeEosCorrections(const Task& task, CalcWorkspace& ws, int /*speciesCount*/) {
   EosState& eos = ws.eos;
   NonIdealCorrections& cor = ws.corrections;
-  const int code = session.task.Eos();
+  const int code = task.Eos();
   const double n = eos.n, T = ws.results.T, h = 1e6 * ws.results.V;
   cor.Gc = cor.Sc = cor.Hc = cor.Uc = cor.G2c = 0;
   for (int g = 1; g <= kMaxEosSpecies; ++g) cor.phi[g] = 0;
@@ -527,11 +529,10 @@ int ComputeEosCorrections(Session& session, int /*speciesCount*/) {
   return 0;
 }
 
-EosPropertyValues EvaluateEosProperties(const Session& session) {
+EosPropertyValues EvaluateEosProperties(const Task& task, const CalcWorkspace& ws) {
   EosPropertyValues out;
-  const CalcWorkspace& ws = session.ws;
   const EosState& eos = ws.eos;
-  const int code = session.task.Eos();
+  const int code = task.Eos();
   const double p = ws.results.p, T = ws.results.T, V = ws.results.V, Cp = ws.results.Cp;
   const double n = eos.n, S3 = eos.S3, beta = eos.beta, epsM = eos.epsM;
   if ((code != 2 && code != 3) || !(n > 0) || !(S3 > 0) || !(epsM > 0) || !(beta > 0) || !(T > 0) ||
@@ -632,12 +633,12 @@ EosPropertyValues EvaluateEosProperties(const Session& session) {
   return out;
 }
 
-void ComputeEosProperties(Session& session) {
-  const EosPropertyValues values = EvaluateEosProperties(session);
+void ComputeEosProperties(const Task& task, CalcWorkspace& ws) {
+  const EosPropertyValues values = EvaluateEosProperties(task, ws);
   // Values that are no heat capacity or exponent (round-off near a singular state)
   // are not taken: the ideal-gas ones stay.
   if (!values.valid || !(values.Cv > 0) || !(values.k > 0)) return;
-  ResultsBlock& res = session.ws.results;
+  ResultsBlock& res = ws.results;
   res.CvFrozen = values.Cv;
   res.kFrozen = values.k;
   if (!values.soundValid || !(values.CpPrime > 0)) return;
@@ -648,10 +649,10 @@ void ComputeEosProperties(Session& session) {
   res.lambdaReacting *= values.fLambda;
 }
 
-bool NonIdealEosActive(const Session& session) {
-  const int code = session.task.Eos();
-  const EosState& eos = session.ws.eos;
-  const NonIdealCorrections& cor = session.ws.corrections;
+bool NonIdealEosActive(const Task& task, const CalcWorkspace& ws) {
+  const int code = task.Eos();
+  const EosState& eos = ws.eos;
+  const NonIdealCorrections& cor = ws.corrections;
   return (code == 2 || code == 3) && eos.code == code && eos.epsM > 0 && eos.S3 > 0 && eos.n > 0 &&
          eos.beta > 0 && (cor.Gc != 0 || cor.Uc != 0 || cor.Sc != 0 || cor.Hc != 0);
 }

@@ -3,7 +3,7 @@
 // corrected virial form).  The EOS code is the task option kOptEos; with code 1 none of
 // this runs.
 //
-// Inputs (session.ws): the gas species with EOS flag 2 in run order (their gas ordinal
+// Inputs (ws): the gas species with EOS flag 2 in run order (their gas ordinal
 // g = 1, 2, ... numbers them, at most kMaxEosSpecies), their amounts N_k (mol/kg),
 // sigma_k (A) and epsilon_k/k (K) of the run tables, the amount of the other gas
 // species (ions, gases without Lennard-Jones data: ideal gas in the pressure), and the
@@ -47,9 +47,13 @@
 
 #include <array>
 
+#include "thermo/workspace.h"
+
 namespace kvil {
 
-struct Session;
+class Interaction;
+class ReportFile;
+struct Task;
 
 inline constexpr int kEosFailed = 7;
 inline constexpr int kBStarTerms = 44;
@@ -72,11 +76,13 @@ struct LjPair {
 LjPair LennardJonesPair(double sigmaI, double sigmaJ, double epsI, double epsJ);
 
 // Returns 0, or kEosFailed.  speciesCount: run species; code1, code2: the two assigned
-// parameter codes (3 = volume given).
-int SolveEosVolume(Session& session, int speciesCount, int code1, int code2);
+// parameter codes (3 = volume given).  The EOS is that of the task; the lines of a state
+// too dense for Kelmost and of the cubic's roots go to `report`, the warnings to `ui`.
+int SolveEosVolume(const Task& task, CalcWorkspace& ws, ReportFile& report, Interaction& ui,
+                   int speciesCount, int code1, int code2);
 
 // Returns 0, or kEosFailed when the mixture quantities are degenerate (corrections 0).
-int ComputeEosCorrections(Session& session, int speciesCount);
+int ComputeEosCorrections(const Task& task, CalcWorkspace& ws, int speciesCount);
 
 // The density up to which the virial form's two coefficients hold, as b0 rho, b0 =
 // (2/3) pi N_A sigma^3 of the mixture (the hard-sphere second coefficient, cm3/mol) and
@@ -85,9 +91,9 @@ int ComputeEosCorrections(Session& session, int speciesCount);
 // against 1.700); at b0 rho = 1 it is 15 % low (2.625 against 3.074).
 inline constexpr double kVirialDensityLimit = 0.5;
 
-// b0 rho of the virial state in session.ws (ws.eos as the last pass left it, the gas
+// b0 rho of the virial state in `ws` (ws.eos as the last pass left it, the gas
 // volume of ws.results); 0 when the state is not a virial one.
-double VirialReducedDensity(const Session& session);
+double VirialReducedDensity(const CalcWorkspace& ws);
 
 // Values of the non-ideal derived properties of the current state, without changing it.
 struct EosPropertyValues {
@@ -100,14 +106,14 @@ struct EosPropertyValues {
   double fEta = 1;          // dense-gas factor of the viscosity (1 = not applied)
   double fLambda = 1;       // dense-gas factor of the conductivities (1 = not applied)
 };
-EosPropertyValues EvaluateEosProperties(const Session& session);
+EosPropertyValues EvaluateEosProperties(const Task& task, const CalcWorkspace& ws);
 
 // Applies EvaluateEosProperties to ws.results (Cp, CvFrozen, kFrozen, aFrozen,
 // viscosity, lambdaFrozen, lambdaReacting).
-void ComputeEosProperties(Session& session);
+void ComputeEosProperties(const Task& task, CalcWorkspace& ws);
 
 // True when the state carries non-ideal corrections of an active virial or Kelmost
 // EOS (EOS code 2 or 3, positive mixture quantities and corrections computed).
-bool NonIdealEosActive(const Session& session);
+bool NonIdealEosActive(const Task& task, const CalcWorkspace& ws);
 
 }  // namespace kvil

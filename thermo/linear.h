@@ -14,7 +14,7 @@
 //    their column order names; unknowns without a pivot are not written.
 #pragma once
 
-#include "core/workspace.h"
+#include "thermo/workspace.h"
 
 namespace kvil {
 

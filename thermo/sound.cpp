@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "core/session.h"
+#include "task/task.h"
 #include "thermo/eos.h"
 #include "thermo/linear.h"
 #include "thermo/transport.h"
@@ -80,10 +80,10 @@ bool AllFinite(std::initializer_list<double> values) {
   return true;
 }
 
-NonIdealTerms FirstRoutine(const Session& session, const Layout& L) {
+NonIdealTerms FirstRoutine(const Task& task, const CalcWorkspace& ws, const Layout& L) {
   NonIdealTerms t;
-  if (!NonIdealEosActive(session)) return t;
-  const EosState& eos = session.ws.eos;
+  if (!NonIdealEosActive(task, ws)) return t;
+  const EosState& eos = ws.eos;
   const double n = eos.n, S3 = eos.S3, epsM = eos.epsM, beta = eos.beta;
   const double h = L.h, T = L.T;
   const double rho = n / h;
@@ -110,7 +110,7 @@ NonIdealTerms FirstRoutine(const Session& session, const Layout& L) {
     out.T1 = r * Sb * rho / T;
     out.T2 = -rho * A / h;
     out.T3 = A / h + rho * (-2 * r * Sa / n) + rho * (2 * r * Sb / n - 4 * rho * v / n);
-    out.T4 = 1 - session.ws.corrections.Gc / n;
+    out.T4 = 1 - ws.corrections.Gc / n;
     for (int g = 1; g <= eos.gasCount; ++g)
       out.Gamma[g] = rho * (rho * 0.72056 * S3 * eos.s3[g] * 0.792895654932 + Sa * eos.s3[g] -
                             (r * Sb / epsM) * eos.e3[g]);
@@ -159,9 +159,8 @@ NonIdealTerms FirstRoutine(const Session& session, const Layout& L) {
 }
 
 // Non-ideal parts E_p, E_v of the final sums (second routine).
-bool SecondRoutine(const Session& session, const Layout& L, const NonIdealTerms& t, const Vec& Y1,
+bool SecondRoutine(const CalcWorkspace& ws, const Layout& L, const NonIdealTerms& t, const Vec& Y1,
                    const Vec& Y2, double& Ep, double& Ev) {
-  const CalcWorkspace& ws = session.ws;
   const EosState& eos = ws.eos;
   const double n = eos.n, S3 = eos.S3, epsM = eos.epsM, beta = eos.beta;
   const double T = L.T, h = L.h, rho = n / h;
@@ -227,8 +226,7 @@ bool SecondRoutine(const Session& session, const Layout& L, const NonIdealTerms&
 // V) differs from it only in its last column: its volume terms (weight w = 0) are 0 in
 // the rows of the gas amount and the elements, and its entry (m, m) is h (see
 // SecondSystemFromFirst).
-void AssembleFirstSystem(Session& session, const Layout& L, const NonIdealTerms& t) {
-  CalcWorkspace& ws = session.ws;
+void AssembleFirstSystem(CalcWorkspace& ws, const Layout& L, const NonIdealTerms& t) {
   auto& A = ws.linear.augmented;
   const int m = L.m, f = L.f;
   const double w = 1.0;
@@ -288,8 +286,8 @@ void AssembleFirstSystem(Session& session, const Layout& L, const NonIdealTerms&
 
 // The second system from the first as assembled: the volume terms of the last column
 // are 0 (their weight w is) and (m, m) is h.
-void SecondSystemFromFirst(Session& session, const Layout& L) {
-  auto& A = session.ws.linear.augmented;
+void SecondSystemFromFirst(CalcWorkspace& ws, const Layout& L) {
+  auto& A = ws.linear.augmented;
   const int m = L.m;
   for (int r = 1; r < m; ++r) A(r, m) = 0;
   A(m, m) = L.h;
@@ -298,8 +296,7 @@ void SecondSystemFromFirst(Session& session, const Layout& L) {
 // Solves the system assembled in ws.linear.augmented into y: an element row without any
 // taking-part species decouples its potential.  Returns false when singular (y is then
 // zero).
-bool SolveAssembledSystem(Session& session, const Layout& L, Vec& y) {
-  CalcWorkspace& ws = session.ws;
+bool SolveAssembledSystem(CalcWorkspace& ws, const Layout& L, Vec& y) {
   auto& A = ws.linear.augmented;
   const int m = L.m, f = L.f, rhs = m + 1;
   for (int j = 1; j <= f; ++j) {
@@ -323,28 +320,27 @@ bool SolveAssembledSystem(Session& session, const Layout& L, Vec& y) {
 
 // The two systems, assembled once: the first (constant p) into Y1, the second (constant
 // V) into Y2.  False when either is singular.
-bool SolveSystems(Session& session, const Layout& L, const NonIdealTerms& t, Vec& Y1, Vec& Y2) {
-  auto& A = session.ws.linear.augmented;
+bool SolveSystems(CalcWorkspace& ws, const Layout& L, const NonIdealTerms& t, Vec& Y1, Vec& Y2) {
+  auto& A = ws.linear.augmented;
   const int m = L.m;
-  AssembleFirstSystem(session, L, t);
+  AssembleFirstSystem(ws, L, t);
   double assembled[kMaxUnknowns * (kMaxUnknowns + 1)];
   for (int r = 1; r <= m; ++r)
     for (int c = 1; c <= m + 1; ++c) assembled[(r - 1) * (m + 1) + (c - 1)] = A(r, c);
-  if (!SolveAssembledSystem(session, L, Y1)) {
+  if (!SolveAssembledSystem(ws, L, Y1)) {
     Y2.Fill(0);
     return false;
   }
   for (int r = 1; r <= m; ++r)
     for (int c = 1; c <= m + 1; ++c) A(r, c) = assembled[(r - 1) * (m + 1) + (c - 1)];
-  SecondSystemFromFirst(session, L);
-  return SolveAssembledSystem(session, L, Y2);
+  SecondSystemFromFirst(ws, L);
+  return SolveAssembledSystem(ws, L, Y2);
 }
 
 // Reduced system of the gas species at constant p: unknown 1 = d n_gas/dT, then the
 // element potentials.  Writes the derivative terms into ws.species.S; returns the
 // solution (zero when singular).
-Vec ReducedDerivatives(Session& session, const Layout& L) {
-  CalcWorkspace& ws = session.ws;
+Vec ReducedDerivatives(CalcWorkspace& ws, const Layout& L) {
   auto& A = ws.linear.augmented;
   const int size = L.f + 1, rhs = size + 1;
   Vec y;
@@ -400,9 +396,9 @@ void SetNotComputable(ResultsBlock& res) {
 
 // Sound speed and exponent of the mixture without reactions (ideal gas, or the
 // non-ideal EOS in force).  False when they cannot be formed.
-bool FrozenSound(const Session& session, const Layout& L, ResultsBlock& res) {
-  if (NonIdealEosActive(session)) {
-    const EosPropertyValues values = EvaluateEosProperties(session);
+bool FrozenSound(const Task& task, const CalcWorkspace& ws, const Layout& L, ResultsBlock& res) {
+  if (NonIdealEosActive(task, ws)) {
+    const EosPropertyValues values = EvaluateEosProperties(task, ws);
     if (!values.valid || !values.soundValid || !(values.k > 0)) return false;
     res.kEquilibrium = values.k;
     res.soundSpeed = values.a;
@@ -419,15 +415,14 @@ bool FrozenSound(const Session& session, const Layout& L, ResultsBlock& res) {
 
 }  // namespace
 
-void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, bool ions,
-                          bool transport) {
-  CalcWorkspace& ws = session.ws;
+void ComputeSoundVelocity(const Task& task, CalcWorkspace& ws, int elementCount, int speciesCount,
+                          bool ions, bool transport) {
   ResultsBlock& res = ws.results;
   ws.sound.transportPending = false;
   // The transport properties of the state, now or when CompleteTransportProperties asks.
   auto transportProperties = [&](int count, const Vec& y1, bool reacting) {
     if (transport) {
-      ComputeTransportProperties(session, count, y1, reacting);
+      ComputeTransportProperties(ws, count, y1, reacting);
       return;
     }
     res.viscosity = res.lambdaFrozen = res.lambdaReacting = 0;
@@ -473,9 +468,9 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   int condensed = 0;
   for (int k = 1; k <= K; ++k) {
     L.fixed[k] = false;
-    for (int i = 1; i <= session.task.fixedCount && i <= kMaxFixedConcentrations; ++i)
-      if (!Trimmed(session.task.fixed[i].name).empty() &&
-          Trimmed(session.task.fixed[i].name) == Trimmed(ws.run.names[k]))
+    for (int i = 1; i <= task.fixedCount && i <= kMaxFixedConcentrations; ++i)
+      if (!Trimmed(task.fixed[i].name).empty() &&
+          Trimmed(task.fixed[i].name) == Trimmed(ws.run.names[k]))
         L.fixed[k] = true;
     L.gas[k] = ws.run.Phase(k) != 1;
     L.takes[k] = ws.species.n[k] >= kTakePart && !L.fixed[k];
@@ -492,18 +487,18 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
     transportProperties(K, zero, false);
     return;
   }
-  const NonIdealTerms terms = FirstRoutine(session, L);
+  const NonIdealTerms terms = FirstRoutine(task, ws, L);
   if (terms.active)
     for (int g = 1; g <= ws.eos.gasCount; ++g)
       if (ws.eos.speciesOfOrdinal[g] >= 1 && ws.eos.speciesOfOrdinal[g] <= K)
         L.ordinal[ws.eos.speciesOfOrdinal[g]] = g;
 
   Vec Y1, Y2;
-  const bool regular = SolveSystems(session, L, terms, Y1, Y2);
+  const bool regular = SolveSystems(ws, L, terms, Y1, Y2);
   const int m = L.m;
   double Ep = 0, Ev = 0;
   bool ok = regular;
-  if (ok && terms.active) ok = SecondRoutine(session, L, terms, Y1, Y2, Ep, Ev);
+  if (ok && terms.active) ok = SecondRoutine(ws, L, terms, Y1, Y2, Ep, Ev);
 
   if (ok) {
     double Cp = kKJToCal * res.Cp;
@@ -562,7 +557,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
     }
     double k = CvE > 0 ? CpE / CvE : 0;
     if (terms.active && a2 != 1) k = a2 / (L.p * L.V * 1e6);
-    if (singular && CvE > 0 && std::isfinite(CvE) && FrozenSound(session, L, res)) {
+    if (singular && CvE > 0 && std::isfinite(CvE) && FrozenSound(task, ws, L, res)) {
       res.cpUnbounded = true;
       res.cvUnbounded = false;
       res.CpEquilibrium = 0;
@@ -580,8 +575,8 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
   } else {
     // Fallback: frozen values and derivative terms of the gas species alone.
     for (int k = 1; k <= K; ++k) ws.species.S[k] = 0;
-    if (NonIdealEosActive(session)) {
-      const EosPropertyValues values = EvaluateEosProperties(session);
+    if (NonIdealEosActive(task, ws)) {
+      const EosPropertyValues values = EvaluateEosProperties(task, ws);
       if (values.valid && values.CpPrime > 0 && values.Cv > 0 && values.k > 0) {
         // The non-ideal Cp of the same evaluation, so that Cp and Cv belong together.
         res.CpEquilibrium = values.CpPrime;
@@ -597,7 +592,7 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
       const double a2 = k * kR * L.T * L.ng;
       if (!(Cv > 0)) {
         SetNotComputable(res);
-        Y1 = ReducedDerivatives(session, L);
+        Y1 = ReducedDerivatives(ws, L);
         for (int i = 1; i <= K; ++i)
           if (L.fixed[i]) ws.species.S[i] = 0;
         transportProperties(K, Y1, true);
@@ -608,18 +603,18 @@ void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, 
       res.kEquilibrium = k;
       res.soundSpeed = (Cv > 0 && a2 > 1 && std::isfinite(a2)) ? std::sqrt(a2) : 1.0;
     }
-    Y1 = ReducedDerivatives(session, L);
+    Y1 = ReducedDerivatives(ws, L);
   }
   for (int k = 1; k <= K; ++k)
     if (L.fixed[k]) ws.species.S[k] = 0;
   transportProperties(K, Y1, true);
 }
 
-void CompleteTransportProperties(Session& session, int speciesCount) {
-  SoundSolution& sound = session.ws.sound;
+void CompleteTransportProperties(CalcWorkspace& ws, int speciesCount) {
+  SoundSolution& sound = ws.sound;
   if (!sound.transportPending) return;
   sound.transportPending = false;
-  ComputeTransportProperties(session, std::clamp(speciesCount, 0, kMaxRunSpecies), sound.y1,
+  ComputeTransportProperties(ws, std::clamp(speciesCount, 0, kMaxRunSpecies), sound.y1,
                              sound.reacting);
 }
 

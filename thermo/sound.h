@@ -11,7 +11,7 @@
 // concentration.  With a virial or Kelmost EOS in force (NonIdealEosActive) the
 // non-ideal derivative terms of the mixture are added.
 //
-// Inputs (session.ws): results T (K), p (MPa), V (m3/kg), Cp (frozen, kJ/(kg K)); per
+// Inputs (ws): results T (K), p (MPa), V (m3/kg), Cp (frozen, kJ/(kg K)); per
 // species n, H (cal/mol), Cp (cal/(mol K)), phase, composition rows (the ion-code row
 // is used as the decoded charge, as in the solver), EOS flag; task fixed
 // concentrations; ws.eos and ws.corrections for the non-ideal terms.
@@ -36,17 +36,18 @@
 
 namespace kvil {
 
-struct Session;
+struct CalcWorkspace;
+struct Task;
 
 // transport = false leaves the transport properties for CompleteTransportProperties: a
 // search that needs the sound velocity of its iterates (the throat, the exit at an area
 // ratio) forms them only for the state it settles on.
-void ComputeSoundVelocity(Session& session, int elementCount, int speciesCount, bool ions,
-                          bool transport = true);
+void ComputeSoundVelocity(const Task& task, CalcWorkspace& ws, int elementCount, int speciesCount,
+                          bool ions, bool transport = true);
 
 // The transport properties of the state of the last ComputeSoundVelocity called with
 // transport = false, as that call would have formed them; nothing when none is pending.
 // Nothing may change the state, the amounts or ws.species.S in between.
-void CompleteTransportProperties(Session& session, int speciesCount);
+void CompleteTransportProperties(CalcWorkspace& ws, int speciesCount);
 
 }  // namespace kvil

@@ -8,9 +8,13 @@
 
 #include "common/numfmt.h"
 #include "common/numparse.h"
-#include "core/session.h"
+#include "common/interaction.h"
 #include "task/species_list_file.h"
+#include "task/task.h"
+#include "task/task_view.h"
+#include "thermo/species_db.h"
 #include "thermo/species_functions.h"
+#include "thermo/workspace.h"
 
 namespace kvil {
 
@@ -77,10 +81,8 @@ std::string SavedListProblem(const SpeciesDatabase& db, const std::vector<Specie
   return {};
 }
 
-void FillGrid(Session& session) {
-  const SpeciesList& list = session.task.species;
-  const Task& task = session.task;
-  SpeciesGrid& grid = session.grid;
+void FillGrid(const Task& task, SpeciesGrid& grid, TaskView& view) {
+  const SpeciesList& list = task.species;
   grid.assign(std::max(list.total, 1), SpeciesGridRow{});
   for (int r = 1; r <= list.total; ++r) {
     const SpeciesListEntry& it = list.items[r];
@@ -95,21 +97,20 @@ void FillGrid(Session& session) {
       if (task.fixed[f].name == it.displayName)
         row.fixed = FixedAmountText(task.fixed[f].value);
   }
-  session.view.SpeciesGridChanged();
+  view.SpeciesGridChanged();
 }
 
 // Builds the candidate list by scanning the species file into `out`; false (after the
 // message) when there are too many.
-bool ScanDatabase(Session& session, SpeciesList& out) {
-  const SpeciesDatabase& db = session.database;
+bool ScanDatabase(const Task& task, const SpeciesDatabase& db, Interaction& ui, SpeciesList& out) {
   out.total = 0;
   const int n = db.SpeciesCount();
   for (int rec = 0; rec < n; ++rec) {
     SpeciesRecord s;
-    if (!db.ReadSpecies(rec, s) || !IsCandidate(session.task, s)) continue;
+    if (!db.ReadSpecies(rec, s) || !IsCandidate(task, s)) continue;
     const int pos = ++out.total;
     if (pos > kMaxCandidateSpecies) {
-      session.ui.Info(CountText("Too many substances ! (", pos, ")"));
+      ui.Info(CountText("Too many substances ! (", pos, ")"));
       return false;
     }
     SpeciesListEntry& it = out.items[pos];
@@ -162,7 +163,8 @@ bool UsableInterval(const PolynomialRecord& r) {
 
 class RunBuilder {
  public:
-  explicit RunBuilder(Session& s) : session_(s), run_(s.ws.run), task_(s.task) {}
+  RunBuilder(Task& task, const SpeciesDatabase& database, CalcWorkspace& ws, Interaction& ui)
+      : database_(database), ui_(ui), run_(ws.run), task_(task) {}
 
   bool Build() {
     SpeciesList& list = task_.species;
@@ -180,8 +182,8 @@ class RunBuilder {
       if (++K > kMaxRunSpecies) {
         int selected = 0;
         for (int j = 1; j <= list.total; ++j) selected += list.items[j].entry.selected ? 1 : 0;
-        session_.ui.Info(CountText("Number of substances is too big (", selected, ").") +
-                         "\nMaximum number of substances is 130.");
+        ui_.Info(CountText("Number of substances is too big (", selected, ").") +
+                 "\nMaximum number of substances is 130.");
         return false;
       }
       if (K != i) list.items[K] = list.items[i];
@@ -195,14 +197,14 @@ class RunBuilder {
 
  private:
   bool DatabaseError(const std::string& name, const std::string& what) {
-    session_.ui.Error("Species database error: " + what + " (" + name + ").");
+    ui_.Error("Species database error: " + what + " (" + name + ").");
     return false;
   }
 
   bool AddReserve(int k, const PolyInterval& iv) {
     const int slot = run_.reserveCount + 1;
     if (slot >= kReserveCapacity) {
-      session_.ui.Info(CountText("Too many reserve polynomials (", slot, ") !"));
+      ui_.Info(CountText("Too many reserve polynomials (", slot, ") !"));
       return false;
     }
     run_.reserve[slot] = iv;
@@ -214,7 +216,7 @@ class RunBuilder {
   }
 
   bool ReadInterval(int record, const std::string& name, PolynomialRecord& out) {
-    if (!session_.database.ReadPolynomial(record, out))
+    if (!database_.ReadPolynomial(record, out))
       return DatabaseError(name, CountText("polynomial record ", record, " is missing"));
     if (!UsableInterval(out))
       return DatabaseError(name, CountText("polynomial record ", record, " has invalid values"));
@@ -222,7 +224,7 @@ class RunBuilder {
   }
 
   bool AddSpecies(int k, const SpeciesListEntry& item) {
-    const SpeciesDatabase& db = session_.database;
+    const SpeciesDatabase& db = database_;
     const std::string& name = item.displayName;
     SpeciesRecord s;
     if (!db.ReadSpecies(item.entry.record, s))
@@ -238,8 +240,8 @@ class RunBuilder {
       if (s.element[i] == 0) continue;
       const int e = SystemElementOf(task_, s.element[i]);
       if (e == 0) {
-        session_.ui.Error("The species " + name +
-                          " contains an element that is not in the system.");
+        ui_.Error("The species " + name +
+                  " contains an element that is not in the system.");
         return false;
       }
       run_.composition(e + 1, k) += s.count[i];
@@ -301,7 +303,7 @@ class RunBuilder {
           if (run_.Atoms(e, k) == 0) continue;  // an element the species lacks is not used up
           sum[e] += static_cast<double>(run_.Atoms(e, k)) * task_.fixed[f].value;
           if (sum[e] >= task_.elements[e].amount) {
-            session_.ui.Message(MessageKind::Error, " Fixed values are incorrect !", Buttons::Ok);
+            ui_.Message(MessageKind::Error, " Fixed values are incorrect !", Buttons::Ok);
             return false;
           }
         }
@@ -310,7 +312,8 @@ class RunBuilder {
     return true;
   }
 
-  Session& session_;
+  const SpeciesDatabase& database_;
+  Interaction& ui_;
   RunSpeciesTables& run_;
   Task& task_;
 };
@@ -330,8 +333,7 @@ void SortSpeciesListByPhase(SpeciesList& list) {
   }
 }
 
-std::string SpeciesCountsText(const Session& session) {
-  const SpeciesList& list = session.task.species;
+std::string SpeciesCountsText(const SpeciesList& list) {
   int selected = 0, gas = 0, condensed = 0;
   bool phase5 = false, phase6 = false;
   for (int i = 1; i <= list.total; ++i) {
@@ -348,16 +350,15 @@ std::string SpeciesCountsText(const Session& session) {
          "; gas species: " + IntText(gas) + "; phase quantity: " + IntText(phases);
 }
 
-void ShowSpeciesCounts(Session& session) {
-  SpeciesList& list = session.task.species;
+void ShowSpeciesCounts(SpeciesList& list, TaskView& view) {
   int selected = 0;
   for (int i = 1; i <= list.total; ++i) selected += list.items[i].entry.selected ? 1 : 0;
   list.selected = selected;
-  session.view.ShowSpeciesCounts(SpeciesCountsText(session));
+  view.ShowSpeciesCounts(SpeciesCountsText(list));
 }
 
-bool LoadSpeciesList(Session& session) {
-  Task& task = session.task;
+bool LoadSpeciesList(Task& task, const SpeciesDatabase& database, SpeciesGrid& grid,
+                     Interaction& ui, TaskView& view, const std::string& speciesListPath) {
   SpeciesList& list = task.species;
   list.selected = 0;
   if (task.elementCount <= 0) return true;
@@ -368,9 +369,8 @@ bool LoadSpeciesList(Session& session) {
   bool fromFile = false;
   if (!list.rescanDatabase) {
     std::vector<SpeciesEntry> entries;
-    const std::string path = session.SpeciesListPath();
-    if (ReadSpeciesListFile(path, entries) && !entries.empty()) {
-      const std::string problem = SavedListProblem(session.database, entries);
+    if (ReadSpeciesListFile(speciesListPath, entries) && !entries.empty()) {
+      const std::string problem = SavedListProblem(database, entries);
       if (problem.empty()) {
         fromFile = true;
         fresh->total = static_cast<int>(entries.size());
@@ -378,33 +378,34 @@ bool LoadSpeciesList(Session& session) {
           SpeciesListEntry& it = fresh->items[i];
           it.entry = entries[i - 1];
           SpeciesRecord s;
-          session.database.ReadSpecies(it.entry.record, s);
+          database.ReadSpecies(it.entry.record, s);
           it.displayName = SpeciesDisplayName(s.name);
           it.rowIndex = i;
         }
       } else {
-        session.ui.Warn("The species list file " + path + " cannot be used: " + problem +
-                        ". The list is rebuilt from the species database.");
+        ui.Warn("The species list file " + speciesListPath + " cannot be used: " + problem +
+                ". The list is rebuilt from the species database.");
       }
     }
   }
   if (!fromFile) {
-    if (!ScanDatabase(session, *fresh)) return false;
+    if (!ScanDatabase(task, database, ui, *fresh)) return false;
     SortSpeciesListByPhase(*fresh);
   }
   for (int i = 1; i <= fresh->total; ++i) fresh->items[i].rowIndex = i;
   fresh->selected = fresh->total;
   list = *fresh;
-  FillGrid(session);
-  ShowSpeciesCounts(session);
+  FillGrid(task, grid, view);
+  ShowSpeciesCounts(list, view);
   return true;
 }
 
-bool PrepareRunSpecies(Session& session) {
-  RunBuilder builder(session);
+bool PrepareRunSpecies(Task& task, const SpeciesDatabase& database, CalcWorkspace& ws,
+                       Interaction& ui) {
+  RunBuilder builder(task, database, ws, ui);
   if (builder.Build()) return true;
-  session.ws.run.count = 0;
-  session.task.elementCount = 0;
+  ws.run.count = 0;
+  task.elementCount = 0;
   return false;
 }
 

@@ -68,6 +68,15 @@ bool SpeciesDatabase::ReadSpecies(int record, SpeciesRecord& out) const {
   return true;
 }
 
+int SpeciesDatabase::Atoms(std::int32_t record, int index) const {
+  SpeciesRecord rec;
+  if (!ReadSpecies(record, rec)) return 0;
+  int atoms = 0;
+  for (std::size_t s = 0; s < rec.element.size(); ++s)
+    if (rec.element[s] == index) atoms += rec.count[s];
+  return atoms;
+}
+
 bool SpeciesDatabase::ReadProperty(int record, PropertyRecord& out) const {
   if (!InFile(properties_, record, kPropertyRecordSize)) return false;
   const std::uint8_t* r =

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "task/species_list.h"
+
 namespace kvil {
 
 inline constexpr int kSpeciesRecordSize = 49;
@@ -46,7 +48,7 @@ struct PolynomialRecord {
   std::array<float, 7> phi{};  // J/(mol*K)
 };
 
-class SpeciesDatabase {
+class SpeciesDatabase : public SpeciesCompositions {
  public:
   // OpenSpeciesDatabase: reads the three files of the directory; true only when all
   // three can be read (then replaces what was open before; on false nothing changes).
@@ -64,6 +66,8 @@ class SpeciesDatabase {
   bool ReadSpecies(int record, SpeciesRecord& out) const;
   bool ReadProperty(int record, PropertyRecord& out) const;
   bool ReadPolynomial(int record, PolynomialRecord& out) const;
+  // Atoms of element `index` in species `record`, counted over its composition slots.
+  int Atoms(std::int32_t record, int index) const override;
 
  private:
   bool open_ = false;

@@ -13,7 +13,7 @@
 // are served by extrapolating the nearest interval with constant heat capacity.
 #pragma once
 
-#include "core/workspace.h"
+#include "thermo/workspace.h"
 #include "thermo/species_db.h"
 
 namespace kvil {

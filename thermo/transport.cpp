@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "core/session.h"
 #include "thermo/linear.h"
 
 namespace kvil {
@@ -19,9 +18,8 @@ double Omega22(double Tr) {
 
 }  // namespace
 
-void ComputeTransportProperties(Session& session, int speciesCount,
+void ComputeTransportProperties(CalcWorkspace& ws, int speciesCount,
                                 const Array1<double, kMaxUnknowns>& y1, bool reacting) {
-  CalcWorkspace& ws = session.ws;
   ResultsBlock& res = ws.results;
   const RunSpeciesTables& run = ws.run;
   const SpeciesState& sp = ws.species;

@@ -1,7 +1,7 @@
 // Transport properties of the gas mixture of a converged state: viscosity (N s/m2),
 // frozen thermal conductivity and the reaction part of the conductivity (W/(m K)).
 //
-// Inputs (session.ws): results T (K), p (MPa), V (m3/kg); state.condensedVolume V_c
+// Inputs (ws): results T (K), p (MPa), V (m3/kg); state.condensedVolume V_c
 // (m3/kg); per run species n (mol/kg), H (cal/mol), Cp (cal/(mol K)), phase, sigma (A),
 // epsilon/k (K), delta (reduced dipole moment), molar mass M (g/mol); species.S holds
 // the temperature-derivative terms d1 of the sound-velocity systems.
@@ -18,16 +18,14 @@
 // gas species take part, the flux system is singular or the result is not finite.
 #pragma once
 
-#include "core/workspace.h"
+#include "thermo/workspace.h"
 
 namespace kvil {
-
-struct Session;
 
 // Writes ws.results.viscosity, lambdaFrozen, lambdaReacting.  y1: the first-system
 // solution of the sound velocity (y1[1] = d n_gas/dT).  reacting = false skips the
 // reaction conductivity (left 0).
-void ComputeTransportProperties(Session& session, int speciesCount,
+void ComputeTransportProperties(CalcWorkspace& ws, int speciesCount,
                                 const Array1<double, kMaxUnknowns>& y1, bool reacting);
 
 }  // namespace kvil

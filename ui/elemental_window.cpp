@@ -51,7 +51,7 @@ QString TInfo::cellText(int row, int column) const {
 }
 
 bool TInfo::Open() {
-  const ElementalTable t = BuildElementalTable(session_);
+  const ElementalTable t = BuildElementalTable(session_.task, session_.database, session_.ui);
   model_->clear();
   model_->setRowCount(t.Rows());
   model_->setColumnCount(t.Columns());

@@ -17,9 +17,9 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "core/file_commands.h"
 #include "core/run.h"
 #include "task/datafile.h"
-#include "task/file_commands.h"
 #include "task/settings.h"
 #include "task/value_lists.h"
 #include "thermo/db_location.h"
@@ -170,7 +170,7 @@ void TKVILForm::BuildPages() {
     ShowFixedIndicator(session_.task.fixedCount > 0);
   });
   connect(settings_, &SettingsPage::OptionsEdited, this, [this] {
-    BuildOptionSummary(session_);
+    BuildOptionSummary(session_.task.options, session_.view);
     UpdateTemplateIndicator();
   });
   connect(settings_, &SettingsPage::ColoursChanged, this, [this] { ApplyColours(); });
@@ -220,7 +220,8 @@ QString TKVILForm::statusMessage() const { return statusBar()->currentMessage();
 
 bool TKVILForm::Start(const std::string& workingDir, const std::string& executablePath) {
   session_.settings.directory = workingDir;
-  ResetTaskAndReadConfiguration(session_);
+  ResetTaskAndReadConfiguration(session_.task, session_.settings, session_.grid, session_.ui,
+                                session_.view);
   ApplyColours();
 
   const DatabaseLocation where =
@@ -230,7 +231,7 @@ bool TKVILForm::Start(const std::string& workingDir, const std::string& executab
   session_.task.name = kNoName;
   session_.datafilePath.clear();
   session_.settings.fileName = kConfigurationFileName;
-  LoadSettingsFile(session_);
+  LoadSettingsFile(session_.task, session_.settings, session_.ui, session_.view);
   UpdateCaption();
   std::string kept;
   BindDefaultFiles(session_, &kept);
@@ -238,7 +239,7 @@ bool TKVILForm::Start(const std::string& workingDir, const std::string& executab
   spec_->ShowTask();
   settings_->ShowSettings();
   settings_->ShowOptions();
-  BuildOptionSummary(session_);
+  BuildOptionSummary(session_.task.options, session_.view);
   UpdateTemplateIndicator();
   UpdateToolBar();
   if (QWidget* first = spec_->FirstValueField()) first->setFocus();
@@ -330,7 +331,7 @@ void TKVILForm::PageChanged(int index) {
     if (refused) refused->setFocus(Qt::OtherFocusReason);
     return;
   }
-  if (leaving == kSettingsPage) BuildOptionSummary(session_);
+  if (leaving == kSettingsPage) BuildOptionSummary(session_.task.options, session_.view);
   currentPage_ = index;
   UpdateToolBar();
   switch (index) {
@@ -369,8 +370,10 @@ void TKVILForm::UpdateToolBar() {
 bool TKVILForm::ValidateAllFields() {
   switch (currentPage_) {
     case kSpecPage: return spec_->ValidateFields();
-    case kSettingsPage: return settings_->ValidateFields();
-    case kSpeciesPage: return CollectFixedConcentrations(session_);
+    case kSettingsPage:
+      return settings_->ValidateFields();
+    case kSpeciesPage:
+      return CollectFixedConcentrations(session_.task, session_.grid, session_.ui, session_.view);
     default: return true;
   }
 }
@@ -418,10 +421,10 @@ bool TKVILForm::OpenCommand() {
                                                    Q(session_.settings.directory), kTemplateFilter);
     if (path.isEmpty()) return false;
     session_.settings.fileName = S(path);
-    const bool ok = LoadSettingsFile(session_);
+    const bool ok = LoadSettingsFile(session_.task, session_.settings, session_.ui, session_.view);
     settings_->ShowSettings();
     settings_->ShowOptions();
-    BuildOptionSummary(session_);
+    BuildOptionSummary(session_.task.options, session_.view);
     return ok;
   }
   if (currentPage_ == kResultsPage) {
@@ -466,7 +469,7 @@ bool TKVILForm::OpenDatafile(const QString& path) {
   }
   spec_->ShowTask();
   settings_->ShowOptions();
-  BuildOptionSummary(session_);
+  BuildOptionSummary(session_.task.options, session_.view);
   UpdateTemplateIndicator();
   analysis_->ResultsChanged();
   if (currentPage_ == kSpeciesPage) species_->PreparePage();
@@ -478,7 +481,9 @@ bool TKVILForm::SaveCommand() {
   if (running_) return false;
   if (!ValidateAllFields()) return false;
   if (currentPage_ == kSettingsPage) {
-    if (!WriteSettingsFile(session_, session_.settings.fileName)) return false;
+    if (!WriteSettingsFile(session_.task, session_.settings, session_.ui,
+                           session_.settings.fileName))
+      return false;
     ShowStatus(QLatin1String(kInformationSaved));
     return true;
   }
@@ -518,7 +523,7 @@ bool TKVILForm::SaveSettingsAs() {
                             "Datafile " + S(QFileInfo(path).fileName()) +
                                 " already exists. Overwrite ?"))
     return false;
-  if (!WriteSettingsFile(session_, S(path))) return false;
+  if (!WriteSettingsFile(session_.task, session_.settings, session_.ui, S(path))) return false;
   ShowStatus(QLatin1String(kInformationSaved));
   return true;
 }

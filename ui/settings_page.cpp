@@ -104,7 +104,7 @@ SettingsPage::SettingsPage(Session& session, ColourDialog& colours, QWidget* par
       connect(bkwSet_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (showing_ || index < 0) return;
         session_.task.options[kOptBkwSet] = static_cast<std::uint8_t>(index);
-        BuildOptionSummary(session_);
+        BuildOptionSummary(session_.task.options, session_.view);
         Q_EMIT OptionsEdited();
       });
     }
@@ -113,7 +113,7 @@ SettingsPage::SettingsPage(Session& session, ColourDialog& colours, QWidget* par
     const int option = spec.option, offset = spec.offset;
     connect(buttons, &QButtonGroup::idClicked, this, [this, option, offset](int id) {
       session_.task.options[option] = static_cast<std::uint8_t>(id + offset);
-      BuildOptionSummary(session_);
+      BuildOptionSummary(session_.task.options, session_.view);
       Q_EMIT OptionsEdited();
     });
     options->addWidget(box, index / 3, index % 3);
@@ -162,7 +162,7 @@ SettingsPage::SettingsPage(Session& session, ColourDialog& colours, QWidget* par
     connect(templates_[t], &QCheckBox::toggled, this, [this, option](bool checked) {
       if (showing_) return;
       session_.task.options[option] = checked ? 1 : 0;
-      BuildOptionSummary(session_);
+      BuildOptionSummary(session_.task.options, session_.view);
       Q_EMIT OptionsEdited();
     });
   }
@@ -322,11 +322,12 @@ void SettingsPage::SpecialToggled(int number, bool checked) {
     // again from the database, with or without the ions.
     task.elementSetChanged = true;
     task.species.rescanDatabase = true;
-    LoadSpeciesList(session_);
+    LoadSpeciesList(session_.task, session_.database, session_.grid, session_.ui, session_.view,
+                    session_.SpeciesListPath());
     task.species.rescanDatabase = false;
     Q_EMIT IonsChanged();
   }
-  BuildOptionSummary(session_);
+  BuildOptionSummary(session_.task.options, session_.view);
   Q_EMIT OptionsEdited();
 }
 
@@ -339,7 +340,7 @@ bool SettingsPage::LeaveField(SettingsField f) {
   if (check == SettingsCheck::Ok) {
     if (refused_ == edit) refused_ = nullptr;
     if (f == SettingsField::Cutoff) session_.settings.cutoff = session_.settings.record.cutoff;
-    if (f == SettingsField::AmbientP) BuildOptionSummary(session_);
+    if (f == SettingsField::AmbientP) BuildOptionSummary(session_.task.options, session_.view);
     return true;
   }
   if (check == SettingsCheck::NotPositive)

@@ -332,7 +332,7 @@ void SpecPage::ShowTemplateState() {
 void SpecPage::FirstChosen() {
   helpContext_ = 5;
   busy_ = true;
-  ApplyParameterChoosers(session_, choosers_[0]->currentIndex(), -1);
+  ApplyParameterChoosers(session_.task, session_.ui, choosers_[0]->currentIndex(), -1);
   busy_ = false;
   if (session_.task.firstCode == kParamNone) choosers_[0]->setCurrentIndex(-1);
   ShowTemplateState();
@@ -422,7 +422,8 @@ bool SpecPage::LeaveGrid() {
     cells[r].enthalpy = S(cells_->item(r, kEnthalpy)->text());
   }
   busy_ = true;
-  const GridLeaveResult result = AcceptComponentGrid(session_, cells);
+  const GridLeaveResult result =
+      AcceptComponentGrid(session_.task, session_.database, session_.ui, cells);
   busy_ = false;
   showing_ = true;
   for (int r = 0; r < kRows; ++r) {

@@ -215,7 +215,7 @@ void SpeciesPage::ShowCounts(const QString& counts) { counts_->setText(counts); 
 
 void SpeciesPage::GridChanged() { model_->Reset(); }
 
-void SpeciesPage::Recount() { ShowSpeciesCounts(session_); }
+void SpeciesPage::Recount() { ShowSpeciesCounts(session_.task.species, session_.view); }
 
 void SpeciesPage::PreparePage() {
   Task& task = session_.task;
@@ -225,7 +225,8 @@ void SpeciesPage::PreparePage() {
   if (changed || (task.elementCount > 0 && task.species.total == 0)) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     task.species.rescanDatabase = changed;
-    LoadSpeciesList(session_);
+    LoadSpeciesList(session_.task, session_.database, session_.grid, session_.ui, session_.view,
+                    session_.SpeciesListPath());
     task.species.rescanDatabase = false;
     task.referenceElementCount = task.elementCount;
     for (int j = 1; j <= kMaxSystemElements; ++j)
@@ -237,7 +238,9 @@ void SpeciesPage::PreparePage() {
   Recount();
 }
 
-bool SpeciesPage::LeavePage() { return CollectFixedConcentrations(session_); }
+bool SpeciesPage::LeavePage() {
+  return CollectFixedConcentrations(session_.task, session_.grid, session_.ui, session_.view);
+}
 
 void SpeciesPage::ToggleMark(int viewRow) {
   const QModelIndex source = filter_->mapToSource(filter_->index(viewRow, kMarkColumn));
@@ -269,7 +272,8 @@ void SpeciesPage::Reread() {
   if (selectedOnly_) ToggleShowSelected();
   Task& task = session_.task;
   task.species.rescanDatabase = true;
-  LoadSpeciesList(session_);
+  LoadSpeciesList(session_.task, session_.database, session_.grid, session_.ui, session_.view,
+                  session_.SpeciesListPath());
   task.species.rescanDatabase = false;
   model_->Reset();
   QApplication::restoreOverrideCursor();

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "core/file_commands.h"
 #include "core/session.h"
 #include "core/solver.h"
-#include "task/datafile.h"
 #include "task/formula.h"
 #include "support/json.h"
 #include "thermo/species_catalog.h"
@@ -120,8 +120,10 @@ TEST_P(SolverReference, AgreesWithCea) {
   ASSERT_GT(s.task.elementCount, 0);
   // As the Run command does: a task with elements and an empty species list gets the
   // candidates of the database.
-  if (s.task.species.total == 0) LoadSpeciesList(s);
-  ASSERT_TRUE(PrepareRunSpecies(s)) << testing::PrintToString(ui.Texts());
+  if (s.task.species.total == 0)
+    LoadSpeciesList(s.task, s.database, s.grid, s.ui, s.view, s.SpeciesListPath());
+  ASSERT_TRUE(PrepareRunSpecies(s.task, s.database, s.ws, s.ui))
+      << testing::PrintToString(ui.Texts());
   const int K = s.ws.run.count;
   const int E = s.task.elementCount;
   ASSERT_GT(K, 0);
@@ -155,7 +157,7 @@ TEST_P(SolverReference, AgreesWithCea) {
                      << name << " state " << index << " (" << a << ", " << b << ")");
         ui.Clear();
         float mixtureEnthalpy = 0;
-        ASSERT_TRUE(ComputeElementBalance(s, variant, &mixtureEnthalpy));
+        ASSERT_TRUE(ComputeElementBalance(s.task, s.database, s.ui, variant, &mixtureEnthalpy));
         ASSERT_EQ(s.task.elementCount, E);
         // An enthalpy or energy given as 0 is the enthalpy of the mixture.
         if ((c1 == 5 || c1 == 6) && a == 0) a = mixtureEnthalpy;

@@ -37,7 +37,8 @@ TEST_P(CandidateLimits, StayWithinTheRunLimits) {
   for (int z : c.elements) t.elements[++t.elementCount] = {z, 10.0f};
   t.options[kOptIons] = c.ions ? 1 : 0;
   t.species.rescanDatabase = true;
-  LoadSpeciesList(*session);
+  LoadSpeciesList(session->task, session->database, session->grid, session->ui, session->view,
+                  session->SpeciesListPath());
   ASSERT_TRUE(ui.messages.empty()) << ui.messages.front().text;
 
   const SpeciesList& list = t.species;
@@ -53,7 +54,7 @@ TEST_P(CandidateLimits, StayWithinTheRunLimits) {
   EXPECT_GE(condensed, 1);
   EXPECT_EQ(ions > 0, c.ions);
 
-  ASSERT_TRUE(PrepareRunSpecies(*session))
+  ASSERT_TRUE(PrepareRunSpecies(session->task, session->database, session->ws, session->ui))
       << (ui.messages.empty() ? std::string() : ui.messages.back().text);
   EXPECT_EQ(session->ws.run.count, list.total);
   EXPECT_LE(session->ws.run.reserveCount, 259);

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "core/detonation.h"
+#include "core/file_commands.h"
 #include "core/run.h"
 #include "core/session.h"
 #include "core/solver.h"
 #include "results/table_file.h"
-#include "task/datafile.h"
 #include "task/formula.h"
 #include "task/settings.h"
 #include "task/task_view.h"
@@ -55,7 +55,8 @@ class DetonationFixture : public ::testing::Test {
     EXPECT_TRUE(s.database.Open(KVIL_DB_DIR));
     const std::string path = (dir_ / (name + ".dat")).string();
     EXPECT_EQ(ReadTaskFile(s, path), ReadTaskResult::Ok);
-    if (s.task.species.total == 0) LoadSpeciesList(s);
+    if (s.task.species.total == 0)
+      LoadSpeciesList(s.task, s.database, s.grid, s.ui, s.view, s.SpeciesListPath());
     s.datafilePath = path;
     if (eos) s.task.options[kOptEos] = static_cast<std::uint8_t>(eos);
     s.task.options[kOptBkwSet] = static_cast<std::uint8_t>(bkwSet);
@@ -303,8 +304,8 @@ TEST_F(DetonationFixture, PointsWithoutCjStateFailAndTheRunGoesOn) {
 // operation gets from its own systems, for the ideal gas where both apply.
 TEST_F(DetonationFixture, MatrixDerivativesAgreeWithTheSoundVelocity) {
   Session& s = Load("h2-o2");
-  ASSERT_TRUE(PrepareRunSpecies(s));
-  ASSERT_TRUE(ComputeElementBalance(s, 1));
+  ASSERT_TRUE(PrepareRunSpecies(s.task, s.database, s.ws, s.ui));
+  ASSERT_TRUE(ComputeElementBalance(s.task, s.database, s.ui, 1));
   for (const double p : {0.1, 5.0}) {
     for (const double T : {2500.0, 3500.0}) {
       SCOPED_TRACE(std::to_string(p) + " MPa " + std::to_string(T) + " K");
@@ -315,7 +316,7 @@ TEST_F(DetonationFixture, MatrixDerivativesAgreeWithTheSoundVelocity) {
       ASSERT_EQ(code, kSolveOk);
       ASSERT_TRUE(s.ws.derivatives.valid);
       const EquilibriumDerivatives d = s.ws.derivatives;
-      ComputeSoundVelocity(s, s.task.elementCount, s.ws.run.count, false);
+      ComputeSoundVelocity(s.task, s.ws, s.task.elementCount, s.ws.run.count, false);
       const ResultsBlock& r = s.ws.results;
       EXPECT_LT(Relative(d.soundSpeed, r.soundSpeed), 1e-4);
       EXPECT_LT(Relative(d.Cp, r.CpEquilibrium), 1e-4);

@@ -55,7 +55,7 @@ TEST_F(CeaReference, EquilibriumPropertiesOfTheCeaStates) {
            std::vector<int>(sp.atoms.begin(), sp.atoms.begin() + s.elements), sp.phase,
            sp.ionCode});
     SetIdealState(s.T, s.p);
-    ComputeSoundVelocity(session, s.elements, session.ws.run.count, s.ions);
+    ComputeSoundVelocity(session.task, session.ws, s.elements, session.ws.run.count, s.ions);
     const ResultsBlock& r = session.ws.results;
     const std::string label = std::string(s.caseName) + " #" + std::to_string(s.number);
     EXPECT_NEAR(r.CpEquilibrium / s.Cp, 1.0, 2e-4) << label;

@@ -50,7 +50,8 @@ TEST_F(EosVolume, SingleSpeciesMixtureQuantitiesWithVolumeAssigned) {
   Add(Nitrogen(35.7));
   SetIdealState(300, 1.0);
   const double V = session.ws.results.V;
-  EXPECT_EQ(SolveEosVolume(session, 1, kParamV, kParamT), 0);
+  EXPECT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamV, kParamT), 0);
   const EosState& eos = session.ws.eos;
   const double s3 = std::pow(static_cast<double>(3.798f), 3);
   EXPECT_NEAR(eos.S3, s3, 1e-9 * s3);
@@ -65,7 +66,8 @@ TEST_F(EosVolume, SingleSpeciesMixtureQuantitiesWithVolumeAssigned) {
   EXPECT_TRUE(ui.messages.empty());
 
   SetEos(2);
-  EXPECT_EQ(SolveEosVolume(session, 1, kParamT, kParamV), 0);
+  EXPECT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamT, kParamV), 0);
   EXPECT_EQ(session.ws.eos.b, 0.0);  // the virial form has no co-volume
   EXPECT_DOUBLE_EQ(session.ws.results.V, V);
 }
@@ -75,14 +77,16 @@ TEST_F(EosVolume, SplittingASpeciesLeavesTheMixtureUnchanged) {
   Add(Nitrogen(20.0));
   Add({"CO", 10.0, 0, 7, 3.69f, 91.7f, 28.01f, {1}});
   SetIdealState(1000, 1.0);
-  ASSERT_EQ(SolveEosVolume(session, 2, kParamT, kParamV), 0);
+  ASSERT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 2, kParamT, kParamV), 0);
   const EosState one = session.ws.eos;
 
   session.ws.species.n[1] = 12.0;
   GasSpec rest = Nitrogen(8.0);
   Add(rest);
   session.ws.eos = EosState{};
-  ASSERT_EQ(SolveEosVolume(session, 3, kParamT, kParamV), 0);
+  ASSERT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 3, kParamT, kParamV), 0);
   const EosState& two = session.ws.eos;
   EXPECT_NEAR(two.S3, one.S3, 1e-12 * one.S3);
   EXPECT_NEAR(two.epsM, one.epsM, 1e-10 * one.epsM);
@@ -97,14 +101,16 @@ TEST_F(EosVolume, KelmostHardCoreFactorIsThatOfTheStateDensity) {
   SetEos(3);
   Add(Nitrogen(35.7));
   SetIdealState(3000, 200.0);
-  ASSERT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), 0);
+  ASSERT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamP, kParamT), 0);
   const double s3 = std::pow(static_cast<double>(3.798f), 3);
   const double F = session.ws.eos.F, V = session.ws.results.V;
   const double rho = 35.7e-6 / V;
   EXPECT_NEAR(F, HardCoreRule(3000, s3 / F, rho, session.ws.eos.epsM), 1e-10);
   EXPECT_GT(F, 2.0);  // not the start value 1.90012
   EXPECT_NEAR(session.ws.eos.b, s3 / F, 1e-9);
-  ASSERT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), 0);
+  ASSERT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamP, kParamT), 0);
   EXPECT_NEAR(session.ws.eos.F, F, 1e-10);
   EXPECT_NEAR(session.ws.results.V, V, 1e-10 * V);
 }
@@ -113,7 +119,8 @@ TEST_F(EosVolume, VirialCubicWithThreeRealRootsTakesTheSmallestPositive) {
   SetEos(2);
   Add({"X", 10.0, 0, 5, 3.5f, 100.0f, 40.0f, {1}});
   SetIdealState(50, 0.01);  // T* = 0.5: strongly attractive, three real roots
-  ASSERT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), 0);
+  ASSERT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamP, kParamT), 0);
   const auto lines = ReportLines();
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0], "     Roots:");
@@ -150,7 +157,10 @@ TEST_F(EosVolume, BothFormsApproachTheIdealGasAtLowPressure) {
     for (double p : {0.1, 0.01, 0.001}) {
       session.ws.eos = EosState{};
       SetIdealState(300, p);
-      ASSERT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), 0) << code;
+      ASSERT_EQ(
+          SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamP, kParamT),
+          0)
+          << code;
       const double deviation = std::fabs(session.ws.results.V / IdealV() - 1);
       EXPECT_LT(deviation, 5e-3 * p) << "code " << code << " p " << p;
       if (code == 2) {
@@ -165,7 +175,8 @@ TEST_F(EosVolume, KelmostDenseStateSatisfiesItsEquation) {
   SetEos(3);
   Add(Nitrogen(35.7));
   SetIdealState(3000, 500.0);
-  ASSERT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), 0);
+  ASSERT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamP, kParamT), 0);
   const EosState& eos = session.ws.eos;
   const double rho = eos.n * 1e-6 / session.ws.results.V;
   EXPECT_LT(rho, 0.9 * eos.beta);
@@ -182,7 +193,9 @@ TEST_F(EosVolume, KelmostFailuresAreReportedWithStatus7) {
   SetIdealState(3000, 1.0);
   const double V = session.ws.results.V;
   session.ws.results.p = -1.0;  // no density gives a negative pressure
-  EXPECT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), kEosFailed);
+  EXPECT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamP, kParamT),
+      kEosFailed);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, "No matching volume value for Kelmost EOS is found. ");
   EXPECT_EQ(ui.messages[0].kind, MessageKind::Warning);
@@ -192,7 +205,9 @@ TEST_F(EosVolume, KelmostFailuresAreReportedWithStatus7) {
   // equation allows: said so with the state's own density, whatever the start value.
   ui.Clear();
   session.ws.results.p = 1e7;
-  EXPECT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), kEosFailed);
+  EXPECT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamP, kParamT),
+      kEosFailed);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, " The density is too high! ");
   const auto lines = ReportLines();
@@ -209,7 +224,9 @@ TEST_F(EosVolume, KelmostDensityTooHigh) {
   // Dense enough for any hard-core factor of the rule (it stays below 4.2).
   const double rho = 0.95 * 4.2 / std::pow(static_cast<double>(3.798f), 3);
   session.ws.results.V = 35.7e-6 / rho;
-  EXPECT_EQ(SolveEosVolume(session, 1, kParamV, kParamT), kEosFailed);
+  EXPECT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamV, kParamT),
+      kEosFailed);
   const double b = session.ws.eos.b;
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, " The density is too high! ");
@@ -229,7 +246,9 @@ TEST_F(EosVolume, DegenerateMixturesFailWithoutTouchingTheState) {
   Add({"E", 1.0, 0, 5, 0.0f, 0.0f, 0.0f, {1}});  // no Lennard-Jones data
   SetIdealState(1000, 10.0);
   const double V = session.ws.results.V;
-  EXPECT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), kEosFailed);
+  EXPECT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamP, kParamT),
+      kEosFailed);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text.rfind("Non-ideal EOS cannot be applied: ", 0), 0u);
   EXPECT_DOUBLE_EQ(session.ws.results.V, V);
@@ -237,9 +256,11 @@ TEST_F(EosVolume, DegenerateMixturesFailWithoutTouchingTheState) {
 
   ui.Clear();
   session.ws.species.eosFlag[1] = -1;  // no gas species in the EOS
-  EXPECT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), kEosFailed);
+  EXPECT_EQ(
+      SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamP, kParamT),
+      kEosFailed);
   EXPECT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ComputeEosCorrections(session, 1), kEosFailed);
+  EXPECT_EQ(ComputeEosCorrections(session.task, session.ws, 1), kEosFailed);
   EXPECT_EQ(session.ws.corrections.Gc, 0.0);
 }
 
@@ -252,8 +273,10 @@ class EosCorrections : public EosFixture {
     session.ws.eos = EosState{};
     Add(Nitrogen(35.7));
     SetIdealState(T, p);
-    EXPECT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), 0);
-    EXPECT_EQ(ComputeEosCorrections(session, 1), 0);
+    EXPECT_EQ(
+        SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamP, kParamT),
+        0);
+    EXPECT_EQ(ComputeEosCorrections(session.task, session.ws, 1), 0);
     return session.ws.corrections;
   }
 };
@@ -284,8 +307,10 @@ TEST_F(EosCorrections, VirialCorrectionsAreTheResidualChemicalPotentials) {
     Add({"CO2", n2, 0.0, 9.0, 3.941f, 195.2f, 44.0095f, {1}});
     session.ws.results.T = T;
     session.ws.results.V = V;
-    EXPECT_EQ(SolveEosVolume(session, 2, kParamV, kParamT), 0);
-    EXPECT_EQ(ComputeEosCorrections(session, 2), 0);
+    EXPECT_EQ(
+        SolveEosVolume(session.task, session.ws, session.report, session.ui, 2, kParamV, kParamT),
+        0);
+    EXPECT_EQ(ComputeEosCorrections(session.task, session.ws, 2), 0);
     return session.ws.corrections;
   };
   const double h = 1e6 * V;
@@ -320,7 +345,7 @@ TEST_F(EosCorrections, DerivedPropertiesApproachTheIdealGas) {
     Solve(code, 400, 0.01);
     const ResultsBlock& r = session.ws.results;
     const double n = session.ws.eos.n;
-    const EosPropertyValues values = EvaluateEosProperties(session);
+    const EosPropertyValues values = EvaluateEosProperties(session.task, session.ws);
     ASSERT_TRUE(values.valid && values.soundValid) << code;
     const double Cv = r.Cp - 0.001 * kR * n;
     EXPECT_NEAR(values.CpPrime / r.Cp, 1.0, 1e-3) << code;
@@ -339,9 +364,9 @@ TEST_F(EosCorrections, DerivedPropertiesApproachTheIdealGas) {
 
 TEST_F(EosCorrections, DenseGasFactorsOfBothFormsAgreeAtModerateDensity) {
   Solve(2, 400, 3.0);
-  const EosPropertyValues virial = EvaluateEosProperties(session);
+  const EosPropertyValues virial = EvaluateEosProperties(session.task, session.ws);
   Solve(3, 400, 3.0);
-  const EosPropertyValues kelmost = EvaluateEosProperties(session);
+  const EosPropertyValues kelmost = EvaluateEosProperties(session.task, session.ws);
   ASSERT_TRUE(virial.soundValid && kelmost.soundValid);
   EXPECT_NEAR(kelmost.fEta / virial.fEta, 1.0, 2e-2);
   EXPECT_NEAR(kelmost.fLambda / virial.fLambda, 1.0, 2e-2);
@@ -355,9 +380,9 @@ TEST_F(EosCorrections, PropertiesAreWrittenToTheResults) {
   r.viscosity = 1e-4;
   r.lambdaFrozen = 0.2;
   r.lambdaReacting = 0.1;
-  const EosPropertyValues values = EvaluateEosProperties(session);
+  const EosPropertyValues values = EvaluateEosProperties(session.task, session.ws);
   ASSERT_TRUE(values.valid && values.soundValid);
-  ComputeEosProperties(session);
+  ComputeEosProperties(session.task, session.ws);
   EXPECT_DOUBLE_EQ(r.Cp, values.CpPrime);
   EXPECT_DOUBLE_EQ(r.CvFrozen, values.Cv);
   EXPECT_DOUBLE_EQ(r.kFrozen, values.k);
@@ -371,7 +396,7 @@ TEST_F(EosCorrections, PropertiesAreWrittenToTheResults) {
   // Without a mixture nothing changes.
   session.ws.eos.epsM = 0;
   const ResultsBlock before = r;
-  ComputeEosProperties(session);
+  ComputeEosProperties(session.task, session.ws);
   EXPECT_EQ(r.Cp, before.Cp);
   EXPECT_EQ(r.viscosity, before.viscosity);
 }

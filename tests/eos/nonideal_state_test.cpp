@@ -72,8 +72,9 @@ class NonIdealState : public EosFixture {
         if (change <= 1e-9) return true;
       }
       for (int k = 1; k <= K; ++k) previousN[k] = ws.species.n[k];
-      if (SolveEosVolume(session, K, c1, c2) != 0) return false;
-      if (ComputeEosCorrections(session, K) != 0) return false;
+      if (SolveEosVolume(session.task, session.ws, session.report, session.ui, K, c1, c2) != 0)
+        return false;
+      if (ComputeEosCorrections(session.task, session.ws, K) != 0) return false;
       previous = now;
       L = 2;
     }
@@ -130,7 +131,7 @@ TEST_F(NonIdealState, EquilibriumCpAndSoundVelocityMatchSolvedNeighbours) {
     const double Hminus = Results().H;
     ASSERT_TRUE(Solve(kParamP, p, kParamT, T));
     const ResultsBlock state = Results();
-    ComputeSoundVelocity(session, 1, 2, false);
+    ComputeSoundVelocity(session.task, session.ws, 1, 2, false);
     const ResultsBlock r = Results();
 
     ASSERT_TRUE(Solve(kParamV, state.V + dV, kParamS, state.S));

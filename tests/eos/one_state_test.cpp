@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "core/file_commands.h"
 #include "core/run.h"
 #include "core/session.h"
-#include "task/datafile.h"
 #include "task/settings.h"
 #include "thermo/eos.h"
 #include "thermo/species_catalog.h"
@@ -60,7 +60,8 @@ class OneState : public ::testing::Test {
     SetDefaultSettings(s.settings.record);
     EXPECT_TRUE(s.database.Open(KVIL_DB_DIR));
     EXPECT_EQ(ReadTaskFile(s, (dir_ / "case.dat").string()), ReadTaskResult::Ok);
-    if (s.task.species.total == 0) LoadSpeciesList(s);
+    if (s.task.species.total == 0)
+      LoadSpeciesList(s.task, s.database, s.grid, s.ui, s.view, s.SpeciesListPath());
     s.datafilePath = (dir_ / "case.dat").string();
     s.task.options[kOptEos] = static_cast<std::uint8_t>(eos);
     s.task.options[kOptPrintIdealGas] = 0;
@@ -222,7 +223,7 @@ TEST_F(OneState, VirialStateBeyondItsCoefficientsIsMarkedInTheReport) {
   };
   const DenseState dense = Solve("rdx-uv", 2, kParamV, 1e-3 / 1.8, kParamU, 0);
   ASSERT_TRUE(dense.ok);
-  const double reduced = VirialReducedDensity(*session_);
+  const double reduced = VirialReducedDensity(session_->ws);
   EXPECT_GT(reduced, kVirialDensityLimit);
   const std::string text = report();
   const auto at = text.find("      Virial EOS was used in calculations.\r\n      The density (b0*rho = ");
@@ -232,8 +233,8 @@ TEST_F(OneState, VirialStateBeyondItsCoefficientsIsMarkedInTheReport) {
 
   const DenseState light = Solve("rdx-uv", 2, kParamV, 1e-3 / 0.05, kParamU, 0);
   ASSERT_TRUE(light.ok);
-  EXPECT_GT(VirialReducedDensity(*session_), 0);
-  EXPECT_LT(VirialReducedDensity(*session_), kVirialDensityLimit);
+  EXPECT_GT(VirialReducedDensity(session_->ws), 0);
+  EXPECT_LT(VirialReducedDensity(session_->ws), kVirialDensityLimit);
   // The report of the light state follows the dense one's in the same file.
   EXPECT_EQ(report().find("above the range of the virial coefficients", text.size()),
             std::string::npos);

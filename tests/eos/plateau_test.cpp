@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/file_commands.h"
 #include "core/run.h"
 #include "core/session.h"
 #include "results/table_file.h"
-#include "task/datafile.h"
 #include "task/settings.h"
 #include "thermo/species_catalog.h"
 
@@ -49,7 +49,8 @@ TEST(Plateau, SoundSpeedAsCeaAndHeatCapacityInWords) {
     SetDefaultSettings(s.settings.record);
     ASSERT_TRUE(s.database.Open(KVIL_DB_DIR));
     ASSERT_EQ(ReadTaskFile(s, (dir / "case.dat").string()), ReadTaskResult::Ok);
-    if (s.task.species.total == 0) LoadSpeciesList(s);
+    if (s.task.species.total == 0)
+      LoadSpeciesList(s.task, s.database, s.grid, s.ui, s.view, s.SpeciesListPath());
     s.datafilePath = (dir / "case.dat").string();
     s.task.options[kOptSound] = 1;
     ASSERT_TRUE(RunCommand(s)) << c.name;

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "core/file_commands.h"
 #include "core/run.h"
 #include "core/session.h"
 #include "results/table_file.h"
-#include "task/datafile.h"
 #include "task/settings.h"
 #include "thermo/species_catalog.h"
 
@@ -55,7 +55,8 @@ RunOutput RunCase(const std::string& relative, int eos) {
   SetDefaultSettings(s.settings.record);
   EXPECT_TRUE(s.database.Open(KVIL_DB_DIR));
   EXPECT_EQ(ReadTaskFile(s, (dir / (name + ".dat")).string()), ReadTaskResult::Ok);
-  if (s.task.species.total == 0) LoadSpeciesList(s);
+  if (s.task.species.total == 0)
+    LoadSpeciesList(s.task, s.database, s.grid, s.ui, s.view, s.SpeciesListPath());
   s.datafilePath = (dir / (name + ".dat")).string();
   s.task.options[kOptEos] = static_cast<std::uint8_t>(eos);
   s.task.options[kOptSound] = 1;

@@ -75,7 +75,7 @@ TEST_F(SoundVelocity, NonReactingIdealGasGivesTheFrozenValues) {
   const double X7 = 123.0;
   session.ws.X[7] = X7;
   session.ws.Y[2] = -4.0;
-  ComputeSoundVelocity(session, 1, 1, false);
+  ComputeSoundVelocity(session.task, session.ws, 1, 1, false);
   const ResultsBlock& r = session.ws.results;
   const double Cp = r.Cp, Cv = Cp - 0.001 * kR * n, k = Cp / Cv;
   EXPECT_NEAR(r.CpEquilibrium / Cp, 1.0, 1e-6);
@@ -94,7 +94,7 @@ TEST_F(SoundVelocity, DissociatingGasMatchesTheExactEquilibrium) {
   for (double p : {0.1, 1.0, 10.0}) {
     session.ws.run.count = 0;
     LoadDissociation(d, p);
-    ComputeSoundVelocity(session, 1, 2, false);
+    ComputeSoundVelocity(session.task, session.ws, 1, 2, false);
     const ResultsBlock& r = session.ws.results;
     const auto e = d.Properties(d.T0, p);
     EXPECT_NEAR(r.CpEquilibrium / e.Cp, 1.0, 1e-4) << p;
@@ -141,7 +141,7 @@ TEST_F(SoundVelocity, CondensedPhaseInEquilibriumMatchesTheExactState) {
   Add({"A", x, s.H0g + s.Cpg * T, s.Cpg, 3.2f, 70.0f, 14.0f, {1, 0}});
   Add({"A(s)", s.bA - x, s.H0s + s.Cps * T, s.Cps, 10.0f, 0, 14.0f, {1, 0}, 1});
   SetIdealState(T, p);
-  ComputeSoundVelocity(session, 2, 3, false);
+  ComputeSoundVelocity(session.task, session.ws, 2, 3, false);
   const ResultsBlock& r = session.ws.results;
 
   const double dT = 1e-3, V = s.Vol(T, p);
@@ -172,7 +172,7 @@ TEST_F(SoundVelocity, TraceAndFixedSpeciesTakeNoPart) {
       session.task.fixed[1] = {"N", 0.5f};
     }
     SetIdealState(3000, 1.0);
-    ComputeSoundVelocity(session, 1, 3, false);
+    ComputeSoundVelocity(session.task, session.ws, 1, 3, false);
     const ResultsBlock& r = session.ws.results;
     EXPECT_NEAR(r.CpEquilibrium / r.Cp, 1.0, 1e-6) << fixed;
     if (fixed) {
@@ -184,7 +184,7 @@ TEST_F(SoundVelocity, TraceAndFixedSpeciesTakeNoPart) {
 TEST_F(SoundVelocity, AbsentChargeRowIsDecoupled) {
   const Dissociation d;
   LoadDissociation(d, 1.0);
-  ComputeSoundVelocity(session, 1, 2, false);
+  ComputeSoundVelocity(session.task, session.ws, 1, 2, false);
   const ResultsBlock plain = session.ws.results;
 
   // The same state with the ions option: the ion species are absent.
@@ -193,7 +193,7 @@ TEST_F(SoundVelocity, AbsentChargeRowIsDecoupled) {
   LoadDissociation(d, 1.0);
   Add({"A+", 0, 300000, 5, 3.2f, 70.0f, 14.0f, {1}, 2, 13});
   Add({"e-", 0, 0, 5, 0, 0, 0, {0}, 2, 14});
-  ComputeSoundVelocity(session, 1, 4, true);
+  ComputeSoundVelocity(session.task, session.ws, 1, 4, true);
   const ResultsBlock& r = session.ws.results;
   EXPECT_NEAR(r.CpEquilibrium / plain.CpEquilibrium, 1.0, 1e-12);
   EXPECT_NEAR(r.soundSpeed / plain.soundSpeed, 1.0, 1e-12);
@@ -207,7 +207,7 @@ TEST_F(SoundVelocity, SingularSystemTakesTheFrozenFallback) {
   Add({"A(s)", 5, -20000, 6, 10.0f, 0, 14.0f, {1}, 1});
   Add({"A(l)", 5, -19000, 7, 11.0f, 0, 14.0f, {1}, 1});
   SetIdealState(1500, 1.0);
-  ComputeSoundVelocity(session, 1, 3, false);
+  ComputeSoundVelocity(session.task, session.ws, 1, 3, false);
   const ResultsBlock& r = session.ws.results;
   const double Cv = r.Cp - 0.001 * kR * 20, k = r.Cp / Cv;
   EXPECT_DOUBLE_EQ(r.CpEquilibrium, r.Cp);
@@ -221,7 +221,7 @@ TEST_F(SoundVelocity, DegenerateStatesAreNotComputable) {
   Add({"N2", 10, 0, 8.5, 3.798f, 71.4f, 28.0134f, {2}});
   SetIdealState(2000, 1.0);
   session.ws.results.V = 0;
-  ComputeSoundVelocity(session, 1, 1, false);
+  ComputeSoundVelocity(session.task, session.ws, 1, 1, false);
   EXPECT_EQ(session.ws.results.soundSpeed, 1.0);
   EXPECT_EQ(session.ws.results.CpEquilibrium, 0.0);
 
@@ -230,7 +230,7 @@ TEST_F(SoundVelocity, DegenerateStatesAreNotComputable) {
   Add({"C(gr)", 83.3, 0, 5, 5.3f, 0, 12.0f, {1}, 1});
   SetIdealState(2000, 1.0);
   session.ws.results.V = 1e-4;
-  ComputeSoundVelocity(session, 1, 1, false);
+  ComputeSoundVelocity(session.task, session.ws, 1, 1, false);
   EXPECT_EQ(session.ws.results.soundSpeed, 1.0);
   EXPECT_TRUE(std::isfinite(session.ws.results.CpEquilibrium));
   EXPECT_EQ(session.ws.results.viscosity, 0.0);  // all condensed: no gas transport
@@ -245,16 +245,18 @@ class NonIdealSound : public SoundVelocity {
     session.ws.corrections = NonIdealCorrections{};
     Add({"N2", 1000 / 28.0134, 0, 8.5, 3.798f, 71.4f, 28.0134f, {2}});
     SetIdealState(T, p);
-    ASSERT_EQ(SolveEosVolume(session, 1, kParamP, kParamT), 0);
-    ASSERT_EQ(ComputeEosCorrections(session, 1), 0);
-    ASSERT_TRUE(NonIdealEosActive(session));
+    ASSERT_EQ(
+        SolveEosVolume(session.task, session.ws, session.report, session.ui, 1, kParamP, kParamT),
+        0);
+    ASSERT_EQ(ComputeEosCorrections(session.task, session.ws, 1), 0);
+    ASSERT_TRUE(NonIdealEosActive(session.task, session.ws));
   }
 };
 
 TEST_F(NonIdealSound, LowDensityApproachesTheIdealGas) {
   for (int code : {2, 3}) {
     Prepare(code, 2000, 0.05);
-    ComputeSoundVelocity(session, 1, 1, false);
+    ComputeSoundVelocity(session.task, session.ws, 1, 1, false);
     const ResultsBlock& r = session.ws.results;
     const double n = 1000 / 28.0134, Cv = r.Cp - 0.001 * kR * n, k = r.Cp / Cv;
     EXPECT_NEAR(r.soundSpeed / std::sqrt(k * kR * 2000 * n), 1.0, 1e-3) << code;
@@ -266,9 +268,9 @@ TEST_F(NonIdealSound, LowDensityApproachesTheIdealGas) {
 TEST_F(NonIdealSound, NonReactingDenseGasAgreesWithTheFrozenProperties) {
   for (int code : {2, 3}) {
     Prepare(code, 3000, 200);
-    const EosPropertyValues frozen = EvaluateEosProperties(session);
+    const EosPropertyValues frozen = EvaluateEosProperties(session.task, session.ws);
     ASSERT_TRUE(frozen.soundValid);
-    ComputeSoundVelocity(session, 1, 1, false);
+    ComputeSoundVelocity(session.task, session.ws, 1, 1, false);
     const ResultsBlock& r = session.ws.results;
     // Two independent derivations of the same quantities.  The Kelmost frozen form
     // takes the density derivative of B at the plain reduced temperature, the
@@ -284,11 +286,11 @@ TEST_F(NonIdealSound, NonReactingDenseGasAgreesWithTheFrozenProperties) {
 
 TEST_F(NonIdealSound, SingularSystemFallsBackToTheNonIdealFrozenValues) {
   Prepare(2, 3000, 200);
-  const EosPropertyValues frozen = EvaluateEosProperties(session);
+  const EosPropertyValues frozen = EvaluateEosProperties(session.task, session.ws);
   ASSERT_TRUE(frozen.soundValid);
   Add({"A(s)", 1, -20000, 6, 10.0f, 0, 14.0f, {1}, 1});
   Add({"A(l)", 1, -19000, 7, 11.0f, 0, 14.0f, {1}, 1});
-  ComputeSoundVelocity(session, 1, 3, false);
+  ComputeSoundVelocity(session.task, session.ws, 1, 3, false);
   const ResultsBlock& r = session.ws.results;
   EXPECT_DOUBLE_EQ(r.soundSpeed, frozen.a);
   EXPECT_DOUBLE_EQ(r.CpEquilibrium, frozen.CpPrime);
@@ -300,8 +302,8 @@ TEST_F(NonIdealSound, StateWithoutCorrectionsIsTreatedAsIdeal) {
   // The ideal-gas print of a non-ideal task comes before any correction exists.
   Prepare(3, 3000, 200);
   session.ws.corrections = NonIdealCorrections{};
-  EXPECT_FALSE(NonIdealEosActive(session));
-  ComputeSoundVelocity(session, 1, 1, false);
+  EXPECT_FALSE(NonIdealEosActive(session.task, session.ws));
+  ComputeSoundVelocity(session.task, session.ws, 1, 1, false);
   const ResultsBlock& r = session.ws.results;
   const double n = 1000 / 28.0134, Cv = r.Cp - 0.001 * kR * n;
   EXPECT_NEAR(r.kEquilibrium / (r.Cp / Cv), 1.0, 1e-5);
@@ -313,7 +315,7 @@ TEST_F(Transport, PureNitrogenFollowsChapmanEnskog) {
   Add({"N2", 1000 / 28.0134, 0, 6.96, 3.798f, 71.4f, 28.0134f, {2}});
   SetIdealState(300, 0.1);
   const Array1<double, kMaxUnknowns> y;
-  ComputeTransportProperties(session, 1, y, true);
+  ComputeTransportProperties(session.ws, 1, y, true);
   const ResultsBlock& r = session.ws.results;
   EXPECT_NEAR(r.viscosity, 1.79e-5, 0.03 * 1.79e-5);   // measured 17.9 uPa s
   EXPECT_NEAR(r.lambdaFrozen, 0.0259, 0.06 * 0.0259);  // measured 25.9 mW/(m K)
@@ -325,7 +327,7 @@ TEST_F(Transport, PureNitrogenFollowsChapmanEnskog) {
   session.ws.species.n[1] /= 3;
   Add({"N2'", 2000 / 28.0134 / 3, 0, 6.96, 3.798f, 71.4f, 28.0134f, {2}});
   Add({"e-", 1e-3, 0, 5, 1.0f, 10.0f, 0.0f, {0}});
-  ComputeTransportProperties(session, 3, y, true);
+  ComputeTransportProperties(session.ws, 3, y, true);
   EXPECT_NEAR(r.viscosity / viscosity, 1.0, 1e-12);
   EXPECT_NEAR(r.lambdaFrozen / lambda, 1.0, 1e-12);
   EXPECT_TRUE(std::isfinite(r.lambdaReacting));
@@ -336,7 +338,7 @@ TEST_F(Transport, MostlyCondensedMixtureHasNoTransportValues) {
   Add({"Al2O3(l)", 9.78, -380000, 34, 30.0f, 0, 101.96f, {2, 3}, 1});
   SetIdealState(3000, 1.0);
   const Array1<double, kMaxUnknowns> y;
-  ComputeTransportProperties(session, 2, y, true);
+  ComputeTransportProperties(session.ws, 2, y, true);
   EXPECT_EQ(session.ws.results.viscosity, 0.0);
   EXPECT_EQ(session.ws.results.lambdaFrozen, 0.0);
 }

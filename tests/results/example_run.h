@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "core/file_commands.h"
 #include "core/run.h"
 #include "core/session.h"
-#include "task/datafile.h"
 #include "task/settings.h"
 #include "task/task.h"
 #include "task/value_lists.h"
@@ -32,7 +32,7 @@ inline bool RunExamplePropellant(Session& session, const std::filesystem::path& 
   SetDefaultSettings(session.settings.record);
   if (ReadTaskFile(session, (dir / (name + ".dat")).string()) != ReadTaskResult::Ok) return false;
   if (adjust) adjust(session.task);
-  if (!ParseAllAmounts(session)) return false;
+  if (!ParseAllAmounts(session.task, session.database, session.ui)) return false;
   return RunCommand(session);
 }
 

@@ -60,7 +60,8 @@ class FullPointSi : public ReportTest {
 };
 
 TEST_F(FullPointSi, MatchesGolden) {
-  WritePointReport(s, s.task.elementCount, s.ws.run.count, 10.0f, kParamP, 3000.0f, kParamT);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, s.task.elementCount, s.ws.run.count,
+                   10.0f, kParamP, 3000.0f, kParamT);
   // The block is on disk when the writer returns, while the report stays open.
   EXPECT_TRUE(s.report.IsOpen());
   const std::string golden = Golden("point_full_si_molkg.txt");
@@ -115,7 +116,8 @@ TEST_F(ReportTest, FullPointTechnicalMoleFractionsDominantPowder) {
                   .lambdaReacting = 0.3,  // equilibrium conductivity 0.5
                   .viscosity = 8e-5};
   s.ws.state.gasPresent = true;
-  WritePointReport(s, t.elementCount, s.ws.run.count, 5.0f, kParamP, -1000.0f, kParamU);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, t.elementCount, s.ws.run.count, 5.0f,
+                   kParamP, -1000.0f, kParamU);
   EXPECT_EQ(ReportText(), Golden("point_full_tech_molefrac_dom.txt"));
 }
 
@@ -136,7 +138,8 @@ TEST_F(ReportTest, BriefPointSiWithPowderParameters) {
                   .CvFrozen = 1.1};
   s.ws.state.gasPresent = true;
   s.ws.state.reportGasAmount = 0;
-  WritePointReport(s, t.elementCount, s.ws.run.count, 0.005f, kParamV, 3500.0f, kParamU);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, t.elementCount, s.ws.run.count,
+                   0.005f, kParamV, 3500.0f, kParamU);
   EXPECT_EQ(ReportText(), Golden("point_brief_si_powder.txt"));
   // The gas amount is left for the results table in brief reports too.
   EXPECT_DOUBLE_EQ(s.ws.state.reportGasAmount, 35.0);
@@ -184,7 +187,8 @@ TEST_F(RocketPoint, ThroatPointFullSiMassFractions) {
                   .lambdaFrozen = 0.1,
                   .lambdaReacting = 0.2,  // equilibrium conductivity 0.3
                   .viscosity = 7.5e-5};
-  WritePointReport(s, s.task.elementCount, s.ws.run.count, 9.0f, kParamS, 100.0f, kParamH);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, s.task.elementCount, s.ws.run.count,
+                   9.0f, kParamS, 100.0f, kParamH);
   EXPECT_EQ(ReportText(), Golden("point_throat_si_massfrac.txt"));
   EXPECT_DOUBLE_EQ(s.ws.state.reportExpansionPressure, 2.2);
   EXPECT_NEAR(s.ws.state.reportFlowVelocity, std::sqrt(1.2e6), 1e-9);
@@ -212,7 +216,8 @@ TEST_F(RocketPoint, FrozenExpansionByAreaRatio) {
                   .CvFrozen = 0.9,
                   .kFrozen = 1.22,
                   .aFrozen = 620.5};
-  WritePointReport(s, s.task.elementCount, s.ws.run.count, 9.0f, kParamS, 10.0f, kParamAreaRatio);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, s.task.elementCount, s.ws.run.count,
+                   9.0f, kParamS, 10.0f, kParamAreaRatio);
   EXPECT_EQ(ReportText(), Golden("point_expansion_ratio_frozen.txt"));
   EXPECT_DOUBLE_EQ(s.ws.state.reportFlowVelocity, 2000.0);
 }
@@ -233,7 +238,8 @@ TEST_F(RocketPoint, ExpansionToPressureBriefTechnical) {
   s.ws.state.throatAreaPerFlow = 0;
   s.ws.state.reportFlowVelocity = 123;
   s.ws.results = {.p = 0.1, .T = 1500.0, .V = 5.0, .H = 800.0};
-  WritePointReport(s, t.elementCount, s.ws.run.count, 0.1f, kParamP, 9.0f, kParamS);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, t.elementCount, s.ws.run.count, 0.1f,
+                   kParamP, 9.0f, kParamS);
   EXPECT_EQ(ReportText(), Golden("point_expansion_pa_brief_tech.txt"));
   EXPECT_EQ(s.ws.state.reportFlowVelocity, 0);
   EXPECT_DOUBLE_EQ(s.ws.state.reportExpansionPressure, 0.1);
@@ -266,7 +272,7 @@ TEST_F(ReportTest, HeaderWithValueListsComponentsFixedAndCutoff) {
   t.fixedCount = 2;
   t.fixed[1] = {"NO", 0.001f};
   t.fixed[2] = {"VeryLongName13", 12.5f};
-  WriteReportHeader(s, kParamP, kParamT, kParamPa);
+  WriteReportHeader({s.task, s.settings, s.ws, s.report, s.ui}, kParamP, kParamT, kParamPa);
   EXPECT_EQ(ReportText(), Golden("header_plain.txt"));
 }
 
@@ -288,11 +294,11 @@ TEST_F(ReportTest, HeaderOfTheThreeTemplates) {
   s.settings.record.heatV = 0.01f;
   s.settings.record.heatU = 0.0f;
   s.ws.state.templateMode = 1;
-  WriteReportHeader(s, kParamP, kParamH, kParamPa);
+  WriteReportHeader({s.task, s.settings, s.ws, s.report, s.ui}, kParamP, kParamH, kParamPa);
   s.ws.state.templateMode = 2;  // no expansion and no value texts: no date line
-  WriteReportHeader(s, kParamP, kParamU, kParamNone);
+  WriteReportHeader({s.task, s.settings, s.ws, s.report, s.ui}, kParamP, kParamU, kParamNone);
   s.ws.state.templateMode = 3;
-  WriteReportHeader(s, kParamV, kParamU, kParamNone);
+  WriteReportHeader({s.task, s.settings, s.ws, s.report, s.ui}, kParamV, kParamU, kParamNone);
   EXPECT_EQ(ReportText(), Golden("header_templates.txt"));
 }
 
@@ -323,7 +329,7 @@ TEST(FormatConcentration, FullAndDominantRules) {
 }
 
 TEST_F(ReportTest, SeparatorLineAndCrLf) {
-  WriteSeparatorLine(s);
+  WriteSeparatorLine(s.report);
   const std::string text = ReportText();
   EXPECT_EQ(text, std::string(76, '_') + "\n\n");
 }
@@ -337,7 +343,8 @@ TEST_F(ReportTest, MoleFractionsWithoutGasPhase) {
   AddSpecies("C(gr)", 1, 12.011f, 83.26f, 2);
   s.ws.results.T = 298.15;
   s.ws.results.p = 0.1;
-  WritePointReport(s, 1, 2, 0.1f, kParamP, 298.15f, kParamT);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, 1, 2, 0.1f, kParamP, 298.15f,
+                   kParamT);
   const std::string text = ReportText();
   EXPECT_NE(text.find("                    Concentrations of species, mole fractions:\n"
                       "                   (Gas phase quantity tends to zero).\n\n"
@@ -359,7 +366,8 @@ TEST_F(ReportTest, OxidizerFuelRatioAndOxygenBalance) {
   if (OxidizerFuelBalance(s.task, ui).fuel == 0) GTEST_SKIP() << "no oxidizer/fuel balance yet";
   AddSpecies("CO2", 2, 44.0098f, 1.0f, 1);
   s.ws.results.T = 2000;
-  WritePointReport(s, 3, 1, 1.0f, kParamP, 2000.0f, kParamT);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, 3, 1, 1.0f, kParamP, 2000.0f,
+                   kParamT);
   const std::string text = ReportText();
   EXPECT_NE(text.find("  [ C]=  1.0000  [ H]=  4.0000  [ O]=  3.0000  \n"
                       "  Oxidizer/Fuel ratio:    0.750\n"
@@ -373,13 +381,16 @@ TEST_F(ReportTest, UnclassedElementMessageOncePerRun) {
   AddElement(15, 1.0f);  // P
   AddSpecies("P2", 2, 61.9475f, 0.5f, 1);
   s.ws.results.T = 2000;
-  WriteReportHeader(s, kParamP, kParamT, kParamNone);
-  WritePointReport(s, 1, 1, 1.0f, kParamP, 2000.0f, kParamT);
+  WriteReportHeader({s.task, s.settings, s.ws, s.report, s.ui}, kParamP, kParamT, kParamNone);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, 1, 1, 1.0f, kParamP, 2000.0f,
+                   kParamT);
   if (ui.messages.empty()) GTEST_SKIP() << "no oxidizer/fuel balance yet";
-  WritePointReport(s, 1, 1, 1.0f, kParamP, 2100.0f, kParamT);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, 1, 1, 1.0f, kParamP, 2100.0f,
+                   kParamT);
   EXPECT_EQ(ui.messages.size(), 1u);
-  WriteReportHeader(s, kParamP, kParamT, kParamNone);
-  WritePointReport(s, 1, 1, 1.0f, kParamP, 2000.0f, kParamT);
+  WriteReportHeader({s.task, s.settings, s.ws, s.report, s.ui}, kParamP, kParamT, kParamNone);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, 1, 1, 1.0f, kParamP, 2000.0f,
+                   kParamT);
   EXPECT_EQ(ui.messages.size(), 2u);
 }
 
@@ -394,7 +405,8 @@ TEST_F(ReportTest, DominantCompositionSkipsSpeciesBelowCutoff) {
   AddSpecies("D", 2, 10.0f, 3.0f, 4);
   AddSpecies("E", 2, 10.0f, 4.0f, 5);
   s.ws.results.T = 1000;
-  WritePointReport(s, 1, 5, 1.0f, kParamP, 1000.0f, kParamT);
+  WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, 1, 5, 1.0f, kParamP, 1000.0f,
+                   kParamT);
   const std::string text = ReportText();
   EXPECT_NE(text.find("\n           A           1            C           2            D"
                       "           3\n"
@@ -406,7 +418,7 @@ TEST_F(ReportTest, DominantCompositionSkipsSpeciesBelowCutoff) {
 // A report that is not open records the failure instead of losing it silently.
 TEST_F(ReportTest, WritingToAClosedReportIsAFailure) {
   s.report.Close();
-  WriteSeparatorLine(s);
+  WriteSeparatorLine(s.report);
   EXPECT_TRUE(s.report.failed());
 }
 

@@ -103,14 +103,15 @@ TEST_F(TableFileTest, APointThatIsNotFiniteReachesNeitherReportNorTable) {
       {"throat", [](Session& s, double v) { s.ws.state.throatAreaPerFlow = float(v); }, nan, false},
   };
   for (const Case& c : cases) {
-    ASSERT_TRUE(PointResultsRepresentable(s, s.ws.run.count));
+    ASSERT_TRUE(PointResultsRepresentable(s.ws, s.ws.run.count));
     const SessionSnapshot saved(s);
     c.spoil(s, c.value);
-    EXPECT_FALSE(PointResultsRepresentable(s, s.ws.run.count)) << c.what;
-    EXPECT_TRUE(AppendResultsRecord(s, 2)) << c.what;
+    EXPECT_FALSE(PointResultsRepresentable(s.ws, s.ws.run.count)) << c.what;
+    EXPECT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2)) << c.what;
     EXPECT_EQ(std::filesystem::exists(s.TablePath()), !c.inRecord) << c.what;
     std::filesystem::remove(s.TablePath());
-    WritePointReport(s, 2, s.ws.run.count, 4.0f, kParamP, 3000.0f, kParamT);
+    WritePointReport({s.task, s.settings, s.ws, s.report, s.ui}, 2, s.ws.run.count, 4.0f, kParamP,
+                     3000.0f, kParamT);
     const std::string report = ReportText();
     for (const char* bad : {"inf", "INF", "nan", "NAN", "Inf", "NaN"})
       EXPECT_EQ(report.find(bad), std::string::npos) << c.what << ": " << report;
@@ -120,14 +121,14 @@ TEST_F(TableFileTest, APointThatIsNotFiniteReachesNeitherReportNorTable) {
     saved.Restore(s);
   }
   // Restored, the point is written.
-  EXPECT_TRUE(AppendResultsRecord(s, 2));
+  EXPECT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   std::vector<ResultsRecord> records;
   EXPECT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Ok);
 }
 
 TEST_F(TableFileTest, RecordLayoutIsExact) {
   s.task.options[kOptEos] = 2;  // virial: the covolume is kept
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   const double rg = 0.00831441 * 1.75;
   const double fp = rg * 3000.0;
   const std::vector<double> expected = {0,  // kind
@@ -177,15 +178,15 @@ TEST_F(TableFileTest, RecordLayoutIsExact) {
 }
 
 TEST_F(TableFileTest, RoundTripOfAChamberThroatAndExpansionPoint) {
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   s.ws.state.rowKind = 1;
   s.ws.state.reportExpansionPressure = 2.25;
   s.ws.state.reportFlowVelocity = 1000.0;
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   s.ws.state.rowKind = 2;
   s.ws.state.reportExpansionPressure = 0.1;
   s.ws.state.reportFlowVelocity = 2500.0;
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
 
   std::vector<ResultsRecord> records;
   ASSERT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Ok);
@@ -215,12 +216,12 @@ TEST_F(TableFileTest, RoundTripOfAChamberThroatAndExpansionPoint) {
 TEST_F(TableFileTest, CovolumeZAndGasConstantRules) {
   std::vector<ResultsRecord> records;
   s.task.options[kOptEos] = 1;  // ideal gas: no covolume even where V*1000 > FP/p
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   s.task.options[kOptEos] = 3;
   s.ws.results.V = 0.001;  // covolume would be negative
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   s.ws.state.reportGasAmount = 1e-5;  // Rg = 8.3e-8: Z is 1
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   ASSERT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Ok);
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[0].parameters[20], 0);
@@ -232,9 +233,9 @@ TEST_F(TableFileTest, CovolumeZAndGasConstantRules) {
 // The record always holds as many pairs as its count says, whatever the caller
 // counted; a task without formulas writes a count of 0 and no pairs.
 TEST_F(TableFileTest, ComponentCountFollowsThePairs) {
-  ASSERT_TRUE(AppendResultsRecord(s, 5));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 5));
   for (int i = 1; i <= kMaxComponents; ++i) s.task.components[i].formula = "";
-  ASSERT_TRUE(AppendResultsRecord(s, 0));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 0));
   std::vector<ResultsRecord> records;
   ASSERT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Ok);
   ASSERT_EQ(records.size(), 2u);
@@ -252,8 +253,8 @@ TEST_F(TableFileTest, EmptyMissingTruncatedAndCorruptedFiles) {
   EXPECT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Corrupted);
 
   std::filesystem::remove(s.TablePath());
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   const std::vector<double> good = RawValues();
   const size_t recordSize = good.size() / 2;
 
@@ -307,14 +308,14 @@ TEST_F(TableFileTest, EmptyMissingTruncatedAndCorruptedFiles) {
 
 TEST_F(TableFileTest, FailedAppendLeavesNothingBehind) {
   s.datafilePath = (dir_ / "missing" / "case.dat").string();
-  EXPECT_FALSE(AppendResultsRecord(s, 2));
+  EXPECT_FALSE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   EXPECT_FALSE(std::filesystem::exists(s.TablePath()));
 }
 
 // A record that does not fit (here: a file-size limit just above one record) is cut
 // away again, so the file keeps only whole records.
 TEST_F(TableFileTest, AppendThatRunsOutOfSpaceLeavesOnlyWholeRecords) {
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   const auto oneRecord = std::filesystem::file_size(s.TablePath());
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -322,7 +323,7 @@ TEST_F(TableFileTest, AppendThatRunsOutOfSpaceLeavesOnlyWholeRecords) {
   rlimit limited = saved;
   limited.rlim_cur = oneRecord + 100;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  const bool appended = AppendResultsRecord(s, 2);
+  const bool appended = AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2);
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previousHandler);
   EXPECT_FALSE(appended);
@@ -337,7 +338,7 @@ TEST_F(TableFileTest, AppendThatRunsOutOfSpaceLeavesOnlyWholeRecords) {
 // stream, and the points after it are appended whole.
 TEST_F(TableFileTest, HeldOpenTableKeepsWholeRecordsAcrossAFailedAppend) {
   ASSERT_TRUE(s.table.Open(s.TablePath()));
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   const auto oneRecord = std::filesystem::file_size(s.TablePath());
   std::vector<ResultsRecord> records;
   EXPECT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Ok);
@@ -349,14 +350,14 @@ TEST_F(TableFileTest, HeldOpenTableKeepsWholeRecordsAcrossAFailedAppend) {
   rlimit limited = saved;
   limited.rlim_cur = oneRecord + 100;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  const bool appended = AppendResultsRecord(s, 2);
+  const bool appended = AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2);
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previousHandler);
   EXPECT_FALSE(appended);
   EXPECT_EQ(std::filesystem::file_size(s.TablePath()), oneRecord);
 
   s.ws.results.T = 2500.0;
-  ASSERT_TRUE(AppendResultsRecord(s, 2));
+  ASSERT_TRUE(AppendResultsRecord(s.task, s.ws, s.table, s.TablePath(), 2));
   EXPECT_EQ(std::filesystem::file_size(s.TablePath()), 2 * oneRecord);
   s.table.Close();
   EXPECT_EQ(ReadResultsTable(s.TablePath(), records), TableReadStatus::Ok);

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "common/interaction.h"
+#include "core/file_commands.h"
 #include "core/run.h"
 #include "core/session.h"
 #include "results/table_file.h"
-#include "task/datafile.h"
 #include "task/task.h"
 #include "task/task_view.h"
 

@@ -14,12 +14,12 @@
 #include <unistd.h>
 
 #include "common/interaction.h"
+#include "core/file_commands.h"
 #include "core/run.h"
 #include "core/session.h"
 #include "results/table_file.h"
 #include "support/json.h"
 #include "thermo/species_db.h"
-#include "task/datafile.h"
 #include "task/task_view.h"
 
 namespace kvil {

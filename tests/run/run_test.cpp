@@ -70,7 +70,7 @@ class RunFixture : public ::testing::Test {
     task().slots[n].stepText = step;
   }
   // What the equilibrium page does when it is left: amounts, variants, balance.
-  void Commit() { ASSERT_TRUE(ParseAllAmounts(*session_)); }
+  void Commit() { ASSERT_TRUE(ParseAllAmounts(session_->task, session_->database, session_->ui)); }
 
   bool Run() {
     Commit();
@@ -497,7 +497,8 @@ TEST_F(RunFixture, StopTakesEffectBetweenPointsAndTheRunEndsCleanly) {
   Slot(1, kT, "2000 2500 3000 3500");
   Slot(2, kP, "1");
   Commit();
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   task().referenceElementCount = task().elementCount;
   for (int j = 1; j <= kMaxSystemElements; ++j)
     task().referenceElements[j] = task().elements[j].index;

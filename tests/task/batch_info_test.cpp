@@ -5,7 +5,7 @@
 #include <sys/wait.h>
 #include <cstdlib>
 
-#include "task/datafile.h"
+#include "core/file_commands.h"
 #include "task/elemental_table.h"
 #include "task_fixture.h"
 
@@ -39,7 +39,8 @@ TEST_F(BatchInfoTest, PrintsTheElementalTable) {
   EXPECT_EQ(ReadText("err.txt"), "");
 
   ASSERT_EQ(ReadTaskFile(session, Path("ch4.dat")), ReadTaskResult::Ok);
-  EXPECT_EQ(ReadText("out.txt"), ElementalTableText(BuildElementalTable(session)));
+  EXPECT_EQ(ReadText("out.txt"),
+            ElementalTableText(BuildElementalTable(session.task, session.database, session.ui)));
   EXPECT_NE(ReadText("out.txt").find("              N   "), std::string::npos);
 }
 

@@ -1,3 +1,4 @@
+#include "core/file_commands.h"
 #include "task/datafile.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +60,7 @@ class DatafileTest : public TaskTest {
     for (int r = 1; r <= 3; ++r) ASSERT_TRUE(ParseAmountList(t, r, ui));
     ASSERT_EQ(ComponentStepCell(t, 1, "1", ui), CellResult::Ok);
     ASSERT_TRUE(CheckVariants(t, ui));
-    ASSERT_TRUE(ComputeElementBalance(session, 1));
+    ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1));
     t.comment = "Composite propellant";
     OpenTinyDatabase(
         {{"H2O", 2, 1, 2, 8, 1}, {"Al2O3(c)", 1, 13, 2, 8, 3}, {"HCl", 2, 1, 1, 17, 1}});
@@ -326,7 +327,8 @@ TEST_F(DatafileTest, RowsThatAreNoComponentsAndPositiveExpansionValuesOnReading)
   EXPECT_NE(ComponentProblem(t, 2), "");
   EXPECT_NE(ComponentProblem(t, 3), "");
   EXPECT_NE(ComponentProblem(t, 4), "");
-  EXPECT_FALSE(ComputeElementBalance(session, 1));  // "CH4 O2" is not CH4O2
+  // "CH4 O2" is not CH4O2
+  EXPECT_FALSE(ComputeElementBalance(session.task, session.database, session.ui, 1));
 }
 
 TEST_F(DatafileTest, TooManySpeciesInTheSpeciesListFile) {
@@ -392,7 +394,7 @@ TEST_F(DatafileTest, CollectFixedConcentrations) {
   SetSpecies({"A", "B", "C", "D", "E", "F", "G"}, {"1", "", "2", "3", "4", "5", "6"});
   session.grid[1].fixed = "9";
   session.grid[1].mark = "";  // not marked: ignored
-  EXPECT_FALSE(CollectFixedConcentrations(session));
+  EXPECT_FALSE(CollectFixedConcentrations(session.task, session.grid, session.ui, session.view));
   EXPECT_TRUE(ui.Saw("Too many constraints !"));
   EXPECT_EQ(session.task.fixedCount, 5);
   EXPECT_EQ(session.task.options[kOptFixedCount], 5);
@@ -401,13 +403,13 @@ TEST_F(DatafileTest, CollectFixedConcentrations) {
 
   ui.Clear();
   SetSpecies({"A", "B"}, {"1", "x"});
-  EXPECT_FALSE(CollectFixedConcentrations(session));
+  EXPECT_FALSE(CollectFixedConcentrations(session.task, session.grid, session.ui, session.view));
   EXPECT_EQ(ui.Texts().back(), "Invalid fixed concentration for   B  : x");
   EXPECT_EQ(session.task.options[kOptFixedCount], session.task.fixedCount);
 
   // Without species nothing is fixed.
   session.task.species.total = 0;
-  EXPECT_TRUE(CollectFixedConcentrations(session));
+  EXPECT_TRUE(CollectFixedConcentrations(session.task, session.grid, session.ui, session.view));
   EXPECT_EQ(session.task.fixedCount, 0);
 }
 

@@ -17,7 +17,7 @@ class ElementalTableTest : public TaskTest {
   void Prepare() {
     for (int r = 1; r <= kMaxComponents; ++r) ASSERT_TRUE(ParseAmountList(session.task, r, ui));
     ASSERT_TRUE(CheckVariants(session.task, ui));
-    ASSERT_TRUE(ComputeElementBalance(session, 1));
+    ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1));
   }
   std::string Cell(const ElementalTable& t, int r, int c) const { return t.cells[r][c]; }
 };
@@ -50,7 +50,7 @@ TEST_F(ElementalTableTest, SingleCompositionTextAndAppend) {
   SetComponent(1, "H2", "1", 10);
   SetComponent(2, "O2", "8");
   Prepare();
-  const ElementalTable table = BuildElementalTable(session);
+  const ElementalTable table = BuildElementalTable(session.task, session.database, session.ui);
   ASSERT_EQ(table.Rows(), 7);
   ASSERT_EQ(table.Columns(), 2);
   const std::string expected =
@@ -73,7 +73,7 @@ TEST_F(ElementalTableTest, SmallAmountsAndFuelFreeSystems) {
   SetComponent(1, "O2", "1000");
   SetComponent(2, "Ar", "0.001");
   Prepare();
-  const ElementalTable table = BuildElementalTable(session);
+  const ElementalTable table = BuildElementalTable(session.task, session.database, session.ui);
   EXPECT_EQ(Cell(table, 2, 1), " 0.000025");  // Ar: 0.025 mmol/kg
   EXPECT_EQ(Cell(table, 5, 1), " 0");         // no fuel
 }
@@ -82,7 +82,7 @@ TEST_F(ElementalTableTest, ListVariantsEndAfterTheLastListPosition) {
   SetComponent(1, "NH4ClO4", "70 75 80");
   SetComponent(2, "Al", "20");
   Prepare();
-  const ElementalTable table = BuildElementalTable(session);
+  const ElementalTable table = BuildElementalTable(session.task, session.database, session.ui);
   ASSERT_EQ(table.Columns(), 4);
   EXPECT_EQ(Cell(table, 0, 3), " 3");
   EXPECT_EQ(Cell(table, table.Rows() - 3, 3), " 100");
@@ -93,7 +93,7 @@ TEST_F(ElementalTableTest, ListVariantsEndAfterTheLastListPosition) {
 TEST_F(ElementalTableTest, TenListPositionsLeaveAnEmptyEleventhColumn) {
   SetComponent(1, "H2O", "1 2 3 4 5 6 7 8 9 10");
   Prepare();
-  const ElementalTable table = BuildElementalTable(session);
+  const ElementalTable table = BuildElementalTable(session.task, session.database, session.ui);
   ASSERT_EQ(table.Columns(), 12);
   EXPECT_EQ(Cell(table, 0, 10), " 10");
   for (int r = 0; r < table.Rows(); ++r) EXPECT_EQ(Cell(table, r, 11), "");
@@ -105,14 +105,14 @@ TEST_F(ElementalTableTest, SteppedVariantsRunToTheEndOfTheRange) {
   for (int r = 1; r <= 2; ++r) ASSERT_TRUE(ParseAmountList(session.task, r, ui));
   session.task.components[1].step = 0.5f;
   ASSERT_TRUE(CheckVariants(session.task, ui));
-  ASSERT_TRUE(ComputeElementBalance(session, 1));
-  ElementalTable table = BuildElementalTable(session);
+  ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1));
+  ElementalTable table = BuildElementalTable(session.task, session.database, session.ui);
   ASSERT_EQ(table.Columns(), 6);  // 10, 10.5, 11, 11.5, 12
   EXPECT_EQ(Cell(table, table.Rows() - 3, 5), " 13");
 
   // A range of more than 200 steps stops at column 200 and an empty 201st.
   session.task.components[1].step = 0.001f;
-  table = BuildElementalTable(session);
+  table = BuildElementalTable(session.task, session.database, session.ui);
   ASSERT_EQ(table.Columns(), 202);
   EXPECT_EQ(Cell(table, 0, 200), " 200");
   EXPECT_EQ(Cell(table, 0, 201), "");
@@ -128,7 +128,7 @@ TEST_F(ElementalTableTest, UnclassedElementIsReportedForTheFirstVariantOnly) {
   SetComponent(1, "P2O5", "10 20 30");
   SetComponent(2, "H2", "1");
   Prepare();
-  const ElementalTable table = BuildElementalTable(session);
+  const ElementalTable table = BuildElementalTable(session.task, session.database, session.ui);
   EXPECT_EQ(table.Columns(), 4);
   EXPECT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(Cell(table, table.Rows() - 2, 3), " 0");

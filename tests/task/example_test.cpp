@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "core/file_commands.h"
 #include "task/datafile.h"
 #include "task/formula.h"
 #include "task/value_lists.h"
@@ -35,7 +36,7 @@ class ExampleTest : public TaskTest {
     SetComponent(1, "NH4ClO4", "68", -2517.4f);
     SetComponent(2, "Al", "18", 0);
     SetComponent(3, "C7.075H10.65O0.223N0.063", "14", 83.5f);
-    ASSERT_TRUE(ParseAllAmounts(session));
+    ASSERT_TRUE(ParseAllAmounts(session.task, session.database, session.ui));
     t.comment = "Composite propellant: AP 68 %, Al 18 %, HTPB binder 14 %";
     ASSERT_TRUE(ui.messages.empty());
   }

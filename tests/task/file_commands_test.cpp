@@ -1,8 +1,7 @@
 // The file commands of the main window, without the window: Open of a new or existing
 // task, Save of a NoName task carrying its results over, SaveAs, Delete.
-#include "task/file_commands.h"
+#include "core/file_commands.h"
 
-#include "task/datafile.h"
 #include "task/task_fixture.h"
 
 namespace kvil::testing {

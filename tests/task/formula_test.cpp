@@ -149,7 +149,7 @@ TEST_F(BalanceTest, HydrogenAndOxygen) {
   SetComponent(2, "O2", "8", -10);
   ParseAmounts();
   float h = 0;
-  ASSERT_TRUE(ComputeElementBalance(session, 1, &h));
+  ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1, &h));
   const Task& t = session.task;
   EXPECT_FLOAT_EQ(t.massSum, 9);
   ASSERT_EQ(t.elementCount, 2);
@@ -166,7 +166,7 @@ TEST_F(BalanceTest, SharedElementIsListedOnceWithTheSum) {
   SetComponent(1, "CH4", "16.043");
   SetComponent(2, "CO2", "44.01");
   ParseAmounts();
-  ASSERT_TRUE(ComputeElementBalance(session, 1));
+  ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1));
   const Task& t = session.task;
   ASSERT_EQ(t.elementCount, 3);  // C, H, O in order of first appearance
   EXPECT_EQ(t.elements[1].index, 6);
@@ -181,19 +181,19 @@ TEST_F(BalanceTest, SteppedAmountRunsToItsEnd) {
   ParseAmounts();
   session.task.components[1].step = 1;
   for (int k = 1; k <= 3; ++k) {
-    ASSERT_TRUE(ComputeElementBalance(session, k)) << k;
+    ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, k)) << k;
     EXPECT_FLOAT_EQ(W(1), 9.0f + k);
   }
-  EXPECT_FALSE(ComputeElementBalance(session, 4));
+  EXPECT_FALSE(ComputeElementBalance(session.task, session.database, session.ui, 4));
 
   SetComponent(1, "H2O", "12 10");
   ParseAmounts();
   session.task.components[1].step = -1;
   for (int k = 1; k <= 3; ++k) {
-    ASSERT_TRUE(ComputeElementBalance(session, k));
+    ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, k));
     EXPECT_FLOAT_EQ(W(1), 13.0f - k);
   }
-  EXPECT_FALSE(ComputeElementBalance(session, 4));
+  EXPECT_FALSE(ComputeElementBalance(session.task, session.database, session.ui, 4));
   EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -201,19 +201,19 @@ TEST_F(BalanceTest, FractionalStepReachesItsEnd) {
   SetComponent(1, "H2O", "10 12");
   ParseAmounts();
   session.task.components[1].step = 0.1f;
-  ASSERT_TRUE(ComputeElementBalance(session, 21));
+  ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 21));
   EXPECT_FLOAT_EQ(W(1), 12.0f);
-  EXPECT_FALSE(ComputeElementBalance(session, 22));
+  EXPECT_FALSE(ComputeElementBalance(session.task, session.database, session.ui, 22));
 }
 
 TEST_F(BalanceTest, ShorterListKeepsItsLastValue) {
   SetComponent(1, "NH4ClO4", "80 85");
   SetComponent(2, "Al", "20");
   ParseAmounts();
-  ASSERT_TRUE(ComputeElementBalance(session, 3));
+  ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 3));
   EXPECT_FLOAT_EQ(W(1), 85);
   EXPECT_FLOAT_EQ(W(2), 20);
-  ASSERT_TRUE(ComputeElementBalance(session, 12));
+  ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 12));
   EXPECT_FLOAT_EQ(W(1), 85);
 }
 
@@ -221,20 +221,20 @@ TEST_F(BalanceTest, Failures) {
   // Bad formula: element count -1, no message of the balance itself.
   SetComponent(1, "Ca(OH)2", "1");
   ParseAmounts();
-  EXPECT_FALSE(ComputeElementBalance(session, 1));
+  EXPECT_FALSE(ComputeElementBalance(session.task, session.database, session.ui, 1));
   EXPECT_EQ(session.task.elementCount, -1);
   EXPECT_TRUE(ui.messages.empty());
 
   // No amounts at all.
   SetComponent(1, "H2O", "");
   ParseAmounts();
-  EXPECT_FALSE(ComputeElementBalance(session, 1));
+  EXPECT_FALSE(ComputeElementBalance(session.task, session.database, session.ui, 1));
   EXPECT_TRUE(ui.messages.empty());
 
   // Zero coefficients only.
   SetComponent(1, "H0", "5");
   ParseAmounts();
-  EXPECT_FALSE(ComputeElementBalance(session, 1));
+  EXPECT_FALSE(ComputeElementBalance(session.task, session.database, session.ui, 1));
   EXPECT_EQ(session.task.elementCount, 0);
   EXPECT_TRUE(ui.Saw("Concentrations of all elements equals 0 !"));
 }
@@ -243,10 +243,10 @@ TEST_F(BalanceTest, RowWithoutFormulaContributesNoElements) {
   SetComponent(1, "H2", "1");
   SetComponent(2, "NaCl", "1");
   ParseAmounts();
-  ASSERT_TRUE(ComputeElementBalance(session, 1));
+  ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1));
   ASSERT_EQ(session.task.elementCount, 3);
   session.task.components[2].formula = " ";  // formula removed, amount left
-  ASSERT_TRUE(ComputeElementBalance(session, 1));
+  ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1));
   EXPECT_EQ(session.task.elementCount, 1);
 }
 
@@ -254,7 +254,7 @@ TEST_F(BalanceTest, MoreThanTwentyElementsIsRefused) {
   const char* formulas[] = {"HHeLiBeBCNOFNe", "NaMgAlSiPSClArKCa", "ScTi"};
   for (int i = 0; i < 3; ++i) SetComponent(i + 1, formulas[i], "1");
   ParseAmounts();
-  EXPECT_FALSE(ComputeElementBalance(session, 1));
+  EXPECT_FALSE(ComputeElementBalance(session.task, session.database, session.ui, 1));
   EXPECT_EQ(session.task.elementCount, -1);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
@@ -286,9 +286,9 @@ class FixedCheckTest : public BalanceTest {
 TEST_F(FixedCheckTest, FixedAmountsBelowTheElementAmountsPass) {
   // H = 110.2 mol/kg, O = 55.55 mol/kg.
   Fix(1, "H2O", 50);
-  ASSERT_TRUE(ComputeElementBalance(session, 1));
+  ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1));
   Fix(2, "O2", 2.5);  // O bound: 50 + 5 = 55 < 55.55
-  EXPECT_TRUE(ComputeElementBalance(session, 1));
+  EXPECT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1));
   EXPECT_EQ(session.task.fixedCount, 2);
   EXPECT_TRUE(ui.messages.empty());
 }
@@ -296,14 +296,14 @@ TEST_F(FixedCheckTest, FixedAmountsBelowTheElementAmountsPass) {
 TEST_F(FixedCheckTest, FixedAmountsBindingAllOfAnElementAreDiscarded) {
   Fix(1, "H2O", 50);
   Fix(2, "O2", 3);  // O bound: 50 + 6 = 56 >= 55.55
-  EXPECT_FALSE(ComputeElementBalance(session, 1));
+  EXPECT_FALSE(ComputeElementBalance(session.task, session.database, session.ui, 1));
   EXPECT_TRUE(ui.Saw(" Fixed values are incorrect !"));
   EXPECT_EQ(session.task.fixedCount, 0);
   EXPECT_EQ(session.task.options[kOptFixedCount], 0);
   // Names are matched exactly against the display names.
   ui.Clear();
   Fix(1, "h2o", 500);
-  EXPECT_TRUE(ComputeElementBalance(session, 1));
+  EXPECT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1));
 }
 
 }  // namespace

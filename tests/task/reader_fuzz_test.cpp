@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/binio.h"
+#include "core/file_commands.h"
 #include "results/analysis.h"
 #include "results/chart_data.h"
 #include "results/table_file.h"
@@ -140,7 +141,7 @@ TEST_F(ReaderFuzz, DamagedFilesNeverLeaveATaskOrSettingsThatCannotBeTrusted) {
     // A template opened on the settings page goes through the same checks.
     session.settings.fileName = "kvil.cfg";
     ASSERT_TRUE(WriteFileAtomically(Path("kvil.cfg"), cfg.data(), cfg.size()));
-    LoadSettingsFile(session);
+    LoadSettingsFile(session.task, session.settings, session.ui, session.view);
     ExpectTrustworthy("template, round " + std::to_string(round));
 
     std::vector<SpeciesEntry> entries;
@@ -183,12 +184,13 @@ TEST_F(ReaderFuzz, DamagedSpeciesDatabasesGiveNoRunTablesThatCannotBeTrusted) {
     }
     Task& t = session.task;
     ui.Clear();
-    ASSERT_TRUE(ComputeElementBalance(session, 1));
+    ASSERT_TRUE(ComputeElementBalance(session.task, session.database, session.ui, 1));
     t.species = SpeciesList{};
     t.species.rescanDatabase = true;
-    LoadSpeciesList(session);
+    LoadSpeciesList(session.task, session.database, session.grid, session.ui, session.view,
+                    session.SpeciesListPath());
     ASSERT_LE(t.species.total, kMaxCandidateSpecies);
-    if (!PrepareRunSpecies(session)) continue;
+    if (!PrepareRunSpecies(session.task, session.database, session.ws, session.ui)) continue;
     // The run tables: every interval a usable temperature range with finite
     // coefficients, every molar mass and molecular parameter a finite number.
     const RunSpeciesTables& run = session.ws.run;

@@ -71,7 +71,8 @@ class ConfigurationTest : public TaskTest {};
 TEST_F(ConfigurationTest, MissingFileGivesDefaultsSilently) {
   session.task.comment = "old";
   session.task.components[1].formula = "H2";
-  ResetTaskAndReadConfiguration(session);
+  ResetTaskAndReadConfiguration(session.task, session.settings, session.grid, session.ui,
+                                session.view);
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_FALSE(std::filesystem::exists(Path("kvil.cfg")));
   const SettingsRecord& r = session.settings.record;
@@ -91,7 +92,8 @@ TEST_F(ConfigurationTest, MissingFileGivesDefaultsSilently) {
 
 TEST_F(ConfigurationTest, ShortFileIsReplacedByTheDefaults) {
   WriteText("kvil.cfg", std::string(123, '\x7f'));
-  ResetTaskAndReadConfiguration(session);
+  ResetTaskAndReadConfiguration(session.task, session.settings, session.grid, session.ui,
+                                session.view);
   ASSERT_EQ(ui.messages.size(), 1u);
   // One message naming the file, what is wrong, and where the damaged file is kept.
   EXPECT_TRUE(IsReadErrorFor(ui.messages[0].text, Path("kvil.cfg"))) << ui.messages[0].text;
@@ -114,14 +116,14 @@ TEST_F(ConfigurationTest, SavedSettingsComeBack) {
   session.task.secondCode = kParamP;
   session.settings.record.powderP = 123;
   session.settings.record.cutoff = 1e-9;
-  ASSERT_TRUE(WriteSettingsFile(session, "kvil.cfg"));
+  ASSERT_TRUE(WriteSettingsFile(session.task, session.settings, session.ui, "kvil.cfg"));
   const auto written = EncodeSettings(session.settings.record);
 
   RecordingInteraction ui2;
   NullTaskView view2;
   Session other(ui2, view2);
   other.settings.directory = dir.string();
-  ResetTaskAndReadConfiguration(other);
+  ResetTaskAndReadConfiguration(other.task, other.settings, other.grid, other.ui, other.view);
   EXPECT_TRUE(ui2.messages.empty());
   EXPECT_EQ(EncodeSettings(other.settings.record), written);
   EXPECT_EQ(other.task.options[kOptIons], 1);
@@ -135,26 +137,27 @@ TEST_F(ConfigurationTest, TemplatesLoadAndDamagedTemplatesStay) {
   session.settings.record.heatV = 0.02f;
   session.task.options[kOptTemplateImpulse] = 1;
   session.task.options[kOptFixedCount] = 3;
-  ASSERT_TRUE(WriteSettingsFile(session, "rocket.cfg"));
-  ResetTaskAndReadConfiguration(session);
+  ASSERT_TRUE(WriteSettingsFile(session.task, session.settings, session.ui, "rocket.cfg"));
+  ResetTaskAndReadConfiguration(session.task, session.settings, session.grid, session.ui,
+                                session.view);
   EXPECT_EQ(session.settings.record.heatV, 0.01f);
 
   session.settings.fileName = "rocket.cfg";
   session.task.fixedCount = 1;
   session.task.options[kOptFixedCount] = 1;
-  ASSERT_TRUE(LoadSettingsFile(session));
+  ASSERT_TRUE(LoadSettingsFile(session.task, session.settings, session.ui, session.view));
   EXPECT_EQ(session.task.options[kOptFixedCount], 1);  // the task's own count stays
   EXPECT_EQ(session.settings.record.heatV, 0.02f);
   EXPECT_EQ(session.task.options[kOptTemplateImpulse], 1);
 
   // A missing template keeps the record; a damaged one gives the defaults and stays.
   session.settings.fileName = "missing.cfg";
-  EXPECT_FALSE(LoadSettingsFile(session));
+  EXPECT_FALSE(LoadSettingsFile(session.task, session.settings, session.ui, session.view));
   EXPECT_EQ(session.settings.record.heatV, 0.02f);
   EXPECT_TRUE(ui.messages.empty());
   WriteText("damaged.cfg", "short");
   session.settings.fileName = "damaged.cfg";
-  EXPECT_FALSE(LoadSettingsFile(session));
+  EXPECT_FALSE(LoadSettingsFile(session.task, session.settings, session.ui, session.view));
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_TRUE(IsReadErrorFor(ui.messages[0].text, Path("damaged.cfg"))) << ui.messages[0].text;
   EXPECT_EQ(session.settings.record.heatV, 0.01f);
@@ -234,7 +237,8 @@ TEST_F(ConfigurationTest, ARecordTheSettingsPageWouldRefuseIsAReadError) {
     // kept beside it.
     WriteText("kvil.cfg", text);
     ui.Clear();
-    ResetTaskAndReadConfiguration(session);
+    ResetTaskAndReadConfiguration(session.task, session.settings, session.grid, session.ui,
+                                  session.view);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_TRUE(IsReadErrorFor(ui.messages[0].text, Path("kvil.cfg"))) << ui.messages[0].text;
     EXPECT_NE(ui.messages[0].text.find("settings page refuses"), std::string::npos);
@@ -247,7 +251,7 @@ TEST_F(ConfigurationTest, ARecordTheSettingsPageWouldRefuseIsAReadError) {
     session.settings.fileName = "bad.cfg";
     session.settings.record.powderP = 7;
     ui.Clear();
-    EXPECT_FALSE(LoadSettingsFile(session));
+    EXPECT_FALSE(LoadSettingsFile(session.task, session.settings, session.ui, session.view));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_TRUE(IsReadErrorFor(ui.messages[0].text, Path("bad.cfg"))) << ui.messages[0].text;
     EXPECT_EQ(session.settings.record.powderP, 300.0f);
@@ -262,25 +266,25 @@ TEST_F(ConfigurationTest, ARecordTheSettingsPageWouldRefuseIsAReadError) {
 }
 
 TEST_F(ConfigurationTest, FailedWriteKeepsThePreviousFile) {
-  ASSERT_TRUE(WriteSettingsFile(session, "kvil.cfg"));
+  ASSERT_TRUE(WriteSettingsFile(session.task, session.settings, session.ui, "kvil.cfg"));
   const std::string before = ReadText("kvil.cfg");
   std::filesystem::create_directory(Path("kvil.cfg.tmp~"));
   session.settings.record.powderP = 1;
-  EXPECT_FALSE(WriteSettingsFile(session, "kvil.cfg"));
+  EXPECT_FALSE(WriteSettingsFile(session.task, session.settings, session.ui, "kvil.cfg"));
   EXPECT_EQ(ReadText("kvil.cfg"), before);
   EXPECT_EQ(ui.messages.size(), 1u);
 }
 
 TEST_F(ConfigurationTest, ParameterChoosers) {
-  ApplyParameterChoosers(session, 6, 1);  // Template
+  ApplyParameterChoosers(session.task, session.ui, 6, 1);  // Template
   EXPECT_EQ(session.task.firstCode, kParamTemplate);
   EXPECT_EQ(session.task.secondCode, kParamNone);
-  ApplyParameterChoosers(session, 1, 1);  // T and T
+  ApplyParameterChoosers(session.task, session.ui, 1, 1);  // T and T
   EXPECT_EQ(ui.Texts().back(), "Equilibrium must be specified by different parameters !");
   EXPECT_EQ(session.task.firstCode, kParamNone);
   EXPECT_EQ(session.task.secondCode, kParamT);
   ui.Clear();
-  ApplyParameterChoosers(session, 99, -5);  // damaged entries change nothing
+  ApplyParameterChoosers(session.task, session.ui, 99, -5);  // damaged entries change nothing
   EXPECT_EQ(session.task.secondCode, kParamT);
   EXPECT_TRUE(ui.messages.empty());
 }
@@ -297,7 +301,7 @@ namespace {
 // of an explosive.
 TEST_F(ConfigurationTest, DetonationValuesFollowTheRecord) {
   // Untouched values: 124 bytes, as written before.
-  ASSERT_TRUE(WriteSettingsFile(session, "kvil.cfg"));
+  ASSERT_TRUE(WriteSettingsFile(session.task, session.settings, session.ui, "kvil.cfg"));
   std::vector<std::uint8_t> bytes;
   ASSERT_TRUE(ReadWholeFile(Path("kvil.cfg"), bytes));
   EXPECT_EQ(bytes.size(), 124u);
@@ -307,7 +311,7 @@ TEST_F(ConfigurationTest, DetonationValuesFollowTheRecord) {
   r.detonationP0 = 0.2f;
   r.detonationT0 = 300;
   session.task.options[kOptTemplateDetonation] = 1;
-  ASSERT_TRUE(WriteSettingsFile(session, "kvil.cfg"));
+  ASSERT_TRUE(WriteSettingsFile(session.task, session.settings, session.ui, "kvil.cfg"));
   ASSERT_TRUE(ReadWholeFile(Path("kvil.cfg"), bytes));
   ASSERT_EQ(bytes.size(), 180u);
   EXPECT_EQ(std::string(bytes.begin() + 124, bytes.begin() + 128), "DET1");
@@ -319,7 +323,7 @@ TEST_F(ConfigurationTest, DetonationValuesFollowTheRecord) {
   NullTaskView view2;
   Session other(ui2, view2);
   other.settings.directory = dir.string();
-  ResetTaskAndReadConfiguration(other);
+  ResetTaskAndReadConfiguration(other.task, other.settings, other.grid, other.ui, other.view);
   EXPECT_TRUE(ui2.messages.empty());
   const SettingsRecord& o = other.settings.record;
   EXPECT_EQ(o.detonationCount, 4);
@@ -332,14 +336,14 @@ TEST_F(ConfigurationTest, DetonationValuesFollowTheRecord) {
 
   // A 124-byte file of before gives the defaults of the detonation values.
   WriteText("kvil.cfg", std::string(bytes.begin(), bytes.begin() + 124));
-  ResetTaskAndReadConfiguration(other);
+  ResetTaskAndReadConfiguration(other.task, other.settings, other.grid, other.ui, other.view);
   EXPECT_EQ(other.settings.record.detonationCount, 1);
   EXPECT_EQ(other.settings.record.detonationDensities[0], 1.8f);
 
   // An extension with a density out of range is a damaged record.
   PutLE<float>(bytes.data(), 132, -1.0f);
   WriteText("kvil.cfg", std::string(bytes.begin(), bytes.end()));
-  ResetTaskAndReadConfiguration(other);
+  ResetTaskAndReadConfiguration(other.task, other.settings, other.grid, other.ui, other.view);
   ASSERT_FALSE(ui2.messages.empty());
   EXPECT_EQ(ui2.messages.back().text.rfind(" Configuration file read error ! ", 0), 0u);
   EXPECT_NE(ui2.messages.back().text.find("initial densities"), std::string::npos);

@@ -197,7 +197,8 @@ TEST_F(AmountTest, ComponentsAndRangesThatAreNoneAreRefusedWhenLeftNamingTheRow)
     cells[1] = {"O2", "88.81", "", ""};
     cells[2] = c.cells;
     ui.Clear();
-    const GridLeaveResult r = AcceptComponentGrid(session, cells);
+    const GridLeaveResult r =
+        AcceptComponentGrid(session.task, session.database, session.ui, cells);
     EXPECT_FALSE(r.ok) << c.message;
     EXPECT_EQ(r.row, 3);
     EXPECT_EQ(r.column, c.column) << c.message;
@@ -207,7 +208,8 @@ TEST_F(AmountTest, ComponentsAndRangesThatAreNoneAreRefusedWhenLeftNamingTheRow)
   std::array<ComponentCells, 20> cells;
   cells[0] = {"C2H6", "10 20", "5", ""};
   ui.Clear();
-  EXPECT_TRUE(AcceptComponentGrid(session, cells).ok) << (ui.messages.empty() ? "" : ui.Texts()[0]);
+  EXPECT_TRUE(AcceptComponentGrid(session.task, session.database, session.ui, cells).ok)
+      << (ui.messages.empty() ? "" : ui.Texts()[0]);
   EXPECT_EQ(ComponentProblem(session.task, 1), "");
 
   // A range of a parameter: the step field refuses a step of 0 and one leading away.
@@ -241,12 +243,12 @@ TEST_F(AmountTest, ParseAllAmountsStopsAtTheFirstBadList) {
   SetComponent(1, "H2", "1");
   SetComponent(2, "O2", "8;");
   SetComponent(3, "N2", "abc");
-  EXPECT_FALSE(ParseAllAmounts(session));
+  EXPECT_FALSE(ParseAllAmounts(session.task, session.database, session.ui));
   EXPECT_EQ(ui.messages.size(), 1u);
   SetComponent(2, "O2", "8");
   SetComponent(3, "N2", "");
   ui.Clear();
-  EXPECT_TRUE(ParseAllAmounts(session));
+  EXPECT_TRUE(ParseAllAmounts(session.task, session.database, session.ui));
   EXPECT_EQ(session.task.elementCount, 2);
 }
 

@@ -84,7 +84,8 @@ TEST_F(CatalogTest, ScanAppliesTheCandidateRulesAndSortsByPhase) {
   Open(ScanDatabase());
   Elements({{H, 10}, {C, 10}, {O, 10}});
   List().rescanDatabase = true;
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   // H2O(c) never, C8H18 skipped (C first, more than 12 H), H18C8 and C6H12 kept,
   // elements outside the system and, without ions, kinds 5, 6 and ions left out.
   EXPECT_EQ(Names(), (std::vector<std::string>{"C(c;graphite)", "C6H12", "H18C8", "H2O", "O2"}));
@@ -106,7 +107,8 @@ TEST_F(CatalogTest, ScanAppliesTheCandidateRulesAndSortsByPhase) {
   EXPECT_GE(view_.gridChanges, 1);
 
   Options()[kOptFrozen] = 1;  // frozen expansion: heavy hydrocarbons are candidates
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   EXPECT_EQ(Names(),
             (std::vector<std::string>{"C(c;graphite)", "C8H18", "C6H12", "H18C8", "H2O", "O2"}));
 }
@@ -116,7 +118,8 @@ TEST_F(CatalogTest, IonsOptionAddsIonsAndFurtherPhaseKinds) {
   Elements({{H, 10}, {C, 10}, {O, 10}});
   List().rescanDatabase = true;
   Options()[kOptIons] = 1;
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   EXPECT_EQ(Names(), (std::vector<std::string>{"C(c;graphite)", "C6H12", "H18C8", "H2O", "H3O(+)",
                                                "OH(-)", "O2", "CO2(l)"}));
   EXPECT_EQ(List().items[5].entry.phase, 2);
@@ -149,13 +152,13 @@ TEST_F(CatalogTest, CountsLineCountsCondensedPhasesSingly) {
   for (E e : entries)
     l.items[++l.total].entry = {static_cast<std::uint8_t>(e.phase), 0,
                                 static_cast<std::uint8_t>(e.selected)};
-  ShowSpeciesCounts(*session_);
+  ShowSpeciesCounts(session_->task.species, session_->view);
   EXPECT_EQ(view_.counts, "Total: 8; selected: 5; gas species: 2; phase quantity: 4");
   EXPECT_EQ(l.selected, 5);
   l.items[7].entry.selected = 0;
   l.items[8].entry.selected = 1;
   l.items[4].entry.selected = l.items[5].entry.selected = 0;
-  EXPECT_EQ(SpeciesCountsText(*session_),
+  EXPECT_EQ(SpeciesCountsText(session_->task.species),
             "Total: 8; selected: 3; gas species: 0; phase quantity: 3");
 }
 
@@ -171,7 +174,8 @@ TEST_F(CatalogTest, TooManyCandidatesKeepsThePreviousList) {
   List().items[1].displayName = "before";
   session_->grid = {SpeciesGridRow{"  1", "  *", "  g", "  before", ""}};
   view_.counts = "unchanged";
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   EXPECT_TRUE(ui_.Saw("Too many substances ! (260)"));
   EXPECT_EQ(List().total, 1);
   EXPECT_EQ(List().items[1].displayName, "before");
@@ -193,7 +197,8 @@ TEST_F(CatalogTest, SavedListIsTakenAsStoredAndShowsFixedAmounts) {
   session_->task.fixedCount = 2;
   session_->task.fixed[1] = {"H2O", 1.5f};
   session_->task.fixed[2] = {"O2", 2.0f};
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   EXPECT_EQ(Names(), (std::vector<std::string>{"O2", "C(c;graphite)", "H2O"}));
   EXPECT_EQ(session_->grid[0].fixed, "2.0");
   EXPECT_EQ(session_->grid[1].mark, "");
@@ -203,7 +208,8 @@ TEST_F(CatalogTest, SavedListIsTakenAsStoredAndShowsFixedAmounts) {
   EXPECT_TRUE(ui_.messages.empty());
 
   List().rescanDatabase = true;  // Reread: the file is ignored
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   EXPECT_EQ(List().total, 5);
 }
 
@@ -215,7 +221,8 @@ TEST_F(CatalogTest, UnusableSavedListIsRefusedAndTheDatabaseScanned) {
   bad.items[1].entry = {2, 10, 1};
   bad.items[2].entry = {2, 99, 1};  // no such species record
   ASSERT_TRUE(WriteSpeciesListFile(session_->SpeciesListPath(), bad));
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].kind, MessageKind::Warning);
   EXPECT_EQ(List().total, 5);
@@ -228,7 +235,8 @@ TEST_F(CatalogTest, UnusableSavedListIsRefusedAndTheDatabaseScanned) {
   }
   testing_db::WriteBytes(session_->SpeciesListPath(), big);
   ui_.Clear();
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_NE(ui_.messages[0].text.find("260"), std::string::npos);
   EXPECT_EQ(List().total, 5);
@@ -241,7 +249,8 @@ TEST_F(CatalogTest, TaskWithoutElementsOnlyClearsTheSelectedCount) {
   List().total = 2;
   List().selected = 2;
   session_->grid = {SpeciesGridRow{"  1", "  *", "  g", "  A", ""}};
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   EXPECT_EQ(List().selected, 0);
   EXPECT_EQ(List().total, 2);
   EXPECT_EQ(session_->grid.size(), 1u);
@@ -279,7 +288,8 @@ class PrepareTest : public CatalogTest {
     Elements({{O, 10}, {H, 20}, {Al, 5}});
     Options()[kOptIons] = 1;
     List().rescanDatabase = true;
-    LoadSpeciesList(*session_);
+    LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui,
+                    session_->view, session_->SpeciesListPath());
     ASSERT_EQ(Names(),
               (std::vector<std::string>{"Al2O3(c)", "Al(c)", "O2", "H(+)", "OH(-)", "H2O"}));
     List().items[3].entry.selected = 0;  // O2 takes no part
@@ -297,7 +307,7 @@ SpeciesFunctionValues InJoules(const PolyInterval& iv, double T) {
 }
 
 TEST_F(PrepareTest, BuildsCompositionParametersAndNames) {
-  ASSERT_TRUE(PrepareRunSpecies(*session_));
+  ASSERT_TRUE(PrepareRunSpecies(session_->task, session_->database, session_->ws, session_->ui));
   const RunSpeciesTables& run = Tables();
   ASSERT_EQ(run.count, 5);
   EXPECT_EQ(Names()[0], "Al2O3(c)");  // the list now starts with the run species
@@ -327,8 +337,9 @@ TEST_F(PrepareTest, BuildsCompositionParametersAndNames) {
   // Gas defaults, without the ion row.
   List().rescanDatabase = true;
   Options()[kOptIons] = 0;
-  LoadSpeciesList(*session_);
-  ASSERT_TRUE(PrepareRunSpecies(*session_));
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
+  ASSERT_TRUE(PrepareRunSpecies(session_->task, session_->database, session_->ws, session_->ui));
   EXPECT_EQ(Tables().count, 4);
   EXPECT_EQ(Tables().names[3], "O2");
   EXPECT_FLOAT_EQ(Tables().sigma[3], 3.0f);
@@ -338,7 +349,7 @@ TEST_F(PrepareTest, BuildsCompositionParametersAndNames) {
 }
 
 TEST_F(PrepareTest, LoadsIntervalsInCaloriesAndContinuesTo6000K) {
-  ASSERT_TRUE(PrepareRunSpecies(*session_));
+  ASSERT_TRUE(PrepareRunSpecies(session_->task, session_->database, session_->ws, session_->ui));
   const RunSpeciesTables& run = Tables();
   const std::vector<TestSpecies> db = RunDatabase();
   EXPECT_EQ(run.primary[5].tmin, 298.15f);
@@ -400,7 +411,8 @@ TEST_F(CatalogTest, SmallFixedAmountsKeepTheirValueInTheGrid) {
   session_->task.fixedCount = 2;
   session_->task.fixed[1] = {"O2", 0.0001f};
   session_->task.fixed[2] = {"H2O", 0.1234f};
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   ASSERT_EQ(session_->grid.size(), 2u);
   EXPECT_EQ(static_cast<float>(*TryParseNumber(session_->grid[0].fixed)), 0.0001f);
   EXPECT_EQ(static_cast<float>(*TryParseNumber(session_->grid[1].fixed)), 0.1234f);
@@ -409,11 +421,12 @@ TEST_F(CatalogTest, SmallFixedAmountsKeepTheirValueInTheGrid) {
 TEST_F(PrepareTest, FixedAmountsMayNotUseUpAnElement) {
   session_->task.fixedCount = 1;
   session_->task.fixed[1] = {"H2O", 9.9f};  // 19.8 of 20 H, 9.9 of 10 O
-  ASSERT_TRUE(PrepareRunSpecies(*session_));
+  ASSERT_TRUE(PrepareRunSpecies(session_->task, session_->database, session_->ws, session_->ui));
   session_->task.fixed[1] = {"H2O", 10.0f};  // all the oxygen
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   List().items[3].entry.selected = 0;
-  EXPECT_FALSE(PrepareRunSpecies(*session_));
+  EXPECT_FALSE(PrepareRunSpecies(session_->task, session_->database, session_->ws, session_->ui));
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, " Fixed values are incorrect !");
   EXPECT_EQ(ui_.messages[0].kind, MessageKind::Error);
@@ -429,18 +442,20 @@ TEST_F(CatalogTest, TooManyReserveIntervalsFailsThePreparation) {
   Open(db);
   Elements({{O, 10}});
   List().rescanDatabase = true;
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   ASSERT_EQ(List().total, 29);  // 29 x (8 + continuation) = 261 intervals
-  EXPECT_FALSE(PrepareRunSpecies(*session_));
+  EXPECT_FALSE(PrepareRunSpecies(session_->task, session_->database, session_->ws, session_->ui));
   EXPECT_TRUE(ui_.Saw("Too many reserve polynomials (260) !"));
   EXPECT_EQ(session_->task.elementCount, 0);
 
   // 28 species fit (252 slots).
   Elements({{O, 10}});
   List().rescanDatabase = true;
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   List().items[29].entry.selected = 0;
-  ASSERT_TRUE(PrepareRunSpecies(*session_));
+  ASSERT_TRUE(PrepareRunSpecies(session_->task, session_->database, session_->ws, session_->ui));
   EXPECT_EQ(Tables().reserveCount, 252);
 }
 
@@ -450,9 +465,10 @@ TEST_F(CatalogTest, DatabaseErrorsFailThePreparationWithAMessage) {
   Open({{"O2(g)", 2, {{O, 2}}, {Simple()}}, broken});
   Elements({{O, 10}});
   List().rescanDatabase = true;
-  LoadSpeciesList(*session_);
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
   ASSERT_EQ(List().total, 2);
-  EXPECT_FALSE(PrepareRunSpecies(*session_));
+  EXPECT_FALSE(PrepareRunSpecies(session_->task, session_->database, session_->ws, session_->ui));
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_NE(ui_.messages[0].text.find("Z"), std::string::npos);
   EXPECT_EQ(session_->task.elementCount, 0);
@@ -461,8 +477,9 @@ TEST_F(CatalogTest, DatabaseErrorsFailThePreparationWithAMessage) {
   ui_.Clear();
   Open({{"O2(g)", 2, {{O, 2}}, {Interval(0, 6000, {200, 30, 0, 1, 0, 0, 0})}}});
   Elements({{O, 10}});
-  LoadSpeciesList(*session_);
-  EXPECT_FALSE(PrepareRunSpecies(*session_));
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
+  EXPECT_FALSE(PrepareRunSpecies(session_->task, session_->database, session_->ws, session_->ui));
   EXPECT_EQ(ui_.messages.size(), 1u);
 }
 
@@ -470,8 +487,9 @@ TEST_F(CatalogTest, LargeCountBytesAreAtomCountsForMassAndBalanceAlike) {
   Open({{"H200C2(g)", 2, {{H, 200}, {C, 2}}, {Simple()}}});
   Elements({{C, 10}, {H, 10}});
   List().rescanDatabase = true;
-  LoadSpeciesList(*session_);
-  ASSERT_TRUE(PrepareRunSpecies(*session_));
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
+  ASSERT_TRUE(PrepareRunSpecies(session_->task, session_->database, session_->ws, session_->ui));
   ASSERT_EQ(Tables().count, 1);
   EXPECT_EQ(Tables().Atoms(2, 1), 200);
   EXPECT_FLOAT_EQ(Tables().molarMass[1], 2 * 12.011f + 200 * 1.0079f);
@@ -484,8 +502,9 @@ TEST_F(CatalogTest, MoreThan130SelectedSpeciesAreRefused) {
   Open(db);
   Elements({{O, 10}});
   List().rescanDatabase = true;
-  LoadSpeciesList(*session_);
-  EXPECT_FALSE(PrepareRunSpecies(*session_));
+  LoadSpeciesList(session_->task, session_->database, session_->grid, session_->ui, session_->view,
+                  session_->SpeciesListPath());
+  EXPECT_FALSE(PrepareRunSpecies(session_->task, session_->database, session_->ws, session_->ui));
   EXPECT_TRUE(
       ui_.Saw("Number of substances is too big (131).\nMaximum number of substances is 130."));
 }

@@ -1,10 +1,10 @@
 // The main window as a user meets it: the frame, typing a task into the first page, the
 // parameter choosers, the file commands with scripted dialogs and answers, and a run
 // from the window with its progress window and report.
+#include "core/file_commands.h"
 #include "core/session.h"
 #include "results/table_file.h"
 #include "task/elements.h"
-#include "task/file_commands.h"
 #include "task/task.h"
 // clang-format off
 #include <QtTest>
@@ -30,7 +30,6 @@
 
 #include "common/interaction.h"
 #include "core/run.h"
-#include "task/datafile.h"
 #include "task/settings.h"
 #include "thermo/species_catalog.h"
 #include "ui/main_window.h"

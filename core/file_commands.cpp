@@ -1,13 +1,18 @@
-#include "task/file_commands.h"
+#include "core/file_commands.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <vector>
 
+#include "common/binio.h"
 #include "core/session.h"
 #include "task/datafile.h"
+#include "task/settings.h"
+#include "task/species_list_file.h"
 #include "task/task.h"
+#include "thermo/species_catalog.h"
 
 namespace kvil {
 
@@ -118,6 +123,84 @@ std::string TaskSnapshot(const Session& session) {
   }
   for (const SpeciesGridRow& row : session.grid) text += row.mark + '\t' + row.fixed + '\n';
   return text;
+}
+
+bool WriteTaskFile(Session& session, const std::string& path) {
+  CollectFixedConcentrations(session.task, session.grid, session.ui, session.view);
+  std::string error;
+  if (!WriteFileAtomically(path, DatafileText(session.task), &error)) {
+    session.ui.Error(error);
+    return false;
+  }
+  std::filesystem::path tdf(path);
+  tdf.replace_extension(".tdf");
+  if (!WriteSpeciesListFile(tdf.string(), session.task.species, &error)) {
+    session.ui.Error(error);
+    return false;
+  }
+  return true;
+}
+
+ReadTaskResult ReadTaskFile(Session& session, const std::string& path) {
+  ResetTaskAndReadConfiguration(session.task, session.settings, session.grid, session.ui,
+                                session.view);
+  session.datafilePath = path;
+  session.task.name = std::filesystem::path(path).stem().string();
+  ShowSpeciesCounts(session.task.species, session.view);
+
+  // A file that cannot be read (a directory or a FIFO among them) is named with the
+  // reason under the read error.
+  std::string content, reason;
+  if (!ReadWholeFile(path, content, &reason)) {
+    session.ui.Error(std::string(kDatafileReadError) + "\n" + path + ": " + reason);
+    return ReadTaskResult::CannotOpen;
+  }
+  if (content.empty()) return ReadTaskResult::Empty;
+
+  auto fail = [&]() {
+    session.ui.Error(kDatafileReadError);
+    ResetTaskAndReadConfiguration(session.task, session.settings, session.grid, session.ui,
+                                  session.view);
+    return ReadTaskResult::ReadError;
+  };
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);  // UTF-8 mark
+  RawDatafile raw;
+  if (!ParseDatafile(content, raw)) return fail();
+
+  // The species list file must fit the species list before anything is taken over.
+  const std::string tdf = session.SpeciesListPath();
+  std::vector<SpeciesEntry> entries;
+  if (!ReadSpeciesListFile(tdf, entries)) {
+    entries.clear();
+    std::string error;
+    std::error_code ec;
+    if (!std::filesystem::exists(tdf, ec) && !ec && !WriteFileAtomically(tdf, "", &error))
+      session.ui.Error(error);
+  }
+  if (static_cast<int>(entries.size()) > kMaxCandidateSpecies) return fail();
+
+  ApplyDatafile(session.task, session.database, session.ui, raw);
+
+  Task& task = session.task;
+  task.species.total = 0;
+  task.species.selected = 0;
+  // Without a species database the entries cannot be resolved to species; the list
+  // stays empty and the species list file is left as it is.
+  if (!entries.empty() && session.database.IsOpen()) {
+    task.species.rescanDatabase = false;
+    LoadSpeciesList(session.task, session.database, session.grid, session.ui, session.view,
+                    session.SpeciesListPath());
+    task.species.rescanDatabase = false;
+  }
+
+  for (int e = 1; e <= kMaxSystemElements; ++e) task.referenceElements[e] = task.elements[e].index;
+  task.referenceElementCount = task.elementCount;
+  task.elementSetChanged = false;
+  ShowSpeciesCounts(session.task.species, session.view);
+  session.view.ShowFixedIndicator(task.fixedCount > 0);
+  session.view.TaskChanged(task);
+  ApplyOptionsToControls(task.options, session.view);
+  return ReadTaskResult::Ok;
 }
 
 bool BindDefaultFiles(Session& session, std::string* kept) {

@@ -43,6 +43,36 @@ std::string SaveFirstQuestion(const Task& task);
 // Open or a Save and later mean that nothing was changed in between.
 std::string TaskSnapshot(const Session& session);
 
+// Collects the fixed concentrations from the species grid, then writes the datafile
+// `path` and the species list file beside it (same name, extension ".tdf").  Both files
+// are replaced atomically.  Returns false when a file cannot be written; the error
+// names the file and the reason, and the previous files are left intact.
+bool WriteTaskFile(Session& session, const std::string& path);
+
+enum class ReadTaskResult {
+  Ok,          // the task was read
+  Empty,       // the datafile is empty: a new task with the defaults
+  CannotOpen,  // the datafile cannot be read: error kDatafileReadError, a line break,
+               // the path and the reason; defaults
+  ReadError,   // malformed content: error kDatafileReadError, defaults
+};
+
+// Reads the datafile `path` into session.task (after ResetTaskAndReadConfiguration),
+// sets session.datafilePath and the task name (the file name without directory and
+// extension), computes the element balance of variant 1, creates an empty species
+// list file when none exists and loads the species list from it (LoadSpeciesList; only
+// when the species database is open).
+// Parse errors inside the stored texts are reported by the parsers while reading
+// continues.  Rows that are no components and ranges that make none (ComponentProblem,
+// RangeProblem of task/value_lists.h) keep their texts as stored, unread, for the run,
+// the grid and Info to refuse.  A truncated file, a malformed or out-of-range item of
+// line 1, more than 5 fixed concentrations, a non-blank line past the last line of the
+// format, a letter other than the exponent's E in an amount line (a formula there: more
+// than 20 formula lines shift the columns), or a species list file of more than 259
+// entries give the error "    Datafile read error !    " and the task is reset to the
+// defaults.  Anything that is not a regular file is refused as an unreadable one.
+ReadTaskResult ReadTaskFile(Session& session, const std::string& path);
+
 // The three default files "NoName.txt", "NoName.tdf" and "NoName.rst" of the working
 // directory, created empty.  The report and the results table of the session before,
 // when they hold something, are first kept as "NoName-previous.txt" and

@@ -1,4 +1,4 @@
-#include "results/report_file.h"
+#include "common/report_file.h"
 
 #include <cerrno>
 #include <cstring>

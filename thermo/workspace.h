@@ -21,7 +21,7 @@
 
 #include "common/array1.h"
 #include "common/constants.h"
-#include "core/detonation.h"
+#include "thermo/detonation_figures.h"
 
 namespace kvil {
 
