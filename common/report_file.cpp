@@ -54,7 +54,7 @@ void ReportFile::Close() {
 
 void ReportFile::Write(const std::string& text) {
   if (openInMemory_) {
-    text_ += text;
+    if (keepText_) text_ += text;
     return;
   }
   if (!file_) {
@@ -67,7 +67,7 @@ void ReportFile::Write(const std::string& text) {
 
 void ReportFile::Line(const std::string& text) {
   Write(text);
-  if (openInMemory_) text_ += "\r\n";
+  if (openInMemory_ && keepText_) text_ += "\r\n";
   if (file_) pending_ += "\r\n";
 }
 

@@ -54,11 +54,15 @@ class ReportFile {
   const std::string& error() const { return error_; }
 
   // Switches to (true) or from (false) a report kept in memory; the text is emptied.
-  void KeepInMemory(bool inMemory) {
+  // With keepText false the report is written nowhere: the lines are formed as for a
+  // file and dropped (a caller that wants the results and not the report).
+  void KeepInMemory(bool inMemory, bool keepText = true) {
     Close();
     inMemory_ = inMemory;
+    keepText_ = keepText;
     text_.clear();
   }
+  void KeepText(bool keepText) { keepText_ = keepText; }
   bool InMemory() const { return inMemory_; }
   const std::string& text() const { return text_; }
   void ClearText() { text_.clear(); }
@@ -76,6 +80,7 @@ class ReportFile {
   bool inMemory_ = false;
   bool openInMemory_ = false;
   std::string text_;  // the report kept in memory
+  bool keepText_ = true;
   std::string path_;
   bool failed_ = false;
   std::string error_;

@@ -208,6 +208,7 @@ struct RunResult {
   std::vector<double> extension;   // records x extension columns (NaN where none)
   std::vector<std::pair<std::string, double>> elements;
   std::string report;
+  long long solves = 0, iterations = 0;  // equilibrium solves and Newton iterations of the run
 };
 
 class Calculation {
@@ -314,9 +315,10 @@ class Calculation {
   // with their message and are not run.
   RunResult Run(int c1, int c2, const std::vector<std::pair<double, double>>& points,
                 int expansionCode, const std::vector<double>& expansionValues, bool throat,
-                bool frozen, bool freshStart) {
+                bool frozen, bool freshStart, bool keepReport) {
     Session& s = *session_;
     s.settings.freshStart = freshStart;
+    s.report.KeepText(keepReport);
     RunResult result;
     if (c1 < kParamP || c1 > kParamU || c2 < kParamP || c2 > kParamU)
       throw InputError("Equilibrium is not specified !");
@@ -352,6 +354,8 @@ class Calculation {
     }
     for (const auto& r : refused) AddFailed(result, r.first, r.second);
 
+    const long long solves0 = s.ws.state.solvesTotal;
+    const long long iterations0 = s.ws.state.solverIterationsTotal;
     std::size_t next = 0;
     while (next < accepted.size()) {
       t.slots[1].valueText = FloatText(accepted[next].first);
@@ -383,6 +387,8 @@ class Calculation {
       }
       next += logged.size();
     }
+    result.solves = s.ws.state.solvesTotal - solves0;
+    result.iterations = s.ws.state.solverIterationsTotal - iterations0;
     result.report = s.report.text();
     s.report.ClearText();
     Order(result);
@@ -393,6 +399,7 @@ class Calculation {
   // with its values (impulse p, H, Pa; powder p, U; heat V, U), as the settings give them.
   RunResult RunTemplate(int kind, double v1, double v2, double v3, bool throat, bool frozen) {
     Session& s = *session_;
+    s.report.KeepText(false);
     s.settings.freshStart = true;
     Restart();
     Task& t = s.task;
@@ -460,6 +467,7 @@ class Calculation {
                            bool frozen) {
     Session& s = *session_;
     s.settings.freshStart = false;
+    s.report.KeepText(false);
     Restart();
     s.task.options[kOptFrozen] = frozen ? 1 : 0;
     if (!(p0 > 0) || !std::isfinite(p0) || !(t0 > 0) || !std::isfinite(t0))
@@ -629,6 +637,8 @@ py::dict ResultToDict(RunResult&& r, int speciesCount) {
   d["extension"] = extension;
   d["elements"] = r.elements;
   d["report"] = py::bytes(r.report);
+  d["solves"] = r.solves;
+  d["iterations"] = r.iterations;
   return d;
 }
 
@@ -690,18 +700,20 @@ PYBIND11_MODULE(_kvil, m) {
           "run",
           [](Calculation& c, int c1, int c2, const std::vector<std::pair<double, double>>& points,
              int expansionCode, const std::vector<double>& expansionValues, bool throat,
-             bool frozen, bool freshStart) {
+             bool frozen, bool freshStart, bool keepReport) {
             const int species = int(c.speciesList().size());
             RunResult r;
             {
               py::gil_scoped_release release;
-              r = c.Run(c1, c2, points, expansionCode, expansionValues, throat, frozen, freshStart);
+              r = c.Run(c1, c2, points, expansionCode, expansionValues, throat, frozen, freshStart,
+                        keepReport);
             }
             return ResultToDict(std::move(r), species);
           },
           py::arg("c1"), py::arg("c2"), py::arg("points"), py::arg("expansion_code") = 0,
           py::arg("expansion_values") = std::vector<double>{}, py::arg("throat") = false,
-          py::arg("frozen") = false, py::arg("fresh_start") = true)
+          py::arg("frozen") = false, py::arg("fresh_start") = true,
+          py::arg("keep_report") = false)
       .def(
           "run_detonations",
           [](Calculation& c, const std::vector<double>& densities, double p0, double t0,
