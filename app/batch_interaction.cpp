@@ -5,13 +5,12 @@
 #include <cstring>
 
 #include "common/binio.h"
+#include "core/point_log.h"
 
 namespace kvil {
 
 std::string BatchMessageLine(MessageKind kind, const std::string& text) {
-  std::string line = std::string(MessageKindName(kind)) + ": ";
-  for (char c : text) line += (c == '\n' || c == '\r') ? ' ' : c;
-  return line;
+  return MessageLine(kind, text);
 }
 
 Answer BatchInteraction::Message(MessageKind kind, const std::string& text, Buttons buttons) {

@@ -259,17 +259,22 @@ bool EmptyResultFiles(Session& session, std::string* error) {
   return report && table;
 }
 
-bool SaveNoNameTaskAs(Session& session, const std::string& path, const std::string& noNameDir,
-                      std::string* error) {
+// Writes the task under `path` and makes it the task's file; on failure the task keeps
+// its name and file.
+bool WriteTaskAs(Session& session, const std::string& path, std::string* error) {
   const std::string oldPath = session.datafilePath;
   const std::string oldName = session.task.name;
   AdoptPath(session, path);
-  if (!WriteTaskFile(session, path)) {
-    session.datafilePath = oldPath;
-    session.task.name = oldName;
-    if (error) *error = "Cannot write " + path;
-    return false;
-  }
+  if (WriteTaskFile(session, path)) return true;
+  session.datafilePath = oldPath;
+  session.task.name = oldName;
+  if (error) *error = "Cannot write " + path;
+  return false;
+}
+
+bool SaveNoNameTaskAs(Session& session, const std::string& path, const std::string& noNameDir,
+                      std::string* error) {
+  if (!WriteTaskAs(session, path, error)) return false;
   const fs::path dir = noNameDir.empty() ? fs::path(".") : fs::path(noNameDir);
   bool ok = true;
   for (const char* ext : {".txt", ".rst"}) {
@@ -294,15 +299,7 @@ bool SaveNoNameTaskAs(Session& session, const std::string& path, const std::stri
 }
 
 bool SaveTaskAs(Session& session, const std::string& path, std::string* error) {
-  const std::string oldPath = session.datafilePath;
-  const std::string oldName = session.task.name;
-  AdoptPath(session, path);
-  if (!WriteTaskFile(session, path)) {
-    session.datafilePath = oldPath;
-    session.task.name = oldName;
-    if (error) *error = "Cannot write " + path;
-    return false;
-  }
+  if (!WriteTaskAs(session, path, error)) return false;
   return EmptyResultFiles(session, error);
 }
 

@@ -377,14 +377,7 @@ class Calculation {
       }
       const std::size_t base = result.recordKind.size();
       TakeRecords(result);
-      for (const LoggedPoint& lp : logged) {
-        result.pointIndex.push_back(position[next + std::size_t(lp.point.index1 - 1)]);
-        result.pointOk.push_back(lp.point.written ? 1 : 0);
-        result.pointMessage.push_back(lp.texts);
-        result.pointFirstRecord.push_back((long long)base + lp.firstRecord);
-        result.pointRecords.push_back(lp.point.records);
-        result.pointHeat.push_back(lp.hasHeatOfCombustion ? lp.heatOfCombustion : NAN);
-      }
+      FileLogged(result, position.data() + next, (long long)base);
       next += logged.size();
     }
     result.solves = s.ws.state.solvesTotal - solves0;
@@ -447,14 +440,7 @@ class Calculation {
       throw CalculationError(text.empty() ? "The calculation was refused." : text);
     }
     TakeRecords(result);
-    for (const LoggedPoint& lp : log_.points()) {
-      result.pointIndex.push_back(0);
-      result.pointOk.push_back(lp.point.written ? 1 : 0);
-      result.pointMessage.push_back(lp.texts);
-      result.pointFirstRecord.push_back(lp.firstRecord);
-      result.pointRecords.push_back(lp.point.records);
-      result.pointHeat.push_back(lp.hasHeatOfCombustion ? lp.heatOfCombustion : NAN);
-    }
+    FileLogged(result, nullptr, 0);
     result.report = s.report.text();
     s.report.ClearText();
     return result;
@@ -504,14 +490,7 @@ class Calculation {
         for (int k : position) AddFailed(result, k, text);
       } else {
         TakeRecords(result);
-        for (const LoggedPoint& lp : logged) {
-          result.pointIndex.push_back(position[std::size_t(lp.point.index1 - 1)]);
-          result.pointOk.push_back(lp.point.written ? 1 : 0);
-          result.pointMessage.push_back(lp.texts);
-          result.pointFirstRecord.push_back(lp.firstRecord);
-          result.pointRecords.push_back(lp.point.records);
-          result.pointHeat.push_back(NAN);
-        }
+        FileLogged(result, position.data(), 0);
       }
     }
     result.report = s.report.text();
@@ -550,6 +529,19 @@ class Calculation {
     s.task.species = species;
     quiet_.Take();
     log_.Clear();
+  }
+
+  // Files the points of the log: their positions in the request (`position[i]` for the
+  // point of index i + 1; all 0 without), their records from `base` on, their messages.
+  void FileLogged(RunResult& result, const int* position, long long base) {
+    for (const LoggedPoint& lp : log_.points()) {
+      result.pointIndex.push_back(position ? position[lp.point.index1 - 1] : 0);
+      result.pointOk.push_back(lp.point.written ? 1 : 0);
+      result.pointMessage.push_back(lp.texts);
+      result.pointFirstRecord.push_back(base + lp.firstRecord);
+      result.pointRecords.push_back(lp.point.records);
+      result.pointHeat.push_back(lp.hasHeatOfCombustion ? lp.heatOfCombustion : NAN);
+    }
   }
 
   void AddFailed(RunResult& r, int index, const std::string& message) {

@@ -515,6 +515,13 @@ def heat_of_combustion(mixture, V=0.01, U=0.0, *, frozen=False, **options):
                                 states[-1] if len(states) > 1 else None)
 
 
+def _initial_density(rho0):
+    """An initial density in g/cm3; None or "gas" is 0, the gas at p0 and T0."""
+    if rho0 is None or (isinstance(rho0, str) and rho0.lower() == "gas"):
+        return 0.0
+    return float(rho0)
+
+
 class Detonation:
     """The Chapman-Jouguet detonation of a mixture and the expansion of its products.
 
@@ -553,8 +560,7 @@ def detonation(mixture, rho0=None, *, p0=0.1, T0=298.15, frozen=False, expansion
     :class:`CalculationError` with the program's message when there is no CJ state.
     """
     opts = _Options(eos=eos, **options)
-    density = 0.0 if rho0 is None or (isinstance(rho0, str) and rho0.lower() == "gas") \
-        else float(rho0)
+    density = _initial_density(rho0)
     if not (0 <= density <= _kvil.MAX_INITIAL_DENSITY):
         raise InputError("The initial density must be positive and at most "
                          f"{_kvil.MAX_INITIAL_DENSITY:g} g/cm3: {rho0}")

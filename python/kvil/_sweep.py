@@ -12,6 +12,7 @@ from ._engine import (
     _NAMES,
     _Options,
     _database,
+    _initial_density,
     _split_options,
 )
 from ._errors import Error, InputError, translated
@@ -37,9 +38,7 @@ def _point_codes(point):
         if unknown:
             raise InputError("A detonation point takes rho0, p0 and T0, not " +
                              ", ".join(sorted(unknown)) + ".")
-        rho0 = point[keys["rho0"]]
-        density = 0.0 if rho0 is None or (isinstance(rho0, str) and rho0.lower() == "gas") \
-            else float(rho0)
+        density = _initial_density(point[keys["rho0"]])
         p0 = float(point[keys["p0"]]) if "p0" in keys else 0.1
         t0 = float(point[keys["t0"]]) if "t0" in keys else 298.15
         return _DETONATION, density, _DETONATION, 0.0, _DETONATION, (p0, t0)
